@@ -1,0 +1,34 @@
+// The system root: the folder that plays the role of the system drive. Every file the system
+// keeps (registry database, named objects, device table, program folders, logs) lies under it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace rzd {
+
+// The root in force: $RZD_ROOT, else $XDG_STATE_HOME/rzd, else ~/.local/state/rzd.
+// Read on every call, so a test that sets $RZD_ROOT sees it at once.
+std::filesystem::path SystemRoot();
+
+// A short stable token naming the root, used to keep named objects of different roots apart.
+std::string RootNamespaceToken();
+
+// Known folders, as native paths under the root. Created on first use.
+enum class KnownFolder {
+  CommonAppData,       // ProgramData
+  ProgramFiles,        // Program Files
+  ProgramFilesX86,     // Program Files (x86)
+  CommonFiles,         // Program Files/Common Files
+  CommonFilesX86,      // Program Files (x86)/Common Files
+  Windows,             // Windows
+  System,              // Windows/System32
+  InstallLog,          // Log
+  Temp,                // Windows/Temp
+};
+std::filesystem::path KnownFolderPath(KnownFolder folder);
+
+// Creates a new empty folder with a unique name under the system's temporary folder.
+std::filesystem::path CreateUniqueTempFolder(const std::string& prefix);
+
+}  // namespace rzd

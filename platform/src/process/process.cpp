@@ -1,0 +1,148 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace rzd {
+
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+
+bool IsProcessAlive(uint32_t pid) {
+  if (pid == 0) return false;
+  if (kill(static_cast<pid_t>(pid), 0) == 0) return true;
+  return errno == EPERM;  // exists, but we may not signal it
+}
+
+std::optional<std::string> GetEnv(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+void SetEnv(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
+void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
+
+namespace {
+std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
+                           const std::vector<std::string>& extraEnv, bool newSession) {
+  std::vector<std::string> argStore;
+  argStore.push_back(program.string());
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> envStore;
+  for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
+  for (const auto& extra : extraEnv) {
+    auto eq = extra.find('=');
+    std::string key = extra.substr(0, eq == std::string::npos ? extra.size() : eq + 1);
+    std::erase_if(envStore, [&](const std::string& s) { return s.compare(0, key.size(), key) == 0; });
+    envStore.push_back(extra);
+  }
+  std::vector<char*> envp;
+  for (auto& e : envStore) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  if (newSession) posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argStore[0].c_str(), nullptr, &attr, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return std::nullopt;
+  return pid;
+}
+}  // namespace
+
+std::optional<ChildProcess> ChildProcess::Start(const std::filesystem::path& program,
+                                                const std::vector<std::string>& args,
+                                                const std::vector<std::string>& extraEnv) {
+  auto pid = Spawn(program, args, extraEnv, false);
+  if (!pid) return std::nullopt;
+  return ChildProcess(static_cast<uint32_t>(*pid));
+}
+
+std::optional<uint32_t> ChildProcess::StartDetached(const std::filesystem::path& program,
+                                                    const std::vector<std::string>& args) {
+  // Double fork through a short-lived intermediate is not needed: the child gets its own session
+  // and is reaped by a thread of ours if it ends while we live.
+  auto pid = Spawn(program, args, {}, true);
+  if (!pid) return std::nullopt;
+  pid_t child = *pid;
+  std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+  return static_cast<uint32_t>(child);
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid_(other.pid_), reaped_(other.reaped_), exitCode_(other.exitCode_) {
+  other.pid_ = 0;
+  other.reaped_ = true;
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+  if (this != &other) {
+    if (!reaped_ && pid_ != 0) Kill();
+    pid_ = other.pid_;
+    reaped_ = other.reaped_;
+    exitCode_ = other.exitCode_;
+    other.pid_ = 0;
+    other.reaped_ = true;
+  }
+  return *this;
+}
+
+ChildProcess::~ChildProcess() {
+  if (!reaped_ && pid_ != 0) Kill();
+}
+
+std::optional<int> ChildProcess::Wait(uint32_t timeoutMs) {
+  if (reaped_) return exitCode_;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    int status = 0;
+    pid_t r = waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
+    if (r == static_cast<pid_t>(pid_)) {
+      reaped_ = true;
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+      return exitCode_;
+    }
+    if (r < 0 && errno != EINTR) {
+      reaped_ = true;
+      return exitCode_;
+    }
+    if (timeoutMs != 0xFFFFFFFFu && std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(pause);
+    if (pause < std::chrono::milliseconds(20)) pause *= 2;
+  }
+}
+
+void ChildProcess::Kill() {
+  if (reaped_ || pid_ == 0) return;
+  kill(static_cast<pid_t>(pid_), SIGKILL);
+  int status = 0;
+  while (waitpid(static_cast<pid_t>(pid_), &status, 0) < 0 && errno == EINTR) {
+  }
+  reaped_ = true;
+  exitCode_ = -SIGKILL;
+}
+
+void ChildProcess::Terminate() {
+  if (!reaped_ && pid_ != 0) kill(static_cast<pid_t>(pid_), SIGTERM);
+}
+
+bool KillProcess(uint32_t pid) { return pid != 0 && kill(static_cast<pid_t>(pid), SIGKILL) == 0; }
+
+}  // namespace rzd
