@@ -61,6 +61,7 @@ constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 constexpr uint32_t ERROR_MORE_DATA = 234;
 constexpr uint32_t WAIT_TIMEOUT = 258;
 constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
+constexpr uint32_t ERROR_NOT_OWNER = 288;
 constexpr uint32_t ERROR_TOO_MANY_POSTS = 298;
 constexpr uint32_t ERROR_OPERATION_ABORTED = 995;
 constexpr uint32_t ERROR_IO_INCOMPLETE = 996;
@@ -75,7 +76,10 @@ constexpr uint32_t ERROR_SERVICE_ALREADY_RUNNING = 1056;
 constexpr uint32_t ERROR_SERVICE_EXISTS = 1073;
 constexpr uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
 constexpr uint32_t ERROR_NOT_FOUND = 1168;
+constexpr uint32_t ERROR_INVALID_THREAD_ID = 1444;
 constexpr uint32_t ERROR_TIMEOUT = 1460;
+constexpr uint32_t ERROR_NOT_ENOUGH_QUOTA = 1816;
+constexpr uint32_t ERROR_UNSUPPORTED_TYPE = 1630;
 
 // Wait results.
 constexpr uint32_t WAIT_OBJECT_0 = 0;

@@ -21,6 +21,13 @@ using OLECHAR = char16_t;
 using BSTR = OLECHAR*;
 using VARTYPE = uint16_t;
 using VARIANT_BOOL = int16_t;
+// Macros, as other C libraries (libjpeg among them) define them the same way.
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 

@@ -1,0 +1,188 @@
+#include "kernel/core.h"
+
+#include "kernel/futex.h"
+#include "platform/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace rzd::kernel_detail {
+
+namespace {
+
+void InitRobustMutex(pthread_mutex_t* mutex, bool shared) {
+  pthread_mutexattr_t attr;
+  pthread_mutexattr_init(&attr);
+  pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_NORMAL);
+  pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
+  pthread_mutexattr_setpshared(&attr, shared ? PTHREAD_PROCESS_SHARED : PTHREAD_PROCESS_PRIVATE);
+  pthread_mutex_init(mutex, &attr);
+  pthread_mutexattr_destroy(&attr);
+}
+
+thread_local uint32_t t_tid = 0;
+
+}  // namespace
+
+void InitRecord(SyncRecord* record, Kind kind, bool shared) {
+  record->kind = static_cast<uint32_t>(kind);
+  record->seq.store(0, std::memory_order_relaxed);
+  InitRobustMutex(&record->guard, shared);
+  InitRobustMutex(&record->token, shared);
+}
+
+void PublishRecord(SyncRecord* record) { record->magic.store(kRecordMagic, std::memory_order_release); }
+
+void TakeInitialOwnership(SyncRecord& record) {
+  pthread_mutex_trylock(&record.token);
+  Self self = CurrentSelf();
+  record.ownerPid = self.pid;
+  record.ownerTid = self.tid;
+  record.recursion = 1;
+}
+
+Self CurrentSelf() {
+  if (t_tid == 0) t_tid = static_cast<uint32_t>(syscall(SYS_gettid));
+  return Self{static_cast<uint32_t>(getpid()), t_tid};
+}
+
+void Waiter::Wake() {
+  channel->fetch_add(1, std::memory_order_acq_rel);
+  FutexWakeAll(channel, sharedChannel);
+}
+
+const std::string& Core::NameKey() const {
+  static const std::string empty;
+  return empty;
+}
+
+void Core::Lock() {
+  int rc = pthread_mutex_lock(&record_->guard);
+  // A process died while holding the guard. The fields it guards are plain values that are
+  // always written whole, so the record is usable as it stands.
+  if (rc == EOWNERDEAD) pthread_mutex_consistent(&record_->guard);
+}
+
+void Core::Unlock() { pthread_mutex_unlock(&record_->guard); }
+
+bool Core::IsSignalledLocked(const Self& self, bool* changed) {
+  SyncRecord& r = *record_;
+  switch (kind_) {
+    case Kind::Event:
+      return r.signalled != 0;
+    case Kind::Semaphore:
+      return r.count > 0;
+    case Kind::Mutex: {
+      if (r.recursion == 0) return true;
+      if (r.ownerPid == self.pid && r.ownerTid == self.tid) return true;
+      // Owned by another thread: is it still there? Its token tells.
+      int rc = pthread_mutex_trylock(&r.token);
+      if (rc == EOWNERDEAD) {
+        pthread_mutex_consistent(&r.token);
+        pthread_mutex_unlock(&r.token);
+        r.recursion = 0;
+        r.ownerPid = 0;
+        r.ownerTid = 0;
+        r.abandoned = 1;
+        r.seq.fetch_add(1, std::memory_order_acq_rel);
+        if (changed) *changed = true;
+        return true;
+      }
+      if (rc == 0) {
+        // The token was free although the record names an owner: the owner's release was cut
+        // short. Count the mutex as abandoned too.
+        pthread_mutex_unlock(&r.token);
+        r.recursion = 0;
+        r.ownerPid = 0;
+        r.ownerTid = 0;
+        r.abandoned = 1;
+        r.seq.fetch_add(1, std::memory_order_acq_rel);
+        if (changed) *changed = true;
+        return true;
+      }
+      return false;
+    }
+    case Kind::FileMapping:
+      return false;
+  }
+  return false;
+}
+
+uint32_t Core::TakeLocked(const Self& self) {
+  SyncRecord& r = *record_;
+  switch (kind_) {
+    case Kind::Event:
+      if (!r.manualReset) r.signalled = 0;
+      return WAIT_OBJECT_0;
+    case Kind::Semaphore:
+      --r.count;
+      return WAIT_OBJECT_0;
+    case Kind::Mutex: {
+      if (r.recursion > 0) {
+        ++r.recursion;
+        return WAIT_OBJECT_0;
+      }
+      int rc = pthread_mutex_trylock(&r.token);
+      if (rc == EOWNERDEAD) pthread_mutex_consistent(&r.token);
+      r.ownerPid = self.pid;
+      r.ownerTid = self.tid;
+      r.recursion = 1;
+      bool abandoned = r.abandoned != 0 || rc == EOWNERDEAD;
+      r.abandoned = 0;
+      return abandoned ? WAIT_ABANDONED_0 : WAIT_OBJECT_0;
+    }
+    case Kind::FileMapping:
+      break;
+  }
+  return WAIT_FAILED;
+}
+
+bool Core::OwnedByOtherLocked(const Self& self) const {
+  const SyncRecord& r = *record_;
+  return kind_ == Kind::Mutex && r.recursion > 0 && !(r.ownerPid == self.pid && r.ownerTid == self.tid);
+}
+
+void Core::NotifyChanged() {
+  record_->seq.fetch_add(1, std::memory_order_acq_rel);
+  FutexWakeAll(&record_->seq, named_);
+  std::lock_guard lock(waitersMutex_);
+  for (Waiter* w : waiters_) w->Wake();
+}
+
+void Core::AddWaiter(Waiter* waiter) {
+  std::lock_guard lock(waitersMutex_);
+  waiters_.push_back(waiter);
+}
+
+void Core::RemoveWaiter(Waiter* waiter) {
+  std::lock_guard lock(waitersMutex_);
+  auto it = std::find(waiters_.begin(), waiters_.end(), waiter);
+  if (it != waiters_.end()) waiters_.erase(it);
+}
+
+bool Core::MustOutliveHandles() const {
+  if (kind_ != Kind::Mutex) return false;
+  const_cast<Core*>(this)->Lock();
+  bool ownedHere = record_->recursion > 0 && record_->ownerPid == static_cast<uint32_t>(getpid());
+  const_cast<Core*>(this)->Unlock();
+  return ownedHere;
+}
+
+LocalCore::LocalCore(Kind kind) : Core(kind, new SyncRecord{}, false) {
+  InitRecord(record(), kind, false);
+  PublishRecord(record());
+}
+
+LocalCore::~LocalCore() {
+  // A mutex still owned by one of our threads keeps its record: that thread's robust list
+  // points into it until the thread ends.
+  if (MustOutliveHandles()) return;
+  delete record();
+}
+
+}  // namespace rzd::kernel_detail

@@ -1,0 +1,307 @@
+#include "kernel/named.h"
+
+#include "platform/errors.h"
+#include "platform/root.h"
+#include "platform/text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <unordered_map>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace rzd::kernel_detail {
+
+namespace {
+
+constexpr size_t kMaxNameLength = 260;
+constexpr size_t kMaxEncodedLength = 200;
+constexpr off_t kGateByte = 0;
+constexpr off_t kOpenersByte = 1;
+
+uint32_t ErrorFromErrno(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOMEM:
+    case ENOSPC:
+    case EFBIG:
+    case EMFILE:
+    case ENFILE:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case ENOENT:
+      return ERROR_PATH_NOT_FOUND;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
+// Locks or unlocks one byte of the lock file with an open-file-description lock. 0 or errno.
+int LockByte(int fd, short type, off_t byte, bool wait) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = byte;
+  fl.l_len = 1;
+  for (;;) {
+    if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return 0;
+    if (errno != EINTR) return errno;
+  }
+}
+
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string Hex64(uint64_t value) {
+  char buffer[17];
+  std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(value));
+  return buffer;
+}
+
+uint64_t Fnv1a(std::string_view text) {
+  uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+size_t RoundUp(size_t value, size_t unit) { return (value + unit - 1) / unit * unit; }
+
+// A kernel object whose record heads a memory segment: every named object, and unnamed file
+// mappings. Named ones also hold the opener lock and an entry in the process table.
+class SegmentCore : public Core {
+ public:
+  SegmentCore(Kind kind, SyncRecord* record, bool named, int segmentFd, std::string key, int lockFd,
+              std::string shmName)
+      : Core(kind, record, named),
+        segmentFd_(segmentFd),
+        key_(std::move(key)),
+        lockFd_(lockFd),
+        shmName_(std::move(shmName)) {}
+  ~SegmentCore() override;
+
+  const std::string& NameKey() const override { return key_; }
+  int segmentFd() const { return segmentFd_; }
+
+ private:
+  int segmentFd_;
+  std::string key_;
+  int lockFd_;
+  std::string shmName_;
+};
+
+struct Table {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::weak_ptr<Core>> entries;
+};
+
+// Never destroyed: handles may be released from static destructors of other libraries.
+Table& TheTable() {
+  static Table* table = new Table;
+  return *table;
+}
+
+SegmentCore::~SegmentCore() {
+  bool keepMapping = MustOutliveHandles();
+  if (lockFd_ >= 0) {
+    Table& table = TheTable();
+    std::lock_guard lock(table.mutex);
+    auto it = table.entries.find(key_);
+    if (it != table.entries.end() && it->second.expired()) table.entries.erase(it);
+    LockByte(lockFd_, F_WRLCK, kGateByte, true);
+    LockByte(lockFd_, F_UNLCK, kOpenersByte, false);
+    if (LockByte(lockFd_, F_WRLCK, kOpenersByte, false) == 0) shm_unlink(shmName_.c_str());
+    close(lockFd_);  // drops every lock this description holds
+  }
+  if (!keepMapping) munmap(record(), RecordPageSize());
+  if (segmentFd_ >= 0) close(segmentFd_);
+}
+
+SyncRecord* MapRecord(int fd) {
+  void* p = mmap(nullptr, RecordPageSize(), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  return p == MAP_FAILED ? nullptr : static_cast<SyncRecord*>(p);
+}
+
+// Reserves the segment's memory now, so a shortage is a failed creation and not a fault later.
+int ReserveSegment(int fd, uint64_t total) {
+  int rc = posix_fallocate(fd, 0, static_cast<off_t>(total));
+  if (rc == EOPNOTSUPP || rc == EINVAL) rc = ftruncate(fd, static_cast<off_t>(total)) == 0 ? 0 : errno;
+  return rc;
+}
+
+}  // namespace
+
+size_t RecordPageSize() {
+  static const size_t size = RoundUp(sizeof(SyncRecord), static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+  return size;
+}
+
+int SegmentFd(const Core& core) {
+  auto* segment = dynamic_cast<const SegmentCore*>(&core);
+  return segment ? segment->segmentFd() : -1;
+}
+
+uint32_t ResolveName(std::u16string_view name, ResolvedName* out) {
+  char space = 'l';
+  if (StartsWithNoCase(name, u"Global\\")) {
+    space = 'g';
+    name.remove_prefix(7);
+  } else if (StartsWithNoCase(name, u"Local\\")) {
+    name.remove_prefix(6);
+  }
+  if (name.empty() || name.size() > kMaxNameLength) return ERROR_INVALID_PARAMETER;
+  std::string folded = ToUtf8(FoldCase(name));
+
+  std::string encoded(1, space);
+  encoded.push_back('_');
+  for (unsigned char c : folded) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+        c == '.') {
+      encoded.push_back(static_cast<char>(c));
+    } else {
+      char buffer[4];
+      std::snprintf(buffer, sizeof buffer, "%%%02X", c);
+      encoded += buffer;
+    }
+  }
+  if (encoded.size() > kMaxEncodedLength) encoded = encoded.substr(0, 150) + "~" + Hex64(Fnv1a(encoded));
+
+  std::string token = RootNamespaceToken();
+  out->key = token + "|" + std::string(1, space) + "|" + folded;
+  out->fileName = encoded;
+  out->shmName = "/rzd." + token + "." + encoded;
+  return ERROR_SUCCESS;
+}
+
+CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
+  ResolvedName resolved;
+  if (uint32_t err = ResolveName(name, &resolved); err != ERROR_SUCCESS) return {nullptr, err};
+
+  std::shared_ptr<Core> found;  // released after the table lock, should it be the last handle
+  Table& table = TheTable();
+  std::unique_lock lock(table.mutex);
+
+  if (auto it = table.entries.find(resolved.key); it != table.entries.end()) {
+    found = it->second.lock();
+    if (found) {
+      if (found->kind() != request.kind) return {nullptr, ERROR_INVALID_HANDLE};
+      return {found, request.create ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS};
+    }
+  }
+
+  fs::path folder = SystemRoot() / "kernel";
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  fs::path lockPath = folder / (resolved.fileName + ".lock");
+  int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (lockFd < 0) return {nullptr, ErrorFromErrno(errno)};
+  fchmod(lockFd, 0666);  // everyone may use the object, whatever the creator's umask
+
+  auto fail = [&](uint32_t error) {
+    close(lockFd);  // drops the gate and any lock on the openers byte
+    return CoreResult{nullptr, error};
+  };
+
+  if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) return fail(ErrorFromErrno(rc));
+  bool nobodyHasIt = LockByte(lockFd, F_WRLCK, kOpenersByte, false) == 0;
+
+  int segmentFd = -1;
+  SyncRecord* record = nullptr;
+  uint32_t result = ERROR_SUCCESS;
+  const size_t page = RecordPageSize();
+
+  if (nobodyHasIt) {
+    // Whatever segment is left under this name belonged to processes that are gone.
+    shm_unlink(resolved.shmName.c_str());
+    if (!request.create) return fail(ERROR_FILE_NOT_FOUND);
+    segmentFd = shm_open(resolved.shmName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (segmentFd < 0) return fail(ErrorFromErrno(errno));
+    fchmod(segmentFd, 0666);
+    auto dropSegment = [&](uint32_t error) {
+      close(segmentFd);
+      shm_unlink(resolved.shmName.c_str());
+      return fail(error);
+    };
+    if (int rc = ReserveSegment(segmentFd, page + request.dataSize); rc != 0) return dropSegment(ErrorFromErrno(rc));
+    record = MapRecord(segmentFd);
+    if (record == nullptr) return dropSegment(ERROR_NOT_ENOUGH_MEMORY);
+    InitRecord(record, request.kind, true);
+    record->dataSize = request.dataSize;
+    if (request.initState) request.initState(*record);
+    PublishRecord(record);
+    LockByte(lockFd, F_RDLCK, kOpenersByte, false);  // converts the exclusive lock to shared
+  } else {
+    segmentFd = shm_open(resolved.shmName.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (segmentFd < 0) return fail(errno == ENOENT ? ERROR_GEN_FAILURE : ErrorFromErrno(errno));
+    struct stat st {};
+    if (fstat(segmentFd, &st) != 0 || static_cast<size_t>(st.st_size) < page) {
+      close(segmentFd);
+      return fail(ERROR_GEN_FAILURE);
+    }
+    record = MapRecord(segmentFd);
+    if (record == nullptr) {
+      close(segmentFd);
+      return fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    uint32_t error = ERROR_SUCCESS;
+    if (record->magic.load(std::memory_order_acquire) != kRecordMagic) {
+      error = ERROR_GEN_FAILURE;
+    } else if (record->kind != static_cast<uint32_t>(request.kind)) {
+      error = ERROR_INVALID_HANDLE;
+    }
+    if (error != ERROR_SUCCESS) {
+      munmap(record, page);
+      close(segmentFd);
+      return fail(error);
+    }
+    if (int rc = LockByte(lockFd, F_RDLCK, kOpenersByte, false); rc != 0) {
+      munmap(record, page);
+      close(segmentFd);
+      return fail(ErrorFromErrno(rc));
+    }
+    result = request.create ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+  }
+  LockByte(lockFd, F_UNLCK, kGateByte, false);
+
+  if (request.kind != Kind::FileMapping) {
+    close(segmentFd);
+    segmentFd = -1;
+  }
+  auto core = std::make_shared<SegmentCore>(request.kind, record, true, segmentFd, resolved.key, lockFd,
+                                            resolved.shmName);
+  table.entries[resolved.key] = core;
+  return {core, result};
+}
+
+CoreResult CreateUnnamedMapping(uint64_t dataSize) {
+  int fd = memfd_create("rzd-mapping", MFD_CLOEXEC);
+  if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
+  if (int rc = ReserveSegment(fd, RecordPageSize() + dataSize); rc != 0) {
+    close(fd);
+    return {nullptr, ErrorFromErrno(rc)};
+  }
+  SyncRecord* record = MapRecord(fd);
+  if (record == nullptr) {
+    close(fd);
+    return {nullptr, ERROR_NOT_ENOUGH_MEMORY};
+  }
+  InitRecord(record, Kind::FileMapping, false);
+  record->dataSize = dataSize;
+  PublishRecord(record);
+  return {std::make_shared<SegmentCore>(Kind::FileMapping, record, false, fd, std::string(), -1, std::string()),
+          ERROR_SUCCESS};
+}
+
+}  // namespace rzd::kernel_detail

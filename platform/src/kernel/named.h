@@ -1,0 +1,53 @@
+// Named objects: the process-wide table and the protocol that shares them across processes.
+//
+// For each name there is a lock file SystemRoot()/kernel/<name>.lock and a shared-memory segment
+// "/rzd.<root token>.<name>". Byte 0 of the lock file is a gate, held exclusively while a
+// process creates, opens or closes the object. Byte 1 carries one shared lock per opening
+// process (open file description locks, which the kernel drops when the process dies). When the
+// gate holder can take byte 1 exclusively, no process has the object open: an open answers
+// ERROR_FILE_NOT_FOUND and a creation starts a fresh segment. The last closer removes the
+// segment.
+//
+// In one process a name has one entry (one lock, one mapping), shared by all handles to it.
+#pragma once
+
+#include "kernel/core.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace rzd::kernel_detail {
+
+// A name resolved for the current root.
+struct ResolvedName {
+  std::string key;       // table key: root token, namespace and folded name
+  std::string fileName;  // encoded name for the lock file and the segment
+  std::string shmName;   // "/rzd.<token>.<fileName>"
+};
+
+// ERROR_INVALID_PARAMETER for a name that is empty after its prefix or longer than 260 units.
+uint32_t ResolveName(std::u16string_view name, ResolvedName* out);
+
+struct NamedRequest {
+  Kind kind;
+  bool create;                                 // false: open only
+  uint64_t dataSize = 0;                       // file mappings: bytes after the record's page
+  std::function<void(SyncRecord&)> initState;  // fills the state of a new object
+};
+
+// Creates or opens a named object. error: 0, ERROR_ALREADY_EXISTS (core valid), or a failure.
+CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request);
+
+// Size of the page that holds a record ahead of a file mapping's data.
+size_t RecordPageSize();
+
+// File descriptor of the segment (file mappings keep it for mapping views), or -1.
+int SegmentFd(const Core& core);
+
+// An unnamed file mapping: an anonymous memory file with the same layout as a named one.
+CoreResult CreateUnnamedMapping(uint64_t dataSize);
+
+}  // namespace rzd::kernel_detail

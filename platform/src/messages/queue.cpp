@@ -1,0 +1,125 @@
+// Per-thread message queues. Each queue has an in-process manual-reset event that is signalled
+// while the queue holds something, so a wait on kernel objects can include "a message arrived".
+#include "platform/messages.h"
+
+#include "messages/queue_internal.h"
+#include "platform/process.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace rzd {
+
+namespace {
+
+struct Queue {
+  std::mutex mutex;
+  std::deque<ThreadMessage> messages;
+  bool quitPending = false;
+  uint32_t quitCode = 0;
+  Event ready = Event::Unnamed(true, false);
+
+  bool EmptyLocked() const { return messages.empty() && !quitPending; }
+};
+
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<uint32_t, std::shared_ptr<Queue>> queues;
+};
+
+// Never destroyed: threads may end after static destruction has begun.
+Registry& TheRegistry() {
+  static Registry* registry = new Registry;
+  return *registry;
+}
+
+// The calling thread's queue and handler; the queue leaves the registry when the thread ends.
+struct ThreadState {
+  std::shared_ptr<Queue> queue;
+  uint32_t tid = 0;
+  MessageHandler handler;
+
+  ~ThreadState() {
+    if (!queue) return;
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    auto it = registry.queues.find(tid);
+    if (it != registry.queues.end() && it->second == queue) registry.queues.erase(it);
+  }
+};
+
+thread_local ThreadState t_state;
+
+Queue& OwnQueue() {
+  if (!t_state.queue) {
+    t_state.queue = std::make_shared<Queue>();
+    t_state.tid = CurrentThreadId();
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    registry.queues[t_state.tid] = t_state.queue;
+  }
+  return *t_state.queue;
+}
+
+std::shared_ptr<Queue> FindQueue(uint32_t threadId) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  auto it = registry.queues.find(threadId);
+  return it == registry.queues.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+void EnsureMessageQueue() { OwnQueue(); }
+
+uint32_t PostThreadMessage(uint32_t threadId, uint32_t id, uint64_t wparam, int64_t lparam) {
+  std::shared_ptr<Queue> queue = FindQueue(threadId);
+  if (!queue) return ERROR_INVALID_THREAD_ID;
+  std::lock_guard lock(queue->mutex);
+  if (queue->messages.size() >= kMaxQueuedMessages) return ERROR_NOT_ENOUGH_QUOTA;
+  bool wasEmpty = queue->EmptyLocked();
+  queue->messages.push_back(ThreadMessage{id, wparam, lparam});
+  if (wasEmpty) queue->ready.Set();
+  return ERROR_SUCCESS;
+}
+
+void PostQuitMessage(uint32_t exitCode) {
+  Queue& queue = OwnQueue();
+  std::lock_guard lock(queue.mutex);
+  bool wasEmpty = queue.EmptyLocked();
+  queue.quitPending = true;
+  queue.quitCode = exitCode;
+  if (wasEmpty) queue.ready.Set();
+}
+
+std::optional<ThreadMessage> PeekThreadMessage(bool remove) {
+  Queue& queue = OwnQueue();
+  std::lock_guard lock(queue.mutex);
+  std::optional<ThreadMessage> message;
+  if (!queue.messages.empty()) {
+    message = queue.messages.front();
+    if (remove) queue.messages.pop_front();
+  } else if (queue.quitPending) {
+    message = ThreadMessage{WM_QUIT, queue.quitCode, 0};
+    if (remove) queue.quitPending = false;
+  }
+  if (remove && message && queue.EmptyLocked()) queue.ready.Reset();
+  return message;
+}
+
+MessageHandler SetThreadMessageHandler(MessageHandler handler) {
+  MessageHandler previous = std::move(t_state.handler);
+  t_state.handler = std::move(handler);
+  return previous;
+}
+
+namespace messages_detail {
+// The calling thread's "queue holds something" event.
+Event QueueReadyEvent() { return OwnQueue().ready; }
+// The calling thread's handler.
+const MessageHandler& ThreadHandler() { return t_state.handler; }
+}  // namespace messages_detail
+
+}  // namespace rzd
