@@ -1,0 +1,154 @@
+// The device table's writers and readers. Writers hold an exclusive lock on the table's lock file,
+// so a read-modify-write of one process never loses the write of another; readers need no lock,
+// since every entry file is replaced whole by a rename.
+#include "devices/device_files.h"
+#include "platform/text.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <system_error>
+
+namespace rzd {
+
+namespace {
+
+namespace fs = std::filesystem;
+using devices::EntryFileName;
+
+// Exclusive lock on "<table>/.lock" for the lifetime of the object.
+class TableLock {
+ public:
+  explicit TableLock(const fs::path& folder) {
+    fd_ = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~TableLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing drops the lock
+  }
+  TableLock(const TableLock&) = delete;
+  TableLock& operator=(const TableLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+uint32_t Win32FromErrno(int err) {
+  switch (err) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM: return ERROR_ACCESS_DENIED;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_GEN_FAILURE;
+  }
+}
+
+// Writes the entry to a temporary file and renames it over the entry's file.
+uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const DeviceEntry& entry) {
+  static std::atomic<uint32_t> counter{0};
+  fs::path temp = folder / (".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+  std::string text = devices::SerializeEntry(entry);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return Win32FromErrno(errno);
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int err = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return Win32FromErrno(err);
+    }
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (::rename(temp.c_str(), (folder / fileName).c_str()) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Win32FromErrno(err);
+  }
+  return ERROR_SUCCESS;
+}
+
+// The entry as it must be stored: lower-case path matching its class.
+std::optional<DeviceEntry> Normalised(const DeviceEntry& entry) {
+  std::optional<GUID> pathClass = devices::ClassOfInterfacePath(entry.interfacePath);
+  if (!pathClass || *pathClass != entry.classGuid || !EntryFileName(entry.interfacePath)) return std::nullopt;
+  DeviceEntry stored = entry;
+  stored.interfacePath = ToLower(entry.interfacePath);
+  return stored;
+}
+
+}  // namespace
+
+uint32_t AddDevice(const DeviceEntry& entry) {
+  std::optional<DeviceEntry> stored = Normalised(entry);
+  if (!stored) return ERROR_INVALID_PARAMETER;
+  fs::path folder = devices::TableFolder();
+  TableLock lock(folder);
+  if (!lock.Held()) return ERROR_ACCESS_DENIED;
+  return WriteEntry(folder, *EntryFileName(stored->interfacePath), *stored);
+}
+
+uint32_t RemoveDevice(std::u16string_view interfacePath) {
+  std::optional<std::string> name = EntryFileName(interfacePath);
+  if (!name) return ERROR_FILE_NOT_FOUND;
+  fs::path folder = devices::TableFolder();
+  TableLock lock(folder);
+  if (!lock.Held()) return ERROR_ACCESS_DENIED;
+  if (::unlink((folder / *name).c_str()) != 0) return Win32FromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+uint32_t UpdateDevice(std::u16string_view interfacePath, const std::function<void(DeviceEntry&)>& change) {
+  std::optional<std::string> name = EntryFileName(interfacePath);
+  if (!name) return ERROR_FILE_NOT_FOUND;
+  fs::path folder = devices::TableFolder();
+  TableLock lock(folder);
+  if (!lock.Held()) return ERROR_ACCESS_DENIED;
+  std::optional<DeviceEntry> entry = devices::ReadEntryFile(folder / *name);
+  if (!entry) return ERROR_FILE_NOT_FOUND;
+  DeviceEntry changed = *entry;
+  change(changed);
+  changed.interfacePath = entry->interfacePath;
+  changed.classGuid = entry->classGuid;
+  return WriteEntry(folder, *name, changed);
+}
+
+std::optional<DeviceEntry> FindDevice(std::u16string_view interfacePath) {
+  std::optional<std::string> name = EntryFileName(interfacePath);
+  if (!name) return std::nullopt;
+  return devices::ReadEntryFile(devices::TableFolder() / *name);
+}
+
+std::vector<DeviceEntry> EnumerateDevices(const GUID& classGuid) {
+  std::vector<DeviceEntry> entries;
+  std::error_code ec;
+  for (const fs::directory_entry& file : fs::directory_iterator(devices::TableFolder(), ec)) {
+    std::string fileName = file.path().filename().string();
+    std::optional<std::u16string> path = devices::InterfacePathFromFileName(fileName);
+    if (!path || devices::ClassOfInterfacePath(*path) != classGuid) continue;
+    // An entry removed between the listing and the read is simply no longer present.
+    std::optional<DeviceEntry> entry = devices::ReadEntryFile(file.path());
+    if (entry && entry->classGuid == classGuid) entries.push_back(std::move(*entry));
+  }
+  std::sort(entries.begin(), entries.end(), [](const DeviceEntry& a, const DeviceEntry& b) {
+    int byKey = CompareNoCase(a.driverKey, b.driverKey);
+    if (byKey != 0) return byKey < 0;
+    return a.interfacePath < b.interfacePath;
+  });
+  return entries;
+}
+
+}  // namespace rzd

@@ -1,0 +1,307 @@
+#include "platform/usb.h"
+
+#include "platform/devices.h"
+#include "platform/usb_sim_protocol.h"
+#include "testsupport/temp_root.h"
+#include "usb_scripted_unit.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <thread>
+
+namespace rzd {
+namespace {
+
+using test::ScriptedUnit;
+
+constexpr uint32_t kLong = 20000;  // a time-out that only a fault reaches
+
+class UsbTest : public test::TempRoot {
+ protected:
+  std::shared_ptr<UsbDevice> OpenUnit(const ScriptedUnit& unit) {
+    uint32_t error = 1;
+    std::shared_ptr<UsbDevice> device = UsbDevice::Open(unit.Path(), &error);
+    EXPECT_EQ(error, ERROR_SUCCESS);
+    return device;
+  }
+};
+
+TEST_F(UsbTest, WriteVendorRequestAndReadCompleteWithTheirCounts) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+
+  const uint8_t data[5] = {1, 2, 3, 4, 5};
+  size_t written = 0;
+  EXPECT_EQ(device->Write(data, sizeof data, kLong, &written), ERROR_SUCCESS);
+  EXPECT_EQ(written, 5u);
+
+  const uint8_t cdb[12] = {0x12, 0, 0, 0, 0x60, 0, 0, 0, 0, 0, 0, 0xAB};
+  UsbVendorRequest vendor;
+  vendor.value = 0x1234;
+  vendor.index = 0x0002;
+  vendor.data = cdb;
+  EXPECT_EQ(device->VendorRequest(vendor, kLong), ERROR_SUCCESS);
+
+  unit.QueueRead({9, 8, 7, 6, 5, 4, 3, 2, 1, 0});
+  std::array<uint8_t, 4> small{};
+  size_t got = 0;
+  EXPECT_EQ(device->Read(small.data(), small.size(), kLong, &got), ERROR_SUCCESS);
+  EXPECT_EQ(got, 4u);  // never more than asked
+  EXPECT_EQ(small, (std::array<uint8_t, 4>{9, 8, 7, 6}));
+  std::array<uint8_t, 64> big{};
+  EXPECT_EQ(device->Read(big.data(), big.size(), kLong, &got), ERROR_SUCCESS);
+  EXPECT_EQ(got, 6u);
+  EXPECT_EQ(big[0], 5);
+
+  auto log = unit.LogCopy();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], "write 0102030405");
+  EXPECT_EQ(log[1], "vendor 40 04 1234 0002 12000000600000000000" "00ab");
+}
+
+TEST_F(UsbTest, PendingReadCompletesWhenDataComesAndRunsItsCallbackOnce) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  std::atomic<int> calls{0};
+  std::atomic<uint32_t> seenError{99};
+  std::atomic<size_t> seenCount{0};
+  std::array<uint8_t, 8> buffer{};
+  UsbRequest read = device->StartRead(buffer.data(), buffer.size(), [&](uint32_t error, size_t count) {
+    ++calls;
+    seenError = error;
+    seenCount = count;
+  });
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.ParkedReads() == 1; }));
+  EXPECT_EQ(read.Wait(0), WAIT_TIMEOUT);
+  EXPECT_FALSE(read.IsComplete());
+  EXPECT_EQ(read.Error(), ERROR_IO_INCOMPLETE);
+
+  unit.QueueRead({0xA1, 0xA2, 0xA3});
+  ASSERT_EQ(read.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(read.Error(), ERROR_SUCCESS);
+  EXPECT_EQ(read.Transferred(), 3u);
+  EXPECT_EQ(buffer[2], 0xA3);
+  // The callback has run before Wait returned, once.
+  EXPECT_EQ(calls.load(), 1);
+  EXPECT_EQ(seenError.load(), ERROR_SUCCESS);
+  EXPECT_EQ(seenCount.load(), 3u);
+  read.Cancel();  // cancelling a complete request changes nothing
+  EXPECT_EQ(read.Error(), ERROR_SUCCESS);
+  EXPECT_EQ(calls.load(), 1);
+}
+
+TEST_F(UsbTest, TimedOutReadIsCancelledAndItsBufferNeverWrittenAfterwards) {
+  ScriptedUnit unit;
+  unit.SetIgnoreCancels(true);  // the unit answers the read even after the cancel
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  std::array<uint8_t, 16> buffer;
+  buffer.fill(0xEE);
+  size_t got = 99;
+  EXPECT_EQ(device->Read(buffer.data(), buffer.size(), 100, &got), WAIT_TIMEOUT);
+  EXPECT_EQ(got, 0u);
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.Logged("cancel"); }));
+
+  unit.AnswerAllParked({1, 2, 3, 4});
+  // The late answer came before the answer to this write, so it has been dealt with.
+  const uint8_t byte = 0;
+  EXPECT_EQ(device->Write(&byte, 1, kLong), ERROR_SUCCESS);
+  for (uint8_t b : buffer) EXPECT_EQ(b, 0xEE);
+}
+
+TEST_F(UsbTest, CancelledEventWaitEndsWithAbortedAndTheNextEventIsNotLost) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  std::array<uint8_t, 16> report{};
+  UsbRequest wait = device->StartWaitDeviceEvent(report.data(), report.size());
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.EventWaits() == 1; }));
+  EXPECT_EQ(wait.Wait(50), WAIT_TIMEOUT);  // pending until an event or a cancel
+  wait.Cancel();
+  EXPECT_TRUE(wait.IsComplete());
+  EXPECT_EQ(wait.Error(), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(wait.Transferred(), 0u);
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.EventWaits() == 0; }));  // the unit dropped it
+
+  {
+    // A request object that goes away while pending cancels itself.
+    UsbRequest dropped = device->StartWaitDeviceEvent(report.data(), report.size());
+    ASSERT_TRUE(unit.WaitUntil([&] { return unit.EventWaits() == 1; }));
+  }
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.EventWaits() == 0; }));
+
+  std::vector<uint8_t> press = {0x82, 3, 5, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  UsbRequest next = device->StartWaitDeviceEvent(report.data(), report.size());
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.EventWaits() == 1; }));
+  ASSERT_TRUE(unit.FireEvent(press));
+  ASSERT_EQ(next.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(next.Error(), ERROR_SUCCESS);
+  EXPECT_EQ(next.Transferred(), 16u);
+  EXPECT_EQ(std::vector<uint8_t>(report.begin(), report.end()), press);
+}
+
+TEST_F(UsbTest, StalledPipesAnswerGenFailure) {
+  ScriptedUnit unit;
+  unit.SetStall(true);
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  uint8_t buffer[4];
+  EXPECT_EQ(device->Read(buffer, sizeof buffer, kLong), ERROR_GEN_FAILURE);
+  EXPECT_EQ(device->Write(buffer, sizeof buffer, kLong), ERROR_GEN_FAILURE);
+}
+
+TEST_F(UsbTest, UnplugDuringATransferAnswersDeviceNotConnected) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  uint8_t buffer[4];
+  UsbRequest read = device->StartRead(buffer, sizeof buffer);
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.ParkedReads() == 1; }));
+  unit.Unplug();
+  ASSERT_EQ(read.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(read.Error(), ERROR_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(device->Write(buffer, sizeof buffer, kLong), ERROR_DEVICE_NOT_CONNECTED);
+  uint32_t error = 0;
+  EXPECT_FALSE(UsbDevice::Open(unit.Path(), &error));
+  EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);  // its entry is gone
+}
+
+TEST_F(UsbTest, PipeResetAndPipeCancelEndWaitingTransfersOfThatPipe) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  uint8_t buffer[4];
+  UsbRequest read = device->StartRead(buffer, sizeof buffer);
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.ParkedReads() == 1; }));
+  EXPECT_EQ(device->ResetPipe(WRITE_DATA_PIPE, kLong), ERROR_SUCCESS);
+  EXPECT_EQ(read.Wait(0), WAIT_TIMEOUT);  // another pipe: still waiting
+  EXPECT_EQ(device->ResetPipe(READ_DATA_PIPE, kLong), ERROR_SUCCESS);
+  ASSERT_EQ(read.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(read.Error(), ERROR_OPERATION_ABORTED);
+  EXPECT_TRUE(unit.WaitUntil([&] { return unit.Logged("reset 1") && unit.Logged("reset 2"); }));
+
+  UsbRequest second = device->StartRead(buffer, sizeof buffer);
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.ParkedReads() == 1; }));
+  EXPECT_EQ(device->CancelPipe(WRITE_DATA_PIPE), ERROR_SUCCESS);
+  EXPECT_FALSE(second.IsComplete());
+  EXPECT_EQ(device->CancelPipe(READ_DATA_PIPE), ERROR_SUCCESS);
+  EXPECT_TRUE(second.IsComplete());
+  EXPECT_EQ(second.Error(), ERROR_OPERATION_ABORTED);
+  EXPECT_TRUE(unit.WaitUntil([&] { return unit.ParkedReads() == 0; }));
+}
+
+TEST_F(UsbTest, CloseOnAnotherThreadEndsATransferInProgress) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  std::atomic<uint32_t> result{0};
+  std::thread reader([device, &result] {
+    std::array<uint8_t, 32> buffer{};
+    result = device->Read(buffer.data(), buffer.size(), INFINITE);
+  });
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.ParkedReads() == 1; }));
+  std::weak_ptr<UsbDevice> weak = device;
+  device->Close();
+  device.reset();  // the reading thread's reference keeps the handle alive
+  reader.join();
+  EXPECT_EQ(result.load(), ERROR_OPERATION_ABORTED);
+  EXPECT_TRUE(weak.expired());
+  EXPECT_TRUE(unit.WaitUntil([&] { return unit.EndedConnections() == 1; }));
+}
+
+TEST_F(UsbTest, CallsAfterCloseFailWithInvalidHandle) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  device->Close();
+  device->Close();
+  uint8_t buffer[4];
+  EXPECT_EQ(device->Read(buffer, sizeof buffer, kLong), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(device->ResetPipe(READ_DATA_PIPE, kLong), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(UsbTest, BadArgumentsAreRefusedWithoutReachingTheUnit) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  uint8_t buffer[16];
+  const uint8_t block[12] = {};
+  UsbVendorRequest deviceToHost;
+  deviceToHost.requestType = 0xC0;
+  deviceToHost.data = block;
+  struct Case {
+    const char* what;
+    uint32_t error;
+  };
+  const Case cases[] = {
+      {"reset pipe 3", device->ResetPipe(3, kLong)},
+      {"reset pipe 0", device->ResetPipe(0, kLong)},
+      {"cancel pipe 0", device->CancelPipe(0)},
+      {"device-to-host vendor request", device->VendorRequest(deviceToHost, kLong)},
+      {"read above the bound", device->Read(buffer, usbsim::kMaxTransfer + 1, kLong)},
+      {"write above the bound", device->Write(buffer, usbsim::kMaxTransfer + 1, kLong)},
+      {"event wait without buffer", device->WaitDeviceEvent(nullptr, 0, kLong)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.error, ERROR_INVALID_PARAMETER) << c.what;
+  EXPECT_TRUE(unit.LogCopy().empty());
+}
+
+TEST_F(UsbTest, OpenFailsForMissingUnknownAndSilentUnits) {
+  ScriptedUnit unit;
+  uint32_t error = 0;
+  EXPECT_FALSE(UsbDevice::Open(u"\\\\?\\usb#vid_2e5a&pid_0148#none#{6bdd1fc6-810f-11d0-bec7-08002be2092f}", &error));
+  EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
+
+  struct Case {
+    const char* what;
+    std::string serial;
+    std::string backend;
+    std::string address;
+    uint32_t error;
+  };
+  const Case cases[] = {
+      {"backend this build lacks", "LIBUSB", "libusb", "1:2", ERROR_NOT_SUPPORTED},
+      {"no unit behind the socket", "DEAD", "sim", (RootPath() / "dead.usb").string(), ERROR_DEVICE_NOT_CONNECTED},
+      {"a unit that serves another path", "WRONG", "sim", unit.Entry().address, ERROR_FILE_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    UsbImageDevice other;
+    other.instance = 5;
+    other.serialNumber = std::u16string(c.serial.begin(), c.serial.end());
+    other.backend = c.backend;
+    other.address = c.address;
+    DeviceEntry entry = MakeUsbImageDevice(other);
+    ASSERT_EQ(AddDevice(entry), ERROR_SUCCESS);
+    error = 0;
+    EXPECT_FALSE(UsbDevice::Open(entry.interfacePath, &error)) << c.what;
+    EXPECT_EQ(error, c.error) << c.what;
+  }
+}
+
+TEST_F(UsbTest, HandlesOnOneUnitAreIndependentConnections) {
+  ScriptedUnit unit;
+  auto first = OpenUnit(unit);
+  auto second = OpenUnit(unit);
+  ASSERT_TRUE(first && second);
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.Connections() == 2; }));
+  std::array<uint8_t, 16> report{};
+  UsbRequest wait = first->StartWaitDeviceEvent(report.data(), report.size());
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.EventWaits() == 1; }));
+
+  const uint8_t byte = 0x42;
+  EXPECT_EQ(second->Write(&byte, 1, kLong), ERROR_SUCCESS);
+  second->Close();
+  ASSERT_TRUE(unit.WaitUntil([&] { return unit.EndedConnections() == 1; }));
+  EXPECT_EQ(wait.Wait(0), WAIT_TIMEOUT);  // the other handle's close did not touch it
+  ASSERT_TRUE(unit.FireEvent(std::vector<uint8_t>(16, 0x11)));
+  ASSERT_EQ(wait.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(wait.Error(), ERROR_SUCCESS);
+  EXPECT_EQ(report[15], 0x11);
+}
+
+}  // namespace
+}  // namespace rzd
