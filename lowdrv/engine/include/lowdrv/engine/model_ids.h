@@ -1,0 +1,22 @@
+// The constants that name the one scanner model this stack serves. The driver (discovery, the
+// information document, the device path checks) and the simulated unit (its device-table entry)
+// both take them from here, so the two sides always agree.
+#pragma once
+
+#include <cstdint>
+
+namespace rzd::lowdrv {
+
+// USB identifiers of the model. Device interface paths carry them as "vid_%04x&pid_%04x".
+inline constexpr uint16_t kModelUsbVendorId = 0x2E5A;
+inline constexpr uint16_t kModelUsbProductId = 0x0148;
+
+// The unit's friendly name as the device installation records it.
+inline constexpr char kModelFriendlyName[] = "Quarx M48tz Scanner";
+inline constexpr char16_t kModelFriendlyNameW[] = u"Quarx M48tz Scanner";
+
+// The still-image (image) device interface class, as text with braces.
+inline constexpr char kImageClassGuidText[] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+inline constexpr char16_t kImageClassGuidTextW[] = u"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+
+}  // namespace rzd::lowdrv

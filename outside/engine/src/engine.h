@@ -1,0 +1,218 @@
+// The device logic of the simulated unit, apart from the USB phases: what each command of the
+// two command sets does, the unit's records, the feeder and the pages. SimUnit drives it and
+// holds the lock; nothing here is thread-safe on its own.
+#pragma once
+
+#include "engine/sim_unit.h"
+#include "scan_window.h"
+#include "sense.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rzd::engine {
+
+struct CommandPlan {
+  enum class Dir : uint8_t { None, In, Out };
+  Dir dir = Dir::None;
+  size_t length = 0;  // the transfer length the command block names
+};
+
+struct CommandResult {
+  std::vector<uint8_t> data;  // data-in bytes
+  bool check = false;         // status 2 (check condition), else 0
+  Sense sense;                // with check
+};
+
+using EventReport = std::array<uint8_t, 16>;
+
+// Largest data-out block the unit takes (one transfer of the transport).
+inline constexpr size_t kMaxDataOut = 16u * 1024 * 1024;
+
+class Engine {
+ public:
+  explicit Engine(const SimUnitOptions& options);
+
+  static CommandPlan PlanNew(const std::vector<uint8_t>& cdb);
+  static CommandPlan PlanClassic(const std::vector<uint8_t>& cdb);
+
+  // Runs one command. `out` is the data-out block as received (its size is checked against the
+  // command's transfer length); data-in answers are cut to `inMax` bytes. A check condition
+  // leaves its sense pending for the next REQUEST SENSE.
+  CommandResult ExecuteNew(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out,
+                           size_t inMax);
+  CommandResult ExecuteClassic(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out,
+                               size_t inMax);
+
+  // One control line (the port handles the transport-level words itself). Button presses add
+  // their device-event reports to `events`.
+  std::string Control(const std::string& line, std::vector<EventReport>& events);
+  static std::string Help();
+
+  // Inspection.
+  const std::array<uint8_t, kNvramSize>& Nvram() const { return nvram_; }
+  const std::string& Revision() const { return revision_; }
+  size_t SheetsInFeeder() const { return feeder_.size(); }
+  const std::map<uint16_t, std::vector<uint8_t>>& LcdScreens() const { return lcdScreens_; }
+  const std::map<uint16_t, std::string>& LcdStrings() const { return lcdStrings_; }
+
+ private:
+  struct Sheet {
+    uint32_t number = 0;  // 0: the background (no paper)
+    bool twoSided = true;  // a one-sided sheet has a blank back
+    uint32_t lines = 0;    // its own length in lines; 0 = as long as the window
+  };
+  enum class FaultKind : uint8_t { Jam, Multifeed, Staple, Misfeed };
+  struct Fault {
+    FaultKind kind = FaultKind::Jam;
+    uint32_t sheet = 0;
+    int side = -1;       // -1: the first side read
+    int64_t line = -1;   // -1: half way down the side
+  };
+  struct SideRun {
+    bool used = false;
+    bool ended = false;
+    uint32_t side = 0;
+    uint32_t lines = 0;
+    uint64_t total = 0;  // bytes of the side
+    uint64_t pos = 0;    // bytes delivered
+    bool blank = false;        // white content
+    bool reportBlank = false;  // its end carries ASCQ 0x21
+    bool encoded = false;
+    std::vector<uint8_t> jpeg;
+  };
+  struct Page {
+    Sheet sheet;
+    ScanWindow window;
+    std::array<SideRun, 2> sides;
+    int lastSide = -1;
+    uint8_t transferMode = 0;
+    std::array<uint8_t, 64> luminance{};
+    std::array<uint8_t, 64> chrominance{};
+    bool Complete() const {
+      return (!sides[0].used || sides[0].ended) && (!sides[1].used || sides[1].ended);
+    }
+  };
+
+  // Results.
+  static CommandResult Good(std::vector<uint8_t> data = {});
+  static CommandResult Check(const Sense& s, std::vector<uint8_t> data = {});
+  CommandResult Finish(CommandResult result, size_t inMax);
+
+  // Records (engine_records.cpp).
+  void BuildInquiryAnswer();
+  std::vector<uint8_t> ClassicInquiryRecord() const;
+  void InitNvram();
+  std::vector<uint8_t> CalibrationFormat() const;  // the 32-byte record
+  std::vector<uint8_t> LcdHeader() const;
+  std::vector<uint8_t> LcdAllStrings() const;
+  std::vector<uint8_t> ImprinterRecord(uint16_t dataType) const;
+  std::vector<uint8_t> TrayAbility() const;
+  uint32_t Nvram32(size_t offset) const;
+  void SetNvram16(size_t offset, uint32_t value);
+  void AddNvram32(size_t offset, uint32_t delta);
+
+  // Commands of both sets.
+  Sense TakeSense();
+  Sense StandingSense() const;
+  CommandResult SetWindow(const WindowResult& parsed);
+  CommandResult Reserve(uint8_t control, bool feeds);
+  CommandResult Release(uint8_t control);
+  CommandResult ResetUnit();
+  uint8_t FeederStatus() const;
+  uint8_t LampStatus();
+  CommandResult CalibrationPoll();
+  void StartCalibration();
+  CommandResult FlashBlock(const uint8_t* data, size_t size);
+  void PaperRelease(uint8_t how);
+
+  // The two dispatchers' data-type tables (engine_data.cpp).
+  CommandResult ReadNew(uint16_t dataType, size_t length, size_t inMax);
+  CommandResult SendNew(uint16_t dataType, const std::vector<uint8_t>& d);
+  CommandResult ReadClassic(uint8_t dataType, size_t length, size_t inMax);
+  CommandResult SendClassic(uint8_t dataType, uint16_t qualifier, const std::vector<uint8_t>& d);
+
+  // Paper and image data (engine_scan.cpp).
+  CommandResult StartPage();
+  CommandResult ReadImage(size_t allowed);
+  void PrepareSide(Page& page, SideRun& run);
+  void Produce(const Page& page, const SideRun& run, uint64_t pos, size_t n, uint8_t* out) const;
+  int NextSide(const Page& page) const;
+  std::optional<Fault> TakeFault(uint32_t sheet, FaultKind kind);
+  std::optional<Fault> FaultFor(const Page& page, int side) const;
+  void EjectPage();
+  void ReturnPageToFeeder();
+
+  // Control words (engine_control.cpp).
+  std::string ControlLoad(const std::vector<std::string>& words);
+  std::string ControlFault(FaultKind kind, const std::vector<std::string>& words);
+  std::string ControlPress(const std::vector<std::string>& words, std::vector<EventReport>& events);
+  std::string ControlState() const;
+
+  SimUnitOptions options_;
+  std::vector<uint8_t> inquiryAnswer_;
+  std::array<uint8_t, kNvramSize> nvram_{};
+  std::string revision_;
+  std::optional<Sense> pendingSense_;
+  bool coverOpen_ = false;
+
+  bool lampOn_ = true;
+  uint32_t lampWarmingReads_ = 0;
+  bool lampWarmingUntilReady_ = false;
+
+  EventReport lastButtons_{};
+  uint8_t functionNumber_ = 1;
+  uint8_t dfdChoice_ = 0;
+
+  std::optional<ScanWindow> window_;
+  std::array<std::vector<uint8_t>, 3> gamma_;
+  std::vector<uint8_t> matrix_;
+  std::array<uint8_t, 64> luminance_{};
+  std::array<uint8_t, 64> chrominance_{};
+  std::array<uint8_t, 68> ipBlock_{};
+  uint32_t ultrasonicMask_ = 0x010101;
+  uint16_t truncHead_ = 0;
+  uint16_t truncTail_ = 0;
+  uint16_t trayHeight_ = 0;
+
+  std::map<uint16_t, std::string> lcdStrings_;
+  uint16_t lcdCurrentString_ = 1;
+  std::map<uint16_t, std::vector<uint8_t>> lcdScreens_;
+
+  struct Imprinter {
+    bool enabled = false;
+    bool started = false;
+    uint32_t cleanings = 0;
+    uint8_t inkWhole = 87;
+    uint8_t inkTenth = 5;
+    std::map<uint16_t, std::vector<uint8_t>> blocks;  // last block of each data type
+  } imprinter_;
+
+  uint32_t calibrationSteps_ = 5;
+  uint32_t calibrationDone_ = 0;
+  bool calibrating_ = false;
+  uint32_t calibrationFailAt_ = 0;  // step number that fails, 0 none
+
+  std::optional<std::vector<uint8_t>> pendingFirmwarePart_;
+  std::vector<uint8_t> masterFirmware_;
+  std::vector<uint8_t> slaveFirmware_;
+
+  uint8_t transferMode_ = 0;
+  bool batchReserved_ = false;
+  bool pageReserved_ = false;
+
+  std::deque<Sheet> feeder_;
+  uint32_t nextSheet_ = 1;
+  std::vector<Fault> faults_;
+  std::set<std::pair<uint32_t, int>> blankSides_;
+  std::optional<Page> page_;
+};
+
+}  // namespace rzd::engine

@@ -1,0 +1,473 @@
+// Every READ and SEND data type of the new command set, and the records behind them.
+#include "engine/sim_unit.h"
+#include "host_link.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace rzd::engine {
+namespace {
+
+using test::Get16;
+using test::Get32;
+using test::HostLink;
+using test::Put16;
+using test::Put32;
+using test::Reply;
+
+bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
+
+// A SEND record with the short header (bytes 0-2 = 0, 0, `mark`; byte 3 = length).
+std::vector<uint8_t> ShortRecord(size_t size, uint8_t mark = 2) {
+  std::vector<uint8_t> r(size, 0);
+  r[2] = mark;
+  r[3] = static_cast<uint8_t>(size);
+  return r;
+}
+
+// A record with the long header (byte 2 = 1, bytes 3-6 = length).
+std::vector<uint8_t> LongRecord(size_t size) {
+  std::vector<uint8_t> r(size, 0);
+  r[2] = 1;
+  Put32(&r[3], static_cast<uint32_t>(size));
+  return r;
+}
+
+std::vector<uint8_t> GammaRecord(uint16_t channel, size_t tableSize) {
+  std::vector<uint8_t> r(tableSize + 8, 0);
+  Put16(&r[3], static_cast<uint32_t>(r.size()));
+  Put16(&r[5], channel);
+  r[7] = 0x10;
+  for (size_t i = 0; i < tableSize; ++i) r[8 + i] = static_cast<uint8_t>(i);
+  return r;
+}
+
+std::vector<uint8_t> QuantRecord() {
+  std::vector<uint8_t> r(132, 1);
+  r[0] = r[1] = 0;
+  r[2] = 0x64;
+  r[3] = 0x84;
+  return r;
+}
+
+std::vector<uint8_t> LcdStringRecord(uint16_t number, const std::string& text) {
+  std::vector<uint8_t> r(265, 0);
+  r[2] = 2;
+  Put16(&r[3], 265);
+  Put16(&r[5], number);
+  r[8] = static_cast<uint8_t>(text.size());
+  std::memcpy(&r[11], text.data(), text.size());
+  return r;
+}
+
+std::vector<uint8_t> LcdScreenRecord(uint16_t slot, uint8_t screens) {
+  std::vector<uint8_t> r(10 + 1086 * screens, 0x5A);
+  r[0] = r[1] = 0;
+  r[2] = 2;
+  Put32(&r[3], static_cast<uint32_t>(r.size()));
+  Put16(&r[7], slot + 4000);
+  r[9] = screens;
+  return r;
+}
+
+std::vector<uint8_t> ImprinterAction(uint8_t action) {
+  std::vector<uint8_t> r = LongRecord(8);
+  r[7] = action;
+  return r;
+}
+
+std::vector<uint8_t> NvramRecord(const std::array<uint8_t, kNvramSize>& nvram) {
+  std::vector<uint8_t> r(174, 0);
+  r[2] = 2;
+  Put16(&r[3], 174);
+  Put16(&r[5], 0x0012);
+  std::memcpy(&r[7], nvram.data(), kNvramSize);
+  return r;
+}
+
+std::vector<uint8_t> ValueRecord(uint16_t value) {  // power times, tray height
+  std::vector<uint8_t> r = ShortRecord(6, 0);
+  Put16(&r[4], value);
+  return r;
+}
+
+TEST(UnitDataTypes, EveryReadTypeAnswersWithItsLength) {
+  struct Case {
+    uint16_t dataType;
+    uint32_t length;
+  };
+  const Case cases[] = {{0x60, 36},  {0x69, 5},   {0x69, 172}, {0x6D, 8},   {0x6F, 8},
+                        {0x9B, 300}, {0xA0, 5},   {0xA1, 20},  {0xB2, 7},   {0xD5, 32},
+                        {0xE0, 20},  {0xE2, 527}, {0x200, 71}, {0x201, 71}, {0x20B, 521},
+                        {0x20F, 9}};
+  SimUnit unit;
+  HostLink host(unit);
+  for (const Case& c : cases) {
+    const Reply r = host.Read(c.dataType, c.length);
+    EXPECT_TRUE(r.Good()) << std::hex << c.dataType;
+    EXPECT_EQ(r.data.size(), c.length) << std::hex << c.dataType;
+  }
+  // Answers with the short header carry their length in byte 3.
+  for (uint16_t type : {0x60, 0xA0, 0xA1, 0xB2, 0xD5, 0x6D, 0x6F}) {
+    const Reply r = host.Read(type, 255);
+    ASSERT_FALSE(r.data.empty());
+    EXPECT_EQ(r.data[3], r.data.size()) << std::hex << type;
+  }
+  // Imprinter answers carry theirs in bytes 3-6.
+  for (uint16_t type : {0x200, 0x201, 0x20B, 0x20F}) {
+    const Reply r = host.Read(type, 1024);
+    ASSERT_GE(r.data.size(), 7u);
+    EXPECT_EQ(Get32(&r.data[3]), r.data.size()) << std::hex << type;
+  }
+}
+
+TEST(UnitDataTypes, EverySendTypeTakesItsRecordAndRefusesAnotherLength) {
+  struct Case {
+    uint16_t dataType;
+    std::vector<uint8_t> record;
+    size_t badSize;  // a size the unit must refuse with a parameter-list length error
+  };
+  std::vector<uint8_t> flash(9 + 40, 0);  // a firmware block: its own length in bytes 3-6
+  flash[2] = 2;
+  Put32(&flash[3], 40);
+  Put16(&flash[7], 0x0002);
+  const Case cases[] = {
+      {0x60, ShortRecord(8, 0), 9},
+      {0x81, GammaRecord(0, 256), 265},
+      {0x81, GammaRecord(2, 512), 521},
+      {0x83, ShortRecord(22), 23},
+      {0x85, NvramRecord(SimUnit().Nvram()), 175},
+      {0x86, flash, 50},
+      {0x8B, QuantRecord(), 133},
+      {0x8E, ShortRecord(7, 1), 8},
+      {0x95, ShortRecord(10, 0x64), 11},
+      {0x96, ShortRecord(10, 0x64), 11},
+      {0x98, std::vector<uint8_t>{0, 0, 2, 0x44, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       69},
+      {0x99, [] { auto r = ShortRecord(7); r[3] = 1; return r; }(), 8},
+      {0xA4, ShortRecord(12), 13},
+      {0x105, ValueRecord(30), 7},
+      {0x106, ValueRecord(60), 7},
+      {0x10F, ValueRecord(90), 7},
+      {0xD5, ValueRecord(2), 7},
+      {0xE2, LcdStringRecord(7, "Scan to PDF"), 266},
+      {0xF0, LcdScreenRecord(3, 1), 1097},
+      {0xFF, std::vector<uint8_t>{0, 0, 1, 0x0C, 1, 0, 0, 0, 0, 0, 0, 0}, 13},
+      {0x202, LongRecord(39), 40},
+      {0x203, LongRecord(9), 6},
+      {0x204, LongRecord(21 + 24), 46},
+      {0x205, LongRecord(29 + 64), 94},
+      {0x206, LongRecord(11 + 128), 140},
+      {0x207, LongRecord(14), 15},
+      {0x20C, ImprinterAction(1), 9},
+      {0x20D, ImprinterAction(1), 9},
+      {0x211, ImprinterAction(1), 9},
+  };
+  SimUnit unit;
+  HostLink host(unit);
+  for (const Case& c : cases) {
+    EXPECT_TRUE(host.Send(c.dataType, c.record).Good()) << std::hex << c.dataType;
+    std::vector<uint8_t> bad = c.record;
+    bad.resize(c.badSize, 0);
+    EXPECT_TRUE(host.Send(c.dataType, bad).CheckCondition()) << std::hex << c.dataType;
+    const test::SenseView s = host.RequestSense();
+    EXPECT_EQ(s.key, 5) << std::hex << c.dataType;
+    EXPECT_EQ(s.asc, 0x1A) << std::hex << c.dataType;
+  }
+}
+
+TEST(UnitDataTypes, UnknownTypesAndMissingOptionsAreInvalidFields) {
+  SimUnitOptions bare;
+  bare.imprinter = bare.lcd = bare.inputTray = bare.ultrasonic = false;
+  SimUnit unit(bare);
+  HostLink host(unit);
+  struct Case {
+    bool read;
+    uint16_t dataType;
+    std::vector<uint8_t> record;
+  };
+  const Case cases[] = {{true, 0x77, {}},           {false, 0x77, ShortRecord(8)},
+                        {true, 0x200, {}},          {true, 0x20F, {}},
+                        {true, 0xE0, {}},           {true, 0xD5, {}},
+                        {false, 0xD5, ValueRecord(1)}, {false, 0x8E, ShortRecord(7, 1)},
+                        {false, 0x20C, ImprinterAction(1)},
+                        {false, 0xE2, LcdStringRecord(1, "x")}};
+  for (const Case& c : cases) {
+    const Reply r = c.read ? host.Read(c.dataType, 64) : host.Send(c.dataType, c.record);
+    EXPECT_TRUE(r.CheckCondition()) << std::hex << c.dataType;
+    EXPECT_EQ(host.RequestSense().asc, 0x24) << std::hex << c.dataType;
+  }
+}
+
+TEST(UnitNvram, WrittenRecordReadsBackInTwoSteps) {
+  SimUnit unit;
+  HostLink host(unit);
+  const Reply head = host.Read(0x69, 5);
+  ASSERT_TRUE(head.Good());
+  ASSERT_EQ(head.data[2], 2);
+  const uint16_t size = Get16(&head.data[3]);
+  ASSERT_EQ(size, 5 + kNvramSize);
+  Reply full = host.Read(0x69, size);
+  ASSERT_TRUE(full.Good());
+  std::array<uint8_t, kNvramSize> record{};
+  std::memcpy(record.data(), &full.data[5], kNvramSize);
+  EXPECT_EQ(record, unit.Nvram());
+  EXPECT_EQ(Get16(&record[30]), 14);  // born day is set
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record[46]), 12), "QM48TZ000001");
+
+  Put32(&record[163], 4321);  // clean counter
+  Put32(&record[81], 7);      // jam counter
+  std::memcpy(&record[46], "SERIAL-XYZ", 10);
+  ASSERT_TRUE(host.Send(0x85, NvramRecord(record)).Good());
+  full = host.Read(0x69, size);
+  EXPECT_TRUE(std::equal(record.begin(), record.end(), full.data.begin() + 5));
+  EXPECT_EQ(unit.Nvram(), record);
+
+  // The qualifier must name the non-volatile record.
+  std::vector<uint8_t> wrong = NvramRecord(record);
+  Put16(&wrong[5], 0x0013);
+  EXPECT_TRUE(host.Send(0x85, wrong).CheckCondition());
+  EXPECT_EQ(host.RequestSense().asc, 0x26);
+}
+
+TEST(UnitNvram, PowerTimeOutsAreStoredIntoTheRecord) {
+  SimUnit unit;
+  HostLink host(unit);
+  struct Case {
+    uint16_t dataType;
+    size_t offset;
+    uint16_t value;
+  };
+  for (const Case& c : {Case{0x105, 70, 30}, Case{0x106, 122, 480}, Case{0x10F, 148, 15}}) {
+    ASSERT_TRUE(host.Send(c.dataType, ValueRecord(c.value)).Good());
+    EXPECT_EQ(Get16(&unit.Nvram()[c.offset]), c.value) << std::hex << c.dataType;
+  }
+  // The classic power-saving record lands in the same field.
+  std::vector<uint8_t> cdb = {0x2A, 0, 0xA2, 0, 0, 0, 0, 0, 2, 0};
+  ASSERT_TRUE(host.Classic(cdb, {0, 45}).Good());
+  EXPECT_EQ(Get16(&unit.Nvram()[70]), 45);
+}
+
+TEST(UnitLcd, StringsAndScreensAreKept) {
+  SimUnit unit;
+  HostLink host(unit);
+  ASSERT_TRUE(host.Send(0xE2, LcdStringRecord(5001, "2.3.0")).Good());
+  ASSERT_TRUE(host.Send(0xE2, LcdStringRecord(5002, "1.9.4")).Good());
+  const Reply header = host.Read(0xE0, 20);
+  ASSERT_TRUE(header.Good());
+  const uint16_t count = Get16(&header.data[0]);
+  EXPECT_EQ(count, 4);  // two strings the unit has, two sent
+  const uint32_t allSize = Get32(&header.data[4]);
+  EXPECT_EQ(allSize, (count - 1u) * 260 + 267);
+  EXPECT_EQ(Get16(&header.data[8]), 5002);  // the last string sent
+  const Reply all = host.Read(0xE2, allSize);
+  ASSERT_TRUE(all.Good());
+  ASSERT_EQ(all.data.size(), allSize);
+  EXPECT_EQ(Get16(&all.data[0]), count);
+  EXPECT_EQ(Get32(&all.data[3]), allSize);
+  bool found = false;
+  for (size_t at = 7; at + 260 <= all.data.size(); at += 260) {
+    if (Get16(&all.data[at]) != 5001) continue;
+    found = true;
+    EXPECT_EQ(all.data[at + 3], 5);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&all.data[at + 6]), 5), "2.3.0");
+  }
+  EXPECT_TRUE(found);
+  EXPECT_EQ(unit.LcdStrings().at(5002), "1.9.4");
+
+  ASSERT_TRUE(host.Send(0xF0, LcdScreenRecord(3, 2)).Good());
+  ASSERT_EQ(unit.LcdScreens().count(4003), 1u);
+  EXPECT_EQ(unit.LcdScreens().at(4003).size(), 2u * 1086);
+  // A record whose declared length and screen count disagree with what arrives is refused.
+  std::vector<uint8_t> shortScreen = LcdScreenRecord(4, 33);
+  shortScreen.resize(35418);  // a 35408-byte bitmap and the 10-byte header
+  EXPECT_TRUE(host.Send(0xF0, shortScreen).CheckCondition());
+  EXPECT_EQ(host.RequestSense().asc, 0x1A);
+  EXPECT_EQ(unit.LcdScreens().count(4004), 0u);
+}
+
+TEST(UnitImprinter, ActionsAndInkShowInItsRecords) {
+  SimUnit unit;
+  HostLink host(unit);
+  Reply info = host.Read(0x201, 71);
+  EXPECT_EQ(info.data[25], 0);
+  ASSERT_TRUE(host.Send(0x20C, ImprinterAction(1)).Good());  // enable
+  ASSERT_TRUE(host.Send(0x20D, ImprinterAction(1)).Good());  // start
+  info = host.Read(0x201, 71);
+  EXPECT_EQ(info.data[25], 3);
+  ASSERT_TRUE(host.Send(0x20D, ImprinterAction(2)).Good());  // stop
+  EXPECT_EQ(host.Read(0x201, 71).data[25], 1);
+  EXPECT_TRUE(host.Send(0x20D, ImprinterAction(7)).CheckCondition());
+  EXPECT_EQ(host.RequestSense().asc, 0x26);
+
+  ASSERT_TRUE(Ok(unit.Control("ink 42 7")));
+  const Reply ink = host.Read(0x20F, 9);
+  EXPECT_EQ(ink.data[7], 42);
+  EXPECT_EQ(ink.data[8], 7);
+}
+
+TEST(UnitTray, HeightIsSetAndReadBackWithinItsRange) {
+  SimUnit unit;
+  HostLink host(unit);
+  ASSERT_TRUE(host.Send(0xD5, ValueRecord(2)).Good());
+  const Reply tray = host.Read(0xD5, 32);
+  EXPECT_EQ(Get16(&tray.data[30]), 2);  // the fourteenth value: the current height
+  EXPECT_TRUE(host.Send(0xD5, ValueRecord(9)).CheckCondition());
+  EXPECT_EQ(host.RequestSense().asc, 0x26);
+  EXPECT_EQ(Get16(&host.Read(0xD5, 32).data[30]), 2);
+}
+
+TEST(UnitButtons, DoubleFeedChoiceIsReadUntilReset) {
+  SimUnit unit;
+  HostLink host(unit);
+  std::vector<uint8_t> dfd = HostLink::Cdb(0xE8);
+  dfd[9] = 0x03;
+  dfd[10] = 36;
+  EXPECT_EQ(host.New(dfd, {}, 36).data[4], 0);
+  for (const auto& [word, code] : {std::pair{"ignore", 1}, {"retry", 2}, {"stop", 3}}) {
+    ASSERT_TRUE(Ok(unit.Control(std::string("dfd ") + word)));
+    EXPECT_EQ(host.New(dfd, {}, 36).data[4], code);
+    EXPECT_EQ(host.New(dfd, {}, 36).data[4], code);  // reading does not clear it
+    ASSERT_TRUE(host.Send(0xFF, {0, 0, 1, 0x0C, 1, 0, 0, 0, 0, 0, 0, 0}).Good());
+    EXPECT_EQ(host.New(dfd, {}, 36).data[4], 0);
+  }
+}
+
+TEST(UnitLamp, WarmingUpShowsInTheLampStatus) {
+  SimUnit unit;
+  HostLink host(unit);
+  EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
+  unit.Control("lamp warming 2");
+  EXPECT_EQ(host.Read(0xA0, 5).data[4], 2);
+  EXPECT_EQ(host.Read(0xA0, 5).data[4], 2);
+  EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
+  unit.Control("lamp warming");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(host.Read(0xA0, 5).data[4], 2);
+  unit.Control("lamp ready");
+  EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
+}
+
+TEST(UnitCalibration, StepCountThenProgressPolls) {
+  SimUnit unit;
+  HostLink host(unit);
+  auto steps = [&] {
+    const Reply r = host.Read(0x6F, 8);
+    return r.data[4] * 4096u + r.data[5] * 256u + r.data[6] * 16u + r.data[7];
+  };
+  EXPECT_EQ(steps(), 5u);
+  ASSERT_TRUE(Ok(unit.Control("calib steps 3")));
+  EXPECT_EQ(steps(), 3u);
+  EXPECT_EQ(host.Read(0x6D, 8).data[4], 0);  // nothing started: idle
+  ASSERT_TRUE(host.Send(0x60, ShortRecord(8, 0)).Good());
+  EXPECT_EQ(host.Read(0x6D, 8).data[4], 1);
+  EXPECT_EQ(host.Read(0x6D, 8).data[4], 1);
+  EXPECT_EQ(host.Read(0x6D, 8).data[4], 0);  // the third step finishes
+  EXPECT_EQ(host.Read(0x6D, 8).data[4], 0);
+
+  ASSERT_TRUE(Ok(unit.Control("calib fail 2")));
+  ASSERT_TRUE(host.Send(0x60, ShortRecord(8, 0)).Good());
+  EXPECT_TRUE(host.Read(0x6D, 8).Good());
+  EXPECT_TRUE(host.Read(0x6D, 8).CheckCondition());
+  const test::SenseView s = host.RequestSense();
+  EXPECT_EQ(s.key, 4);
+  EXPECT_EQ(s.asc, 0x44);
+  EXPECT_EQ(host.Read(0x6D, 8).data[4], 0);  // the calibration stopped
+}
+
+// A firmware part: identifier in bytes 0-5, its kind's text from byte 8, revision at 24.
+std::vector<uint8_t> FirmwarePart(const char* id, bool master, const char* revision,
+                                  size_t size = 64) {
+  std::vector<uint8_t> part(size);
+  for (size_t i = 0; i < size; ++i) part[i] = static_cast<uint8_t>(i * 37 + 11);
+  std::memcpy(part.data(), id, 6);
+  const char* text = master ? "master firmware" : "slave firmware";
+  std::memcpy(&part[8], text, std::strlen(text));
+  std::memcpy(&part[24], revision, 4);
+  return part;
+}
+
+std::vector<uint8_t> Checksum(const std::vector<uint8_t>& part) {
+  uint32_t sum = 0;
+  for (uint8_t b : part) sum += b;
+  std::vector<uint8_t> c(10);
+  for (int i = 0; i < 4; ++i) c[i] = static_cast<uint8_t>(sum >> (8 * i));
+  std::memcpy(&c[4], part.data(), 6);
+  return c;
+}
+
+std::vector<uint8_t> FlashRecord(const std::vector<uint8_t>& block) {
+  std::vector<uint8_t> r(9 + block.size(), 0);
+  r[2] = 2;
+  Put32(&r[3], static_cast<uint32_t>(block.size()));
+  Put16(&r[7], 0x0002);
+  std::memcpy(&r[9], block.data(), block.size());
+  return r;
+}
+
+TEST(UnitFirmware, CheckedPartsAreStoredAndTheRevisionChanges) {
+  SimUnit unit;
+  HostLink host(unit);
+  auto flash = [&](const std::vector<uint8_t>& block) { return host.Send(0x86, FlashRecord(block)); };
+  const std::vector<uint8_t> master = FirmwarePart("M48F01", true, "2.05");
+  const std::vector<uint8_t> slave = FirmwarePart("M48F01", false, "2.05");
+  ASSERT_TRUE(flash(master).Good());
+  ASSERT_TRUE(flash(Checksum(master)).Good());
+  ASSERT_TRUE(flash(slave).Good());
+  ASSERT_TRUE(flash(Checksum(slave)).Good());
+  EXPECT_EQ(unit.Revision(), "2.05");
+  std::vector<uint8_t> inquiry = HostLink::Cdb(0xE2);
+  inquiry[10] = 255;
+  const Reply answer = host.New(inquiry, {}, 255);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&answer.data[Get16(&answer.data[12])]), 4),
+            "2.05");
+
+  // A wrong checksum is refused and changes nothing.
+  const std::vector<uint8_t> next = FirmwarePart("M48F02", true, "3.00");
+  std::vector<uint8_t> badSum = Checksum(next);
+  badSum[0] ^= 1;
+  ASSERT_TRUE(flash(next).Good());
+  EXPECT_TRUE(flash(badSum).CheckCondition());
+  test::SenseView s = host.RequestSense();
+  EXPECT_EQ(s.asc, 0x80);
+  EXPECT_EQ(s.ascq, 0x08);
+  EXPECT_EQ(unit.Revision(), "2.05");
+
+  // A slave part of other firmware than the master before it is refused.
+  ASSERT_TRUE(flash(next).Good());
+  ASSERT_TRUE(flash(Checksum(next)).Good());
+  EXPECT_EQ(unit.Revision(), "3.00");
+  const std::vector<uint8_t> foreign = FirmwarePart("OTHER1", false, "3.00");
+  ASSERT_TRUE(flash(foreign).Good());
+  EXPECT_TRUE(flash(Checksum(foreign)).CheckCondition());
+  EXPECT_EQ(host.RequestSense().ascq, 0x08);
+
+  // A checksum record with no part before it.
+  EXPECT_TRUE(flash(Checksum(next)).CheckCondition());
+  EXPECT_EQ(host.RequestSense().asc, 0x26);
+}
+
+TEST(UnitReset, ResetDropsThePendingSenseAndReturnsTheSheet) {
+  SimUnit unit;
+  HostLink host(unit);
+  unit.Control("load 1");
+  test::WindowParams win;
+  ASSERT_TRUE(host.SetWindow(win));
+  ASSERT_TRUE(host.Reserve(0).Good());
+  EXPECT_EQ(unit.SheetsInFeeder(), 0u);
+  ASSERT_TRUE(host.Read(0x77, 4).CheckCondition());
+  ASSERT_TRUE(host.New(HostLink::Cdb(0xFF)).Good());
+  EXPECT_EQ(host.RequestSense().key, 0);
+  EXPECT_EQ(unit.SheetsInFeeder(), 1u);
+  // Classic reset: TEST UNIT READY with byte 5 bit 0.
+  ASSERT_TRUE(host.Reserve(0).Good());
+  ASSERT_TRUE(host.Classic({0x00, 0, 0, 0, 0, 0x01}).Good());
+  EXPECT_EQ(unit.SheetsInFeeder(), 1u);
+}
+
+}  // namespace
+}  // namespace rzd::engine

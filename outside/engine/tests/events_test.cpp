@@ -1,0 +1,85 @@
+// Button presses: device-event reports through the listener, and the button status read.
+#include "engine/sim_unit.h"
+#include "host_link.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+namespace rzd::engine {
+namespace {
+
+using test::HostLink;
+
+class Listener {
+ public:
+  UnitPort::EventListener Callback() {
+    return [this](const std::array<uint8_t, 16>& report) {
+      std::lock_guard lock(mutex_);
+      reports_.push_back(report);
+    };
+  }
+  std::vector<std::array<uint8_t, 16>> Reports() {
+    std::lock_guard lock(mutex_);
+    return reports_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::array<uint8_t, 16>> reports_;
+};
+
+TEST(UnitButtons, PressesReachTheEventListener) {
+  SimUnit unit;
+  Listener listener;
+  unit.SetEventListener(listener.Callback());
+  ASSERT_EQ(unit.Control("function 4"), "ok");
+  ASSERT_EQ(unit.Control("press 3,5"), "ok");
+  ASSERT_EQ(unit.Control("press 2 long function=7"), "ok");
+  const auto reports = listener.Reports();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0][0], 0x82);  // buttons reported, short press, two numbers
+  EXPECT_EQ(reports[0][1], 3);
+  EXPECT_EQ(reports[0][2], 5);
+  EXPECT_EQ(reports[0][6], 4);  // the function number
+  EXPECT_EQ(reports[1][0], 0xC1);  // long press, one number
+  EXPECT_EQ(reports[1][1], 2);
+  EXPECT_EQ(reports[1][6], 7);
+  for (size_t i = 7; i < 16; ++i) EXPECT_EQ(reports[1][i], 0);
+}
+
+TEST(UnitButtons, ButtonStatusShowsTheLastPressOnceAndTheFunctionAlways) {
+  SimUnit unit;
+  HostLink host(unit);
+  // The host sets the function number shown on the panel (SEND 0xA4).
+  std::vector<uint8_t> led(12, 0);
+  led[2] = 2;
+  led[3] = 12;
+  led[4] = 6;
+  ASSERT_TRUE(host.Send(0xA4, led).Good());
+  unit.Control("press 9 long");  // no listener: the report is only kept
+  auto status = host.Read(0xA1, 20).data;
+  ASSERT_EQ(status.size(), 20u);
+  EXPECT_EQ(status[4], 0xC1);
+  EXPECT_EQ(status[5], 9);
+  EXPECT_EQ(status[10], 6);
+  status = host.Read(0xA1, 20).data;
+  EXPECT_EQ(status[4], 0);
+  EXPECT_EQ(status[10], 6);
+}
+
+TEST(UnitButtons, BadPressesAreRefusedAndMissingListenersNamed) {
+  SimUnit unit;
+  EXPECT_EQ(unit.Control("press").rfind("error", 0), 0u);
+  EXPECT_EQ(unit.Control("press 16").rfind("error", 0), 0u);
+  EXPECT_EQ(unit.Control("press 1,2,3,4,5,6").rfind("error", 0), 0u);
+  EXPECT_EQ(unit.Control("press 1 sideways").rfind("error", 0), 0u);
+  EXPECT_NE(unit.Control("press 1").find("no event listener"), std::string::npos);
+  // A listener may call back into the unit.
+  unit.SetEventListener([&](const std::array<uint8_t, 16>&) { (void)unit.Control("state"); });
+  EXPECT_EQ(unit.Control("press 1"), "ok");
+}
+
+}  // namespace
+}  // namespace rzd::engine

@@ -1,0 +1,194 @@
+// The host's side of the engine command protocol, as the tests drive a unit through UnitPort:
+// command phase, data phase and status phase, like the driver's command layer does them.
+#pragma once
+
+#include "engine/unit_port.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace rzd::engine::test {
+
+inline void Put16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v >> 8);
+  p[1] = static_cast<uint8_t>(v);
+}
+inline void Put32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v >> 24);
+  p[1] = static_cast<uint8_t>(v >> 16);
+  p[2] = static_cast<uint8_t>(v >> 8);
+  p[3] = static_cast<uint8_t>(v);
+}
+inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint32_t Get32(const uint8_t* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+         (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
+
+struct Reply {
+  PortStatus command = PortStatus::Ok;
+  std::vector<uint8_t> data;
+  int status = -1;  // the status byte, -1 when none arrived
+  bool Good() const { return status == 0; }
+  bool CheckCondition() const { return status == 2; }
+};
+
+// The new set's sense answer, decoded.
+struct SenseView {
+  uint8_t key = 0;
+  bool ili = false;
+  uint8_t asc = 0;
+  uint8_t ascq = 0;
+  uint32_t info = 0;
+  uint32_t pixels = 0;
+  uint32_t lines = 0;
+  uint32_t bytes = 0;
+  uint32_t autoWidth = 0;
+};
+
+// A new-set window (96 bytes, big-endian), the way the driver builds it.
+struct WindowParams {
+  uint16_t xres = 200;
+  uint16_t yres = 200;
+  uint32_t pixels = 64;     // pixels per line
+  uint32_t lines = 10;      // lines (both sides together for duplex)
+  uint32_t mode = 0x10;     // 1 line art, 0x10 grey, 0x80 colour
+  uint16_t source = 1;      // 1 front, 4 duplex, 5 back
+  uint8_t compression = 0;  // 0 none, 3 JPEG
+  uint8_t sampling = 4;     // JPEG: 1 (2x2), 2 (2x1), 3 (1x1); grey 4
+  uint16_t pagesPerJob = 0;
+  uint32_t BytesPerLine() const {
+    return mode == 0x80 ? pixels * 3 : mode == 0x10 ? pixels : (pixels + 7) / 8;
+  }
+};
+
+inline std::vector<uint8_t> NewWindow(const WindowParams& s) {
+  std::vector<uint8_t> w(96, 0);
+  w[2] = 2;
+  Put16(&w[3], 96);
+  Put16(&w[5], 1200);
+  Put32(&w[15], s.pixels * 1200 / s.xres);
+  Put32(&w[19], s.lines * 1200 / s.yres);
+  Put16(&w[23], s.xres);
+  Put16(&w[25], s.yres);
+  Put32(&w[27], s.mode == 0x01 ? s.BytesPerLine() * 8 : s.pixels);
+  Put32(&w[31], s.lines);
+  Put32(&w[35], s.BytesPerLine());
+  Put32(&w[39], s.mode);
+  Put16(&w[43], s.source);
+  w[45] = s.compression;
+  w[46] = s.sampling;
+  w[47] = 0x80;
+  w[50] = w[51] = 128;
+  Put16(&w[57], s.pagesPerJob);
+  return w;
+}
+
+class HostLink {
+ public:
+  explicit HostLink(UnitPort& port) : port_(port) {}
+
+  // One new-set command: the block as a vendor request, the data-out block (when given), a
+  // data-in read of `inLength` bytes (when not 0), and the 3-byte status.
+  Reply New(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out = {},
+            size_t inLength = 0) {
+    Reply r;
+    VendorRequest request;
+    request.requestType = 0x40;
+    request.request = 4;
+    request.data = cdb;
+    r.command = port_.VendorOut(request);
+    if (r.command != PortStatus::Ok) return r;
+    return Phases(r, out, inLength, 3);
+  }
+
+  // One classic command: the block padded to 10 bytes on the write pipe, data, 1-byte status.
+  Reply Classic(std::vector<uint8_t> cdb, const std::vector<uint8_t>& out = {},
+                size_t inLength = 0) {
+    Reply r;
+    cdb.resize(10, 0);
+    r.command = port_.BulkOut(cdb.data(), cdb.size());
+    if (r.command != PortStatus::Ok) return r;
+    return Phases(r, out, inLength, 1);
+  }
+
+  static std::vector<uint8_t> Cdb(uint8_t opcode) {
+    std::vector<uint8_t> c(12, 0);
+    c[0] = opcode;
+    return c;
+  }
+  static std::vector<uint8_t> ReadCdb(uint16_t dataType, uint32_t length) {
+    std::vector<uint8_t> c = Cdb(0xA8);
+    Put16(&c[3], dataType);
+    Put32(&c[7], length);
+    return c;
+  }
+  static std::vector<uint8_t> SendCdb(uint16_t dataType, uint32_t length) {
+    std::vector<uint8_t> c = Cdb(0xAA);
+    Put16(&c[3], dataType);
+    Put32(&c[7], length);
+    return c;
+  }
+
+  Reply Read(uint16_t dataType, uint32_t length) {
+    return New(ReadCdb(dataType, length), {}, length);
+  }
+  Reply Send(uint16_t dataType, const std::vector<uint8_t>& data) {
+    return New(SendCdb(dataType, static_cast<uint32_t>(data.size())), data);
+  }
+
+  // New-set REQUEST SENSE (polling form when `polling`).
+  SenseView RequestSense(bool polling = false) {
+    std::vector<uint8_t> c = Cdb(0xE3);
+    c[10] = 44;
+    c[11] = polling ? 1 : 0;
+    const Reply r = New(c, {}, 44);
+    return Decode(r.data);
+  }
+
+  static SenseView Decode(const std::vector<uint8_t>& a) {
+    SenseView s;
+    if (a.size() < 44) return s;
+    s.key = a[5] & 0x0F;
+    s.ili = (a[5] & 0x20) != 0;
+    s.asc = a[7];
+    s.ascq = a[8];
+    s.info = Get32(&a[9]);
+    s.pixels = Get32(&a[19]) & 0xFFFFFF;
+    s.lines = Get32(&a[23]) & 0xFFFFFF;
+    s.bytes = Get32(&a[27]);
+    s.autoWidth = Get32(&a[33]);
+    return s;
+  }
+
+  bool SetWindow(const WindowParams& win) {
+    std::vector<uint8_t> c = Cdb(0xE4);
+    c[10] = 96;
+    return New(c, NewWindow(win)).Good();
+  }
+  Reply Reserve(uint8_t control) {
+    std::vector<uint8_t> c = Cdb(0xE6);
+    c[11] = control;
+    return New(c);
+  }
+  Reply Release(uint8_t control) {
+    std::vector<uint8_t> c = Cdb(0xE7);
+    c[11] = control;
+    return New(c);
+  }
+  Reply ReadImage(uint32_t length) { return Read(0x00, length); }
+
+ private:
+  Reply Phases(Reply& r, const std::vector<uint8_t>& out, size_t inLength, size_t statusSize) {
+    if (!out.empty() && port_.BulkOut(out.data(), out.size()) != PortStatus::Ok) return r;
+    if (inLength > 0 && port_.BulkIn(inLength, r.data) != PortStatus::Ok) return r;
+    std::vector<uint8_t> status;
+    if (port_.BulkIn(statusSize, status) == PortStatus::Ok && status.size() == statusSize)
+      r.status = status[statusSize - 1];
+    return r;
+  }
+
+  UnitPort& port_;
+};
+
+}  // namespace rzd::engine::test

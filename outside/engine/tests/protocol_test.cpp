@@ -1,0 +1,369 @@
+// The command phases, the sense rules, the inquiry and the port-level switches of the unit.
+#include "engine/sim_unit.h"
+#include "host_link.h"
+#include "lowdrv/engine/engine_caps.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace rzd::engine {
+namespace {
+
+using test::HostLink;
+using test::Reply;
+namespace caps = rzd::lowdrv::caps;
+
+std::vector<uint8_t> InquiryCdb(uint8_t allocation) {
+  std::vector<uint8_t> c = HostLink::Cdb(0xE2);
+  c[10] = allocation;
+  return c;
+}
+
+std::string Text(const std::vector<uint8_t>& a, size_t at, size_t n) {
+  return std::string(reinterpret_cast<const char*>(&a[at]), n);
+}
+
+TEST(UnitInquiry, TwoStepsGiveTheSizeThenTheAnswer) {
+  SimUnit unit;
+  HostLink host(unit);
+  const Reply first = host.New(InquiryCdb(5), {}, 5);
+  ASSERT_TRUE(first.Good());
+  ASSERT_EQ(first.data.size(), 5u);
+  const uint16_t size = test::Get16(&first.data[3]);
+  ASSERT_GT(size, 5);
+  ASSERT_LE(size, 255);
+  const Reply full = host.New(InquiryCdb(static_cast<uint8_t>(size)), {}, size);
+  ASSERT_TRUE(full.Good());
+  const std::vector<uint8_t>& a = full.data;
+  ASSERT_EQ(a.size(), size);
+  EXPECT_EQ(a[5], 0x06);  // a scanner
+  EXPECT_EQ(Text(a, test::Get16(&a[8]), 5), "QUARX");
+  EXPECT_EQ(Text(a, test::Get16(&a[10]), 13), "M48tz Scanner");
+  EXPECT_EQ(Text(a, test::Get16(&a[12]), 4), "1.00");
+  EXPECT_EQ(test::Get16(&a[58]), 600);  // optical resolution
+  EXPECT_EQ(a[96] & caps::kAnswerEngineJpegHeaders.mask, 0);  // the host writes JPEG headers
+}
+
+TEST(UnitInquiry, CapabilityBitsFollowTheUnitsOptions) {
+  struct Case {
+    SimUnitOptions options;
+    bool imprinter, lcd, ultrasonic, tray;
+  };
+  SimUnitOptions none;
+  none.imprinter = none.lcd = none.ultrasonic = none.inputTray = false;
+  SimUnitOptions onlyLcd = none;
+  onlyLcd.lcd = true;
+  const Case cases[] = {{SimUnitOptions{}, true, true, true, true},
+                        {none, false, false, false, false},
+                        {onlyLcd, false, true, false, false}};
+  for (const Case& c : cases) {
+    SimUnit unit(c.options);
+    HostLink host(unit);
+    const Reply r = host.New(InquiryCdb(255), {}, 255);
+    ASSERT_TRUE(r.Good());
+    const uint8_t* a = r.data.data();
+    const size_t n = r.data.size();
+    EXPECT_EQ(caps::IsSet(a, n, caps::kAnswerImprinter), c.imprinter);
+    EXPECT_EQ(caps::IsSet(a, n, caps::kAnswerLcd), c.lcd);
+    EXPECT_EQ(caps::IsSet(a, n, caps::kAnswerUltrasonic), c.ultrasonic);
+    EXPECT_EQ(caps::IsSet(a, n, caps::kAnswerUltrasonicOption), c.ultrasonic);
+    EXPECT_EQ(caps::IsSet(a, n, caps::kAnswerInputTray), c.tray);
+    EXPECT_TRUE(caps::IsSet(a, n, caps::kAnswerDfdButtons));
+    EXPECT_TRUE(caps::IsSet(a, n, caps::kAnswerTruncation));
+  }
+}
+
+TEST(UnitInquiry, ClassicInquiryInTwoStepsCarriesTheSameFacts) {
+  SimUnit unit;
+  HostLink host(unit);
+  std::vector<uint8_t> c = {0x12, 0, 0, 0, 5, 0};
+  const Reply first = host.Classic(c, {}, 5);
+  ASSERT_TRUE(first.Good());
+  ASSERT_EQ(first.data.size(), 5u);
+  EXPECT_EQ(first.data[0], 6);
+  const size_t size = std::min<size_t>(first.data[4] + 5, 159);
+  c[4] = static_cast<uint8_t>(size);
+  const Reply full = host.Classic(c, {}, size);
+  ASSERT_TRUE(full.Good());
+  ASSERT_EQ(full.data.size(), 159u);
+  EXPECT_EQ(Text(full.data, 8, 8), "QUARX   ");
+  EXPECT_EQ(Text(full.data, 16, 16), "M48tz Scanner   ");
+  EXPECT_EQ(Text(full.data, 32, 4), "1.00");
+  EXPECT_EQ(full.data[37], 6);                         // optical resolution / 100
+  EXPECT_EQ(test::Get16(&full.data[85]), 2700);        // feeder width, 1/300 inch
+  EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqLcd));
+  EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqDfdButtons));
+  EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqButtons));
+  EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqFrontPostImprinter));
+}
+
+TEST(UnitSense, CheckConditionSenseIsReturnedOnceByEitherForm) {
+  SimUnit unit;
+  HostLink host(unit);
+  // New set: an unknown operation code.
+  ASSERT_TRUE(host.New(HostLink::Cdb(0x55)).CheckCondition());
+  // Other commands in between do not clear it.
+  ASSERT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
+  test::SenseView s = host.RequestSense(false);
+  EXPECT_EQ(s.key, 5);
+  EXPECT_EQ(s.asc, 0x20);
+  s = host.RequestSense(true);
+  EXPECT_EQ(s.key, 0);
+  EXPECT_EQ(s.asc, 0);
+
+  // Classic set, 22-byte sense: the polling form of the new set returns it too.
+  ASSERT_TRUE(host.Classic({0x77}).CheckCondition());
+  s = host.RequestSense(true);
+  EXPECT_EQ(s.key, 5);
+  EXPECT_EQ(s.asc, 0x20);
+  ASSERT_TRUE(host.Classic({0x77}).CheckCondition());
+  Reply r = host.Classic({0x03, 0, 0, 0, 22, 0}, {}, 22);
+  ASSERT_TRUE(r.Good());
+  ASSERT_EQ(r.data.size(), 22u);
+  EXPECT_EQ(r.data[0], 0x70);
+  EXPECT_EQ(r.data[2] & 0x0F, 5);
+  EXPECT_EQ(r.data[12], 0x20);
+  r = host.Classic({0x03, 0, 0, 0, 32, 0}, {}, 32);
+  ASSERT_EQ(r.data.size(), 32u);
+  EXPECT_EQ(r.data[2] & 0x0F, 0);
+  EXPECT_EQ(r.data[12], 0);
+}
+
+TEST(UnitSense, StandingConditionFollowsTheCover) {
+  SimUnit unit;
+  HostLink host(unit);
+  EXPECT_EQ(host.RequestSense(true).key, 0);
+  EXPECT_TRUE(host.Classic({0x00}).Good());
+  ASSERT_EQ(unit.Control("cover open").rfind("ok", 0), 0u);
+  for (int i = 0; i < 2; ++i) {  // a standing condition is not used up
+    const test::SenseView s = host.RequestSense(true);
+    EXPECT_EQ(s.key, 2);
+    EXPECT_EQ(s.asc, 0x80);
+    EXPECT_EQ(s.ascq, 0x02);
+  }
+  EXPECT_TRUE(host.Classic({0x00}).CheckCondition());
+  unit.Control("cover close");
+  EXPECT_EQ(host.RequestSense(false).key, 2);  // the TEST UNIT READY's own sense, once
+  EXPECT_EQ(host.RequestSense(false).key, 0);
+  EXPECT_TRUE(host.Classic({0x00}).Good());
+}
+
+TEST(UnitPhases, DataInIsNeverLongerThanAskedAndShortReadsAreGood) {
+  SimUnit unit;
+  // The host reads fewer bytes than the command block names: only those arrive.
+  VendorRequest read;
+  read.requestType = 0x40;
+  read.request = 4;
+  read.data = HostLink::ReadCdb(0x69, 172);
+  ASSERT_EQ(unit.VendorOut(read), PortStatus::Ok);
+  std::vector<uint8_t> data;
+  ASSERT_EQ(unit.BulkIn(10, data), PortStatus::Ok);
+  EXPECT_EQ(data.size(), 10u);
+  std::vector<uint8_t> status;
+  ASSERT_EQ(unit.BulkIn(3, status), PortStatus::Ok);
+  EXPECT_EQ(status, (std::vector<uint8_t>{0, 0, 0}));
+  // Nothing further is queued.
+  EXPECT_EQ(unit.BulkIn(64, data), PortStatus::NoAnswer);
+
+  // A longer transfer length than the answer: a short read with good status.
+  HostLink host(unit);
+  const Reply r = host.Read(0x60, 400);
+  EXPECT_TRUE(r.Good());
+  EXPECT_EQ(r.data.size(), 36u);
+}
+
+TEST(UnitPhases, AFailedReadStillHasAOneByteDataPhase) {
+  SimUnit unit;
+  HostLink host(unit);
+  const Reply r = host.Read(0x77, 16);
+  EXPECT_EQ(r.data.size(), 1u);
+  EXPECT_TRUE(r.CheckCondition());
+  const test::SenseView s = host.RequestSense();
+  EXPECT_EQ(s.key, 5);
+  EXPECT_EQ(s.asc, 0x24);
+}
+
+TEST(UnitPhases, PipeResetDropsWhatIsQueuedForTheCommand) {
+  SimUnit unit;
+  VendorRequest request;
+  request.requestType = 0x40;
+  request.request = 4;
+  // A data-in command: resetting the read pipe drops it.
+  request.data = InquiryCdb(5);
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  unit.ResetPipe(1);
+  std::vector<uint8_t> data;
+  EXPECT_EQ(unit.BulkIn(5, data), PortStatus::NoAnswer);
+  // A queued status: dropped as well.
+  request.data = HostLink::Cdb(0xE6);
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  unit.ResetPipe(1);
+  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
+  // A data-out command: resetting the write pipe abandons it; nothing is written.
+  const auto before = unit.Nvram();
+  request.data = HostLink::SendCdb(0x85, 174);
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  unit.ResetPipe(2);
+  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
+  EXPECT_EQ(unit.Nvram(), before);
+  // The next command runs normally.
+  HostLink host(unit);
+  EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
+}
+
+TEST(UnitPhases, ShortOrLongDataOutIsAParameterListLengthError) {
+  SimUnit unit;
+  VendorRequest request;
+  request.requestType = 0x40;
+  request.request = 4;
+  request.data = HostLink::SendCdb(0x83, 22);
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  const std::vector<uint8_t> part(10, 0);
+  ASSERT_EQ(unit.BulkOut(part.data(), part.size()), PortStatus::Ok);
+  std::vector<uint8_t> status;
+  ASSERT_EQ(unit.BulkIn(3, status), PortStatus::Ok);  // the host reads the status early
+  EXPECT_EQ(status[2], 2);
+  HostLink host(unit);
+  EXPECT_EQ(host.RequestSense().asc, 0x1A);
+
+  const std::vector<uint8_t> tooLong(23, 0);
+  EXPECT_TRUE(host.New(HostLink::SendCdb(0x83, 22), tooLong).CheckCondition());
+  EXPECT_EQ(host.RequestSense().asc, 0x1A);
+  // A data-out block split over two transfers is put together.
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  const std::vector<uint8_t> head(12, 0), tail(10, 0);
+  ASSERT_EQ(unit.BulkOut(head.data(), head.size()), PortStatus::Ok);
+  ASSERT_EQ(unit.BulkOut(tail.data(), tail.size()), PortStatus::Ok);
+  ASSERT_EQ(unit.BulkIn(3, status), PortStatus::Ok);
+  EXPECT_EQ(status[2], 0);
+}
+
+TEST(UnitPhases, ANewCommandBlockReplacesAnUnreadAnswer) {
+  SimUnit unit;
+  VendorRequest request;
+  request.requestType = 0x40;
+  request.request = 4;
+  request.data = HostLink::Cdb(0x55);  // fails; its status is left unread
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  HostLink host(unit);
+  const Reply r = host.New(InquiryCdb(5), {}, 5);
+  EXPECT_TRUE(r.Good());
+  EXPECT_EQ(r.data.size(), 5u);
+}
+
+TEST(UnitPhases, UnknownVendorRequestsAndStrayBlocksStallThePipe) {
+  SimUnit unit;
+  VendorRequest request;
+  request.requestType = 0xC0;  // device to host
+  request.request = 4;
+  request.data = InquiryCdb(5);
+  EXPECT_EQ(unit.VendorOut(request), PortStatus::Stall);
+  const uint8_t two[2] = {0, 0};
+  EXPECT_EQ(unit.BulkOut(two, 2), PortStatus::Stall);
+}
+
+TEST(UnitStall, StalledUnitAnswersNothingUntilResumed) {
+  SimUnit unit;
+  HostLink host(unit);
+  ASSERT_EQ(unit.Control("stall").rfind("ok", 0), 0u);
+  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::NoAnswer);
+  std::vector<uint8_t> data;
+  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
+  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::NoAnswer);
+  unit.Control("resume");
+  EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
+
+  // Once: only the next transfer goes unanswered (here the status phase).
+  VendorRequest request;
+  request.requestType = 0x40;
+  request.request = 4;
+  request.data = HostLink::Cdb(0xE6);
+  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  unit.Control("stall once");
+  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
+  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::Ok);
+
+  // A halted pipe answers with a stall until a pipe reset.
+  unit.Control("halt");
+  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::Stall);
+  unit.ResetPipe(2);
+  unit.ResetPipe(1);
+  EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
+}
+
+TEST(UnitLog, EveryCommandAndDataBlockIsRecorded) {
+  SimUnit unit;
+  HostLink host(unit);
+  const std::vector<uint8_t> matrix(22, 0x11);
+  host.New(InquiryCdb(5), {}, 5);
+  host.New(HostLink::SendCdb(0x83, 22), matrix);
+  host.Classic({0x00});
+  const std::vector<ReceivedBlock> log = unit.Received();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[0].kind, ReceivedBlock::Kind::NewCommand);
+  EXPECT_EQ(log[0].bytes, InquiryCdb(5));
+  EXPECT_EQ(log[1].kind, ReceivedBlock::Kind::NewCommand);
+  EXPECT_EQ(log[2].kind, ReceivedBlock::Kind::Data);
+  EXPECT_EQ(log[2].bytes, matrix);
+  EXPECT_EQ(log[3].kind, ReceivedBlock::Kind::ClassicCommand);
+  EXPECT_EQ(log[3].bytes.size(), 10u);
+  EXPECT_LT(log[0].sequence, log[3].sequence);
+
+  const std::string dump = unit.Control("log");
+  EXPECT_EQ(dump.rfind("ok 4\n", 0), 0u);
+  EXPECT_NE(dump.find(" new 12: E2 00 00 00 00 00 00 00 00 00 05 00"), std::string::npos);
+  EXPECT_NE(dump.find(" data 22: 11 11"), std::string::npos);
+  EXPECT_NE(dump.find(" classic 10: 00 00"), std::string::npos);
+  unit.Control("log clear");
+  EXPECT_TRUE(unit.Received().empty());
+}
+
+TEST(UnitControl, HelpListsTheCommandsAndUnknownWordsAreErrors) {
+  SimUnit unit;
+  const std::string help = unit.ControlHelp();
+  for (const char* word : {"load", "empty", "cover", "jam", "multifeed", "misfeed", "staple",
+                           "blank", "lamp", "press", "dfd", "duplexmode", "stall", "log"})
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  EXPECT_EQ(unit.Control("fly away").rfind("error", 0), 0u);
+  EXPECT_EQ(unit.Control("load zero").rfind("error", 0), 0u);
+  EXPECT_EQ(unit.Control("jam 0").rfind("error", 0), 0u);
+  EXPECT_EQ(unit.Control("unplug").rfind("ok", 0), 0u);  // the transport's business
+  EXPECT_EQ(unit.Control("load 3").rfind("ok sheets 1-3", 0), 0u);
+  EXPECT_EQ(unit.Control("load 2 simplex").rfind("ok sheets 4-5", 0), 0u);
+  EXPECT_EQ(unit.SheetsInFeeder(), 5u);
+}
+
+TEST(UnitThreads, ControlAndInspectionRunBesideCommands) {
+  SimUnit unit;
+  std::atomic<bool> stop{false};
+  std::thread controller([&] {
+    while (!stop) {
+      unit.Control("load 1");
+      unit.Control("state");
+      unit.Control("empty");
+      (void)unit.Nvram();
+      (void)unit.Received();
+    }
+  });
+  HostLink host(unit);
+  for (int i = 0; i < 300; ++i) {
+    const Reply r = host.New(InquiryCdb(5), {}, 5);
+    ASSERT_TRUE(r.Good());
+    ASSERT_EQ(r.data.size(), 5u);
+    const std::vector<uint8_t> media = [&] {
+      std::vector<uint8_t> c = HostLink::Cdb(0xE8);
+      c[10] = 5;
+      return host.New(c, {}, 5).data;
+    }();
+    ASSERT_EQ(media.size(), 5u);
+    ASSERT_LE(media[4], 1);
+  }
+  stop = true;
+  controller.join();
+}
+
+}  // namespace
+}  // namespace rzd::engine
