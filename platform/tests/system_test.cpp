@@ -1,4 +1,5 @@
 // Root and known folders, modules, process start and liveness, sessions.
+#include "platform/kernel.h"
 #include "platform/modules.h"
 #include "platform/process.h"
 #include "platform/root.h"
@@ -96,7 +97,20 @@ TEST(Process, StartWaitKillAndLiveness) {
   slow->Kill();
   EXPECT_FALSE(rzd::IsProcessAlive(pid));
   EXPECT_TRUE(rzd::IsProcessAlive(1)) << "a process we may not signal counts as alive";
+  EXPECT_FALSE(rzd::IsProcessAlive(0x80000001u)) << "never a process group";
+  EXPECT_FALSE(rzd::KillProcess(0xFFFFFFFFu));
   EXPECT_FALSE(rzd::ChildProcess::Start("/no/such/program", {}).has_value());
+}
+
+TEST(Process, AnEndedButUnreapedChildIsNotAlive) {
+  auto child = rzd::ChildProcess::Start("/bin/sh", {"-c", "exit 0"});
+  ASSERT_TRUE(child);
+  // Not reaped yet: the child is a zombie until Wait.
+  for (int i = 0; i < 3000 && rzd::IsProcessAlive(child->Pid()); ++i) {
+    rzd::WaitOne(rzd::Event::Unnamed(true, false), 10);
+  }
+  EXPECT_FALSE(rzd::IsProcessAlive(child->Pid()));
+  EXPECT_EQ(child->Wait(30000), 0);
 }
 
 TEST(Process, ExtraEnvironmentReachesTheChild) {

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <thread>
 
 #include <spawn.h>
@@ -18,10 +21,29 @@ namespace rzd {
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
+namespace {
+// Ids above the pid_t range would address process groups in kill().
+bool ValidPid(uint32_t pid) { return pid != 0 && pid <= 0x7FFFFFFFu; }
+
+// A process that has ended but was not yet reaped by its parent.
+bool IsZombie(uint32_t pid) {
+  std::string path = "/proc/" + std::to_string(pid) + "/stat";
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return false;
+  char buffer[512];
+  size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+  std::fclose(f);
+  buffer[n] = 0;
+  // The state follows the command name, which is in parentheses and may itself hold ')'.
+  const char* close = std::strrchr(buffer, ')');
+  return close != nullptr && close[1] == ' ' && close[2] == 'Z';
+}
+}  // namespace
+
 bool IsProcessAlive(uint32_t pid) {
-  if (pid == 0) return false;
-  if (kill(static_cast<pid_t>(pid), 0) == 0) return true;
-  return errno == EPERM;  // exists, but we may not signal it
+  if (!ValidPid(pid)) return false;
+  if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+  return !IsZombie(pid);  // EPERM: it exists, but we may not signal it
 }
 
 std::optional<std::string> GetEnv(const std::string& name) {
@@ -143,6 +165,6 @@ void ChildProcess::Terminate() {
   if (!reaped_ && pid_ != 0) kill(static_cast<pid_t>(pid_), SIGTERM);
 }
 
-bool KillProcess(uint32_t pid) { return pid != 0 && kill(static_cast<pid_t>(pid), SIGKILL) == 0; }
+bool KillProcess(uint32_t pid) { return ValidPid(pid) && kill(static_cast<pid_t>(pid), SIGKILL) == 0; }
 
 }  // namespace rzd
