@@ -76,7 +76,7 @@ LLDError CReduzidInterface::InterfaceToScannerError() {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_ACCESS_DENIED:
     case ERROR_GEN_FAILURE:
-    case 433:  // a device that does not exist was specified
+    case 433:  // the request named a device that does not exist
     case ERROR_OPERATION_ABORTED:
     case ERROR_DEVICE_NOT_CONNECTED:
       return lld::kUnreachable;

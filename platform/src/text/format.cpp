@@ -31,14 +31,14 @@ class CLocaleScope {
 
 enum class Size { None, hh, h, l, ll, z, j, t, L };
 
-struct Spec {
+struct Conversion {
   std::string flags;
   int width = -1;  // -1: none
   int precision = -1;
   Size size = Size::None;
   bool narrowHint = false;  // h on s/c
   bool wideHint = false;    // l or w on s/c
-  char conv = 0;
+  char letter = 0;
 };
 
 // Output sink: appends code units of the result.
@@ -59,16 +59,16 @@ void ConvertText(std::u16string& out, std::string_view narrow) { out = FromUtf8(
 void ConvertText(std::string& out, std::string_view narrow) { out = std::string(narrow); }
 
 template <typename Out>
-void AppendPadded(Out& out, const Out& body, const Spec& spec) {
-  size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
-  bool left = spec.flags.find('-') != std::string::npos;
+void AppendPadded(Out& out, const Out& body, const Conversion& conv) {
+  size_t width = conv.width > 0 ? static_cast<size_t>(conv.width) : 0;
+  bool left = conv.flags.find('-') != std::string::npos;
   if (!left && body.size() < width) Pad(out, width - body.size(), ' ');
   out += body;
   if (left && body.size() < width) Pad(out, width - body.size(), ' ');
 }
 
 template <typename Out>
-void FormatString(Out& out, const Spec& spec, bool wideArg, va_list& args) {
+void FormatString(Out& out, const Conversion& conv, bool wideArg, va_list& args) {
   Out body;
   const void* p = va_arg(args, const void*);
   if (p == nullptr) {
@@ -78,12 +78,12 @@ void FormatString(Out& out, const Spec& spec, bool wideArg, va_list& args) {
   } else {
     ConvertText(body, std::string_view(static_cast<const char*>(p)));
   }
-  if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) body.resize(spec.precision);
-  AppendPadded(out, body, spec);
+  if (conv.precision >= 0 && body.size() > static_cast<size_t>(conv.precision)) body.resize(conv.precision);
+  AppendPadded(out, body, conv);
 }
 
 template <typename Out>
-void FormatChar(Out& out, const Spec& spec, bool wideArg, va_list& args) {
+void FormatChar(Out& out, const Conversion& conv, bool wideArg, va_list& args) {
   int value = va_arg(args, int);
   Out body;
   if (wideArg) {
@@ -93,15 +93,15 @@ void FormatChar(Out& out, const Spec& spec, bool wideArg, va_list& args) {
     char c = static_cast<char>(value);
     ConvertText(body, std::string_view(&c, 1));
   }
-  AppendPadded(out, body, spec);
+  AppendPadded(out, body, conv);
 }
 
-std::string NumberSpec(const Spec& spec, const char* sizeText) {
-  std::string f = "%" + spec.flags;
-  if (spec.width >= 0) f += std::to_string(spec.width);
-  if (spec.precision >= 0) f += "." + std::to_string(spec.precision);
+std::string NumberFormat(const Conversion& conv, const char* sizeText) {
+  std::string f = "%" + conv.flags;
+  if (conv.width >= 0) f += std::to_string(conv.width);
+  if (conv.precision >= 0) f += "." + std::to_string(conv.precision);
   f += sizeText;
-  f += spec.conv;
+  f += conv.letter;
   return f;
 }
 
@@ -118,29 +118,29 @@ std::string Snprintf(const std::string& f, T value) {
   return big;
 }
 
-std::string FormatInteger(const Spec& spec, va_list& args) {
-  bool isSigned = spec.conv == 'd' || spec.conv == 'i';
-  switch (spec.size) {
+std::string FormatInteger(const Conversion& conv, va_list& args) {
+  bool isSigned = conv.letter == 'd' || conv.letter == 'i';
+  switch (conv.size) {
     case Size::hh:
-      return isSigned ? Snprintf(NumberSpec(spec, "hh"), static_cast<signed char>(va_arg(args, int)))
-                      : Snprintf(NumberSpec(spec, "hh"), static_cast<unsigned char>(va_arg(args, unsigned)));
+      return isSigned ? Snprintf(NumberFormat(conv, "hh"), static_cast<signed char>(va_arg(args, int)))
+                      : Snprintf(NumberFormat(conv, "hh"), static_cast<unsigned char>(va_arg(args, unsigned)));
     case Size::h:
-      return isSigned ? Snprintf(NumberSpec(spec, "h"), static_cast<short>(va_arg(args, int)))
-                      : Snprintf(NumberSpec(spec, "h"), static_cast<unsigned short>(va_arg(args, unsigned)));
+      return isSigned ? Snprintf(NumberFormat(conv, "h"), static_cast<short>(va_arg(args, int)))
+                      : Snprintf(NumberFormat(conv, "h"), static_cast<unsigned short>(va_arg(args, unsigned)));
     case Size::None:
       // `long` is 32 bits in the system's interfaces, so l reads an int too.
     case Size::l:
-      return isSigned ? Snprintf(NumberSpec(spec, ""), va_arg(args, int))
-                      : Snprintf(NumberSpec(spec, ""), va_arg(args, unsigned));
+      return isSigned ? Snprintf(NumberFormat(conv, ""), va_arg(args, int))
+                      : Snprintf(NumberFormat(conv, ""), va_arg(args, unsigned));
     case Size::ll:
     case Size::j:
     case Size::L:
-      return isSigned ? Snprintf(NumberSpec(spec, "ll"), va_arg(args, long long))
-                      : Snprintf(NumberSpec(spec, "ll"), va_arg(args, unsigned long long));
+      return isSigned ? Snprintf(NumberFormat(conv, "ll"), va_arg(args, long long))
+                      : Snprintf(NumberFormat(conv, "ll"), va_arg(args, unsigned long long));
     case Size::z:
     case Size::t:
-      return isSigned ? Snprintf(NumberSpec(spec, "ll"), static_cast<long long>(va_arg(args, ptrdiff_t)))
-                      : Snprintf(NumberSpec(spec, "ll"), static_cast<unsigned long long>(va_arg(args, size_t)));
+      return isSigned ? Snprintf(NumberFormat(conv, "ll"), static_cast<long long>(va_arg(args, ptrdiff_t)))
+                      : Snprintf(NumberFormat(conv, "ll"), static_cast<unsigned long long>(va_arg(args, size_t)));
   }
   return {};
 }
@@ -160,99 +160,99 @@ void Format(Out& out, const Ch* format, va_list& args) {
       ++p;
       continue;
     }
-    Spec spec;
-    while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') spec.flags.push_back(static_cast<char>(*p++));
+    Conversion item;
+    while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') item.flags.push_back(static_cast<char>(*p++));
     if (*p == '*') {
       int w = va_arg(args, int);
       if (w < 0) {
-        spec.flags.push_back('-');
+        item.flags.push_back('-');
         w = -w;
       }
-      spec.width = w;
+      item.width = w;
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (*p++ - '0');
+      while (*p >= '0' && *p <= '9') item.width = (item.width < 0 ? 0 : item.width) * 10 + (*p++ - '0');
     }
     if (*p == '.') {
       ++p;
-      spec.precision = 0;
+      item.precision = 0;
       if (*p == '*') {
         int prec = va_arg(args, int);
-        spec.precision = prec < 0 ? -1 : prec;
+        item.precision = prec < 0 ? -1 : prec;
         ++p;
       } else {
-        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9') item.precision = item.precision * 10 + (*p++ - '0');
       }
     }
     // Size prefixes.
     if (*p == 'h') {
       ++p;
-      spec.narrowHint = true;
+      item.narrowHint = true;
       if (*p == 'h') {
         ++p;
-        spec.size = Size::hh;
+        item.size = Size::hh;
       } else {
-        spec.size = Size::h;
+        item.size = Size::h;
       }
     } else if (*p == 'l') {
       ++p;
-      spec.wideHint = true;
+      item.wideHint = true;
       if (*p == 'l') {
         ++p;
-        spec.size = Size::ll;
+        item.size = Size::ll;
       } else {
-        spec.size = Size::l;
+        item.size = Size::l;
       }
     } else if (*p == 'w') {
       ++p;
-      spec.wideHint = true;
+      item.wideHint = true;
     } else if (*p == 'z') {
       ++p;
-      spec.size = Size::z;
+      item.size = Size::z;
     } else if (*p == 'j') {
       ++p;
-      spec.size = Size::j;
+      item.size = Size::j;
     } else if (*p == 't') {
       ++p;
-      spec.size = Size::t;
+      item.size = Size::t;
     } else if (*p == 'L') {
       ++p;
-      spec.size = Size::L;
+      item.size = Size::L;
     } else if (*p == 'I') {
       if (p[1] == '6' && p[2] == '4') {
         p += 3;
-        spec.size = Size::ll;
+        item.size = Size::ll;
       } else if (p[1] == '3' && p[2] == '2') {
         p += 3;
-        spec.size = Size::None;
+        item.size = Size::None;
       } else {
         ++p;
-        spec.size = Size::z;
+        item.size = Size::z;
       }
     }
-    Ch conv = *p;
-    if (conv == 0) {  // a dangling specifier is printed as it stands
+    Ch letter = *p;
+    if (letter == 0) {  // a dangling conversion is printed as it stands
       for (const Ch* q = start; q < p; ++q) out.push_back(static_cast<typename Out::value_type>(*q));
       break;
     }
     ++p;
-    spec.conv = static_cast<char>(conv);
-    switch (conv) {
+    item.letter = static_cast<char>(letter);
+    switch (letter) {
       case 's':
       case 'S': {
         // Wide format: %s wide, %S narrow; narrow format: %s narrow, %S wide. h and l/w override.
-        bool wideArg = (conv == 's') == kWideFormat;
-        if (spec.narrowHint) wideArg = false;
-        if (spec.wideHint) wideArg = true;
-        FormatString(out, spec, wideArg, args);
+        bool wideArg = (letter == 's') == kWideFormat;
+        if (item.narrowHint) wideArg = false;
+        if (item.wideHint) wideArg = true;
+        FormatString(out, item, wideArg, args);
         break;
       }
       case 'c':
       case 'C': {
-        bool wideArg = (conv == 'c') == kWideFormat;
-        if (spec.narrowHint) wideArg = false;
-        if (spec.wideHint) wideArg = true;
-        FormatChar(out, spec, wideArg, args);
+        bool wideArg = (letter == 'c') == kWideFormat;
+        if (item.narrowHint) wideArg = false;
+        if (item.wideHint) wideArg = true;
+        FormatChar(out, item, wideArg, args);
         break;
       }
       case 'd':
@@ -261,7 +261,7 @@ void Format(Out& out, const Ch* format, va_list& args) {
       case 'x':
       case 'X':
       case 'o':
-        AppendAscii(out, FormatInteger(spec, args));
+        AppendAscii(out, FormatInteger(item, args));
         break;
       case 'e':
       case 'E':
@@ -271,15 +271,15 @@ void Format(Out& out, const Ch* format, va_list& args) {
       case 'G':
       case 'a':
       case 'A':
-        AppendAscii(out, Snprintf(NumberSpec(spec, ""), va_arg(args, double)));
+        AppendAscii(out, Snprintf(NumberFormat(item, ""), va_arg(args, double)));
         break;
       case 'p': {
         // The full pointer, upper-case hex digits, as wide as a pointer.
-        Spec ptr = spec;
-        ptr.conv = 'X';
+        Conversion ptr = item;
+        ptr.letter = 'X';
         ptr.flags.erase(std::remove(ptr.flags.begin(), ptr.flags.end(), '#'), ptr.flags.end());
         if (ptr.precision < 0) ptr.precision = static_cast<int>(2 * sizeof(void*));
-        AppendAscii(out, Snprintf(NumberSpec(ptr, "ll"),
+        AppendAscii(out, Snprintf(NumberFormat(ptr, "ll"),
                                   static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(va_arg(args, void*)))));
         break;
       }
