@@ -24,16 +24,6 @@ rzd_add_tests(engine_transport_tests
   LIBS rzd_engine_transport_fake)
 add_dependencies(engine_transport_tests rzd-engine-fake)
 
-# rzd-engine needs the unit's logic (rzd_engine_unit), which outside/engine/CMakeLists.txt may
-# define after this file is included: decide at the end of the directory.
-function(rzd_engine_add_program)
-  if(NOT TARGET rzd_engine_unit)
-    message(STATUS "rzd-engine: no rzd_engine_unit target yet, program not built")
-    return()
-  endif()
-  add_executable(rzd-engine ${RZD_ENGINE_DIR}/src/main.cpp)
-  target_link_libraries(rzd-engine PRIVATE rzd_engine_server rzd_engine_unit)
-  add_dependencies(engine_transport_tests rzd-engine)
-  target_compile_definitions(engine_transport_tests PRIVATE RZD_ENGINE_HAS_UNIT=1)
-endfunction()
-cmake_language(DEFER CALL rzd_engine_add_program)
+# The simulated unit as a program: the transport serving the unit's logic.
+add_executable(rzd-engine ${RZD_ENGINE_DIR}/src/main.cpp)
+target_link_libraries(rzd-engine PRIVATE rzd_engine_server rzd_engine_unit)

@@ -1,6 +1,8 @@
-// Every READ and SEND data type of the new command set, and the records behind them.
+// Every READ and SEND data type of the new command set, and the records behind them. The tables
+// on UnitBench run twice: on the unit in this process and on rzd-engine in its own.
 #include "engine/sim_unit.h"
 #include "host_link.h"
+#include "unit_bench.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,23 @@ using test::HostLink;
 using test::Put16;
 using test::Put32;
 using test::Reply;
+
+class UnitDataTypes : public test::EitherLink {};
+class UnitNvram : public test::EitherLink {};
+class UnitImprinter : public test::EitherLink {};
+class UnitTray : public test::EitherLink {};
+class UnitLamp : public test::EitherLink {};
+class UnitCalibration : public test::EitherLink {};
+class UnitFirmware : public test::EitherLink {};
+class UnitReset : public test::EitherLink {};
+INSTANTIATE_TEST_SUITE_P(Links, UnitDataTypes, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitNvram, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitImprinter, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitTray, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitLamp, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitCalibration, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitFirmware, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitReset, test::BothLinks(), test::LinkName());
 
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
@@ -93,7 +112,7 @@ std::vector<uint8_t> ValueRecord(uint16_t value) {  // power times, tray height
   return r;
 }
 
-TEST(UnitDataTypes, EveryReadTypeAnswersWithItsLength) {
+TEST_P(UnitDataTypes, EveryReadTypeAnswersWithItsLength) {
   struct Case {
     uint16_t dataType;
     uint32_t length;
@@ -102,8 +121,8 @@ TEST(UnitDataTypes, EveryReadTypeAnswersWithItsLength) {
                         {0x9B, 300}, {0xA0, 5},   {0xA1, 20},  {0xB2, 7},   {0xD5, 32},
                         {0xE0, 20},  {0xE2, 527}, {0x200, 71}, {0x201, 71}, {0x20B, 521},
                         {0x20F, 9}};
-  SimUnit unit;
-  HostLink host(unit);
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   for (const Case& c : cases) {
     const Reply r = host.Read(c.dataType, c.length);
     EXPECT_TRUE(r.Good()) << std::hex << c.dataType;
@@ -123,7 +142,7 @@ TEST(UnitDataTypes, EveryReadTypeAnswersWithItsLength) {
   }
 }
 
-TEST(UnitDataTypes, EverySendTypeTakesItsRecordAndRefusesAnotherLength) {
+TEST_P(UnitDataTypes, EverySendTypeTakesItsRecordAndRefusesAnotherLength) {
   struct Case {
     uint16_t dataType;
     std::vector<uint8_t> record;
@@ -168,8 +187,8 @@ TEST(UnitDataTypes, EverySendTypeTakesItsRecordAndRefusesAnotherLength) {
       {0x20D, ImprinterAction(1), 9},
       {0x211, ImprinterAction(1), 9},
   };
-  SimUnit unit;
-  HostLink host(unit);
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   for (const Case& c : cases) {
     EXPECT_TRUE(host.Send(c.dataType, c.record).Good()) << std::hex << c.dataType;
     std::vector<uint8_t> bad = c.record;
@@ -204,9 +223,9 @@ TEST(UnitDataTypes, UnknownTypesAndMissingOptionsAreInvalidFields) {
   }
 }
 
-TEST(UnitNvram, WrittenRecordReadsBackInTwoSteps) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitNvram, WrittenRecordReadsBackInTwoSteps) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   const Reply head = host.Read(0x69, 5);
   ASSERT_TRUE(head.Good());
   ASSERT_EQ(head.data[2], 2);
@@ -235,9 +254,9 @@ TEST(UnitNvram, WrittenRecordReadsBackInTwoSteps) {
   EXPECT_EQ(host.RequestSense().asc, 0x26);
 }
 
-TEST(UnitNvram, PowerTimeOutsAreStoredIntoTheRecord) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitNvram, PowerTimeOutsAreStoredIntoTheRecord) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   struct Case {
     uint16_t dataType;
     size_t offset;
@@ -291,9 +310,9 @@ TEST(UnitLcd, StringsAndScreensAreKept) {
   EXPECT_EQ(unit.LcdScreens().count(4004), 0u);
 }
 
-TEST(UnitImprinter, ActionsAndInkShowInItsRecords) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitImprinter, ActionsAndInkShowInItsRecords) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   Reply info = host.Read(0x201, 71);
   EXPECT_EQ(info.data[25], 0);
   ASSERT_TRUE(host.Send(0x20C, ImprinterAction(1)).Good());  // enable
@@ -311,9 +330,9 @@ TEST(UnitImprinter, ActionsAndInkShowInItsRecords) {
   EXPECT_EQ(ink.data[8], 7);
 }
 
-TEST(UnitTray, HeightIsSetAndReadBackWithinItsRange) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitTray, HeightIsSetAndReadBackWithinItsRange) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   ASSERT_TRUE(host.Send(0xD5, ValueRecord(2)).Good());
   const Reply tray = host.Read(0xD5, 32);
   EXPECT_EQ(Get16(&tray.data[30]), 2);  // the fourteenth value: the current height
@@ -322,25 +341,9 @@ TEST(UnitTray, HeightIsSetAndReadBackWithinItsRange) {
   EXPECT_EQ(Get16(&host.Read(0xD5, 32).data[30]), 2);
 }
 
-TEST(UnitButtons, DoubleFeedChoiceIsReadUntilReset) {
-  SimUnit unit;
-  HostLink host(unit);
-  std::vector<uint8_t> dfd = HostLink::Cdb(0xE8);
-  dfd[9] = 0x03;
-  dfd[10] = 36;
-  EXPECT_EQ(host.New(dfd, {}, 36).data[4], 0);
-  for (const auto& [word, code] : {std::pair{"ignore", 1}, {"retry", 2}, {"stop", 3}}) {
-    ASSERT_TRUE(Ok(unit.Control(std::string("dfd ") + word)));
-    EXPECT_EQ(host.New(dfd, {}, 36).data[4], code);
-    EXPECT_EQ(host.New(dfd, {}, 36).data[4], code);  // reading does not clear it
-    ASSERT_TRUE(host.Send(0xFF, {0, 0, 1, 0x0C, 1, 0, 0, 0, 0, 0, 0, 0}).Good());
-    EXPECT_EQ(host.New(dfd, {}, 36).data[4], 0);
-  }
-}
-
-TEST(UnitLamp, WarmingUpShowsInTheLampStatus) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitLamp, WarmingUpShowsInTheLampStatus) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
   unit.Control("lamp warming 2");
   EXPECT_EQ(host.Read(0xA0, 5).data[4], 2);
@@ -352,9 +355,9 @@ TEST(UnitLamp, WarmingUpShowsInTheLampStatus) {
   EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
 }
 
-TEST(UnitCalibration, StepCountThenProgressPolls) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitCalibration, StepCountThenProgressPolls) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   auto steps = [&] {
     const Reply r = host.Read(0x6F, 8);
     return r.data[4] * 4096u + r.data[5] * 256u + r.data[6] * 16u + r.data[7];
@@ -409,9 +412,9 @@ std::vector<uint8_t> FlashRecord(const std::vector<uint8_t>& block) {
   return r;
 }
 
-TEST(UnitFirmware, CheckedPartsAreStoredAndTheRevisionChanges) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitFirmware, CheckedPartsAreStoredAndTheRevisionChanges) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   auto flash = [&](const std::vector<uint8_t>& block) { return host.Send(0x86, FlashRecord(block)); };
   const std::vector<uint8_t> master = FirmwarePart("M48F01", true, "2.05");
   const std::vector<uint8_t> slave = FirmwarePart("M48F01", false, "2.05");
@@ -451,9 +454,9 @@ TEST(UnitFirmware, CheckedPartsAreStoredAndTheRevisionChanges) {
   EXPECT_EQ(host.RequestSense().asc, 0x26);
 }
 
-TEST(UnitReset, ResetDropsThePendingSenseAndReturnsTheSheet) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitReset, ResetDropsThePendingSenseAndReturnsTheSheet) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1");
   test::WindowParams win;
   ASSERT_TRUE(host.SetWindow(win));

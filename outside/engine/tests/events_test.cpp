@@ -1,16 +1,26 @@
-// Button presses: device-event reports through the listener, and the button status read.
+// Button presses: device-event reports through the listener, the button status read and the
+// double-feed decision buttons. The tables on UnitBench run twice: on the unit in this process
+// and on rzd-engine in its own.
 #include "engine/sim_unit.h"
 #include "host_link.h"
+#include "unit_bench.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace rzd::engine {
 namespace {
 
 using test::HostLink;
+
+class UnitButtons : public test::EitherLink {};
+INSTANTIATE_TEST_SUITE_P(Links, UnitButtons, test::BothLinks(), test::LinkName());
+
+bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 class Listener {
  public:
@@ -49,16 +59,18 @@ TEST(UnitButtons, PressesReachTheEventListener) {
   for (size_t i = 7; i < 16; ++i) EXPECT_EQ(reports[1][i], 0);
 }
 
-TEST(UnitButtons, ButtonStatusShowsTheLastPressOnceAndTheFunctionAlways) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitButtons, ButtonStatusShowsTheLastPressOnceAndTheFunctionAlways) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   // The host sets the function number shown on the panel (SEND 0xA4).
   std::vector<uint8_t> led(12, 0);
   led[2] = 2;
   led[3] = 12;
   led[4] = 6;
   ASSERT_TRUE(host.Send(0xA4, led).Good());
-  unit.Control("press 9 long");  // no listener: the report is only kept
+  // In-process nobody listens; across processes nobody waits for an event. Either way the
+  // button status keeps the press.
+  ASSERT_TRUE(Ok(unit.Control("press 9 long")));
   auto status = host.Read(0xA1, 20).data;
   ASSERT_EQ(status.size(), 20u);
   EXPECT_EQ(status[4], 0xC1);
@@ -67,6 +79,22 @@ TEST(UnitButtons, ButtonStatusShowsTheLastPressOnceAndTheFunctionAlways) {
   status = host.Read(0xA1, 20).data;
   EXPECT_EQ(status[4], 0);
   EXPECT_EQ(status[10], 6);
+}
+
+TEST_P(UnitButtons, DoubleFeedChoiceIsReadUntilReset) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
+  std::vector<uint8_t> dfd = HostLink::Cdb(0xE8);
+  dfd[9] = 0x03;
+  dfd[10] = 36;
+  EXPECT_EQ(host.New(dfd, {}, 36).data[4], 0);
+  for (const auto& [word, code] : {std::pair{"ignore", 1}, {"retry", 2}, {"stop", 3}}) {
+    ASSERT_TRUE(Ok(unit.Control(std::string("dfd ") + word)));
+    EXPECT_EQ(host.New(dfd, {}, 36).data[4], code);
+    EXPECT_EQ(host.New(dfd, {}, 36).data[4], code);  // reading does not clear it
+    ASSERT_TRUE(host.Send(0xFF, {0, 0, 1, 0x0C, 1, 0, 0, 0, 0, 0, 0, 0}).Good());
+    EXPECT_EQ(host.New(dfd, {}, 36).data[4], 0);
+  }
 }
 
 TEST(UnitButtons, BadPressesAreRefusedAndMissingListenersNamed) {

@@ -1,13 +1,78 @@
-// The host's side of the engine command protocol, as the tests drive a unit through UnitPort:
-// command phase, data phase and status phase, like the driver's command layer does them.
+// The host's side of the engine command protocol: command phase, data phase and status phase,
+// like the driver's command layer does them, over a link to the unit. The link is the host's
+// primitive operations on the unit's pipes; PortLink calls a UnitPort in this process, UsbLink
+// goes through platform/usb to a unit in another process, so one test proves both.
 #pragma once
 
 #include "engine/unit_port.h"
+#include "platform/usb.h"
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace rzd::engine::test {
+
+// What the host waits for. Across processes "no answer" is only seen by listening for a while:
+// an answer that must come gets a generous deadline, a test that proves the unit keeps silent
+// listens briefly. In-process the unit's answer is immediate either way.
+enum class Await : uint8_t { Answer, Silence };
+
+// The host's primitive operations on a unit: the command block as a vendor request (host to
+// device), a bulk OUT on the write pipe, a bulk IN of at most N bytes on the read pipe, and a
+// pipe reset (1 read, 2 write). Results are the unit's: Ok, Stall (pipe error) or NoAnswer.
+class Link {
+ public:
+  virtual ~Link() = default;
+  virtual PortStatus VendorOut(const VendorRequest& request, Await await = Await::Answer) = 0;
+  virtual PortStatus BulkOut(const uint8_t* data, size_t size, Await await = Await::Answer) = 0;
+  virtual PortStatus BulkIn(size_t maxSize, std::vector<uint8_t>& out, Await await = Await::Answer) = 0;
+  virtual void ResetPipe(int pipeType) = 0;
+};
+
+// Directly on a UnitPort in this process.
+class PortLink final : public Link {
+ public:
+  explicit PortLink(UnitPort& port) : port_(port) {}
+  PortStatus VendorOut(const VendorRequest& request, Await = Await::Answer) override {
+    return port_.VendorOut(request);
+  }
+  PortStatus BulkOut(const uint8_t* data, size_t size, Await = Await::Answer) override {
+    return port_.BulkOut(data, size);
+  }
+  PortStatus BulkIn(size_t maxSize, std::vector<uint8_t>& out, Await = Await::Answer) override {
+    return port_.BulkIn(maxSize, out);
+  }
+  void ResetPipe(int pipeType) override { port_.ResetPipe(pipeType); }
+
+ private:
+  UnitPort& port_;
+};
+
+// Through a platform/usb handle (a unit in another process). Win32 results map to the unit's:
+// 0 Ok, 31 (stalled pipe) Stall, 258 (time-out; the request was cancelled and waited for)
+// NoAnswer. Any other error fails the current test and answers Stall.
+class UsbLink final : public Link {
+ public:
+  static constexpr uint32_t kAnswerTimeoutMs = 20000;
+  static constexpr uint32_t kSilenceMs = 500;
+
+  explicit UsbLink(std::shared_ptr<UsbDevice> device) : device_(std::move(device)) {}
+  PortStatus VendorOut(const VendorRequest& request, Await await = Await::Answer) override;
+  PortStatus BulkOut(const uint8_t* data, size_t size, Await await = Await::Answer) override;
+  PortStatus BulkIn(size_t maxSize, std::vector<uint8_t>& out, Await await = Await::Answer) override;
+  void ResetPipe(int pipeType) override;
+
+  UsbDevice& Device() { return *device_; }
+  // The Win32 result of the last operation.
+  uint32_t LastError() const { return lastError_; }
+
+ private:
+  PortStatus Result(uint32_t error, const char* operation);
+  std::shared_ptr<UsbDevice> device_;
+  uint32_t lastError_ = 0;
+};
 
 inline void Put16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v >> 8);
@@ -86,20 +151,23 @@ inline std::vector<uint8_t> NewWindow(const WindowParams& s) {
 
 class HostLink {
  public:
-  explicit HostLink(UnitPort& port) : port_(port) {}
+  explicit HostLink(Link& link) : link_(link) {}
+  // Directly on a unit in this process.
+  explicit HostLink(UnitPort& port) : owned_(std::make_unique<PortLink>(port)), link_(*owned_) {}
 
   // One new-set command: the block as a vendor request, the data-out block (when given), a
-  // data-in read of `inLength` bytes (when not 0), and the 3-byte status.
+  // data-in read of `inLength` bytes (when not 0), and the 3-byte status. `await` applies to
+  // every phase.
   Reply New(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out = {},
-            size_t inLength = 0) {
+            size_t inLength = 0, Await await = Await::Answer) {
     Reply r;
     VendorRequest request;
     request.requestType = 0x40;
     request.request = 4;
     request.data = cdb;
-    r.command = port_.VendorOut(request);
+    r.command = link_.VendorOut(request, await);
     if (r.command != PortStatus::Ok) return r;
-    return Phases(r, out, inLength, 3);
+    return Phases(r, out, inLength, 3, await);
   }
 
   // One classic command: the block padded to 10 bytes on the write pipe, data, 1-byte status.
@@ -107,9 +175,9 @@ class HostLink {
                 size_t inLength = 0) {
     Reply r;
     cdb.resize(10, 0);
-    r.command = port_.BulkOut(cdb.data(), cdb.size());
+    r.command = link_.BulkOut(cdb.data(), cdb.size());
     if (r.command != PortStatus::Ok) return r;
-    return Phases(r, out, inLength, 1);
+    return Phases(r, out, inLength, 1, Await::Answer);
   }
 
   static std::vector<uint8_t> Cdb(uint8_t opcode) {
@@ -179,16 +247,18 @@ class HostLink {
   Reply ReadImage(uint32_t length) { return Read(0x00, length); }
 
  private:
-  Reply Phases(Reply& r, const std::vector<uint8_t>& out, size_t inLength, size_t statusSize) {
-    if (!out.empty() && port_.BulkOut(out.data(), out.size()) != PortStatus::Ok) return r;
-    if (inLength > 0 && port_.BulkIn(inLength, r.data) != PortStatus::Ok) return r;
+  Reply Phases(Reply& r, const std::vector<uint8_t>& out, size_t inLength, size_t statusSize,
+               Await await) {
+    if (!out.empty() && link_.BulkOut(out.data(), out.size(), await) != PortStatus::Ok) return r;
+    if (inLength > 0 && link_.BulkIn(inLength, r.data, await) != PortStatus::Ok) return r;
     std::vector<uint8_t> status;
-    if (port_.BulkIn(statusSize, status) == PortStatus::Ok && status.size() == statusSize)
+    if (link_.BulkIn(statusSize, status, await) == PortStatus::Ok && status.size() == statusSize)
       r.status = status[statusSize - 1];
     return r;
   }
 
-  UnitPort& port_;
+  std::unique_ptr<Link> owned_;
+  Link& link_;
 };
 
 }  // namespace rzd::engine::test

@@ -1,15 +1,19 @@
 // JPEG sides: the unit sends only entropy-coded data made with the host's tables; with a
 // standard header in front (built here the way the host builds it) libjpeg decodes it cleanly.
+// The layouts table runs twice: on the unit in this process and on rzd-engine in its own.
 #include "engine/page_pattern.h"
 #include "engine/sim_unit.h"
 #include "host_link.h"
+#include "unit_bench.h"
 
 #include <gtest/gtest.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
+#include <tuple>
 
 #include <jpeglib.h>
 
@@ -176,12 +180,15 @@ struct JpegCase {
   int duplexMode;
 };
 
-class UnitJpeg : public ::testing::TestWithParam<JpegCase> {};
+// Parameters: the link, then the layout.
+class UnitJpeg : public test::OnLink<std::tuple<test::LinkKind, JpegCase>> {};
+
+void PrintTo(const JpegCase& c, std::ostream* out) { *out << c.name; }
 
 TEST_P(UnitJpeg, SidesDecodeWithoutWarningsOnceTheHeaderIsAdded) {
-  const JpegCase& c = GetParam();
-  SimUnit unit;
-  HostLink host(unit);
+  const JpegCase& c = std::get<1>(GetParam());
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("duplexmode " + std::to_string(c.duplexMode));
   unit.Control("load 1");
   const std::vector<uint8_t> tables = Tables(50);  // quality 75
@@ -251,11 +258,15 @@ TEST_P(UnitJpeg, SidesDecodeWithoutWarningsOnceTheHeaderIsAdded) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, UnitJpeg,
-    ::testing::Values(JpegCase{"grey", 0x10, 4, 1, 0}, JpegCase{"colour2x2", 0x80, 1, 1, 0},
-                      JpegCase{"colour2x1", 0x80, 2, 1, 0}, JpegCase{"colour1x1", 0x80, 3, 1, 0},
-                      JpegCase{"duplexAlternating", 0x80, 1, 4, 0},
-                      JpegCase{"duplexFrontThenBack", 0x10, 4, 4, 5}),
-    [](const ::testing::TestParamInfo<JpegCase>& info) { return info.param.name; });
+    ::testing::Combine(
+        test::BothLinks(),
+        ::testing::Values(JpegCase{"grey", 0x10, 4, 1, 0}, JpegCase{"colour2x2", 0x80, 1, 1, 0},
+                          JpegCase{"colour2x1", 0x80, 2, 1, 0}, JpegCase{"colour1x1", 0x80, 3, 1, 0},
+                          JpegCase{"duplexAlternating", 0x80, 1, 4, 0},
+                          JpegCase{"duplexFrontThenBack", 0x10, 4, 4, 5})),
+    [](const ::testing::TestParamInfo<UnitJpeg::ParamType>& info) {
+      return std::string(std::get<1>(info.param).name) + "_" + test::LinkKindName(std::get<0>(info.param));
+    });
 
 TEST(UnitJpeg, TheTablesSentAreTheTablesUsed) {
   // The same page with two sets of tables: coarser tables give less entropy data.

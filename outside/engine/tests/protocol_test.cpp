@@ -1,7 +1,9 @@
-// The command phases, the sense rules, the inquiry and the port-level switches of the unit.
+// The command phases, the sense rules, the inquiry and the port-level switches of the unit. The
+// tables on UnitBench run twice: on the unit in this process and on rzd-engine in its own.
 #include "engine/sim_unit.h"
 #include "host_link.h"
 #include "lowdrv/engine/engine_caps.h"
+#include "unit_bench.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +14,19 @@
 namespace rzd::engine {
 namespace {
 
+using test::Await;
 using test::HostLink;
 using test::Reply;
 namespace caps = rzd::lowdrv::caps;
+
+class UnitInquiry : public test::EitherLink {};
+class UnitSense : public test::EitherLink {};
+class UnitPhases : public test::EitherLink {};
+class UnitStall : public test::EitherLink {};
+INSTANTIATE_TEST_SUITE_P(Links, UnitInquiry, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitSense, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitPhases, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitStall, test::BothLinks(), test::LinkName());
 
 std::vector<uint8_t> InquiryCdb(uint8_t allocation) {
   std::vector<uint8_t> c = HostLink::Cdb(0xE2);
@@ -26,9 +38,9 @@ std::string Text(const std::vector<uint8_t>& a, size_t at, size_t n) {
   return std::string(reinterpret_cast<const char*>(&a[at]), n);
 }
 
-TEST(UnitInquiry, TwoStepsGiveTheSizeThenTheAnswer) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitInquiry, TwoStepsGiveTheSizeThenTheAnswer) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   const Reply first = host.New(InquiryCdb(5), {}, 5);
   ASSERT_TRUE(first.Good());
   ASSERT_EQ(first.data.size(), 5u);
@@ -40,6 +52,7 @@ TEST(UnitInquiry, TwoStepsGiveTheSizeThenTheAnswer) {
   const std::vector<uint8_t>& a = full.data;
   ASSERT_EQ(a.size(), size);
   EXPECT_EQ(a[5], 0x06);  // a scanner
+  EXPECT_EQ(test::Get16(&a[8]), 128);  // where the vendor text starts
   EXPECT_EQ(Text(a, test::Get16(&a[8]), 5), "QUARX");
   EXPECT_EQ(Text(a, test::Get16(&a[10]), 13), "M48tz Scanner");
   EXPECT_EQ(Text(a, test::Get16(&a[12]), 4), "1.00");
@@ -76,9 +89,9 @@ TEST(UnitInquiry, CapabilityBitsFollowTheUnitsOptions) {
   }
 }
 
-TEST(UnitInquiry, ClassicInquiryInTwoStepsCarriesTheSameFacts) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitInquiry, ClassicInquiryInTwoStepsCarriesTheSameFacts) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   std::vector<uint8_t> c = {0x12, 0, 0, 0, 5, 0};
   const Reply first = host.Classic(c, {}, 5);
   ASSERT_TRUE(first.Good());
@@ -100,9 +113,9 @@ TEST(UnitInquiry, ClassicInquiryInTwoStepsCarriesTheSameFacts) {
   EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqFrontPostImprinter));
 }
 
-TEST(UnitSense, CheckConditionSenseIsReturnedOnceByEitherForm) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitSense, CheckConditionSenseIsReturnedOnceByEitherForm) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   // New set: an unknown operation code.
   ASSERT_TRUE(host.New(HostLink::Cdb(0x55)).CheckCondition());
   // Other commands in between do not clear it.
@@ -110,6 +123,7 @@ TEST(UnitSense, CheckConditionSenseIsReturnedOnceByEitherForm) {
   test::SenseView s = host.RequestSense(false);
   EXPECT_EQ(s.key, 5);
   EXPECT_EQ(s.asc, 0x20);
+  EXPECT_EQ(s.ascq, 0x00);
   s = host.RequestSense(true);
   EXPECT_EQ(s.key, 0);
   EXPECT_EQ(s.asc, 0);
@@ -132,9 +146,9 @@ TEST(UnitSense, CheckConditionSenseIsReturnedOnceByEitherForm) {
   EXPECT_EQ(r.data[12], 0);
 }
 
-TEST(UnitSense, StandingConditionFollowsTheCover) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitSense, StandingConditionFollowsTheCover) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   EXPECT_EQ(host.RequestSense(true).key, 0);
   EXPECT_TRUE(host.Classic({0x00}).Good());
   ASSERT_EQ(unit.Control("cover open").rfind("ok", 0), 0u);
@@ -151,33 +165,34 @@ TEST(UnitSense, StandingConditionFollowsTheCover) {
   EXPECT_TRUE(host.Classic({0x00}).Good());
 }
 
-TEST(UnitPhases, DataInIsNeverLongerThanAskedAndShortReadsAreGood) {
-  SimUnit unit;
+TEST_P(UnitPhases, DataInIsNeverLongerThanAskedAndShortReadsAreGood) {
+  test::UnitBench& unit = NewUnit();
+  test::Link& link = unit.Host();
   // The host reads fewer bytes than the command block names: only those arrive.
   VendorRequest read;
   read.requestType = 0x40;
   read.request = 4;
   read.data = HostLink::ReadCdb(0x69, 172);
-  ASSERT_EQ(unit.VendorOut(read), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(read), PortStatus::Ok);
   std::vector<uint8_t> data;
-  ASSERT_EQ(unit.BulkIn(10, data), PortStatus::Ok);
+  ASSERT_EQ(link.BulkIn(10, data), PortStatus::Ok);
   EXPECT_EQ(data.size(), 10u);
   std::vector<uint8_t> status;
-  ASSERT_EQ(unit.BulkIn(3, status), PortStatus::Ok);
+  ASSERT_EQ(link.BulkIn(3, status), PortStatus::Ok);
   EXPECT_EQ(status, (std::vector<uint8_t>{0, 0, 0}));
   // Nothing further is queued.
-  EXPECT_EQ(unit.BulkIn(64, data), PortStatus::NoAnswer);
+  EXPECT_EQ(link.BulkIn(64, data, Await::Silence), PortStatus::NoAnswer);
 
   // A longer transfer length than the answer: a short read with good status.
-  HostLink host(unit);
+  HostLink host(link);
   const Reply r = host.Read(0x60, 400);
   EXPECT_TRUE(r.Good());
   EXPECT_EQ(r.data.size(), 36u);
 }
 
-TEST(UnitPhases, AFailedReadStillHasAOneByteDataPhase) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitPhases, AFailedReadStillHasAOneByteDataPhase) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   const Reply r = host.Read(0x77, 16);
   EXPECT_EQ(r.data.size(), 1u);
   EXPECT_TRUE(r.CheckCondition());
@@ -186,69 +201,72 @@ TEST(UnitPhases, AFailedReadStillHasAOneByteDataPhase) {
   EXPECT_EQ(s.asc, 0x24);
 }
 
-TEST(UnitPhases, PipeResetDropsWhatIsQueuedForTheCommand) {
-  SimUnit unit;
+TEST_P(UnitPhases, PipeResetDropsWhatIsQueuedForTheCommand) {
+  test::UnitBench& unit = NewUnit();
+  test::Link& link = unit.Host();
   VendorRequest request;
   request.requestType = 0x40;
   request.request = 4;
   // A data-in command: resetting the read pipe drops it.
   request.data = InquiryCdb(5);
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
-  unit.ResetPipe(1);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  link.ResetPipe(1);
   std::vector<uint8_t> data;
-  EXPECT_EQ(unit.BulkIn(5, data), PortStatus::NoAnswer);
+  EXPECT_EQ(link.BulkIn(5, data, Await::Silence), PortStatus::NoAnswer);
   // A queued status: dropped as well.
   request.data = HostLink::Cdb(0xE6);
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
-  unit.ResetPipe(1);
-  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  link.ResetPipe(1);
+  EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   // A data-out command: resetting the write pipe abandons it; nothing is written.
   const auto before = unit.Nvram();
   request.data = HostLink::SendCdb(0x85, 174);
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
-  unit.ResetPipe(2);
-  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  link.ResetPipe(2);
+  EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   EXPECT_EQ(unit.Nvram(), before);
   // The next command runs normally.
-  HostLink host(unit);
+  HostLink host(link);
   EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
 }
 
-TEST(UnitPhases, ShortOrLongDataOutIsAParameterListLengthError) {
-  SimUnit unit;
+TEST_P(UnitPhases, ShortOrLongDataOutIsAParameterListLengthError) {
+  test::UnitBench& unit = NewUnit();
+  test::Link& link = unit.Host();
   VendorRequest request;
   request.requestType = 0x40;
   request.request = 4;
   request.data = HostLink::SendCdb(0x83, 22);
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
   const std::vector<uint8_t> part(10, 0);
-  ASSERT_EQ(unit.BulkOut(part.data(), part.size()), PortStatus::Ok);
+  ASSERT_EQ(link.BulkOut(part.data(), part.size()), PortStatus::Ok);
   std::vector<uint8_t> status;
-  ASSERT_EQ(unit.BulkIn(3, status), PortStatus::Ok);  // the host reads the status early
+  ASSERT_EQ(link.BulkIn(3, status), PortStatus::Ok);  // the host reads the status early
   EXPECT_EQ(status[2], 2);
-  HostLink host(unit);
+  HostLink host(link);
   EXPECT_EQ(host.RequestSense().asc, 0x1A);
 
   const std::vector<uint8_t> tooLong(23, 0);
   EXPECT_TRUE(host.New(HostLink::SendCdb(0x83, 22), tooLong).CheckCondition());
   EXPECT_EQ(host.RequestSense().asc, 0x1A);
   // A data-out block split over two transfers is put together.
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
   const std::vector<uint8_t> head(12, 0), tail(10, 0);
-  ASSERT_EQ(unit.BulkOut(head.data(), head.size()), PortStatus::Ok);
-  ASSERT_EQ(unit.BulkOut(tail.data(), tail.size()), PortStatus::Ok);
-  ASSERT_EQ(unit.BulkIn(3, status), PortStatus::Ok);
+  ASSERT_EQ(link.BulkOut(head.data(), head.size()), PortStatus::Ok);
+  ASSERT_EQ(link.BulkOut(tail.data(), tail.size()), PortStatus::Ok);
+  ASSERT_EQ(link.BulkIn(3, status), PortStatus::Ok);
   EXPECT_EQ(status[2], 0);
 }
 
-TEST(UnitPhases, ANewCommandBlockReplacesAnUnreadAnswer) {
-  SimUnit unit;
+TEST_P(UnitPhases, ANewCommandBlockReplacesAnUnreadAnswer) {
+  test::UnitBench& unit = NewUnit();
+  test::Link& link = unit.Host();
   VendorRequest request;
   request.requestType = 0x40;
   request.request = 4;
   request.data = HostLink::Cdb(0x55);  // fails; its status is left unread
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
-  HostLink host(unit);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  HostLink host(link);
   const Reply r = host.New(InquiryCdb(5), {}, 5);
   EXPECT_TRUE(r.Good());
   EXPECT_EQ(r.data.size(), 5u);
@@ -265,14 +283,15 @@ TEST(UnitPhases, UnknownVendorRequestsAndStrayBlocksStallThePipe) {
   EXPECT_EQ(unit.BulkOut(two, 2), PortStatus::Stall);
 }
 
-TEST(UnitStall, StalledUnitAnswersNothingUntilResumed) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitStall, StalledUnitAnswersNothingUntilResumed) {
+  test::UnitBench& unit = NewUnit();
+  test::Link& link = unit.Host();
+  HostLink host(link);
   ASSERT_EQ(unit.Control("stall").rfind("ok", 0), 0u);
-  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::NoAnswer);
+  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5, Await::Silence).command, PortStatus::NoAnswer);
   std::vector<uint8_t> data;
-  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
-  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::NoAnswer);
+  EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
+  EXPECT_EQ(host.New(InquiryCdb(5), {}, 5, Await::Silence).command, PortStatus::NoAnswer);
   unit.Control("resume");
   EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
 
@@ -281,16 +300,16 @@ TEST(UnitStall, StalledUnitAnswersNothingUntilResumed) {
   request.requestType = 0x40;
   request.request = 4;
   request.data = HostLink::Cdb(0xE6);
-  ASSERT_EQ(unit.VendorOut(request), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
   unit.Control("stall once");
-  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::NoAnswer);
-  EXPECT_EQ(unit.BulkIn(3, data), PortStatus::Ok);
+  EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
+  EXPECT_EQ(link.BulkIn(3, data), PortStatus::Ok);
 
   // A halted pipe answers with a stall until a pipe reset.
   unit.Control("halt");
   EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::Stall);
-  unit.ResetPipe(2);
-  unit.ResetPipe(1);
+  link.ResetPipe(2);
+  link.ResetPipe(1);
   EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
 }
 

@@ -1,11 +1,14 @@
-// Paper in the feeder, raw image data in chunks, the ends of sides and the paper faults.
+// Paper in the feeder, raw image data in chunks, the ends of sides and the paper faults. The
+// tables on UnitBench run twice: on the unit in this process and on rzd-engine in its own.
 #include "engine/page_pattern.h"
 #include "engine/sim_unit.h"
 #include "host_link.h"
+#include "unit_bench.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace rzd::engine {
 namespace {
@@ -16,6 +19,13 @@ using test::HostLink;
 using test::Reply;
 using test::SenseView;
 using test::WindowParams;
+
+class UnitScan : public test::EitherLink {};
+class UnitCounters : public test::EitherLink {};
+class UnitClassic : public test::EitherLink {};
+INSTANTIATE_TEST_SUITE_P(Links, UnitScan, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitCounters, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitClassic, test::BothLinks(), test::LinkName());
 
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
@@ -35,7 +45,7 @@ uint8_t MediaStatus(HostLink& host) {
   return host.New(c, {}, 5).data.at(4);
 }
 
-TEST(UnitScan, SimplexRawPageReadInChunksEndsWithTheSideSense) {
+TEST_P(UnitScan, SimplexRawPageReadInChunksEndsWithTheSideSense) {
   struct Case {
     uint32_t mode;
     uint32_t pixels;
@@ -44,8 +54,8 @@ TEST(UnitScan, SimplexRawPageReadInChunksEndsWithTheSideSense) {
   for (const Case& c : {Case{0x10, 64, 150}, Case{0x80, 40, 240}, Case{0x01, 256, 7},
                         Case{0x10, 64, 640}, Case{0x10, 64, 5000}}) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << " chunk " << c.chunk);
-    SimUnit unit;
-    HostLink host(unit);
+    test::UnitBench& unit = NewUnit();
+    HostLink host(unit.Host());
     ASSERT_TRUE(Ok(unit.Control("load 1 simplex")));
     WindowParams win;
     win.mode = c.mode;
@@ -124,12 +134,13 @@ void ReadDuplexPage(HostLink& host, uint32_t sheet, int mode, const WindowParams
   EXPECT_EQ(got[1], back);
 }
 
-class UnitDuplex : public ::testing::TestWithParam<int> {};
+// Parameters: the link, then the duplex transfer mode.
+class UnitDuplex : public test::OnLink<std::tuple<test::LinkKind, int>> {};
 
 TEST_P(UnitDuplex, EveryLineOfBothSidesArrivesInTheModesOrder) {
-  const int mode = GetParam();
-  SimUnit unit;
-  HostLink host(unit);
+  const int mode = std::get<1>(GetParam());
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   ASSERT_TRUE(Ok(unit.Control("duplexmode " + std::to_string(mode))));
   const Reply transfer = host.Read(0xB2, 7);
   ASSERT_TRUE(transfer.Good());
@@ -154,11 +165,15 @@ TEST_P(UnitDuplex, EveryLineOfBothSidesArrivesInTheModesOrder) {
   EXPECT_EQ(s.ascq, 0x03);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, UnitDuplex, ::testing::Values(0, 5));
+INSTANTIATE_TEST_SUITE_P(
+    Modes, UnitDuplex, ::testing::Combine(test::BothLinks(), ::testing::Values(0, 5)),
+    [](const ::testing::TestParamInfo<UnitDuplex::ParamType>& info) {
+      return std::to_string(std::get<1>(info.param)) + "_" + test::LinkKindName(std::get<0>(info.param));
+    });
 
-TEST(UnitScan, OneSidedSheetsHaveAWhiteBackAndBlankSidesReportTheirEnd) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, OneSidedSheetsHaveAWhiteBackAndBlankSidesReportTheirEnd) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   WindowParams win;
   win.source = 4;
   win.lines = 8;
@@ -200,9 +215,9 @@ TEST(UnitScan, OneSidedSheetsHaveAWhiteBackAndBlankSidesReportTheirEnd) {
   }
 }
 
-TEST(UnitScan, AShorterSheetEndsBeforeTheWindow) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, AShorterSheetEndsBeforeTheWindow) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1 lines=4");
   WindowParams win;
   win.lines = 10;
@@ -217,9 +232,9 @@ TEST(UnitScan, AShorterSheetEndsBeforeTheWindow) {
   EXPECT_TRUE(s.ili);
 }
 
-TEST(UnitScan, BackSideOnlyDeliversTheBack) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, BackSideOnlyDeliversTheBack) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1");
   WindowParams win;
   win.source = 5;
@@ -231,7 +246,7 @@ TEST(UnitScan, BackSideOnlyDeliversTheBack) {
   EXPECT_EQ(r.data, SideBytes(1, 1, 6, 64));
 }
 
-TEST(UnitScan, FaultsStopTheSheetWithTheirSense) {
+TEST_P(UnitScan, FaultsStopTheSheetWithTheirSense) {
   struct Case {
     std::string control;
     uint8_t ascq;
@@ -243,8 +258,8 @@ TEST(UnitScan, FaultsStopTheSheetWithTheirSense) {
                         {"jam 2 back line=3", 0x01, false, 81}, {"cover open", 0x02, true, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.control);
-    SimUnit unit;
-    HostLink host(unit);
+    test::UnitBench& unit = NewUnit();
+    HostLink host(unit.Host());
     unit.Control("load 3");
     WindowParams win;
     win.source = 4;
@@ -292,9 +307,9 @@ TEST(UnitScan, FaultsStopTheSheetWithTheirSense) {
   }
 }
 
-TEST(UnitScan, JamStopsAtTheLineAskedFor) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, JamStopsAtTheLineAskedFor) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1");
   unit.Control("jam 1 line=3");
   WindowParams win;
@@ -307,9 +322,9 @@ TEST(UnitScan, JamStopsAtTheLineAskedFor) {
   EXPECT_EQ(host.RequestSense().info, 3u * 64);
 }
 
-TEST(UnitScan, CoverOpenedDuringAPageStopsReads) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, CoverOpenedDuringAPageStopsReads) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1");
   ASSERT_TRUE(host.SetWindow(WindowParams{}));
   ASSERT_TRUE(host.Reserve(0).Good());
@@ -323,9 +338,9 @@ TEST(UnitScan, CoverOpenedDuringAPageStopsReads) {
   EXPECT_EQ(r.data, PatternLine(1, 0, 1, 64));
 }
 
-TEST(UnitScan, ReservingWithoutAWindowIsASequenceError) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, ReservingWithoutAWindowIsASequenceError) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1");
   EXPECT_TRUE(host.Reserve(0).CheckCondition());
   EXPECT_EQ(host.RequestSense().asc, 0x2C);
@@ -333,7 +348,7 @@ TEST(UnitScan, ReservingWithoutAWindowIsASequenceError) {
   EXPECT_EQ(unit.SheetsInFeeder(), 1u);
 }
 
-TEST(UnitScan, WindowsTheUnitCannotScanAreRefused) {
+TEST_P(UnitScan, WindowsTheUnitCannotScanAreRefused) {
   struct Case {
     const char* name;
     WindowParams win;
@@ -352,14 +367,14 @@ TEST(UnitScan, WindowsTheUnitCannotScanAreRefused) {
   for (const Case& c : {Case{"flatbed", flatbed}, Case{"line-art JPEG", lineArtJpeg},
                         Case{"colour sampling 4", colourOddSampling},
                         Case{"10 dpi", lowResolution}}) {
-    SimUnit unit;
-    HostLink host(unit);
+    test::UnitBench& unit = NewUnit();
+    HostLink host(unit.Host());
     EXPECT_FALSE(host.SetWindow(c.win)) << c.name;
     EXPECT_EQ(host.RequestSense().asc, 0x26) << c.name;
   }
   // Bytes per line that do not fit the pixels.
-  SimUnit unit;
-  HostLink host(unit);
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   std::vector<uint8_t> w = test::NewWindow(WindowParams{});
   test::Put32(&w[35], 65);
   std::vector<uint8_t> c = HostLink::Cdb(0xE4);
@@ -367,9 +382,9 @@ TEST(UnitScan, WindowsTheUnitCannotScanAreRefused) {
   EXPECT_TRUE(host.New(c, w).CheckCondition());
 }
 
-TEST(UnitCounters, PagesFedAdvanceTheCounters) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitCounters, PagesFedAdvanceTheCounters) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 3");
   WindowParams win;
   win.lines = 4;
@@ -394,9 +409,9 @@ TEST(UnitCounters, PagesFedAdvanceTheCounters) {
   EXPECT_NE(Get16(&nvram[38]), 0);    // the first-scan date is set
 }
 
-TEST(UnitScan, EmptyFeederAndPaperRelease) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitScan, EmptyFeederAndPaperRelease) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   EXPECT_EQ(MediaStatus(host), 0);
   unit.Control("load 2");
   EXPECT_EQ(MediaStatus(host), 1);
@@ -443,9 +458,9 @@ std::vector<uint8_t> ClassicWindow(uint16_t res, uint32_t bpl, uint32_t lines, u
   return w;
 }
 
-TEST(UnitClassic, WindowScanAndReadInTheClassicSet) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitClassic, WindowScanAndReadInTheClassicSet) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   unit.Control("load 1");
   const std::vector<uint8_t> window = ClassicWindow(300, 90, 5, 5, 0);  // colour, 30 pixels
   ASSERT_TRUE(host.Classic({0x24, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(window.size())},
@@ -476,9 +491,9 @@ TEST(UnitClassic, WindowScanAndReadInTheClassicSet) {
   EXPECT_TRUE(host.Classic({0x17}).Good());
 }
 
-TEST(UnitClassic, BackgroundWindowReadsALineOfEachSideWithoutPaper) {
-  SimUnit unit;
-  HostLink host(unit);
+TEST_P(UnitClassic, BackgroundWindowReadsALineOfEachSideWithoutPaper) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
   std::vector<uint8_t> window = ClassicWindow(200, 100, 1, 2, 0x10);
   window[71] = 0x40;  // a background scan
   window[70] = 1;

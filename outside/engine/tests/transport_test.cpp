@@ -1,27 +1,25 @@
 // The simulated unit's transport, driven as the host drives a unit: through platform/usb and
 // platform/devices only, with the unit in a process of its own (rzd-engine-fake serves the
-// transport tests' unit with the real program's command line and life cycle; rzd-engine serves
-// the simulated scanner). A few tests run the server in-process.
+// transport tests' unit with the real program's command line and life cycle). A few tests run
+// the server in-process. The simulated scanner as rzd-engine is tested with the unit's tests.
 #include "engine/engine_main.h"
 #include "engine/unit_server.h"
 #include "platform/devices.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/usb.h"
+#include "program_run.h"
 #include "testsupport/temp_root.h"
 #include "transport_fake_port.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -58,31 +56,17 @@ class EventLog {
 std::string Arrival(const std::u16string& path) { return "arrival " + ToUtf8(path); }
 std::string Removal(const std::u16string& path) { return "removal " + ToUtf8(path); }
 
-// Output and exit code of a program run through the shell.
-struct ProgramRun {
-  std::string output;
-  int exitCode = -1;
-};
-ProgramRun RunProgram(const std::string& commandLine) {
-  ProgramRun run;
-  FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-  int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+using test::ProgramRun;
+using test::RunProgram;
 
-class TransportTest : public test::TempRoot {
+class TransportTest : public rzd::test::TempRoot {
  protected:
   void SetUp() override {
     notification_ = DeviceNotification::Register(GUID_DEVINTERFACE_IMAGE, events_.Callback());
     ASSERT_TRUE(notification_);
   }
 
-  static std::filesystem::path FakeEngine() { return test::BinaryDir() / "rzd-engine-fake"; }
+  static std::filesystem::path FakeEngine() { return rzd::test::BinaryDir() / "rzd-engine-fake"; }
   static std::u16string PathOf(uint32_t instance, const std::string& serial) {
     return ModelUnitOptions(instance, serial, u"unit").entry.interfacePath;
   }
@@ -349,137 +333,6 @@ TEST_F(TransportTest, InProcessServerStopsCleanlyWithHandlesOpen) {
   UnitServer rival(port, options);
   EXPECT_EQ(rival.Start(), ERROR_ALREADY_EXISTS);
 }
-
-#ifdef RZD_ENGINE_HAS_UNIT
-
-// The simulated scanner in its own process, reached only through platform/usb and
-// platform/devices, with the new command set's three phases.
-class SimulatedScannerTest : public TransportTest {
- protected:
-  static std::filesystem::path Engine() { return test::BinaryDir() / "rzd-engine"; }
-
-  struct Answer {
-    uint32_t error = 0;
-    std::vector<uint8_t> data;
-    uint8_t status = 0xFF;
-  };
-  // Command block as a vendor request, then at most `length` data bytes, then the 3-byte status.
-  static Answer Command(UsbDevice& device, std::array<uint8_t, 12> cdb, size_t length) {
-    Answer answer;
-    UsbVendorRequest vendor;
-    vendor.data = cdb;
-    answer.error = device.VendorRequest(vendor, kLong);
-    if (answer.error != ERROR_SUCCESS) return answer;
-    if (length > 0) {
-      answer.data.resize(length);
-      size_t got = 0;
-      answer.error = device.Read(answer.data.data(), length, kLong, &got);
-      answer.data.resize(got);
-      if (answer.error != ERROR_SUCCESS) return answer;
-    }
-    uint8_t status[3] = {};
-    size_t got = 0;
-    answer.error = device.Read(status, sizeof status, kLong, &got);
-    if (answer.error == ERROR_SUCCESS && got != 3) answer.error = ERROR_GEN_FAILURE;
-    answer.status = status[2];
-    return answer;
-  }
-};
-
-TEST_F(SimulatedScannerTest, HelpDocumentsTheCommandLineAndEveryControlLine) {
-  ProgramRun help = RunProgram(Engine().string() + " --help");
-  EXPECT_EQ(help.exitCode, 0);
-  for (const char* text : {"--serial", "--instance", "--paper", "--friendly-name", "--control", "--help",
-                           "SIGTERM", "unplug", "replug", "load <n>", "press <n>", "stall"}) {
-    EXPECT_THAT(help.output, HasSubstr(text));
-  }
-  ProgramRun unknown = RunProgram(Engine().string() + " --bogus");
-  EXPECT_EQ(unknown.exitCode, 2);
-}
-
-TEST_F(SimulatedScannerTest, TwoStepInquiry) {
-  auto unit = StartUnit(Engine(), 1, "QM48TZ000777", {"--paper", "2"});
-  ASSERT_TRUE(unit);
-  EXPECT_THAT(Control(1, "state"), HasSubstr("ok"));
-  auto device = Open(PathOf(1, "QM48TZ000777"));
-  ASSERT_TRUE(device);
-
-  Answer head = Command(*device, {0xE2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0}, 5);
-  ASSERT_EQ(head.error, ERROR_SUCCESS);
-  ASSERT_EQ(head.data.size(), 5u);
-  EXPECT_EQ(head.status, 0);
-  size_t total = (head.data[3] << 8) | head.data[4];
-  ASSERT_GT(total, 5u);
-  ASSERT_LE(total, 255u);
-
-  Answer whole = Command(*device, {0xE2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(total), 0}, total);
-  ASSERT_EQ(whole.error, ERROR_SUCCESS);
-  ASSERT_EQ(whole.data.size(), total);
-  EXPECT_EQ(whole.status, 0);
-  EXPECT_EQ(whole.data[5], 0x06);  // a scanner
-  std::string vendor(whole.data.begin() + 128, whole.data.begin() + 133);
-  EXPECT_EQ(vendor, "QUARX");
-}
-
-TEST_F(SimulatedScannerTest, CheckConditionThenRequestSense) {
-  auto unit = StartUnit(Engine(), 0, "QM48TZ000001");
-  ASSERT_TRUE(unit);
-  auto device = Open(PathOf(0, "QM48TZ000001"));
-  ASSERT_TRUE(device);
-
-  Answer refused = Command(*device, {0x5A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0);  // no such command
-  ASSERT_EQ(refused.error, ERROR_SUCCESS);
-  EXPECT_EQ(refused.status, 2);  // check condition
-
-  Answer sense = Command(*device, {0xE3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 44, 0}, 44);
-  ASSERT_EQ(sense.error, ERROR_SUCCESS);
-  ASSERT_EQ(sense.data.size(), 44u);
-  EXPECT_EQ(sense.status, 0);
-  EXPECT_EQ(sense.data[5] & 0x0F, 5);  // illegal request
-  EXPECT_EQ(sense.data[7], 0x20);      // invalid command operation code
-  EXPECT_EQ(sense.data[8], 0x00);
-
-  // The sense is given once: the next REQUEST SENSE reports nothing.
-  Answer again = Command(*device, {0xE3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 44, 1}, 44);
-  ASSERT_EQ(again.error, ERROR_SUCCESS);
-  EXPECT_EQ(again.data[5] & 0x0F, 0);
-}
-
-TEST_F(SimulatedScannerTest, ButtonPressCompletesAPendingDeviceEventWait) {
-  auto unit = StartUnit(Engine(), 0, "QM48TZ000001");
-  ASSERT_TRUE(unit);
-  auto device = Open(PathOf(0, "QM48TZ000001"));
-  ASSERT_TRUE(device);
-  std::array<uint8_t, 16> report{};
-  UsbRequest wait = device->StartWaitDeviceEvent(report.data(), report.size());
-  EXPECT_EQ(wait.Wait(100), WAIT_TIMEOUT);
-  ASSERT_THAT(Control(0, "press 3,5 short"), HasSubstr("ok"));
-  ASSERT_EQ(wait.Wait(kLong), WAIT_OBJECT_0);
-  EXPECT_EQ(wait.Error(), ERROR_SUCCESS);
-  EXPECT_EQ(wait.Transferred(), 16u);
-  EXPECT_EQ(report[0], 0x82);  // buttons reported, short, two of them
-  EXPECT_EQ(report[1], 3);
-  EXPECT_EQ(report[2], 5);
-}
-
-TEST_F(SimulatedScannerTest, StalledUnitTimesOutAndUnplugIsSeenByTheHost) {
-  const std::u16string path = PathOf(0, "QM48TZ000001");
-  auto unit = StartUnit(Engine(), 0, "QM48TZ000001");
-  ASSERT_TRUE(unit);
-  auto device = Open(path);
-  ASSERT_TRUE(device);
-  ASSERT_THAT(Control(0, "stall"), HasSubstr("ok"));
-  uint8_t status[3];
-  EXPECT_EQ(device->Read(status, sizeof status, 200), WAIT_TIMEOUT);
-
-  UsbRequest read = device->StartRead(status, sizeof status);
-  ASSERT_EQ(Control(0, "unplug"), "ok");
-  ASSERT_EQ(read.Wait(kLong), WAIT_OBJECT_0);
-  EXPECT_EQ(read.Error(), ERROR_DEVICE_NOT_CONNECTED);
-  EXPECT_TRUE(events_.WaitFor(Removal(path)));
-}
-
-#endif  // RZD_ENGINE_HAS_UNIT
 
 TEST_F(TransportTest, HelpOfTheProgramListsOptionsAndTheUnitsControlLines) {
   ProgramRun help = RunProgram(FakeEngine().string() + " --help");
