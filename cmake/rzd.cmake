@@ -1,5 +1,7 @@
 # Helpers shared by every component's CMakeLists.txt.
 
+set(RZD_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
+
 # rzd_add_tests(<target> SOURCES ... LIBS ...)
 # One GoogleTest executable per component; every test case runs as its own CTest test, in its own
 # process, so tests run in parallel and each one gets a fresh system root from the test support.
@@ -8,4 +10,34 @@ function(rzd_add_tests target)
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} rzd_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()
+
+# rzd_embed_resource(<target> TYPE <type> ID <number> FILE <path> [DEPENDS ...])
+# Compiles the file's bytes into <target> as the resource (type, id) of the module it ends up in
+# (platform/resources.h: FindResource). The C++ array is generated at build time, so the file
+# may itself be generated (list its generator under DEPENDS or make it the OUTPUT of a custom
+# command). For a static library the array's anchor symbol is forced into every module that
+# links the library, so its registration always runs there.
+function(rzd_embed_resource target)
+  cmake_parse_arguments(ARG "" "TYPE;ID;FILE" "DEPENDS" ${ARGN})
+  if(NOT ARG_TYPE OR NOT ARG_ID OR NOT ARG_FILE)
+    message(FATAL_ERROR "rzd_embed_resource(${target}): TYPE, ID and FILE are required")
+  endif()
+  if(NOT Python3_EXECUTABLE)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  endif()
+  string(MAKE_C_IDENTIFIER "${target}_${ARG_TYPE}_${ARG_ID}" name)
+  set(anchor "rzd_resource_${name}")
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/rzd_resources/${name}.cpp")
+  add_custom_command(OUTPUT "${out}"
+    COMMAND "${Python3_EXECUTABLE}" "${RZD_CMAKE_DIR}/embed_resource.py"
+            --input "${ARG_FILE}" --output "${out}" --type "${ARG_TYPE}" --id "${ARG_ID}" --symbol "${anchor}"
+    DEPENDS "${ARG_FILE}" "${RZD_CMAKE_DIR}/embed_resource.py" ${ARG_DEPENDS}
+    COMMENT "Embedding resource ${ARG_TYPE} ${ARG_ID} into ${target}"
+    VERBATIM)
+  target_sources(${target} PRIVATE "${out}")
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "STATIC_LIBRARY")
+    target_link_options(${target} INTERFACE "LINKER:--undefined=${anchor}")
+  endif()
 endfunction()

@@ -1,0 +1,134 @@
+// libFuzzer target: arbitrary client settings documents (UTF-8 bytes) applied with SetCurrent to
+// the model's settings object, initialised once from the embedded device description.
+//
+// Besides the sanitizers, each input checks the promises of SetCurrent: the result is one of its
+// codes; after a failure the supported and current documents are exactly as before and the NVRAM
+// time-outs did not move; after success both documents exist and the supported one parses.
+//
+// Run (from a build configured with the fuzz preset):
+//   settings_fuzz -max_total_time=60 -dict=<src>/lowdrv/settings/fuzz/settings.dict \
+//                 <corpus-dir> <src>/lowdrv/settings/fuzz/corpus
+#include "foundation/xml_store.h"
+#include "lowdrv/settings/m48tz_settings.h"
+#include "platform/text.h"
+#include "testsupport/temp_root.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using rzd::Bstr;
+using rzd::lowdrv::CM48tzScannerSettings;
+using rzd::lowdrv::ReduzidInq;
+using rzd::lowdrv::ReduzidNVMData;
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "settings_fuzz: %s\n", what);
+  std::abort();
+}
+
+ReduzidInq Inquiry() {
+  ReduzidInq inq{};
+  inq.ProductQualifier = 6;
+  inq.ColorPixelBound = 8;
+  inq.GrayPixelBound = 8;
+  inq.LineartPixelBound = 32;
+  inq.ADFMaxWidth = 2700;
+  inq.ADFMaxLength = 4200;
+  inq.ASICShadingTableType = 0x80;
+  inq.AbilityEx8 = 0x80;
+  inq.OverscanWidth = 0x0A5A;
+  std::memcpy(inq.ProductReversion, "1.00", 4);
+  return inq;
+}
+
+ReduzidNVMData Nvm() {
+  ReduzidNVMData nvm{};
+  nvm.BornYear = 2013;
+  nvm.BornMonth = 5;
+  nvm.BornDay = 7;
+  std::memcpy(nvm.SerialNumber, "SN0001", 6);
+  nvm.PowerSavingTime = 15;
+  return nvm;
+}
+
+struct NvTimes {
+  uint16_t sleep, off, erp;
+  bool operator==(const NvTimes&) const = default;
+};
+
+NvTimes Times() {
+  ReduzidNVMData nvm = CM48tzScannerSettings::NVMDataCopy();
+  return {nvm.PowerSavingTime, nvm.PowerOffTime, nvm.ERPTime};
+}
+
+class FuzzSettings : public CM48tzScannerSettings {
+ public:
+  std::u16string Supported() { return Bstr::Attach(GetSupported()).Str(); }
+  std::u16string Current() { return Bstr::Attach(GetCurrent()).Str(); }
+};
+
+struct World {
+  World() {
+    settings.m_strProductName = u"Quarx M48tz Scanner";
+    settings.m_strModelName = u"M48tz";
+    settings.m_lMaxLongLength = 236000;
+    settings.m_lFrontTruncLen = 200;
+    settings.m_lBackTruncLen = 200;
+    settings.m_byVSPLength = 29;
+    if (!settings.Init(Inquiry(), Nvm(), nullptr, u"1, 0, 0, 0", u"1, 0, 0, 0")) Fail("Init failed");
+  }
+  rzd::test::ScopedRoot root;  // the registry and the model folder live in a throw-away root
+  FuzzSettings settings;
+  bool dirty = false;          // the last input changed the documents; Reset before the next
+};
+
+World& TheWorld() {
+  static World world;
+  return world;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  World& world = TheWorld();
+  FuzzSettings& settings = world.settings;
+  if (world.dirty) {
+    CM48tzScannerSettings::SetNVMDataCopy(Nvm());
+    if (!settings.Reset()) Fail("Reset failed");
+    world.dirty = false;
+  }
+  const std::u16string supported = settings.Supported();
+  const std::u16string current = settings.Current();
+  const NvTimes times = Times();
+
+  const std::u16string text = rzd::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
+  const uint32_t code = settings.SetCurrent(text);
+
+  switch (code) {
+    case 0:
+    case 0x800C: {
+      world.dirty = true;
+      const std::u16string after = settings.Supported();
+      rzd::MSXML6StoreSTL check;
+      if (after.empty() || !check.LoadFromString(after)) Fail("accepted settings left no readable supported document");
+      if (settings.Current().empty()) Fail("accepted settings left no current document");
+      break;
+    }
+    case 0x8002:
+    case 0x8004:
+    case 0x8006:
+      if (settings.Supported() != supported) Fail("a refused document changed the supported document");
+      if (settings.Current() != current) Fail("a refused document changed the current document");
+      if (!(Times() == times)) Fail("a refused document changed the NVRAM time-outs");
+      break;
+    default:
+      Fail("unknown result code");
+  }
+  return 0;
+}
