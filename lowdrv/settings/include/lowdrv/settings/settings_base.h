@@ -14,6 +14,7 @@
 
 #include "foundation/log_client.h"
 #include "foundation/xml_store.h"
+#include "lowdrv/engine/imprinter_records.h"
 #include "lowdrv/engine/inquiry_record.h"
 #include "lowdrv/engine/nvm_record.h"
 #include "lowdrv/engine/window_desc.h"
@@ -39,7 +40,6 @@ inline constexpr size_t kGammaBufferSize = 2560;
 inline constexpr size_t kMatrixValues = 9;
 inline constexpr size_t kImprInquiryRecordSize = 71;
 inline constexpr size_t kImprInfoRecordSize = 71;
-inline constexpr size_t kImprNVMRecordSize = 521;
 
 // Bits of DisableButtons that count (ReadDisableButtons); 0x8000 keeps the flatbed, drops the feeder.
 inline constexpr uint32_t kDisableButtonsMask = 0xC000;

@@ -1,0 +1,141 @@
+#include "process_state.h"
+
+#include "lowdrv/core/driver_process.h"
+
+namespace rzd::lowdrv::driver_process {
+
+namespace {
+
+struct State {
+  std::mutex lock;
+  uint32_t openCount = 0;
+  const void* oldDriverHolder = nullptr;
+  std::optional<EngineInquiryCache> inquiry;
+  std::optional<ReduzidNVMData> nvm;
+  std::optional<LcdStringTable> lcd;
+  RZDPowerTimeoutLimits limits;
+};
+
+// Never destroyed: a driver object closed from another static destructor at the end of the
+// process still finds it.
+State& TheState() {
+  static State* const state = new State();
+  return *state;
+}
+
+}  // namespace
+
+std::mutex& Lock() { return TheState().lock; }
+
+std::mutex& OpenLock() {
+  static std::mutex* const lock = new std::mutex();
+  return *lock;
+}
+
+uint32_t OpenCount() {
+  std::lock_guard guard(Lock());
+  return TheState().openCount;
+}
+
+uint32_t RaiseOpenCount() {
+  std::lock_guard guard(Lock());
+  return ++TheState().openCount;
+}
+
+uint32_t LowerOpenCount() {
+  std::lock_guard guard(Lock());
+  State& s = TheState();
+  if (s.openCount > 0) --s.openCount;
+  return s.openCount;
+}
+
+const void* OldDriverHolder() {
+  std::lock_guard guard(Lock());
+  return TheState().oldDriverHolder;
+}
+
+void SetOldDriverHolder(const void* holder) {
+  std::lock_guard guard(Lock());
+  TheState().oldDriverHolder = holder;
+}
+
+bool ClearOldDriverHolder(const void* holder) {
+  std::lock_guard guard(Lock());
+  if (TheState().oldDriverHolder != holder) return false;
+  TheState().oldDriverHolder = nullptr;
+  return true;
+}
+
+std::optional<EngineInquiryCache> CachedInquiry() {
+  std::lock_guard guard(Lock());
+  return TheState().inquiry;
+}
+
+void StoreInquiry(const EngineInquiryCache& cache) {
+  std::lock_guard guard(Lock());
+  TheState().inquiry = cache;
+}
+
+std::optional<ReduzidNVMData> CachedNVMData() {
+  std::lock_guard guard(Lock());
+  return TheState().nvm;
+}
+
+void StoreNVMData(const ReduzidNVMData& nvm) {
+  std::lock_guard guard(Lock());
+  TheState().nvm = nvm;
+}
+
+bool HasLcdStringTable() {
+  std::lock_guard guard(Lock());
+  return TheState().lcd.has_value();
+}
+
+void StoreLcdStringTable(LcdStringTable table) {
+  std::lock_guard guard(Lock());
+  TheState().lcd = std::move(table);
+}
+
+std::optional<LcdStringTable> CachedLcdStringTable() {
+  std::lock_guard guard(Lock());
+  return TheState().lcd;
+}
+
+RZDPowerTimeoutLimits PowerLimits() {
+  std::lock_guard guard(Lock());
+  return TheState().limits;
+}
+
+void StorePowerLimits(const RZDPowerTimeoutLimits& limits) {
+  std::lock_guard guard(Lock());
+  TheState().limits = limits;
+}
+
+void ForgetRecords() {
+  std::lock_guard guard(Lock());
+  State& s = TheState();
+  s.inquiry.reset();
+  s.nvm.reset();
+  s.lcd.reset();
+  s.limits = {};
+}
+
+}  // namespace rzd::lowdrv::driver_process
+
+namespace rzd::lowdrv {
+
+uint32_t DriverOpenCount() { return driver_process::OpenCount(); }
+
+std::optional<ReduzidInq> DriverCachedInquiry() {
+  auto cache = driver_process::CachedInquiry();
+  if (!cache) return std::nullopt;
+  return cache->Inquiry;
+}
+
+std::optional<std::vector<uint8_t>> DriverLcdStringBlock() {
+  auto table = driver_process::CachedLcdStringTable();
+  if (!table) return std::nullopt;
+  return table->block;
+}
+
+}  // namespace rzd::lowdrv

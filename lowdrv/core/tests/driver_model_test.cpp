@@ -1,0 +1,117 @@
+// The model driver: its constants and its overrides of the engine driver (background raster
+// reads by the window's side bits, the fixed quantisation tables).
+#include "driver_unit_fixture.h"
+
+#include "lowdrv/settings/m48tz_settings.h"
+
+#include <cstring>
+
+namespace rzd::lowdrv::test {
+namespace {
+
+const char kReadHalf[] = "new 12: A8 00 00 00 9B 00 00 00 00 01 F4 00";   // background raster, 500 bytes
+const char kReadWhole[] = "new 12: A8 00 00 00 9B 00 00 00 00 03 E8 00";  // 1000 bytes
+
+TEST(DriverModelConstantsTest, TheModelSetsItsValuesOverTheEngineDrivers) {
+  rzd::test::ScopedRoot root;
+  const std::u16string path = ModelUnitPath();
+  CRZDREduzidLLD engine(path);
+  CScannerLLD model(path);
+
+  EXPECT_EQ(engine.m_ulCmdTimeout, 5000u);
+  EXPECT_EQ(model.m_ulCmdTimeout, 10000u);
+  EXPECT_EQ(engine.m_ulReleaseTimeout, 10000u);
+  EXPECT_EQ(model.m_ulReleaseTimeout, 60000u);
+  EXPECT_EQ(engine.m_ulLargeReadSize, 0x80000u);
+  EXPECT_EQ(model.m_ulLargeReadSize, 0x40000u);
+  EXPECT_EQ(model.m_ulSmallReadSize, 0x20000u);
+  EXPECT_EQ(engine.m_bNewCommandSet, 0);
+  EXPECT_EQ(model.m_bNewCommandSet, 1);
+  EXPECT_EQ(engine.m_ulAlign[0], 1u);
+  EXPECT_EQ(model.m_ulAlign[0], 16u);
+  EXPECT_EQ(model.m_ulAlign[1], 16u);
+  EXPECT_EQ(model.m_ulAlign[2], 8u);
+  EXPECT_EQ(engine.m_strSemaphorePrefix, u"");
+  EXPECT_EQ(model.m_strSemaphorePrefix, u"Global\\M48tzLLD_");
+  EXPECT_EQ(model.m_strOldDriverEventPrefix, u"RORuz2006OZIDOD");
+  EXPECT_EQ(model.m_uFirmwareMasterResource, 0u);
+  EXPECT_EQ(model.m_ulPageNumber, 1u);
+  EXPECT_EQ(model.m_ulStatus, state::kClosed);
+
+  ASSERT_NE(dynamic_cast<CM48tzScannerSettings*>(model.Settings()), nullptr);
+  EXPECT_EQ(dynamic_cast<CM48tzScannerSettings*>(engine.Settings()), nullptr);
+  const CScannerSettings_AV& s = *model.Settings();
+  EXPECT_EQ(s.m_strProductName, u"Quarx M48tz Scanner");
+  EXPECT_EQ(s.m_strVendorName, u"Quarx Incorporated");
+  EXPECT_EQ(s.m_strModelName, u"M48tz");
+  EXPECT_EQ(s.m_wModelID, 0x0148);
+  EXPECT_EQ(s.m_wVendorID, 0x2E5A);
+  EXPECT_EQ(s.m_lMaxLongLength, 236000);
+  EXPECT_EQ(s.m_lOverScanMargin, 500);
+  EXPECT_EQ(s.m_lFrontTruncLen, 200);
+  EXPECT_EQ(s.m_lBackTruncLen, 200);
+  EXPECT_EQ(s.m_byVSPLength, 29);
+  EXPECT_EQ(s.m_wHalftone, 127);
+  EXPECT_EQ(s.m_byJpegQualityMax, 87);
+  EXPECT_EQ(s.m_byJpegQualityMin, 24);
+}
+
+class DriverModelTest : public DriverUnitTest {
+ protected:
+  void OpenAndLock() {
+    StartUnit();
+    driver_ = std::make_unique<CScannerLLD>(path_);
+    ASSERT_EQ(driver_->OpenScanner(), 0u);
+    const uint32_t timeout = 1000;
+    ASSERT_EQ(driver_->LockScanner(&timeout, sizeof timeout), 0u);
+    TakeUnitLog();
+  }
+  std::unique_ptr<CScannerLLD> driver_;
+};
+
+TEST_F(DriverModelTest, TheBackgroundRasterIsReadBySideBitsAndNeverIntoNothing) {
+  OpenAndLock();
+  struct Case {
+    uint8_t sides;  // descriptor byte 57 of the current window
+    std::vector<std::string> reads;
+  };
+  const Case cases[] = {
+      {0x10, {kReadHalf, kReadHalf}},    // both sides: front half, back half
+      {0x18, {kReadHalf, kReadHalf}},    // both sides, back flagged: both halves all the same
+      {0x00, {kReadWhole, kReadWhole}},  // front only: the back's raster to scratch
+      {0x08, {kReadWhole, kReadWhole}},  // back only: the front's raster to scratch
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.sides));
+    driver_->Settings()->m_Primary.Desc.SetCapEx1 = c.sides;
+    std::vector<uint8_t> buffer(1000, 0xEE);
+    EXPECT_EQ(driver_->ReadBackgroundRaster(buffer.data(), 1000), 0u);
+    EXPECT_EQ(TakeUnitLog(), c.reads);
+    // The caller's buffer holds the unit's raster, not what was there.
+    if (c.sides & 0x10) {
+      EXPECT_NE(buffer[999], 0xEE);
+    }
+  }
+  // No buffer: nothing is read.
+  driver_->Settings()->m_Primary.Desc.SetCapEx1 = 0x18;
+  EXPECT_EQ(driver_->ReadBackgroundRaster(nullptr, 1000), lld::kInvalidParameter);
+  EXPECT_TRUE(TakeUnitLog().empty());
+}
+
+TEST_F(DriverModelTest, HighQualityScalesTakeTheModelsFixedTables) {
+  OpenAndLock();
+  for (uint32_t scale : {0u, 26u}) {
+    uint8_t tables[kJPEGTablesSize] = {};
+    ASSERT_TRUE(driver_->ChrominanceQuantizationTable(scale, tables));
+    EXPECT_EQ(std::memcmp(tables, kModelQuantTables, kJPEGTablesSize), 0);
+    EXPECT_EQ(tables[63], 21);
+    EXPECT_EQ(tables[64 + 3], 10);
+    const std::vector<std::string> log = TakeUnitLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "new 12: AA 00 00 00 8B 00 00 00 00 00 84 00");
+    EXPECT_EQ(log[1].substr(0, 34), "data 132: 00 00 64 84 04 04 04 04 ");
+  }
+}
+
+}  // namespace
+}  // namespace rzd::lowdrv::test
