@@ -84,7 +84,12 @@ TEST_F(LibraryTest, ExportsControlAndReadOnly) {
     if (type != 'T' && type != 't' && type != 'D' && type != 'd' && type != 'B' && type != 'b') continue;
     if (name.rfind("_ZN3rzd", 0) != 0) continue;  // the system's own code
     ++looked;
-    EXPECT_EQ(module_->Symbol(name.c_str()), nullptr) << name;
+    // A lookup through the library's handle also searches its dependencies: a name the platform
+    // library exports (an inline function it also defines, say) resolves there, never here.
+    void* found = module_->Symbol(name.c_str());
+    if (found != nullptr) {
+      EXPECT_NE(rzd::ModulePathOf(found).filename(), module_->Path().filename()) << name;
+    }
   }
   EXPECT_GT(looked, 100u);  // the library is made of the whole driver
 }
