@@ -1,0 +1,55 @@
+// rzd-lldctl against rzd-engine, each in its own process: list, open, status and close of the
+// unit through the driver library's exports.
+#include "platform/devices.h"
+#include "platform/kernel.h"
+#include "platform/process.h"
+#include "testsupport/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class LldctlTest : public rzd::test::TempRoot {
+ protected:
+  std::string RunLldctl(int* exitCode) {
+    std::filesystem::path out = RootPath() / "lldctl.out";
+    auto child = rzd::ChildProcess::Start(
+        "/bin/sh", {"-c", "\"" + (rzd::test::BinaryDir() / "rzd-lldctl").string() + "\" > \"" + out.string() + "\" 2>&1"});
+    EXPECT_TRUE(child);
+    auto code = child ? child->Wait(120000) : std::nullopt;
+    *exitCode = code.value_or(-1);
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
+
+TEST_F(LldctlTest, OpensReadsStatusAndClosesTheUnit) {
+  auto engine = rzd::ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine", {"--paper", "2"});
+  ASSERT_TRUE(engine);
+  for (int i = 0; i < 600 && rzd::EnumerateDevices(GUID_DEVINTERFACE_IMAGE).empty(); ++i) {
+    rzd::WaitOne(rzd::Event::Unnamed(true, false), 100);
+  }
+  ASSERT_FALSE(rzd::EnumerateDevices(GUID_DEVINTERFACE_IMAGE).empty());
+  int exitCode = -1;
+  std::string output = RunLldctl(&exitCode);
+  EXPECT_EQ(exitCode, 0) << output;
+  EXPECT_NE(output.find("<DeviceID ID=\"0\">"), std::string::npos) << output;
+  EXPECT_NE(output.find("<ErrorCode>0</ErrorCode>"), std::string::npos) << output;
+  EXPECT_NE(output.find("Status: 1"), std::string::npos) << output;
+  engine->Terminate();
+  EXPECT_EQ(engine->Wait(60000), 0);
+}
+
+TEST_F(LldctlTest, NoUnitIsAnError) {
+  int exitCode = -1;
+  std::string output = RunLldctl(&exitCode);
+  EXPECT_EQ(exitCode, 1);
+  EXPECT_NE(output.find("no unit present"), std::string::npos) << output;
+}
+
+}  // namespace
