@@ -39,7 +39,11 @@ BOOL CReduzidInterface::ResetFWNew() {
 
 BOOL CReduzidInterface::Scan() {
   EngineOperation op(*this, u"Scan");
-  if (m_bNewCommandSet) return op.Done(RefuseClassic());
+  if (m_bNewCommandSet) {
+    // The new set has no SCAN command: nothing is sent.
+    RZD_LOG_ERROR(u"Function not supported by the new command set");
+    return op.Done(Refuse(lld::kInvalidCommand));
+  }
   RZD_LOG_DATA_INFO(u"Preview: [%s]\n", u"FALSE");
   RZD_LOG_DATA_INFO(u"Quality: [%s]\n", u"TRUE");
   return op.Done(Run(ClassicScanCdb(), nullptr, 0, kDataNone));

@@ -222,6 +222,22 @@ TEST_P(CommandTest, WaitForUnitReadyStopsAtOnceOnATimeOut) {
   EXPECT_EQ(iface_.m_ulCmdTimeout, 5000u);
 }
 
+// A unit attention decodes to 0; a unit that keeps reporting it is not ready, and waiting for it
+// must not end with 0 (which would read as "ready").
+TEST_P(CommandTest, UnitAttentionIsNeverReportedAsReady) {
+  if (NewSet()) {
+    script_.On(op::kNewRequestSense, Reply{NewSense({0x06, 0x29, 0x01})});
+  } else {
+    script_.On(op::kTestUnitReady, Reply{{}, 2});
+    script_.Sense({0x06, 0x29, 0x01});
+  }
+  EXPECT_FALSE(iface_.TestUnitReady());
+  EXPECT_EQ(iface_.m_ulLastError, lld::kDeviceReset);
+  pipes_->commands.clear();
+  EXPECT_EQ(iface_.WaitForUnitReady(), lld::kDeviceReset);
+  EXPECT_EQ(pipes_->commands.size(), NewSet() ? 10u : 20u);  // all ten attempts ran
+}
+
 TEST_P(CommandTest, TestUnitReadyOfAnUnreachableUnit) {
   script_.On(NewSet() ? op::kNewRequestSense : op::kTestUnitReady, Reply{{}, 0, ERROR_DEVICE_NOT_CONNECTED});
   EXPECT_FALSE(iface_.TestUnitReady());

@@ -228,14 +228,23 @@ TEST(CommandSetTest, NewInquiryAsksForAtMost255BytesAndTranslatesWhatArrived) {
   PutBE16(&answer[3], 300);  // states more than one allocation byte can ask for
   answer[5] = 6;
   answer[72] = 3;
+  PutBE16(&answer[8], 130);   // vendor text beyond the bytes that arrive, within the 255 asked for
+  PutBE16(&answer[66], 118);  // halftone list: its count byte and one number arrive
+  answer[118] = 5;
+  answer[119] = 0x21;
   e.script.On(op::kNewInquiry, Reply{ByteList(answer.begin(), answer.begin() + 5)});
   e.script.On(op::kNewInquiry, Reply{answer});  // only 120 bytes arrive
+  std::memcpy(e.iface.ReduzidInq.VendorIdent, "KEEPME!!", 8);
   EXPECT_TRUE(e.iface.Inquiry());
   ASSERT_EQ(e.pipes.commands.size(), 2u);
   EXPECT_EQ(e.pipes.commands[1].cdb[10], 255);
   EXPECT_EQ(e.iface.ReduzidInq.ProductQualifier, 6);
   EXPECT_EQ(e.iface.ReduzidInq.ColorPixelBound, 3);
   EXPECT_TRUE(e.iface.ReduzidInq.AbilityEx3 & 0x10);
+  // Translated as 120 bytes, not as the 255 asked for.
+  EXPECT_EQ(std::string(e.iface.ReduzidInq.VendorIdent, 8), "KEEPME!!");
+  EXPECT_EQ(e.iface.ReduzidInq.HalftoneNum, 1);
+  EXPECT_EQ(e.iface.ReduzidInq.HalftoneIndex[0], 0x21);
 }
 
 TEST(CommandSetTest, ClassicInquiryReadsAtMost159Bytes) {
@@ -622,6 +631,10 @@ TEST(CommandSetTest, OperationsWithoutANewSetCommand) {
   EXPECT_TRUE(e.pipes.commands.empty());
   EXPECT_TRUE(e.iface.ResetUnit());
   EXPECT_EQ(e.pipes.commands[0].cdb, ByteList({0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  // The classic SCAN has no new-set form: refused, nothing sent.
+  EXPECT_FALSE(e.iface.Scan());
+  EXPECT_EQ(e.iface.m_ulLastError, lld::kInvalidCommand);
+  EXPECT_EQ(e.pipes.commands.size(), 1u);
   Engine classic(false);
   EXPECT_TRUE(classic.iface.ObjectPosition());
   EXPECT_TRUE(classic.iface.Scan());

@@ -170,6 +170,36 @@ TEST(NewSetInquiryTest, CapabilityWordIsCombinedWithOr) {
   EXPECT_EQ(clear.AbilityEx6 & 0x07, 0x06);
 }
 
+// A bit that two sources set, or that the record already holds, is set once: adding it would
+// carry into the next bit.
+TEST(NewSetInquiryTest, BitsSetTwiceOrAlreadySetStaySetOnce) {
+  std::vector<uint8_t> a = Answer();
+  Word(a, 56, 0x0E00);  // byte 158 bits 0x02, 0x04 and AbilityEx7 bit 0x80 from the word
+  a[92] = 0xC0;         // byte 158 bits 0x02, 0x04 again
+  a[90] = 0x20;         // AbilityEx7 bit 0x80 again
+  a[89] = 0x40;         // byte 149 bits 0x05
+  a[96] = 0x10;         // byte 159 bit 0x10, byte 164 bit 0x01
+  ReduzidInq inq{};
+  InqBytes(inq)[149] = 0x05;
+  InqBytes(inq)[159] = 0x10;
+  InqBytes(inq)[164] = 0x01;
+  inq.AbilityEx2 = 0x04;
+  inq.AbilityEx3 = 0x10;
+  inq.AbilityEx6 = 0x06;
+  EngineCapabilities caps;
+  TranslateNewInquiry(a.data(), a.size(), inq, caps);
+  const uint8_t* r = InqBytes(inq);
+  EXPECT_EQ(r[158], 0x06);
+  EXPECT_EQ(inq.AbilityEx7, 0x80);
+  EXPECT_EQ(r[149], 0x05);
+  EXPECT_EQ(r[159], 0x10);
+  EXPECT_EQ(r[164], 0x01);
+  EXPECT_EQ(inq.AbilityEx2, 0x04);
+  EXPECT_EQ(inq.AbilityEx3, 0x10);
+  EXPECT_EQ(inq.AbilityEx6 & 0x06, 0x06);
+  EXPECT_EQ(inq.AbilityEx6 & 0x08, 0);
+}
+
 TEST(NewSetInquiryTest, AbilityBytesMapBitByBit) {
   struct Case {
     size_t answerByte;

@@ -1,6 +1,6 @@
 // A unit for the engine link's transport tests, served by the simulated unit's transport: the
-// test queues what the read pipe delivers, makes writes stall, and delays answers; the port
-// counts what the host did.
+// test queues what the read pipe delivers, makes writes or reads stall, and delays answers; the
+// port counts what the host did.
 #pragma once
 
 #include "engine/unit_port.h"
@@ -43,6 +43,10 @@ class ScriptedPort final : public engine::UnitPort {
     // A slow unit: the answer comes late (the transport serves one request at a time).
     if (delay.count() > 0) std::this_thread::sleep_for(delay);
     std::lock_guard lock(mutex_);
+    if (stallReads_ > 0) {
+      --stallReads_;
+      return engine::PortStatus::Stall;
+    }
     if (queue_.empty()) return engine::PortStatus::NoAnswer;
     const size_t n = std::min(maxSize, queue_.size());
     out.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -66,6 +70,10 @@ class ScriptedPort final : public engine::UnitPort {
   void StallWrites(int count) {
     std::lock_guard lock(mutex_);
     stallWrites_ = count;
+  }
+  void StallReads(int count) {
+    std::lock_guard lock(mutex_);
+    stallReads_ = count;
   }
   void DelayReads(std::chrono::milliseconds delay) {
     std::lock_guard lock(mutex_);
@@ -102,6 +110,7 @@ class ScriptedPort final : public engine::UnitPort {
   std::mutex mutex_;
   std::deque<uint8_t> queue_;
   int stallWrites_ = 0;
+  int stallReads_ = 0;
   std::chrono::milliseconds readDelay_{0};
   std::vector<std::vector<uint8_t>> writes_;
   std::vector<std::vector<uint8_t>> vendor_;

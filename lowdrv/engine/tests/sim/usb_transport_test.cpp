@@ -175,6 +175,28 @@ TEST_F(UsbTransportTest, StalledWriteResetsThePipeAndRepeatsOnce) {
   EXPECT_EQ(port_.WritePipeResets(), 2);
 }
 
+TEST_F(UsbTransportTest, StalledReadResetsTheReadPipeAndRepeatsOnce) {
+  CUSBDevice device;
+  Open(device);
+  port_.Queue({0x31, 0x32});
+  port_.StallReads(1);
+  uint8_t in[8] = {};
+  EXPECT_EQ(device.DeviceRead(in, sizeof in, true), 2u);
+  EXPECT_EQ(device.m_dwLastError, ERROR_SUCCESS);
+  EXPECT_EQ(in[1], 0x32);
+  EXPECT_EQ(port_.Reads(), 2);
+  EXPECT_EQ(port_.ReadPipeResets(), 1);
+  EXPECT_EQ(port_.WritePipeResets(), 0);
+
+  port_.Queue({0x33});
+  port_.StallReads(5);  // a pipe that stays stalled: one repeat only
+  EXPECT_EQ(device.DeviceRead(in, sizeof in, true), 0u);
+  EXPECT_EQ(device.m_dwLastError, ERROR_GEN_FAILURE);
+  EXPECT_EQ(port_.Reads(), 4);
+  EXPECT_EQ(port_.ReadPipeResets(), 2);
+  EXPECT_TRUE(device.IsOpen());
+}
+
 TEST_F(UsbTransportTest, OpenAndFlushDrainsStaleInput) {
   port_.Queue(std::vector<uint8_t>(2500, 0x77));
   CUSBDevice device;
