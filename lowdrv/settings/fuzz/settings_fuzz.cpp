@@ -82,10 +82,21 @@ struct World {
     settings.m_lBackTruncLen = 200;
     settings.m_byVSPLength = 29;
     if (!settings.Init(Inquiry(), Nvm(), nullptr, u"1, 0, 0, 0", u"1, 0, 0, 0")) Fail("Init failed");
+    Snapshot();
+  }
+  // What a refused document must leave as it is. Taken after Init and after each Reset only: a
+  // refused document changes nothing (checked), so the snapshot stays valid until one is accepted.
+  void Snapshot() {
+    supported = settings.Supported();
+    current = settings.Current();
+    times = Times();
   }
   rzd::test::ScopedRoot root;  // the registry and the model folder live in a throw-away root
   FuzzSettings settings;
   bool dirty = false;          // the last input changed the documents; Reset before the next
+  std::u16string supported;
+  std::u16string current;
+  NvTimes times{};
 };
 
 World& TheWorld() {
@@ -101,11 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (world.dirty) {
     CM48tzScannerSettings::SetNVMDataCopy(Nvm());
     if (!settings.Reset()) Fail("Reset failed");
+    world.Snapshot();
     world.dirty = false;
   }
-  const std::u16string supported = settings.Supported();
-  const std::u16string current = settings.Current();
-  const NvTimes times = Times();
 
   const std::u16string text = rzd::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
   const uint32_t code = settings.SetCurrent(text);
@@ -123,9 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 0x8002:
     case 0x8004:
     case 0x8006:
-      if (settings.Supported() != supported) Fail("a refused document changed the supported document");
-      if (settings.Current() != current) Fail("a refused document changed the current document");
-      if (!(Times() == times)) Fail("a refused document changed the NVRAM time-outs");
+      if (settings.Supported() != world.supported) Fail("a refused document changed the supported document");
+      if (settings.Current() != world.current) Fail("a refused document changed the current document");
+      if (!(Times() == world.times)) Fail("a refused document changed the NVRAM time-outs");
       break;
     default:
       Fail("unknown result code");

@@ -3,7 +3,9 @@
 #include "documents_fixture.h"
 #include "foundation/hwprops.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 namespace rzd::lowdrv::test {
 namespace {
@@ -291,6 +293,96 @@ TEST_F(ApplyNvDataTest, SwitchedOffEnumerationsKeepOnlyTheirPlainValue) {
   EXPECT_FALSE(doc.Has(u"//BackgroundRemoval"));
   EXPECT_FALSE(doc.Has(u"//WhiteFromPaper"));
   EXPECT_TRUE(doc.Has(u"//P"));
+}
+
+// Each switch removes exactly its own settings: a document carrying every setting a switch can
+// remove, with one switch off at a time.
+TEST_F(ApplyNvDataTest, EverySwitchRemovesItsOwnSettings) {
+  const std::vector<std::u16string> plain = {
+      u"AutoColor",     u"DiscardBlankPages", u"TransferBlankPages",          u"AutoCrop",
+      u"Straighten",    u"Despeckle",         u"ImageEmphasis",               u"BackgroundRemoval",
+      u"SmoothBackground", u"WhiteFromPaper", u"AutoSeparationCharBrightness", u"TextEnhanced",
+      u"AutoBrightness", u"Blur",             u"Rotations",                   u"AlternateSides"};
+  std::u16string xml = u"<Scanner><S>";
+  for (const std::u16string& name : plain) xml += u"<" + name + u"/>";
+  xml +=
+      u"<BitDepthReductions><Enum><Value IsCurrent=\"true\" IsDefault=\"true\">Bayer</Value><Value>Threshold</Value>"
+      u"</Enum></BitDepthReductions>"
+      u"<ImageFilters><Enum><Value IsCurrent=\"true\" IsDefault=\"true\">Sharpen</Value><Value>None</Value></Enum>"
+      u"</ImageFilters>"
+      u"<Filters><Enum><Value IsCurrent=\"true\" IsDefault=\"true\">Red</Value><Value>None</Value></Enum></Filters>"
+      u"<Frame><Top OverScan=\"Auto\">0</Top><Left OverScan=\"On\">0</Left><Width OverScan=\"Off\">8500</Width>"
+      u"</Frame></S></Scanner>";
+
+  struct Case {
+    HwipSwitch which;
+    std::vector<std::u16string> removed;  // plain settings that go
+    const char16_t* reduced;              // the enumeration reduced to one value (or null)
+    const char16_t* kept;                 // the value it keeps
+    bool overscanGone;                    // the OverScan "On"/"Auto" attributes go
+  };
+  const Case cases[] = {
+      {kHWIP_ACD, {u"AutoColor"}, nullptr, nullptr, false},
+      {kHWIP_BDR, {}, u"BitDepthReductions", u"Threshold", false},
+      {kHWIP_Filter, {}, u"ImageFilters", u"None", false},
+      {kHWIP_CropDeskew, {u"AutoCrop", u"Straighten"}, nullptr, nullptr, true},
+      {kHWIP_Despeckle, {u"Despeckle"}, nullptr, nullptr, false},
+      {kHWIP_IE, {u"ImageEmphasis"}, nullptr, nullptr, false},
+      {kHWIP_RB, {u"BackgroundRemoval"}, nullptr, nullptr, false},
+      {kHWIP_Rotate, {u"Rotations", u"AlternateSides"}, nullptr, nullptr, false},
+      {kHWIP_BPD, {u"DiscardBlankPages"}, nullptr, nullptr, false},
+      {kHWIP_BPD_MODE2, {u"TransferBlankPages"}, nullptr, nullptr, false},
+      {kHWIP_SB, {u"SmoothBackground"}, nullptr, nullptr, false},
+      {kHWIP_ColorDropout, {}, u"Filters", u"None", false},
+      {kHWIP_WFP, {u"WhiteFromPaper"}, nullptr, nullptr, false},
+      {kHWIP_TextBrightness, {u"AutoSeparationCharBrightness"}, nullptr, nullptr, false},
+      {kHWIP_TextEnhancement, {u"TextEnhanced"}, nullptr, nullptr, false},
+      {kHWIP_Autobrightness, {u"AutoBrightness"}, nullptr, nullptr, false},
+      {kHWIP_Moire, {u"Blur"}, nullptr, nullptr, false},
+  };
+  static_assert(std::size(cases) == kHwipSwitchCount);
+
+  TestSettings settings;
+  ASSERT_TRUE(settings.InitDefault());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.which));
+    for (uint8_t& s : settings.m_HWIP) s = 1;
+    settings.m_HWIP[c.which] = 0;
+    BOOL ok = FALSE;
+    Doc doc(Apply(settings, xml, &ok));
+    ASSERT_TRUE(ok);
+    for (const std::u16string& name : plain) {
+      const bool gone = std::find(c.removed.begin(), c.removed.end(), name) != c.removed.end();
+      EXPECT_EQ(doc.Has(u"//" + name), !gone) << U8(name);
+    }
+    for (const char16_t* name : {u"BitDepthReductions", u"ImageFilters", u"Filters"}) {
+      const std::u16string values = u"//" + std::u16string(name) + u"/Enum/Value";
+      if (c.reduced != nullptr && std::u16string_view(name) == c.reduced) {
+        EXPECT_EQ(doc.Texts(values), std::vector<std::u16string>{c.kept}) << U8(name);
+        EXPECT_EQ(doc.Count(values + u"[@IsCurrent='true'][@IsDefault='true']"), 1) << U8(name);
+      } else {
+        EXPECT_EQ(doc.Count(values), 2) << U8(name);
+      }
+    }
+    EXPECT_EQ(doc.Count(u"//Frame/*[@OverScan]"), c.overscanGone ? 1 : 3);
+    EXPECT_EQ(doc.Attr(u"//Frame/Width", u"OverScan"), u"Off");
+  }
+}
+
+// HWProps.ini: any value other than 0 allows the settings, a missing key counts as 1.
+TEST_F(ApplyNvDataTest, SwitchValuesFromTheIniFile) {
+  const HwPropsFile file(u"M48tz");
+  ASSERT_TRUE(file.WriteInt(HwProp::HWIP_ACD, 2));
+  ASSERT_TRUE(file.WriteInt(HwProp::HWIP_BDR, -1));
+  ASSERT_TRUE(file.WriteInt(HwProp::HWIP_Rotate, 0));
+  ASSERT_TRUE(file.WriteInt(HwProp::HWIP_Moire, 1));
+  TestSettings settings;
+  ASSERT_TRUE(settings.InitDefault());
+  for (size_t i = 0; i < kHwipSwitchCount; ++i) EXPECT_EQ(settings.m_HWIP[i], i == kHWIP_Rotate ? 0 : 1) << i;
+  Doc doc(settings.Supported());
+  EXPECT_FALSE(doc.Has(u"//Rotations"));
+  EXPECT_EQ(doc.Count(u"//AutoColor"), 2);
+  EXPECT_EQ(doc.Count(u"//Blur"), 6);
 }
 
 // ---- Colour-correction files of the model folder.

@@ -3,6 +3,12 @@
 #include "documents_fixture.h"
 #include "platform/registry.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <type_traits>
+
 namespace rzd::lowdrv::test {
 namespace {
 
@@ -308,12 +314,122 @@ TEST_F(SettingsDocumentsTest, ImageSourceIdsFollowTheSelection) {
   EXPECT_EQ(settings.GetCurrentImageSourceID(), u"RearTray");
 }
 
+// The driver holds the leaf through its base; deleting it there must run every destructor.
+static_assert(std::has_virtual_destructor_v<CRZDScannerSettingsBase>);
+static_assert(std::has_virtual_destructor_v<CScannerSettings_AV>);
+
 TEST_F(SettingsDocumentsTest, DeletedThroughTheBasePointer) {
-  // The driver holds the leaf through its base; deleting it there runs every destructor.
-  std::unique_ptr<CRZDScannerSettingsBase> settings = std::make_unique<TestSettings>();
-  static_cast<TestSettings*>(settings.get())->InitDefault();
+  // A leaf below the model's class that reports its own destruction.
+  class CountedSettings : public TestSettings {
+   public:
+    explicit CountedSettings(int* destroyed) : destroyed_(destroyed) {}
+    ~CountedSettings() override { ++*destroyed_; }
+
+   private:
+    int* destroyed_;
+  };
+  int destroyed = 0;
+  std::unique_ptr<CRZDScannerSettingsBase> settings = std::make_unique<CountedSettings>(&destroyed);
+  ASSERT_TRUE(static_cast<CountedSettings*>(settings.get())->InitDefault());
   settings.reset();
-  SUCCEED();
+  EXPECT_EQ(destroyed, 1);
+}
+
+// The operations keep their order: the mix-in's 15, then 15-22 of the base, then 23-26 of the
+// family class, each in the next slot of the virtual table; the model's class overrides 21, 24
+// and 26 in place. (A pointer to a virtual member holds 1 + its slot's byte offset in the
+// virtual table under the Itanium C++ ABI that GCC and Clang use here.)
+template <class Member>
+std::ptrdiff_t Slot(Member member) {
+  static_assert(sizeof(Member) == 2 * sizeof(uintptr_t));
+  uintptr_t words[2];
+  std::memcpy(words, &member, sizeof words);
+  EXPECT_EQ(words[0] % 2, 1u) << "not a virtual member";
+  return static_cast<std::ptrdiff_t>((words[0] - 1) / sizeof(void*));
+}
+
+TEST_F(SettingsDocumentsTest, OperationsKeepTheirOrder) {
+  const std::ptrdiff_t mixin[] = {
+      Slot(&CLogClient::SetLogObject2),    Slot(&CLogClient::_LogFmtError),      Slot(&CLogClient::_LogFmtWarn),
+      Slot(&CLogClient::_LogFmtInfo),      Slot(&CLogClient::_LogDataFmtError),  Slot(&CLogClient::_LogDataFmtWarn),
+      Slot(&CLogClient::_LogDataFmtInfo),  Slot(&CLogClient::_getFeatureFlag),   Slot(&CLogClient::_getDataFlag),
+      Slot(&CLogClient::GetLogObject),     Slot(&CLogClient::GetFeatureName),    Slot(&CLogClient::GetDataFeatureName),
+      Slot(&CLogClient::_LogLargeFile),    Slot(&CLogClient::_LogDataFile),      Slot(&CLogClient::_LogDataFileXML)};
+  const std::ptrdiff_t operations[] = {
+      Slot(&CRZDScannerSettingsBase::IsScannerCfgValid),        // 15
+      Slot(&CRZDScannerSettingsBase::ConvertXmlToSettings),     // 16
+      Slot(&CRZDScannerSettingsBase::SettingsHookA),            // 17
+      Slot(&CRZDScannerSettingsBase::SetNvPowerSavingTime),     // 18
+      Slot(&CRZDScannerSettingsBase::SetNvPowerOffTime),        // 19
+      Slot(&CRZDScannerSettingsBase::SetNvERPTime),             // 20
+      Slot(&CRZDScannerSettingsBase::ApplyNvData),              // 21
+      Slot(&CRZDScannerSettingsBase::IsGammaTable512),          // 22
+      Slot(&CScannerSettings_AV::SettingsHookB),                // 23
+      Slot(&CScannerSettings_AV::GetCurrentForSource),          // 24
+      Slot(&CScannerSettings_AV::ConvertXmlToImprinterParam),   // 25
+      Slot(&CScannerSettings_AV::ConvertXmlToSettingsForSource) // 26
+  };
+  for (size_t i = 1; i < std::size(mixin); ++i) EXPECT_EQ(mixin[i], mixin[0] + static_cast<std::ptrdiff_t>(i)) << i;
+  for (size_t i = 0; i < std::size(operations); ++i) {
+    EXPECT_EQ(operations[i], mixin[0] + 15 + static_cast<std::ptrdiff_t>(i)) << "operation " << 15 + i;
+  }
+  // Overrides stay in the slots they override.
+  EXPECT_EQ(Slot(&CScannerSettings_AV::ApplyNvData), operations[21 - 15]);
+  EXPECT_EQ(Slot(&CScannerSettings_AV::IsGammaTable512), operations[22 - 15]);
+  EXPECT_EQ(Slot(&CM48tzScannerSettings::ApplyNvData), operations[21 - 15]);
+  EXPECT_EQ(Slot(&CM48tzScannerSettings::GetCurrentForSource), operations[24 - 15]);
+  EXPECT_EQ(Slot(&CM48tzScannerSettings::ConvertXmlToSettingsForSource), operations[26 - 15]);
+}
+
+// The values every settings object starts with, before the model driver writes its own: the
+// frame parameters of the base, the family's limits and the options other parts read (their
+// defaults are recorded in docs/decisions.md).
+TEST_F(SettingsDocumentsTest, ConstructionDefaults) {
+  CScannerSettings_AV family;
+  EXPECT_EQ(family.m_lMaxLongLength, 14000);
+  EXPECT_EQ(family.m_lOverScanMargin, 500);
+  EXPECT_EQ(family.m_lFrontTruncLen, 400);
+  EXPECT_EQ(family.m_lBackTruncLen, 200);
+  EXPECT_EQ(family.m_bNetworkData, 0);
+  EXPECT_EQ(family.m_strDriverVersion, u"X, X, X, X");
+  EXPECT_EQ(family.m_strTwainDSVersion, u"X, X, X, X");
+  EXPECT_EQ(family.m_uSupportedResourceId, 110u);
+  EXPECT_EQ(family.m_bAlternateDefined + family.m_bThirdDefined + family.m_bAlternateSelected +
+                family.m_bThirdSelected + family.m_bFeederAndFlatbed,
+            0);
+  EXPECT_EQ(family.GetCurrent(), nullptr);
+  for (size_t i = 0; i < kHwipSwitchCount; ++i) EXPECT_EQ(family.m_HWIP[i], 1) << i;
+  EXPECT_EQ(family.m_ulAlignA1, 1u);
+  EXPECT_EQ(family.m_ulAlignA2, 1u);
+  EXPECT_EQ(family.m_ulAlignA3, 8u);
+  EXPECT_EQ(family.m_ulAlignA4, 8u);
+  EXPECT_EQ(family.m_byVSPLength, 24);
+  EXPECT_EQ(family.m_wHalftone, 127);
+  EXPECT_EQ(family.m_byJpegQualityMax, 92);
+  EXPECT_EQ(family.m_byJpegQualityMin, 24);
+  // The options other parts read.
+  EXPECT_EQ(family.m_bWidthFlag, 0);
+  EXPECT_EQ(family.m_bThreeSensor, 0);
+  EXPECT_EQ(family.m_byDFDSensorLeft, 1);
+  EXPECT_EQ(family.m_byDFDSensorCenter, 1);
+  EXPECT_EQ(family.m_byDFDSensorRight, 1);
+  EXPECT_EQ(family.m_bUltrasonicOption, 0);
+  EXPECT_EQ(family.m_bDFDResetOption, 0);
+  EXPECT_EQ(family.m_bMediaStatusOverride, 0);
+  EXPECT_EQ(family.m_bShortImprFlags, 0);
+  EXPECT_EQ(family.m_bCanUpdateFirmware, 0);
+  EXPECT_FALSE(family.ImprinterOptionOn());
+  EXPECT_FALSE(family.ImprinterCleaningOn());
+  EXPECT_TRUE(family.m_ImprParam.strText.empty());
+  EXPECT_TRUE(family.m_ImprParam.strFileName.empty());
+  EXPECT_EQ(family.CRZDScannerSettingsBase::IsGammaTable512(), FALSE);
+
+  // The model's class differs only in its DFD reset option.
+  CM48tzScannerSettings model;
+  EXPECT_EQ(model.m_bDFDResetOption, 1);
+  EXPECT_EQ(model.m_byJpegQualityMax, 92);
+  EXPECT_EQ(model.m_bWidthFlag, 0);
+  EXPECT_EQ(model.m_bThreeSensor, 0);
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // The imprinter parameters: the escape string's tokens, the date-time format code, the names
 // replaced in the text, and ConvertXmlToImprinterParam on the device description.
 #include "platform/process.h"
+#include "platform/session.h"
 #include "window/imprinter_text.h"
 #include "window_test_support.h"
+
+#include <optional>
+#include <utility>
 
 namespace rzd::lowdrv::wintest {
 namespace {
@@ -65,7 +69,40 @@ TEST(ImprinterTextTest, NamesInTheText) {
   EXPECT_EQ(window::ReplaceImprinterNames(u"{Us", u"f", u"a", u"b"), u"{Us");
 }
 
-TEST(ImprinterTextTest, ConsoleUserName) { EXPECT_FALSE(CScannerSettings_AV::GetConsoleUserName().empty()); }
+// The user-name token: the console session's user; without a console session the user this
+// process runs as; "USER" when neither is known.
+class ConsoleUserNameTest : public test::TempRoot {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"USER", "LOGNAME"}) saved_.emplace_back(name, GetEnv(name));
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        SetEnv(name, *value);
+      else
+        UnsetEnv(name);
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(ConsoleUserNameTest, ConsoleUserThenProcessUserThenUSER) {
+  const std::u16string console = FromUtf8(ConsoleUserName());
+  ASSERT_FALSE(console.empty());
+  SetEnv("USER", "imprinting-user");
+  EXPECT_EQ(CScannerSettings_AV::GetConsoleUserName(), console);
+
+  SetConsoleSessionForTests(0xFFFFFFFF);  // no active console session
+  EXPECT_EQ(CScannerSettings_AV::GetConsoleUserName(), u"imprinting-user");
+  UnsetEnv("USER");
+  SetEnv("LOGNAME", std::string(300, 'n'));
+  EXPECT_EQ(CScannerSettings_AV::GetConsoleUserName(), std::u16string(260, u'n'));
+  UnsetEnv("LOGNAME");
+  EXPECT_EQ(CScannerSettings_AV::GetConsoleUserName(), u"USER");
+}
 
 // An engine driver that has an imprinter.
 class ImprinterLink : public IRZDSettingsEngineLink {

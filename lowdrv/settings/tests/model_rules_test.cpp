@@ -151,6 +151,13 @@ TEST_F(ModelRulesConversionTest, LineArtAt200DpiIsScannedAsGrayJpeg) {
   EXPECT_EQ(+Primary().Width, 10752u);
   EXPECT_EQ(+Primary().PixelNum, 1792);
   EXPECT_EQ(Primary().Threshold, 102);  // thresholded later with the mono threshold
+
+  // The quality is the object's maximum, whatever the model driver set it to.
+  for (const uint8_t maximum : {uint8_t{92}, uint8_t{61}}) {
+    settings_->m_byJpegQualityMax = maximum;
+    ASSERT_TRUE(ConvertFromSupported(UseStreams(kMono1, kMono2), {SetCurrent(kMono1, u"Resolutions", u"200")}));
+    EXPECT_EQ(ByteAt(Primary(), 65), maximum);
+  }
 }
 
 TEST_F(ModelRulesConversionTest, LongPagesAreCapped) {

@@ -51,8 +51,11 @@ TEST_F(GoldenWindowTest, DefaultsGiveTheHandWorkedDescriptor) {
   want.PagesPerJob = 0;
   want.MFDenable = 0x08;          // DFD off, action "StopAndContinue"
   want.MFDlevel = 0;              // sensitivity 1 (default)
-  // Quality: 50 + (87 - 50) x (80 - 50) / 50 = 72 with the model's maximum of 87.
-  w[65] = 72;
+  // Quality: 50 + (Qmax - 50) x (80 - 50) / 50 with the object's maximum; the model driver's
+  // 87 gives 72.
+  const int qmax = settings_->m_byJpegQualityMax;
+  w[65] = static_cast<uint8_t>(50 + (qmax - 50) * (80 - 50) / 50);
+  EXPECT_EQ(w[65], 72);
   // Paper length in lines (143-146) is 0 with vertical over-scan; every other byte is 0.
 
   const ReduzidWindowDescriptor& got = settings_->m_Primary.Desc;

@@ -27,13 +27,25 @@ std::u16string MachineName() {
   return {};
 }
 
+// The name of the user this process runs as (USER, else LOGNAME), up to 260 characters.
+std::u16string ProcessUserName() {
+  constexpr size_t kMaxUserName = 260;
+  for (const char* name : {"USER", "LOGNAME"}) {
+    if (auto value = GetEnv(name); value && !value->empty()) return FromUtf8(*value).substr(0, kMaxUserName);
+  }
+  return {};
+}
+
 uint8_t ByteOf(int32_t value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
 
 }  // namespace
 
+// The console session's user; without one (or without its name) the user this process runs as;
+// "USER" when neither is known.
 std::u16string CScannerSettings_AV::GetConsoleUserName() {
   std::u16string name;
   if (ActiveConsoleSessionId() != kNoConsoleSession) name = FromUtf8(ConsoleUserName());
+  if (name.empty()) name = ProcessUserName();
   if (name.empty()) name = u"USER";
   return name;
 }
