@@ -64,7 +64,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  auto driver = LoadDriver();
+  // The library stays loaded until the process ends, as in the service: its process-wide state
+  // (command lock, cached records) lives as long as the process.
+  rzd::Module* driver = LoadDriver().release();
   if (!driver) {
     std::fprintf(stderr, "rzd-lldctl: cannot load %s\n", kLowLevelDriverFileName);
     return 1;

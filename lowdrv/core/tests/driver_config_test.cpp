@@ -19,7 +19,43 @@ std::vector<std::string> From(const std::vector<std::string>& log, const std::st
   return {};
 }
 
+// A model driver that notes what the settings object holds when it first asks the driver about
+// the supported settings, which happens inside Init, before any window description is built.
+class InitWatchingDriver : public CScannerLLD {
+ public:
+  using CScannerLLD::CScannerLLD;
+  using CScannerLLD::LLDHookA;
+  struct Seen {
+    uint32_t align[4];
+    uint8_t shadingTableType;
+    uint16_t overscanWidth;
+  };
+  std::vector<Seen> seen;
+  void LLDHookA(MSXML6StoreBSTR& store) override {
+    const CScannerSettings_AV& s = *Settings();
+    const ReduzidInq inq = CRZDScannerSettingsBase::InquiryCopy();
+    seen.push_back({{s.m_ulAlignA1, s.m_ulAlignA2, s.m_ulAlignA3, s.m_ulAlignA4},
+                    inq.ASICShadingTableType,
+                    inq.OverscanWidth});
+    CScannerLLD::LLDHookA(store);
+  }
+};
+
 using DriverConfigTest = DriverUnitTest;
+
+TEST_F(DriverConfigTest, TheModelsValuesAreInTheSettingsBeforeInitBuildsAnything) {
+  StartUnit();
+  InitWatchingDriver driver(path_);
+  ASSERT_EQ(driver.OpenScanner(), 0u);
+  ASSERT_FALSE(driver.seen.empty());
+  const InitWatchingDriver::Seen& first = driver.seen.front();
+  EXPECT_EQ(first.align[0], 16u);
+  EXPECT_EQ(first.align[1], 16u);
+  EXPECT_EQ(first.align[2], 8u);
+  EXPECT_EQ(first.align[3], 8u);
+  EXPECT_EQ(first.shadingTableType, 0x80);
+  EXPECT_EQ(first.overscanWidth, 0x0A5A);
+}
 
 TEST_F(DriverConfigTest, TheFirstWindowsAreBuiltFromTheModelsInquiryAndValues) {
   StartUnit();

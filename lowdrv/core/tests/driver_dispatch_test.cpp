@@ -227,6 +227,7 @@ TEST_F(DriverDispatchTest, TrayHeightReadsTheVariantsValueOnlyFromAnInputThatHol
   EXPECT_EQ(driver_.DoControlCode(0x90000029, nullptr, nullptr, variant, 10, nullptr, nullptr), kMarker);
   EXPECT_EQ(driver_.calls, std::vector<std::string>{"SetTrayHeight 4660"});
   EXPECT_EQ(driver_.m_wLastTrayHeight, 0x1234u);
+  EXPECT_FALSE(Woken());
 }
 
 TEST_F(DriverDispatchTest, TheLcdStringCodeNeverReadsThroughCallerBytes) {
@@ -259,6 +260,7 @@ TEST_F(DriverDispatchTest, CalibrationStatusPassesOneWordEachWay) {
   EXPECT_EQ(driver_.DoControlCode(0xB8000019, nullptr, nullptr, const_cast<uint32_t*>(&request), 4, out, &size),
             lld::kInvalidParameter);
   EXPECT_TRUE(driver_.calls.empty());
+  EXPECT_FALSE(Woken());
 }
 
 TEST_F(DriverDispatchTest, GenericControlTakesNoWordFromAShortInput) {
@@ -281,14 +283,56 @@ TEST_F(DriverDispatchTest, UnknownDeviceCodesAreNotImplemented) {
   EXPECT_FALSE(Woken());
 }
 
-TEST(DriverEngineOperationsTest, GenericAndBinaryControlAreNotImplemented) {
+TEST_F(DriverDispatchTest, TheBaseCodesPassThroughTheEngineDispatcher) {
+  driver_.m_strFirmwareVersion = u"1.07";
+  Bstr version;
+  EXPECT_EQ(driver_.DoControlCode(0xA0000011, nullptr, version.Out(), nullptr, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(version.View(), u"1.07");
+
+  // Background data: a size pointer is required, and receives the stored length.
+  uint8_t out[8] = {};
+  uint32_t size = sizeof out;
+  Bstr meta;
+  EXPECT_EQ(driver_.DoControlCode(0xA000001D, nullptr, meta.Out(), nullptr, 0, out, &size), lld::kWrongSequence);
+  driver_.m_Background = {5, 6, 7};
+  driver_.m_bstrBackgroundMeta = Bstr(u"<m/>");
+  EXPECT_EQ(driver_.DoControlCode(0xA000001D, nullptr, meta.Out(), nullptr, 0, out, nullptr), lld::kInvalidParameter);
+  EXPECT_EQ(driver_.DoControlCode(0xA000001D, nullptr, meta.Out(), nullptr, 0, out, &size), 0u);
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(out[2], 7);
+  EXPECT_EQ(meta.View(), u"<m/>");
+  EXPECT_TRUE(driver_.calls.empty());
+  EXPECT_FALSE(Woken());
+}
+
+TEST_F(DriverDispatchTest, TheModelsImageReadWakesTheUnitWhateverItsResult) {
+  uint8_t buffer[64] = {};
+  uint8_t endFlag = 0;
+  ImageReadResult result;
+  EXPECT_FALSE(Woken());
+  driver_.ReadEngineImageData(buffer, sizeof buffer, endFlag, result);
+  EXPECT_TRUE(Woken());
+}
+
+TEST(DriverEngineOperationsTest, CodesOfOperationsNotBuiltYetAreNotImplemented) {
   rzd::test::ScopedRoot root;
   CScannerLLD driver(u"\\\\?\\usb#vid_2e5a&pid_0148#qm48tz000001#{6bdd1fc6-810f-11d0-bec7-08002be2092f}");
-  const uint32_t word = 1;
-  EXPECT_EQ(driver.DoControlCode(0x80000027, u"x", nullptr, const_cast<uint32_t*>(&word), 4, nullptr, nullptr),
-            lld::kNotImplemented);
-  EXPECT_EQ(driver.DoControlCode(0xD0000025, u"x", nullptr, const_cast<uint32_t*>(&word), 4, nullptr, nullptr),
-            lld::kNotImplemented);
+  // Arguments that pass every size guard of the dispatcher.
+  const uint32_t codes[] = {0x8000001E, 0x80000027, 0x90000023, 0x94000018, 0xA0000009, 0xA000000B,
+                            0xA000000C, 0xA000000E, 0xA000001A, 0xA000001B, 0xB8000019, 0xC000000D,
+                            0xC800000A, 0xC8000013, 0xC8000014, 0xD0000012, 0xD0000015, 0xD0000016,
+                            0xD0000017, 0xD0000025};
+  for (uint32_t code : codes) {
+    SCOPED_TRACE(FormatA("code 0x%08X", code));
+    uint32_t in = 1;
+    uint32_t out = 0xEEEEEEEE;
+    uint32_t size = sizeof out;
+    Bstr result;
+    EXPECT_EQ(driver.DoControlCode(code, u"/x", result.Out(), &in, sizeof in, &out, &size), lld::kNotImplemented);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(out, 0xEEEEEEEEu);
+  }
+  EXPECT_EQ(driver.m_ulStatus, state::kClosed);
 }
 
 }  // namespace

@@ -37,6 +37,30 @@ TEST(DriverModelConstantsTest, TheModelSetsItsValuesOverTheEngineDrivers) {
   EXPECT_EQ(model.m_uFirmwareMasterResource, 0u);
   EXPECT_EQ(model.m_ulPageNumber, 1u);
   EXPECT_EQ(model.m_ulStatus, state::kClosed);
+  // The engine driver's own values, which the model keeps.
+  const CRZDREduzidLLD* const drivers[] = {&engine, &model};
+  for (const CRZDREduzidLLD* d : drivers) {
+    EXPECT_EQ(d->m_ulSmallReadSize, 0x20000u);
+    EXPECT_EQ(d->m_ulMaxIndicator, 9u);
+    EXPECT_EQ(d->m_ulCalibThreadWait, 2000u);
+    EXPECT_EQ(d->m_ulButtonThreadWait, 1000u);
+    EXPECT_EQ(d->m_ulShortTimeout, 500u);
+    EXPECT_EQ(d->m_ulLongTimeout, 120000u);
+    EXPECT_EQ(d->m_ulReserveTimeout, 500u);
+    EXPECT_EQ(d->m_bReopen, 1);
+    EXPECT_EQ(d->m_ulSideCounter, 1u);
+    EXPECT_EQ(d->m_ulAlign[2], 8u);
+    EXPECT_EQ(d->m_ulAlign[3], 8u);
+    EXPECT_EQ(d->m_uDescriptionResource, 110u);
+    EXPECT_EQ(d->m_uReadResultResource, 120u);
+    EXPECT_EQ(d->m_errDFDErrWait, 0u);
+  }
+  EXPECT_EQ(engine.m_ulAlign[1], 1u);
+  EXPECT_EQ(engine.m_strOldDriverEventPrefix, u"");
+  EXPECT_EQ(engine.m_bBatchReservation, 0);
+  EXPECT_EQ(model.m_bBatchReservation, 1);
+  EXPECT_EQ(engine.m_bReadLoopFlag, 0);
+  EXPECT_EQ(model.m_bReadLoopFlag, 1);
 
   ASSERT_NE(dynamic_cast<CM48tzScannerSettings*>(model.Settings()), nullptr);
   EXPECT_EQ(dynamic_cast<CM48tzScannerSettings*>(engine.Settings()), nullptr);
@@ -54,6 +78,18 @@ TEST(DriverModelConstantsTest, TheModelSetsItsValuesOverTheEngineDrivers) {
   EXPECT_EQ(s.m_wHalftone, 127);
   EXPECT_EQ(s.m_byJpegQualityMax, 87);
   EXPECT_EQ(s.m_byJpegQualityMin, 24);
+}
+
+TEST(DriverModelConstantsTest, TheModelsReadTakesTheLongReadTimeOut) {
+  rzd::test::ScopedRoot root;
+  CScannerLLD model(ModelUnitPath());
+  uint8_t buffer[16] = {};
+  uint32_t size = sizeof buffer;
+  BSTR meta = nullptr;
+  uint32_t boundary = 0;
+  EXPECT_NE(model.Read(buffer, &size, &meta, &boundary), 0u);  // no unit is open
+  EXPECT_EQ(model.m_ulReadTimeout, 60000u);
+  EXPECT_EQ(meta, nullptr);
 }
 
 class DriverModelTest : public DriverUnitTest {

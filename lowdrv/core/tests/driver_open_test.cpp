@@ -105,6 +105,7 @@ TEST_F(DriverOpenTest, FirstOpenReadsTheUnitAndShowsTheInstalledVersions) {
   EXPECT_EQ(driver.m_strFirmwareVersion, u"1.00");
   EXPECT_EQ(driver.ProductText(), u"M48tz Scanner   ");  // the inquiry's text as the unit pads it
   EXPECT_EQ(driver.m_strFriendlyName, kFriendlyName);
+  EXPECT_EQ(driver.Settings()->m_strFriendlyNameA, "Quarx M48tz Scanner #2");  // for the Exif fields
   EXPECT_EQ(driver.m_strHalModel, u"M48tz");
   EXPECT_EQ(DriverOpenCount(), 1u);
   EXPECT_EQ(driver.CloseScanner(), 0u);
@@ -258,6 +259,46 @@ TEST_F(DriverOpenTest, OpenAndCloseStateChecksAndThePageNumber) {
   EXPECT_EQ(driver.PageNumber(), 1u);
 }
 
+TEST_F(DriverOpenTest, ADeviceCodeReopensAClosedUsbHandleFirstButTheServiceNotificationNever) {
+  StartUnit();
+  CScannerLLD driver(path_);
+  ASSERT_EQ(driver.OpenScanner(), 0u);
+  const uint32_t timeout = 1000;
+  ASSERT_EQ(driver.LockScanner(&timeout, sizeof timeout), 0u);
+  ASSERT_TRUE(driver.m_ScannerDevice.IsOpen());
+  uint32_t status = 0;
+  uint32_t size = sizeof status;
+
+  // The service's notification code runs without the handle.
+  driver.m_ScannerDevice.CloseDevice();
+  const uint32_t notification = 0x4004;
+  driver.DoControlCode(cc::kSessionStateChanged, nullptr, nullptr, const_cast<uint32_t*>(&notification),
+                       sizeof notification, nullptr, nullptr);
+  EXPECT_FALSE(driver.m_ScannerDevice.IsOpen());
+  // With the reopen switch clear nothing reopens it.
+  driver.m_bReopen = 0;
+  EXPECT_EQ(driver.DoControlCode(cc::kStatus, nullptr, nullptr, nullptr, 0, &status, &size), 0u);
+  EXPECT_FALSE(driver.m_ScannerDevice.IsOpen());
+  EXPECT_EQ(status, state::kOpen);  // the probe found no unit
+  TakeUnitLog();
+
+  // Any other device code reopens the handle first, and the engine answers through it.
+  driver.m_bReopen = 1;
+  size = sizeof status;
+  EXPECT_EQ(driver.DoControlCode(cc::kStatus, nullptr, nullptr, nullptr, 0, &status, &size), 0u);
+  EXPECT_TRUE(driver.m_ScannerDevice.IsOpen());
+  EXPECT_EQ(status, state::kLocked);
+  EXPECT_EQ(TakeUnitLog(), std::vector<std::string>{kBinding[0]});
+
+  // A closed object is never reopened.
+  ASSERT_EQ(driver.CloseScanner(), 0u);
+  ASSERT_FALSE(driver.m_ScannerDevice.IsOpen());
+  size = sizeof status;
+  EXPECT_EQ(driver.DoControlCode(cc::kStatus, nullptr, nullptr, nullptr, 0, &status, &size), 0u);
+  EXPECT_FALSE(driver.m_ScannerDevice.IsOpen());
+  EXPECT_EQ(status, state::kClosed);
+}
+
 TEST_F(DriverOpenTest, TheOpenCodeMakesTheModelDriverOfAnOnlineUnit) {
   StartUnit();
   void* handle = nullptr;
@@ -294,6 +335,35 @@ TEST_F(DriverOpenTest, TheOpenCodeMakesTheModelDriverOfAnOnlineUnit) {
   Bstr closeError;
   EXPECT_TRUE(::Control(handle, cc::kClose, nullptr, nullptr, nullptr, 0, nullptr, nullptr, closeError.Out()));
   EXPECT_EQ(DriverOpenCount(), 0u);
+}
+
+// What the fixture relies on: the unit it starts ends with the process that started it, so no
+// unit is left behind by a test process that a sanitizer or a crash ended.
+TEST_F(DriverOpenTest, TheUnitEndsWithTheProcessItWatches) {
+  path_ = ModelUnitPath();
+  NamedEvent("hold");
+  StartProbe({"wait", "hold"});
+  std::optional<ChildProcess> unit =
+      ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine",
+                          {"--instance", "3", "--serial", kSerial, "--parent-pid", std::to_string(probes_[0].Pid())});
+  ASSERT_TRUE(unit);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!FindDevice(path_) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(FindDevice(path_));
+
+  Event(events_[0]).Set();
+  ASSERT_EQ(WaitProbe(0), 0);
+  EXPECT_EQ(unit->Wait(30000), 0);  // stopped as by SIGTERM
+  EXPECT_FALSE(FindDevice(path_));  // and its arrival withdrawn
+
+  // A process already gone: the unit does not start.
+  std::optional<ChildProcess> late =
+      ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine",
+                          {"--instance", "4", "--parent-pid", std::to_string(probes_[0].Pid())});
+  ASSERT_TRUE(late);
+  EXPECT_EQ(late->Wait(30000), 1);
+  EXPECT_FALSE(FindDevice(path_));
 }
 
 }  // namespace

@@ -77,8 +77,11 @@ class DriverUnitTest : public rzd::test::TempRoot {
   void StartUnit(const std::string& serial = kSerial, uint32_t instance = 0) {
     instance_ = instance;
     path_ = ModelUnitPath(serial);
+    // The unit stops by itself when this process ends, also when a sanitizer or a crash ends it
+    // before TearDown.
     unit_ = ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine",
-                                {"--instance", std::to_string(instance), "--serial", serial});
+                                {"--instance", std::to_string(instance), "--serial", serial, "--parent-pid",
+                                 std::to_string(CurrentProcessId())});
     ASSERT_TRUE(unit_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!FindDevice(path_) && std::chrono::steady_clock::now() < deadline)

@@ -25,6 +25,8 @@ Runner& TheRunner() {
 }
 
 // Forgets the thread and gives the unit's button-thread event back (under the runner's lock).
+// This is the only place that sets the unit's event: a second set after another process has
+// taken it would let a third process start a thread of its own for the same unit.
 void Release(Runner& r) {
   Event unitEvent = r.context ? r.context->buttonThreadEvent : Event();
   r.thread = Thread();
@@ -39,7 +41,6 @@ uint32_t ButtonsThread(ThreadContext& context) {
   context.result.store(0);
   context.startEvent.Set();
   WaitOne(context.endEvent, INFINITE);
-  context.buttonThreadEvent.Set();
   context.startEvent.Set();
   return context.result.load();
 }

@@ -24,8 +24,9 @@ struct ThreadContext {
   std::atomic<uint32_t> result{0};
 };
 
-// The thread's body: reports itself started, runs until the end event, then gives the unit's
-// button-thread event back.
+// The thread's body: reports itself started and runs until the end event. The unit's
+// button-thread event is given back once, by whoever stops or gives up the thread (Start, Stop),
+// never by the thread as well.
 uint32_t ButtonsThread(ThreadContext& context);
 
 // True while this process runs the thread.

@@ -5,12 +5,18 @@
 #include "platform/root.h"
 #include "platform/text.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <string_view>
+#include <thread>
 
 namespace rzd::engine {
 
@@ -22,6 +28,7 @@ struct CommandLine {
   Mode mode = Mode::Serve;
   EngineOptions options;
   std::string controlLine;
+  uint32_t parentPid = 0;  // --parent-pid: 0 for none
 };
 
 constexpr char kUsage[] = R"(Usage: rzd-engine [options]
@@ -38,6 +45,8 @@ Options:
   --paper SHEETS        paper in the feeder when the unit starts, as the unit's "load"
                         control line takes it (for example 5, or "3 duplex")
   --friendly-name TEXT  friendly name of the device (default: the model's name)
+  --parent-pid PID      stop (as on SIGTERM) when the process PID has ended, so a unit started
+                        by a test program never outlives it, even when that program is killed
   --control LINE        send LINE to the running unit of --instance, print its reply and exit
                         (exit code 0 for an "ok" reply, 1 for an "error" reply, 3 when no
                         unit answers)
@@ -89,7 +98,7 @@ std::optional<CommandLine> Parse(int argc, char** argv) {
       continue;
     }
     bool known = arg == "--serial" || arg == "--instance" || arg == "--paper" || arg == "--friendly-name" ||
-                 arg == "--control";
+                 arg == "--control" || arg == "--parent-pid";
     if (!known) {
       std::fprintf(stderr, "rzd-engine: unknown argument \"%s\" (see --help)\n", argv[i]);
       return std::nullopt;
@@ -115,6 +124,14 @@ std::optional<CommandLine> Parse(int argc, char** argv) {
       parsed.options.paper = value;
     } else if (arg == "--friendly-name") {
       parsed.options.friendlyName = value;
+    } else if (arg == "--parent-pid") {
+      uint32_t pid = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), pid);
+      if (ec != std::errc() || end != value.data() + value.size() || pid == 0) {
+        std::fprintf(stderr, "rzd-engine: bad process id \"%s\"\n", value.c_str());
+        return std::nullopt;
+      }
+      parsed.parentPid = pid;
     } else {
       parsed.mode = parsed.mode == Mode::Help ? Mode::Help : Mode::Control;
       parsed.controlLine = value;
@@ -144,6 +161,56 @@ int SendControl(const CommandLine& command) {
   return reply->rfind("ok", 0) == 0 ? 0 : 1;
 }
 
+// Watches the process given by --parent-pid and sends this process SIGTERM when it has ended,
+// which stops the unit as a stop signal does. The watch thread ends when the object goes.
+class ParentWatch {
+ public:
+  // False when the process is already gone (or the watch cannot be set up).
+  bool Start(uint32_t pid) {
+    pid_ = static_cast<pid_t>(pid);
+    if (pipe2(stopPipe_, O_CLOEXEC) != 0) return false;
+    // A process descriptor is readable once the process has ended; kernels without one are
+    // asked every 200 ms.
+    pidFd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (pidFd_ < 0 && errno == ESRCH) return false;
+    if (!Alive()) return false;
+    thread_ = std::thread([this] { Watch(); });
+    return true;
+  }
+  ~ParentWatch() {
+    if (thread_.joinable()) {
+      const char stop = 1;
+      ssize_t written = write(stopPipe_[1], &stop, 1);
+      (void)written;
+      thread_.join();
+    }
+    for (int fd : {pidFd_, stopPipe_[0], stopPipe_[1]}) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+ private:
+  bool Alive() const { return kill(pid_, 0) == 0 || errno == EPERM; }
+  void Watch() {
+    for (;;) {
+      pollfd fds[2] = {{stopPipe_[0], POLLIN, 0}, {pidFd_, POLLIN, 0}};
+      const int ready = poll(fds, pidFd_ >= 0 ? 2 : 1, pidFd_ >= 0 ? -1 : 200);
+      if (ready < 0 && errno != EINTR) return;
+      if (fds[0].revents != 0) return;
+      const bool ended = pidFd_ >= 0 ? fds[1].revents != 0 : !Alive();
+      if (ended) {
+        kill(getpid(), SIGTERM);
+        return;
+      }
+    }
+  }
+
+  pid_t pid_ = 0;
+  int pidFd_ = -1;
+  int stopPipe_[2] = {-1, -1};
+  std::thread thread_;
+};
+
 int Serve(const CommandLine& command, const UnitFactory& makeUnit) {
   // The stop signals are taken by this thread alone: every thread started below inherits the
   // blocked mask, and sigwait below receives them.
@@ -152,6 +219,14 @@ int Serve(const CommandLine& command, const UnitFactory& makeUnit) {
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  // Started with the stop signals blocked, so the watch thread never takes one itself. An end of
+  // the watched process from here on is a pending stop signal.
+  ParentWatch parentWatch;
+  if (command.parentPid != 0 && !parentWatch.Start(command.parentPid)) {
+    std::fprintf(stderr, "rzd-engine: process %u has ended (or cannot be watched)\n", command.parentPid);
+    return 1;
+  }
 
   const EngineOptions& options = command.options;
   std::string error;
