@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   }
   // The library stays loaded until the process ends (the tool ends right after its last call),
   // so its process-wide state (command lock, cached records) is never unloaded under it.
-  rzd::Module* driver = LoadDriver().release();
+  static rzd::Module* const driver = LoadDriver().release();
   if (!driver) {
     std::fprintf(stderr, "rzd-lldctl: cannot load %s\n", kLowLevelDriverFileName);
     return 1;
