@@ -2,38 +2,21 @@
 
 #include "platform/ini.h"
 #include "platform/text.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
 
 namespace fs = std::filesystem;
+using rzd::test::ReadBytes;
+using rzd::test::Utf16LeWithMark;
+using rzd::test::WriteBytes;
 using rzd::HwProp;
 using rzd::HwPropsFile;
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
-}
 
 class HwProps : public rzd::test::TempRoot {
  protected:
@@ -115,7 +98,7 @@ TEST_F(HwProps, FirstWriteCreatesTheFileWithTheMark) {
   HwPropsFile file(u"M48tz");
   ASSERT_FALSE(fs::exists(ModelFolder()));
   ASSERT_TRUE(file.WriteInt(HwProp::MaintenanceWarning, 0));
-  EXPECT_EQ(ReadBytes(file.Path()), Utf16Le(u"[TWAIN]\r\nMaintenanceWarning=0\r\n"));
+  EXPECT_EQ(ReadBytes(file.Path()), Utf16LeWithMark(u"[TWAIN]\r\nMaintenanceWarning=0\r\n"));
   EXPECT_EQ(file.ReadInt(HwProp::MaintenanceWarning), 0);
   ASSERT_TRUE(file.WriteInt(HwProp::MaxCleanCount, 7000));  // lands in its own section
   EXPECT_EQ(rzd::GetPrivateProfileInt(u"Counters", u"MaxCleanCount", 0, file.Path()), 7000);
@@ -125,13 +108,13 @@ TEST_F(HwProps, FirstWriteCreatesTheFileWithTheMark) {
   ASSERT_TRUE(file.EnsureMarked());
   EXPECT_EQ(ReadBytes(file.Path()), "\xFF\xFE");
   ASSERT_TRUE(file.WriteInt(HwProp::HWIP_Moire, 0));
-  EXPECT_EQ(ReadBytes(file.Path()), Utf16Le(u"[TWAIN]\r\nHWIP_Moire=0\r\n"));
+  EXPECT_EQ(ReadBytes(file.Path()), Utf16LeWithMark(u"[TWAIN]\r\nHWIP_Moire=0\r\n"));
   WriteBytes(file.Path(), "[TWAIN]\r\nHWIP_BDR=0\r\n");
   ASSERT_TRUE(file.EnsureMarked());
   EXPECT_EQ(ReadBytes(file.Path()), "[TWAIN]\r\nHWIP_BDR=0\r\n");
   ASSERT_TRUE(file.WriteInt(HwProp::HWIP_Rotate, 0));
   EXPECT_EQ(file.ReadInt(HwProp::HWIP_BDR), 0);  // the earlier content survives the rewrite
-  EXPECT_EQ(ReadBytes(file.Path()), Utf16Le(u"[TWAIN]\r\nHWIP_BDR=0\r\nHWIP_Rotate=0\r\n"));
+  EXPECT_EQ(ReadBytes(file.Path()), Utf16LeWithMark(u"[TWAIN]\r\nHWIP_BDR=0\r\nHWIP_Rotate=0\r\n"));
 }
 
 TEST_F(HwProps, SwitchesAndPresets) {
@@ -172,7 +155,7 @@ TEST_F(HwProps, StaleVirtualStoreCopyIsDeleted) {
   EXPECT_EQ(copy, localAppData / "VirtualStore" / "Program Files (x86)" / "Corvanite" / "M48tz" / "HWProps.ini");
   EXPECT_TRUE(file.DeleteVirtualStoreCopy(localAppData));  // no copy: no error
   fs::create_directories(copy.parent_path());
-  WriteBytes(copy, Utf16Le(u"[TWAIN]\r\nHWIP_BDR=0\r\n"));
+  WriteBytes(copy, Utf16LeWithMark(u"[TWAIN]\r\nHWIP_BDR=0\r\n"));
   ASSERT_TRUE(file.WriteInt(HwProp::HWIP_BDR, 1));
   EXPECT_TRUE(file.DeleteVirtualStoreCopy(localAppData));
   EXPECT_FALSE(fs::exists(copy));

@@ -3,25 +3,19 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "recording_logger.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <cctype>
 #include <set>
-#include <sstream>
 #include <thread>
 
 namespace rzd {
 namespace {
 
-std::string ReadLog() {
-  std::ifstream file(CoInstallerLogPath(), std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string ReadLog() { return test::ReadBytes(CoInstallerLogPath()); }
 
 class InstallLog : public test::TempRoot {};
 

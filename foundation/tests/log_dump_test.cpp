@@ -1,12 +1,11 @@
 #include "foundation/log_client.h"
 #include "recording_logger.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -16,18 +15,12 @@ namespace {
 
 using test::FixedClockScope;
 using test::PublishedLogger;
+using test::ReadBytes;
 
 class CDumper : public CLogClient {
  public:
   CDumper(const std::u16string& name, CLogInterfacePtr slot) : CLogClient(name, slot) {}
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::vector<fs::path> FilesUnder(const fs::path& folder) {
   std::vector<fs::path> files;
@@ -66,8 +59,8 @@ TEST_F(LogDump, FilesAreNamedFromFirstUseTimeCounterFeatureAndCaller) {
 
   fs::path first = DumpFolder() / "2023-11-14 22.13.20-0000-Dump.Names-GetSettings.txt";
   fs::path second = DumpFolder() / "2023-11-14 22.13.20-0001-Dump.Names-Control.xml";
-  EXPECT_EQ(ReadFile(first), "first text");
-  EXPECT_EQ(ReadFile(second), "<Result/>");
+  EXPECT_EQ(ReadBytes(first), "first text");
+  EXPECT_EQ(ReadBytes(second), "<Result/>");
   EXPECT_EQ(FilesUnder(DumpFolder()).size(), 2u);
 
   auto lines = published_.Logger().Lines();
@@ -148,7 +141,7 @@ TEST_F(LogDump, CallerNamesCannotLeaveTheFolderAndTextIsNeverAFormat) {
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files[0].filename().string().substr(19), "-0000-Dump.Safe-_________escape.txt");
   EXPECT_EQ(files[1].filename().string().substr(19), "-0001-Dump.Safe-a____b_c.___txt");
-  EXPECT_EQ(ReadFile(files[0]), "%s%n%d text");
+  EXPECT_EQ(ReadBytes(files[0]), "%s%n%d text");
 }
 
 TEST_F(LogDump, NullArgumentsDoNothing) {

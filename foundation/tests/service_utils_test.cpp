@@ -5,23 +5,17 @@
 #include "platform/registry.h"
 #include "platform/service.h"
 #include "platform/text.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace rzd {
 namespace {
 
-std::string ReadLog() {
-  std::ifstream file(CoInstallerLogPath(), std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string ReadLog() { return test::ReadBytes(CoInstallerLogPath()); }
 
 // The texts of the install log's lines, without time and ids.
 std::vector<std::string> LogTexts() {

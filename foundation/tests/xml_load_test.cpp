@@ -4,38 +4,21 @@
 
 #include "platform/text.h"
 #include "recording_logger.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
 
 namespace fs = std::filesystem;
+using rzd::test::ReadBytes;
+using rzd::test::Utf16LeWithMark;
+using rzd::test::WriteBytes;
 using rzd::MSXML6StoreBSTR;
 using rzd::MSXML6StoreSTL;
-
-void WriteBytes(const fs::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Utf16LeWithMark(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
-}
 
 // Logs of the store's features at the error level go to a recording logger.
 class XmlLogged : public rzd::test::TempRoot {

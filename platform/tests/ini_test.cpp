@@ -3,12 +3,11 @@
 #include "platform/errors.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,38 +15,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using rzd::test::ReadBytes;
+using rzd::test::Utf16BeWithMark;
+using rzd::test::Utf16LeWithMark;
+using rzd::test::WriteBytes;
 using rzd::GetPrivateProfileInt;
 using rzd::GetPrivateProfileString;
 using rzd::WritePrivateProfileString;
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// UTF-16LE bytes with the mark, as the writer produces them.
-std::string Utf16Le(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
-}
-
-std::string Utf16Be(std::u16string_view text) {
-  std::string out = "\xFE\xFF";
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c >> 8));
-    out.push_back(static_cast<char>(c & 0xFF));
-  }
-  return out;
-}
 
 class IniFile : public rzd::test::TempRoot {
  protected:
@@ -55,7 +29,7 @@ class IniFile : public rzd::test::TempRoot {
 };
 
 TEST_F(IniFile, ReadsFollowProfileRules) {
-  WriteBytes(File(), Utf16Le(u"orphan=before any section\r\n"
+  WriteBytes(File(), Utf16LeWithMark(u"orphan=before any section\r\n"
                              u"; a comment line\r\n"
                              u"[TWAIN]\r\n"
                              u"  HWIP_BDR =  0  \r\n"
@@ -129,8 +103,8 @@ TEST_F(IniFile, ReadsEveryEncoding) {
     std::string bytes;
   };
   const Case cases[] = {
-      {"UTF-16LE with mark", Utf16Le(text)},
-      {"UTF-16BE with mark", Utf16Be(text)},
+      {"UTF-16LE with mark", Utf16LeWithMark(text)},
+      {"UTF-16BE with mark", Utf16BeWithMark(text)},
       {"UTF-8 with mark", "\xEF\xBB\xBF" + rzd::ToUtf8(text)},
       {"UTF-8 without mark", rzd::ToUtf8(text)},
       {"ANSI without mark", "[Sec]\nName=Gr\xFC\xDF" "e\n"},  // Windows-1252, LF only
@@ -145,11 +119,11 @@ TEST_F(IniFile, ReadsEveryEncoding) {
 TEST_F(IniFile, WritingCreatesFileSectionAndKey) {
   ASSERT_FALSE(fs::exists(File()));
   ASSERT_TRUE(WritePrivateProfileString(u"TWAIN", u"MaintenanceWarning", u"1", File()));
-  EXPECT_EQ(ReadBytes(File()), Utf16Le(u"[TWAIN]\r\nMaintenanceWarning=1\r\n"));
+  EXPECT_EQ(ReadBytes(File()), Utf16LeWithMark(u"[TWAIN]\r\nMaintenanceWarning=1\r\n"));
   ASSERT_TRUE(WritePrivateProfileString(u"Counters", u"MaxCleanCount", u"5000", File()));
   ASSERT_TRUE(WritePrivateProfileString(u"twain", u"HWIP_BDR", u"0", File()));
   ASSERT_TRUE(WritePrivateProfileString(u"TWAIN", u"maintenancewarning", u"0", File()));
-  EXPECT_EQ(ReadBytes(File()), Utf16Le(u"[TWAIN]\r\nMaintenanceWarning=0\r\nHWIP_BDR=0\r\n"
+  EXPECT_EQ(ReadBytes(File()), Utf16LeWithMark(u"[TWAIN]\r\nMaintenanceWarning=0\r\nHWIP_BDR=0\r\n"
                                        u"[Counters]\r\nMaxCleanCount=5000\r\n"));
 }
 
@@ -157,11 +131,11 @@ TEST_F(IniFile, EditsKeepOtherLinesAsTheyStand) {
   WriteBytes(File(), "; settings\r\n[A]\r\nkeep = me \r\nX=1\r\n\r\n[B]\r\nY=2\r\n");  // UTF-8, no mark
   ASSERT_TRUE(WritePrivateProfileString(u"a", u"x", u"\u00e9t\u00e9", File()));
   ASSERT_TRUE(WritePrivateProfileString(u"A", u"New", u"v", File()));  // before the blank line
-  EXPECT_EQ(ReadBytes(File()), Utf16Le(u"; settings\r\n[A]\r\nkeep = me \r\nX=\u00e9t\u00e9\r\nNew=v\r\n\r\n[B]\r\nY=2\r\n"));
+  EXPECT_EQ(ReadBytes(File()), Utf16LeWithMark(u"; settings\r\n[A]\r\nkeep = me \r\nX=\u00e9t\u00e9\r\nNew=v\r\n\r\n[B]\r\nY=2\r\n"));
 
   ASSERT_TRUE(WritePrivateProfileString(u"A", u"KEEP", std::nullopt, File()));  // delete a key
   ASSERT_TRUE(WritePrivateProfileString(u"b", std::nullopt, std::nullopt, File()));  // delete a section
-  EXPECT_EQ(ReadBytes(File()), Utf16Le(u"; settings\r\n[A]\r\nX=\u00e9t\u00e9\r\nNew=v\r\n\r\n"));
+  EXPECT_EQ(ReadBytes(File()), Utf16LeWithMark(u"; settings\r\n[A]\r\nX=\u00e9t\u00e9\r\nNew=v\r\n\r\n"));
   EXPECT_EQ(GetPrivateProfileString(u"B", u"Y", u"gone", File()), u"gone");
 }
 

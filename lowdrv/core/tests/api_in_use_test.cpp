@@ -3,6 +3,8 @@
 #include "api_fixture.h"
 
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace rzd::lowdrv::test {
 namespace {
@@ -31,6 +33,21 @@ class InUseTest : public ApiTest {
     });
   }
 
+  // The test driver's Control holds each call whose code is listed at that code's gate.
+  void HoldCalls(std::vector<std::pair<uint32_t, Gate*>> gates) {
+    state_->onControl = [gates = std::move(gates)](uint32_t code, void*, uint32_t) {
+      for (const auto& [held, gate] : gates) {
+        if (code == held) gate->Hold();
+      }
+      return LLDError{0};
+    };
+  }
+  // Starts a Control call and tells whether it arrived at its gate.
+  bool StartHeld(Background& call, void* handle, uint32_t code, const Gate& gate) {
+    Start(call, handle, code);
+    return gate.WaitEntered();
+  }
+
   LLDError Status(void* handle, BSTR* error) {
     uint32_t value = 0;
     uint32_t size = sizeof value;
@@ -46,13 +63,9 @@ class InUseTest : public ApiTest {
 TEST_F(InUseTest, SecondCallAndReadOnABusyHandleAreRefusedWithoutDocument) {
   void* handle = Open();
   Gate gate;
-  state_->onControl = [&](uint32_t code, void*, uint32_t) {
-    if (code == cc::kStatus) gate.Hold();
-    return LLDError{0};
-  };
+  HoldCalls({{cc::kStatus, &gate}});
   Background running;
-  Start(running, handle, cc::kStatus);
-  ASSERT_TRUE(gate.WaitEntered());
+  ASSERT_TRUE(StartHeld(running, handle, cc::kStatus, gate));
   EXPECT_TRUE(api::DeviceTable::Instance().IsMarkedInUse(handle));
 
   BSTR settings = nullptr;
@@ -84,17 +97,11 @@ TEST_F(InUseTest, ForcedNotificationRunsBesideARunningCallAndKeepsItsMark) {
   void* handle = Open();
   Gate statusGate;
   Gate notifyGate;
-  state_->onControl = [&](uint32_t code, void*, uint32_t) {
-    if (code == cc::kStatus) statusGate.Hold();
-    if (code == cc::kSessionStateChanged) notifyGate.Hold();
-    return LLDError{0};
-  };
+  HoldCalls({{cc::kStatus, &statusGate}, {cc::kSessionStateChanged, &notifyGate}});
   Background status;
-  Start(status, handle, cc::kStatus);
-  ASSERT_TRUE(statusGate.WaitEntered());
+  ASSERT_TRUE(StartHeld(status, handle, cc::kStatus, statusGate));
   Background notify;
-  Start(notify, handle, cc::kSessionStateChanged);
-  ASSERT_TRUE(notifyGate.WaitEntered());
+  ASSERT_TRUE(StartHeld(notify, handle, cc::kSessionStateChanged, notifyGate));
   EXPECT_EQ(state_->maxInside.load(), 2);
   EXPECT_EQ(api::DeviceTable::Instance().CallsInFlight(handle), 2u);
 
@@ -119,13 +126,9 @@ TEST_F(InUseTest, ForcedNotificationRunsBesideARunningCallAndKeepsItsMark) {
 TEST_F(InUseTest, ForcedNotificationOnAnIdleUnitMarksItForItsLength) {
   void* handle = Open();
   Gate gate;
-  state_->onControl = [&](uint32_t code, void*, uint32_t) {
-    if (code == cc::kSessionStateChanged) gate.Hold();
-    return LLDError{0};
-  };
+  HoldCalls({{cc::kSessionStateChanged, &gate}});
   Background notify;
-  Start(notify, handle, cc::kSessionStateChanged);
-  ASSERT_TRUE(gate.WaitEntered());
+  ASSERT_TRUE(StartHeld(notify, handle, cc::kSessionStateChanged, gate));
   BSTR error = nullptr;
   EXPECT_EQ(Status(handle, &error), lld::kInUse);
   // A close is a call like others: refused while the unit is marked, and nothing is destroyed.
@@ -144,17 +147,11 @@ TEST_F(InUseTest, CloseIsRefusedWhileAForcedCallStillRuns) {
   void* handle = Open();
   Gate statusGate;
   Gate notifyGate;
-  state_->onControl = [&](uint32_t code, void*, uint32_t) {
-    if (code == cc::kStatus) statusGate.Hold();
-    if (code == cc::kSessionStateChanged) notifyGate.Hold();
-    return LLDError{0};
-  };
+  HoldCalls({{cc::kStatus, &statusGate}, {cc::kSessionStateChanged, &notifyGate}});
   Background status;
-  Start(status, handle, cc::kStatus);
-  ASSERT_TRUE(statusGate.WaitEntered());
+  ASSERT_TRUE(StartHeld(status, handle, cc::kStatus, statusGate));
   Background notify;
-  Start(notify, handle, cc::kSessionStateChanged);
-  ASSERT_TRUE(notifyGate.WaitEntered());
+  ASSERT_TRUE(StartHeld(notify, handle, cc::kSessionStateChanged, notifyGate));
   statusGate.Release();
   status.Join();
   ASSERT_FALSE(api::DeviceTable::Instance().IsMarkedInUse(handle));
@@ -194,13 +191,9 @@ TEST_F(InUseTest, UnitsDoNotWaitForEachOther) {
   void* second = Open(UnitPath(u"qm48tz000002"));
   ASSERT_NE(first, second);
   Gate gate;
-  state_->onControl = [&](uint32_t code, void*, uint32_t) {
-    if (code == cc::kStatus) gate.Hold();
-    return LLDError{0};
-  };
+  HoldCalls({{cc::kStatus, &gate}});
   Background held;
-  Start(held, first, cc::kStatus);
-  ASSERT_TRUE(gate.WaitEntered());
+  ASSERT_TRUE(StartHeld(held, first, cc::kStatus, gate));
   // The other unit answers, and closes, while the first one's call is held.
   BSTR settings = nullptr;
   BSTR error = nullptr;

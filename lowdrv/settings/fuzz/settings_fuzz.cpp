@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary client settings documents (UTF-8 bytes) applied with SetCurrent to
-// the model's settings object, initialised once from the embedded device description.
+// the model's settings object (configured and fed the engine records as the settings tests do),
+// initialised once from the embedded device description.
 //
 // Besides the sanitizers, each input checks the promises of SetCurrent: the result is one of its
 // codes; after a failure the supported and current documents are exactly as before and the NVRAM
@@ -10,6 +11,7 @@
 //                 <corpus-dir> <src>/lowdrv/settings/fuzz/corpus
 #include "foundation/xml_store.h"
 #include "lowdrv/settings/m48tz_settings.h"
+#include "model_fixture.h"
 #include "platform/text.h"
 #include "testsupport/temp_root.h"
 
@@ -17,44 +19,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
 
 using rzd::Bstr;
 using rzd::lowdrv::CM48tzScannerSettings;
-using rzd::lowdrv::ReduzidInq;
 using rzd::lowdrv::ReduzidNVMData;
+using rzd::lowdrv::fixtures::ConfigureAsModel;
+using rzd::lowdrv::fixtures::ModelInquiry;
+using rzd::lowdrv::fixtures::ModelNvm;
 
 void Fail(const char* what) {
   std::fprintf(stderr, "settings_fuzz: %s\n", what);
   std::abort();
-}
-
-ReduzidInq Inquiry() {
-  ReduzidInq inq{};
-  inq.ProductQualifier = 6;
-  inq.ColorPixelBound = 8;
-  inq.GrayPixelBound = 8;
-  inq.LineartPixelBound = 32;
-  inq.ADFMaxWidth = 2700;
-  inq.ADFMaxLength = 4200;
-  inq.ASICShadingTableType = 0x80;
-  inq.AbilityEx8 = 0x80;
-  inq.OverscanWidth = 0x0A5A;
-  std::memcpy(inq.ProductReversion, "1.00", 4);
-  return inq;
-}
-
-ReduzidNVMData Nvm() {
-  ReduzidNVMData nvm{};
-  nvm.BornYear = 2013;
-  nvm.BornMonth = 5;
-  nvm.BornDay = 7;
-  std::memcpy(nvm.SerialNumber, "SN0001", 6);
-  nvm.PowerSavingTime = 15;
-  return nvm;
 }
 
 struct NvTimes {
@@ -75,13 +53,8 @@ class FuzzSettings : public CM48tzScannerSettings {
 
 struct World {
   World() {
-    settings.m_strProductName = u"Quarx M48tz Scanner";
-    settings.m_strModelName = u"M48tz";
-    settings.m_lMaxLongLength = 236000;
-    settings.m_lFrontTruncLen = 200;
-    settings.m_lBackTruncLen = 200;
-    settings.m_byVSPLength = 29;
-    if (!settings.Init(Inquiry(), Nvm(), nullptr, u"1, 0, 0, 0", u"1, 0, 0, 0")) Fail("Init failed");
+    ConfigureAsModel(settings);
+    if (!settings.Init(ModelInquiry(), ModelNvm(), nullptr, u"1, 0, 0, 0", u"1, 0, 0, 0")) Fail("Init failed");
     Snapshot();
   }
   // What a refused document must leave as it is. Taken after Init and after each Reset only: a
@@ -110,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   World& world = TheWorld();
   FuzzSettings& settings = world.settings;
   if (world.dirty) {
-    CM48tzScannerSettings::SetNVMDataCopy(Nvm());
+    CM48tzScannerSettings::SetNVMDataCopy(ModelNvm());
     if (!settings.Reset()) Fail("Reset failed");
     world.Snapshot();
     world.dirty = false;

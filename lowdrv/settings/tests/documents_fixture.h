@@ -3,20 +3,20 @@
 // descriptions registered as resources of this test program.
 #pragma once
 
-#include "foundation/log_interface.h"
 #include "foundation/xml_store.h"
 #include "lowdrv/settings/m48tz_settings.h"
+#include "model_fixture.h"
 #include "platform/resources.h"
 #include "platform/text.h"
+#include "settings_log_capture.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,21 +91,9 @@ class TestSettings : public CM48tzScannerSettings {
   enum class Conversion { Real, Accept, Refuse };
 
   TestSettings() {
-    m_strProductName = u"Quarx M48tz Scanner";
-    m_strVendorName = u"Quarx Incorporated";
-    m_strModelName = u"M48tz";
+    fixtures::ConfigureAsModel(*this);
     m_wModelID = 0x0148;
     m_wVendorID = 0x2E5A;
-    m_lFrameReserved1 = 200;
-    m_lFrameReserved2 = 200;
-    m_lMaxLongLength = 236000;
-    m_lOverScanMargin = 500;
-    m_lFrontTruncLen = 200;
-    m_lBackTruncLen = 200;
-    m_byVSPLength = 29;
-    m_wHalftone = 127;
-    m_byJpegQualityMax = 87;
-    m_byJpegQualityMin = 24;
   }
 
   BOOL ConvertXmlToSettings(std::u16string_view text) override {
@@ -149,36 +137,8 @@ class TestSettings : public CM48tzScannerSettings {
   std::vector<std::u16string> converted;
 };
 
-// ---- A recording logger for the settings' features.
-class SettingsLogCapture : public CLogInterface {
- public:
-  SettingsLogCapture() {
-    for (const char16_t* f : {u"RZD ScannerSettingsBase", u"CScannerSettings_AV LLD settings",
-                              u"CM48tzScannerSettings LLD settings"}) {
-      LookupFeatureLevel(f)->store(7);
-      LookupFeatureLevel(std::u16string(f) + u".Data")->store(0);
-      features_.emplace_back(f);
-    }
-    GetGlobalLogObject()->Publish(this);
-  }
-  ~SettingsLogCapture() override {
-    GetGlobalLogObject()->Withdraw();
-    for (const std::u16string& f : features_) LookupFeatureLevel(f)->store(0);
-  }
-  void Log(uint32_t, uint32_t, uint32_t, const char16_t*, const char16_t*, const char16_t* text) override {
-    std::lock_guard guard(lock_);
-    texts_.push_back(text ? text : u"");
-  }
-  bool Contains(std::u16string_view part) const {
-    std::lock_guard guard(lock_);
-    return std::any_of(texts_.begin(), texts_.end(), [&](const std::u16string& t) { return t.find(part) != t.npos; });
-  }
-
- private:
-  std::vector<std::u16string> features_;
-  mutable std::mutex lock_;
-  std::vector<std::u16string> texts_;
-};
+// ---- A recording logger for the settings' features (their ".Data" lines stay off).
+using fixtures::SettingsLogCapture;
 
 // ---- XML helpers over a store holding one document.
 class Doc {

@@ -3,114 +3,30 @@
 // model driver configures it, document edits, and a log capture.
 #pragma once
 
-#include "foundation/log_interface.h"
 #include "foundation/xml_store.h"
 #include "lowdrv/settings/m48tz_settings.h"
+#include "model_fixture.h"
 #include "platform/text.h"
+#include "settings_log_capture.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace rzd::lowdrv::wintest {
 
-// The simulated unit's inquiry facts as the settings model sees them after the model driver's
-// open: feeder width 2700/300 inch, pixel boundaries 8 (colour, gray) and 32 (line art), one-byte
-// tone tables (byte 91 = 0x80), the wider over-scan width 0x0A5A, the DFD button capability.
-inline ReduzidInq ModelInquiry() {
-  ReduzidInq inq{};
-  inq.ProductQualifier = 6;
-  inq.ColorPixelBound = 8;
-  inq.GrayPixelBound = 8;
-  inq.LineartPixelBound = 32;
-  inq.ADFMaxWidth = 2700;
-  inq.ADFMaxLength = 4200;
-  inq.ASICShadingTableType = 0x80;
-  inq.AbilityEx8 = 0x80;
-  inq.OverscanWidth = 0x0A5A;
-  std::memcpy(inq.ProductReversion, "1.00", 4);
-  return inq;
-}
+using fixtures::ConfigureAsModel;
+using fixtures::ModelInquiry;
+using fixtures::ModelNvm;
 
-inline ReduzidNVMData ModelNvm() {
-  ReduzidNVMData nvm{};
-  nvm.BornYear = 2013;
-  nvm.BornMonth = 5;
-  nvm.BornDay = 7;
-  nvm.FirstScanYear = 2013;
-  nvm.FirstScanMonth = 6;
-  nvm.FirstScanDay = 1;
-  std::memcpy(nvm.SerialNumber, "SN0001", 6);
-  nvm.PowerSavingTime = 15;
-  return nvm;
-}
-
-// The construction values the model driver writes into its settings object.
-inline void ConfigureAsModel(CM48tzScannerSettings& s) {
-  s.m_strProductName = u"Quarx M48tz Scanner";
-  s.m_strVendorName = u"Quarx Incorporated";
-  s.m_strModelName = u"M48tz";
-  s.m_lFrameReserved1 = 200;
-  s.m_lFrameReserved2 = 200;
-  s.m_lMaxLongLength = 236000;
-  s.m_lOverScanMargin = 500;
-  s.m_lFrontTruncLen = 200;
-  s.m_lBackTruncLen = 200;
-  s.m_byVSPLength = 29;
-  s.m_wHalftone = 127;
-  s.m_byJpegQualityMax = 87;
-  s.m_byJpegQualityMin = 24;
-}
-
-// A recording logger published in this program's logger slot, with every level switched on for
-// the settings features while it lives.
-class LogCapture : public CLogInterface {
+// The window tests' logger also records the features' ".Data" lines (the descriptor dumps).
+class LogCapture : public fixtures::SettingsLogCapture {
  public:
-  LogCapture() {
-    for (const std::u16string& f : Features()) {
-      LookupFeatureLevel(f)->store(7);
-      LookupFeatureLevel(f + u".Data")->store(7);
-    }
-    GetGlobalLogObject()->Publish(this);
-  }
-  ~LogCapture() override {
-    GetGlobalLogObject()->Withdraw();
-    for (const std::u16string& f : Features()) {
-      LookupFeatureLevel(f)->store(0);
-      LookupFeatureLevel(f + u".Data")->store(0);
-    }
-  }
-  void Log(uint32_t, uint32_t, uint32_t, const char16_t*, const char16_t*, const char16_t* text) override {
-    std::lock_guard guard(lock_);
-    texts_.push_back(text ? text : u"");
-  }
-  bool Contains(std::u16string_view part) const {
-    std::lock_guard guard(lock_);
-    return std::any_of(texts_.begin(), texts_.end(), [&](const std::u16string& t) { return t.find(part) != t.npos; });
-  }
-  std::string All() const {
-    std::lock_guard guard(lock_);
-    std::string out;
-    for (const auto& t : texts_) out += ToUtf8(t) + "\n";
-    return out;
-  }
-  void Clear() {
-    std::lock_guard guard(lock_);
-    texts_.clear();
-  }
-
- private:
-  static std::vector<std::u16string> Features() {
-    return {u"RZD ScannerSettingsBase", u"CScannerSettings_AV LLD settings", u"CM48tzScannerSettings LLD settings"};
-  }
-  mutable std::mutex lock_;
-  std::vector<std::u16string> texts_;
+  LogCapture() : SettingsLogCapture(7) {}
 };
 
 // Paths into the current-settings document of the device description.

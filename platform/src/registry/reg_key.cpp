@@ -42,6 +42,21 @@ uint32_t OpenOrCreate(const std::shared_ptr<Database>& db, const KeyRef* from, H
   return create ? db->Write(body) : db->Read(body);
 }
 
+// Runs `body(db, target, names)` in a write transaction, `target` being the live key that `path`
+// (split into `names`) names below the key of `from`.
+template <class Body>
+uint32_t WriteAtPath(const RegKey::State& from, std::u16string_view path, Body&& body) {
+  std::vector<Name> names;
+  if (uint32_t err = registry::SplitKeyPath(path, &names)) return err;
+  Database& db = *from.db;
+  return db.Write([&]() -> uint32_t {
+    KeyRef target = from.key;
+    if (uint32_t err = registry::Live(db, &target)) return err;
+    if (uint32_t err = registry::Walk(db, target, names, false, &target, nullptr)) return err;
+    return body(db, target, names);
+  });
+}
+
 uint32_t CurrentDatabase(std::shared_ptr<Database>* db) {
   try {
     *db = Database::Current();
@@ -98,13 +113,7 @@ uint32_t RegKey::CreateSubKey(std::u16string_view path, RegKey* key, uint32_t* d
 
 uint32_t RegKey::DeleteSubKey(std::u16string_view path) const {
   if (!state_) return ERROR_INVALID_HANDLE;
-  std::vector<Name> names;
-  if (uint32_t err = registry::SplitKeyPath(path, &names)) return err;
-  Database& db = *state_->db;
-  return db.Write([&]() -> uint32_t {
-    KeyRef target = state_->key;
-    if (uint32_t err = registry::Live(db, &target)) return err;
-    if (uint32_t err = registry::Walk(db, target, names, false, &target, nullptr)) return err;
+  return WriteAtPath(*state_, path, [](Database& db, const KeyRef& target, const std::vector<Name>&) -> uint32_t {
     if (target.root) return ERROR_ACCESS_DENIED;
     auto sides = registry::ReadOrder(target);
     for (int64_t id : sides) {
@@ -117,13 +126,7 @@ uint32_t RegKey::DeleteSubKey(std::u16string_view path) const {
 
 uint32_t RegKey::DeleteTree(std::u16string_view path) const {
   if (!state_) return ERROR_INVALID_HANDLE;
-  std::vector<Name> names;
-  if (uint32_t err = registry::SplitKeyPath(path, &names)) return err;
-  Database& db = *state_->db;
-  return db.Write([&]() -> uint32_t {
-    KeyRef target = state_->key;
-    if (uint32_t err = registry::Live(db, &target)) return err;
-    if (uint32_t err = registry::Walk(db, target, names, false, &target, nullptr)) return err;
+  return WriteAtPath(*state_, path, [](Database& db, const KeyRef& target, const std::vector<Name>& names) -> uint32_t {
     bool includeKey = !names.empty();
     for (int64_t id : registry::ReadOrder(target)) registry::RemoveTree(db, id, includeKey);
     return ERROR_SUCCESS;

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 #include <set>
 
 namespace rzd {
@@ -18,14 +20,26 @@ using registry::Name;
 
 namespace {
 
+enum class Access { kRead, kWrite };
+
+// Runs `body(db, ref)` in a reading or writing transaction of the handle's database; `ref` is the
+// handle's key without its deleted sides (ERROR_KEY_DELETED when none is left).
+template <class Body>
+uint32_t OnLiveKey(const RegKey::State& state, Access access, Body&& body) {
+  Database& db = *state.db;
+  auto run = [&]() -> uint32_t {
+    KeyRef ref = state.key;
+    if (uint32_t err = registry::Live(db, &ref)) return err;
+    return body(db, ref);
+  };
+  return access == Access::kWrite ? db.Write(run) : db.Read(run);
+}
+
 // Reads one value through the handle's read order.
 uint32_t Fetch(const RegKey::State& state, std::u16string_view name, uint32_t* type, std::vector<uint8_t>* data) {
   Name value;
   if (uint32_t err = registry::MakeValueName(name, &value)) return err;
-  Database& db = *state.db;
-  return db.Read([&]() -> uint32_t {
-    KeyRef ref = state.key;
-    if (uint32_t err = registry::Live(db, &ref)) return err;
+  return OnLiveKey(state, Access::kRead, [&](Database& db, const KeyRef& ref) -> uint32_t {
     for (int64_t id : registry::ReadOrder(ref)) {
       if (registry::GetValue(db, id, value.fold, type, data)) return ERROR_SUCCESS;
     }
@@ -43,6 +57,17 @@ uint64_t FromLittleEndian(const std::vector<uint8_t>& data) {
   uint64_t value = 0;
   for (size_t i = 0; i < data.size(); ++i) value |= static_cast<uint64_t>(data[i]) << (8 * i);
   return value;
+}
+
+// The data of value `name` when its type is one of `types` and, where `size` is given, its data
+// has that size; ERROR_UNSUPPORTED_TYPE otherwise.
+uint32_t QueryTyped(const RegKey& key, std::u16string_view name, std::initializer_list<uint32_t> types,
+                    std::optional<size_t> size, std::vector<uint8_t>* data) {
+  uint32_t type = REG_NONE;
+  if (uint32_t err = key.QueryValue(name, &type, data)) return err;
+  if (std::find(types.begin(), types.end(), type) == types.end()) return ERROR_UNSUPPORTED_TYPE;
+  if (size && data->size() != *size) return ERROR_UNSUPPORTED_TYPE;
+  return ERROR_SUCCESS;
 }
 
 // Merged view of the subkeys: every folded name once, the user side's spelling first.
@@ -107,56 +132,43 @@ uint32_t RegKey::SetValue(std::u16string_view name, uint32_t type, std::span<con
   if (data.size() > std::numeric_limits<uint32_t>::max()) return ERROR_INVALID_PARAMETER;
   Name value;
   if (uint32_t err = registry::MakeValueName(name, &value)) return err;
-  Database& db = *state_->db;
-  return db.Write([&]() -> uint32_t {
-    KeyRef ref = state_->key;
-    if (uint32_t err = registry::Live(db, &ref)) return err;
+  return OnLiveKey(*state_, Access::kWrite, [&](Database& db, const KeyRef& ref) -> uint32_t {
     registry::PutValue(db, registry::WriteTarget(ref), value, type, data);
     return ERROR_SUCCESS;
   });
 }
 
 uint32_t RegKey::GetString(std::u16string_view name, std::u16string* value) const {
-  uint32_t type = REG_NONE;
   std::vector<uint8_t> data;
-  if (uint32_t err = QueryValue(name, &type, &data)) return err;
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_UNSUPPORTED_TYPE;
+  if (uint32_t err = QueryTyped(*this, name, {REG_SZ, REG_EXPAND_SZ}, std::nullopt, &data)) return err;
   *value = DecodeRegString(data);
   return ERROR_SUCCESS;
 }
 
 uint32_t RegKey::GetDword(std::u16string_view name, uint32_t* value) const {
-  uint32_t type = REG_NONE;
   std::vector<uint8_t> data;
-  if (uint32_t err = QueryValue(name, &type, &data)) return err;
-  if (type != REG_DWORD || data.size() != 4) return ERROR_UNSUPPORTED_TYPE;
+  if (uint32_t err = QueryTyped(*this, name, {REG_DWORD}, 4, &data)) return err;
   *value = static_cast<uint32_t>(FromLittleEndian(data));
   return ERROR_SUCCESS;
 }
 
 uint32_t RegKey::GetQword(std::u16string_view name, uint64_t* value) const {
-  uint32_t type = REG_NONE;
   std::vector<uint8_t> data;
-  if (uint32_t err = QueryValue(name, &type, &data)) return err;
-  if (type != REG_QWORD || data.size() != 8) return ERROR_UNSUPPORTED_TYPE;
+  if (uint32_t err = QueryTyped(*this, name, {REG_QWORD}, 8, &data)) return err;
   *value = FromLittleEndian(data);
   return ERROR_SUCCESS;
 }
 
 uint32_t RegKey::GetMultiString(std::u16string_view name, std::vector<std::u16string>* value) const {
-  uint32_t type = REG_NONE;
   std::vector<uint8_t> data;
-  if (uint32_t err = QueryValue(name, &type, &data)) return err;
-  if (type != REG_MULTI_SZ) return ERROR_UNSUPPORTED_TYPE;
+  if (uint32_t err = QueryTyped(*this, name, {REG_MULTI_SZ}, std::nullopt, &data)) return err;
   *value = DecodeRegMultiString(data);
   return ERROR_SUCCESS;
 }
 
 uint32_t RegKey::GetBinary(std::u16string_view name, std::vector<uint8_t>* value) const {
-  uint32_t type = REG_NONE;
   std::vector<uint8_t> data;
-  if (uint32_t err = QueryValue(name, &type, &data)) return err;
-  if (type != REG_BINARY) return ERROR_UNSUPPORTED_TYPE;
+  if (uint32_t err = QueryTyped(*this, name, {REG_BINARY}, std::nullopt, &data)) return err;
   *value = std::move(data);
   return ERROR_SUCCESS;
 }
@@ -192,10 +204,7 @@ uint32_t RegKey::DeleteValue(std::u16string_view name) const {
   if (!state_) return ERROR_INVALID_HANDLE;
   Name value;
   if (uint32_t err = registry::MakeValueName(name, &value)) return err;
-  Database& db = *state_->db;
-  return db.Write([&]() -> uint32_t {
-    KeyRef ref = state_->key;
-    if (uint32_t err = registry::Live(db, &ref)) return err;
+  return OnLiveKey(*state_, Access::kWrite, [&](Database& db, const KeyRef& ref) -> uint32_t {
     bool removed = false;
     for (int64_t id : registry::ReadOrder(ref)) removed = registry::RemoveValue(db, id, value.fold) || removed;
     return removed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -204,10 +213,7 @@ uint32_t RegKey::DeleteValue(std::u16string_view name) const {
 
 uint32_t RegKey::EnumKeys(std::vector<std::u16string>* names) const {
   if (!state_) return ERROR_INVALID_HANDLE;
-  Database& db = *state_->db;
-  return db.Read([&]() -> uint32_t {
-    KeyRef ref = state_->key;
-    if (uint32_t err = registry::Live(db, &ref)) return err;
+  return OnLiveKey(*state_, Access::kRead, [&](Database& db, const KeyRef& ref) -> uint32_t {
     names->clear();
     for (auto& entry : MergedKeys(db, ref)) names->push_back(std::move(entry.name));
     return ERROR_SUCCESS;
@@ -216,10 +222,7 @@ uint32_t RegKey::EnumKeys(std::vector<std::u16string>* names) const {
 
 uint32_t RegKey::EnumValues(std::vector<RegValue>* values) const {
   if (!state_) return ERROR_INVALID_HANDLE;
-  Database& db = *state_->db;
-  return db.Read([&]() -> uint32_t {
-    KeyRef ref = state_->key;
-    if (uint32_t err = registry::Live(db, &ref)) return err;
+  return OnLiveKey(*state_, Access::kRead, [&](Database& db, const KeyRef& ref) -> uint32_t {
     *values = MergedValues(db, ref);
     return ERROR_SUCCESS;
   });
@@ -227,10 +230,7 @@ uint32_t RegKey::EnumValues(std::vector<RegValue>* values) const {
 
 uint32_t RegKey::QueryInfo(RegKeyInfo* info) const {
   if (!state_) return ERROR_INVALID_HANDLE;
-  Database& db = *state_->db;
-  return db.Read([&]() -> uint32_t {
-    KeyRef ref = state_->key;
-    if (uint32_t err = registry::Live(db, &ref)) return err;
+  return OnLiveKey(*state_, Access::kRead, [&](Database& db, const KeyRef& ref) -> uint32_t {
     RegKeyInfo out;
     auto keys = MergedKeys(db, ref);
     auto values = MergedValues(db, ref);

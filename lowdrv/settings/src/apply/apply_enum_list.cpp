@@ -24,11 +24,7 @@ uint32_t ApplyOneEnum(ApplyRun& run) {
   MSXML6StoreBSTR& in = run.incoming;
   MSXML6StoreBSTR& sc = run.scratch;
   std::u16string chain;
-  if (!NodeIdChain(in, chain)) return kApplyOk;
-  if (!sc.SelectNode(chain)) {
-    RZD_LOG_INFO_OF(run.log, u"SetCurrent skipping %s", chain.c_str());
-    return kApplyOk;
-  }
+  if (!SelectCounterpart(run, chain)) return kApplyOk;
   SavedContext scratchEnum(sc);
   if (!Exists(sc, u"node()")) {
     RZD_LOG_ERROR_OF(run.log, u"SetCurrent failed because of bad Supported settings XML - %s", chain.c_str());
@@ -97,11 +93,7 @@ uint32_t ApplyOneList(ApplyRun& run) {
   MSXML6StoreBSTR& in = run.incoming;
   MSXML6StoreBSTR& sc = run.scratch;
   std::u16string chain;
-  if (!NodeIdChain(in, chain)) return kApplyOk;
-  if (!sc.SelectNode(chain)) {
-    RZD_LOG_INFO_OF(run.log, u"SetCurrent skipping %s", chain.c_str());
-    return kApplyOk;
-  }
+  if (!SelectCounterpart(run, chain)) return kApplyOk;
   SavedContext scratchList(sc);
   if (!Exists(sc, u"node()")) return kApplyOk;
   ForEachSelected(sc, u"*", [&]() -> uint32_t {

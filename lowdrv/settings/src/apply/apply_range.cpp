@@ -1,6 +1,5 @@
 // Ranges of a client's settings document.
 #include "apply/apply_run.h"
-#include "apply/id_chain.h"
 #include "apply/range_number.h"
 #include "apply/store_walk.h"
 
@@ -28,11 +27,7 @@ uint32_t ApplyOneRange(ApplyRun& run) {
   MSXML6StoreBSTR& in = run.incoming;
   MSXML6StoreBSTR& sc = run.scratch;
   std::u16string chain;
-  if (!NodeIdChain(in, chain)) return kApplyOk;
-  if (!sc.SelectNode(chain)) {
-    RZD_LOG_INFO_OF(run.log, u"SetCurrent skipping %s", chain.c_str());
-    return kApplyOk;
-  }
+  if (!SelectCounterpart(run, chain)) return kApplyOk;
   if (!sc.SelectNode(u"Value")) {
     RZD_LOG_ERROR_OF(run.log, u"SetCurrent failed because of bad Supported settings XML - %s", chain.c_str());
     return kApplyInternal;

@@ -1,6 +1,8 @@
 // The state of one application of a client's settings document.
 #include "apply/apply_run.h"
 
+#include "apply/id_chain.h"
+
 namespace rzd::lowdrv::apply {
 
 MSXML6StoreBSTR* ApplyRun::Before() {
@@ -10,6 +12,13 @@ MSXML6StoreBSTR* ApplyRun::Before() {
     if (store->LoadFromString(supported)) before_ = std::move(store);
   }
   return before_.get();
+}
+
+bool SelectCounterpart(ApplyRun& run, std::u16string& chain) {
+  if (!NodeIdChain(run.incoming, chain)) return false;
+  if (run.scratch.SelectNode(chain)) return true;
+  RZD_LOG_INFO_OF(run.log, u"SetCurrent skipping %s", chain.c_str());
+  return false;
 }
 
 uint32_t RemoveModuleElements(ApplyRun& run) {

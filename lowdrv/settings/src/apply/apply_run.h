@@ -41,6 +41,11 @@ struct ApplyRun {
   bool beforeTried_ = false;
 };
 
+// Selects the scratch counterpart (the node of the same ID chain) of the incoming current node;
+// false, after logging the skip, when the scratch has none. False too when the incoming node's
+// chain cannot be read. `chain` receives the chain.
+bool SelectCounterpart(ApplyRun& run, std::u16string& chain);
+
 // Step 1 (second half): removes every element that carries a ModuleID attribute from the scratch.
 uint32_t RemoveModuleElements(ApplyRun& run);
 

@@ -1,7 +1,6 @@
 // Gamma tables, 3x3 matrices, imprinter strings and image-processing stream options of a
 // client's settings document.
 #include "apply/apply_run.h"
-#include "apply/id_chain.h"
 #include "apply/store_walk.h"
 
 #include <array>
@@ -9,14 +8,6 @@
 namespace rzd::lowdrv::apply {
 
 namespace {
-
-// Selects the scratch counterpart of the incoming current node; logs the skip when there is none.
-bool SelectCounterpart(ApplyRun& run, std::u16string& chain) {
-  if (!NodeIdChain(run.incoming, chain)) return false;
-  if (run.scratch.SelectNode(chain)) return true;
-  RZD_LOG_INFO_OF(run.log, u"SetCurrent skipping %s", chain.c_str());
-  return false;
-}
 
 uint32_t ApplyOneGamma(ApplyRun& run, const TableCheck& checkGamma) {
   struct Channel {
