@@ -8,8 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,6 +43,47 @@ TEST_F(SystemTest, KnownFoldersLieUnderTheRoot) {
     fs::path path = rzd::KnownFolderPath(c.folder);
     EXPECT_EQ(path, RootPath() / c.relative);
     EXPECT_TRUE(fs::is_directory(path)) << path;
+  }
+}
+
+// The root in force follows $RZD_ROOT, then $XDG_STATE_HOME, then $HOME, read on every call.
+TEST(Root, DefaultFollowsTheEnvironment) {
+  const char* names[] = {"RZD_ROOT", "XDG_STATE_HOME", "HOME"};
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i) saved[i] = rzd::GetEnv(names[i]);
+  struct Case {
+    const char* root;   // nullptr: unset
+    const char* state;
+    const char* home;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"/r/explicit", "/x/state", "/h/user", "/r/explicit"},
+      {nullptr, "/x/state", "/h/user", "/x/state/rzd"},
+      {"", "/x/state", "/h/user", "/x/state/rzd"},  // an empty variable counts as unset
+      {nullptr, nullptr, "/h/user", "/h/user/.local/state/rzd"},
+      {nullptr, "", "/h/user", "/h/user/.local/state/rzd"},
+  };
+  for (const Case& c : cases) {
+    const char* values[] = {c.root, c.state, c.home};
+    for (int i = 0; i < 3; ++i) {
+      if (values[i] == nullptr) {
+        rzd::UnsetEnv(names[i]);
+      } else {
+        rzd::SetEnv(names[i], values[i]);
+      }
+    }
+    EXPECT_EQ(rzd::SystemRoot(), fs::path(c.want)) << c.want;
+  }
+  std::string tokenOfHome = rzd::RootNamespaceToken();
+  rzd::SetEnv("RZD_ROOT", "/h/user/.local/state/rzd");
+  EXPECT_EQ(rzd::RootNamespaceToken(), tokenOfHome) << "the same folder is the same namespace";
+  for (int i = 0; i < 3; ++i) {
+    if (saved[i]) {
+      rzd::SetEnv(names[i], *saved[i]);
+    } else {
+      rzd::UnsetEnv(names[i]);
+    }
   }
 }
 
@@ -100,6 +148,36 @@ TEST(Process, StartWaitKillAndLiveness) {
   EXPECT_FALSE(rzd::IsProcessAlive(0x80000001u)) << "never a process group";
   EXPECT_FALSE(rzd::KillProcess(0xFFFFFFFFu));
   EXPECT_FALSE(rzd::ChildProcess::Start("/no/such/program", {}).has_value());
+}
+
+// A live process owned by another user answers EPERM to a probe; it still counts as alive.
+TEST(Process, AProcessWeMayNotSignalCountsAsAlive) {
+  if (geteuid() != 0) {
+    // Not privileged: init is such a process already.
+    ASSERT_NE(kill(1, 0), 0);
+    EXPECT_TRUE(rzd::IsProcessAlive(1));
+    return;
+  }
+  // Privileged: probe this (root-owned) process from a child that gave up its privileges.
+  const pid_t parent = getpid();
+  auto ended = rzd::ChildProcess::Start("/bin/sh", {"-c", "exit 0"});
+  ASSERT_TRUE(ended);
+  const uint32_t endedPid = ended->Pid();
+  ASSERT_EQ(ended->Wait(30000), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+    if (kill(parent, 0) == 0 || errno != EPERM) _exit(11);  // the case this test is about
+    if (!rzd::IsProcessAlive(static_cast<uint32_t>(parent))) _exit(12);
+    if (rzd::IsProcessAlive(endedPid)) _exit(13);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not drop privileges, 11: no EPERM, 12: reported dead, "
+                                       "13: an ended process reported alive";
 }
 
 TEST(Process, AnEndedButUnreapedChildIsNotAlive) {

@@ -35,6 +35,12 @@ TEST_F(FormatterInForeignLocale, WideSpecifiers) {
       {FormatW(u"%hs", narrow), u"narrow"},
       {FormatW(u"%s", static_cast<const char16_t*>(nullptr)), u"(null)"},
       {FormatW(u"%S", static_cast<const char*>(nullptr)), u"(null)"},
+      {FormatW(u"%hs|%ls|%ws", static_cast<const char*>(nullptr), static_cast<const char16_t*>(nullptr),
+               static_cast<const char16_t*>(nullptr)),
+       u"(null)|(null)|(null)"},
+      {FormatW(u"%S|%hs", "a\xc3\xa9", "\xe4\xb8\xad"), u"a\u00e9|\u4e2d"},  // narrow text is UTF-8
+      {FormatW(u"%hc|%C", 'q', 'r'), u"q|r"},
+      {FormatW(u"%.2f|%e|%G", 0.5, 1.5, 0.0001), u"0.50|1.500000e+00|0.0001"},  // no comma
       {FormatW(u"[%6s][%-6s][%.2s]", wide, wide, wide), u"[  wide][wide  ][wi]"},
       {FormatW(u"%c%C", u'\u00e9', 'x'), u"\u00e9x"},
       {FormatW(u"%d %i %u", -42, 7, 4000000000u), u"-42 7 4000000000"},
@@ -66,6 +72,8 @@ TEST_F(FormatterInForeignLocale, NarrowSpecifiers) {
       {FormatA("%s|%hs", "a", "b"), "a|b"},
       {FormatA("%S|%ls|%ws", u"w", u"x", u"y"), "w|x|y"},
       {FormatA("%s", static_cast<const char*>(nullptr)), "(null)"},
+      {FormatA("%S|%hs", static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)), "(null)|(null)"},
+      {FormatA("%d %u %x %lld", -1, 3000000000u, 0xABu, -(1ll << 40)), "-1 3000000000 ab -1099511627776"},
       {FormatA("%S", u"\u00e9"), "\xc3\xa9"},
       {FormatA("%.2f", 1.5), "1.50"},
       {FormatA("%04X", 0x1Fu), "001F"},

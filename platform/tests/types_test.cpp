@@ -84,6 +84,56 @@ TEST(Variant, LayoutAndClear) {
   VariantClear(&copy);
 }
 
+// Copies of a BSTR (through VariantCopy and the holder) keep every byte: embedded NULs and an
+// odd byte length, which a copy by characters or up to the first NUL would lose.
+TEST(Variant, BstrCopiesKeepEmbeddedNulsAndOddByteLength) {
+  const char16_t text[] = {u'a', 0, u'b', 0, 0, u'c'};
+  const char oddBytes[] = {'x', 0, 'y', 0, 'z'};
+  struct Case {
+    const char* label;
+    BSTR source;
+    uint32_t byteLength;
+  };
+  const Case cases[] = {
+      {"embedded NULs", SysAllocStringLen(text, 6), 12},
+      {"odd byte length", SysAllocStringByteLen(oddBytes, 5), 5},
+      {"empty", SysAllocStringLen(u"", 0), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_NE(c.source, nullptr);
+    ASSERT_EQ(SysStringByteLen(c.source), c.byteLength);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = c.source;
+    VARIANT copy;
+    VariantInit(&copy);
+    ASSERT_EQ(VariantCopy(&copy, &v), S_OK);
+    ASSERT_EQ(copy.vt, VT_BSTR);
+    ASSERT_NE(copy.bstrVal, v.bstrVal);
+    EXPECT_EQ(SysStringByteLen(copy.bstrVal), c.byteLength);
+    EXPECT_EQ(std::memcmp(copy.bstrVal, c.source, c.byteLength), 0);
+    EXPECT_EQ(reinterpret_cast<const char*>(copy.bstrVal)[c.byteLength], 0);  // still terminated
+
+    rzd::Bstr held = rzd::Bstr::Attach(SysAllocStringByteLen(reinterpret_cast<const char*>(c.source), c.byteLength));
+    rzd::Bstr heldCopy = held;
+    EXPECT_EQ(SysStringByteLen(heldCopy.Get()), c.byteLength);
+    EXPECT_EQ(std::memcmp(heldCopy.Get(), c.source, c.byteLength), 0);
+    VariantClear(&v);
+    VariantClear(&copy);
+  }
+  // A VT_BSTR holding a null BSTR copies as null and reads as empty.
+  VARIANT nullText;
+  VariantInit(&nullText);
+  nullText.vt = VT_BSTR;
+  VARIANT copy;
+  VariantInit(&copy);
+  ASSERT_EQ(VariantCopy(&copy, &nullText), S_OK);
+  EXPECT_EQ(copy.bstrVal, nullptr);
+  EXPECT_TRUE(rzd::BstrView(copy.bstrVal).empty());
+}
+
 TEST(Variant, IntegerKindsSitAtByteEight) {
   struct Case {
     VARTYPE vt;

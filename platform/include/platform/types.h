@@ -53,7 +53,10 @@ class Bstr {
  public:
   Bstr() = default;
   explicit Bstr(std::u16string_view text) : p_(AllocBstr(text)) {}
-  Bstr(const Bstr& other) : p_(other.p_ ? AllocBstr(BstrView(other.p_)) : nullptr) {}
+  // Copies every byte, so embedded NULs and an odd byte length survive.
+  Bstr(const Bstr& other)
+      : p_(other.p_ ? SysAllocStringByteLen(reinterpret_cast<const char*>(other.p_), SysStringByteLen(other.p_))
+                    : nullptr) {}
   Bstr(Bstr&& other) noexcept : p_(other.Detach()) {}
   Bstr& operator=(Bstr other) noexcept { std::swap(p_, other.p_); return *this; }
   ~Bstr() { SysFreeString(p_); }

@@ -34,7 +34,10 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) {
       HRESULT hr = SafeArrayCopy(src->parray, &copy.parray);
       if (FAILED(hr)) return hr;
     } else if (src->vt == VT_BSTR) {
-      copy.bstrVal = src->bstrVal ? rzd::AllocBstr(rzd::BstrView(src->bstrVal)) : nullptr;
+      // Byte-for-byte copy: embedded NULs and an odd byte length are kept.
+      copy.bstrVal = src->bstrVal ? SysAllocStringByteLen(reinterpret_cast<const char*>(src->bstrVal),
+                                                          SysStringByteLen(src->bstrVal))
+                                  : nullptr;
       if (src->bstrVal != nullptr && copy.bstrVal == nullptr) return E_OUTOFMEMORY;
     } else if (src->vt == VT_UNKNOWN || src->vt == VT_DISPATCH) {
       if (src->punkVal != nullptr) src->punkVal->AddRef();
