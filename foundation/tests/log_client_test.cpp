@@ -189,6 +189,26 @@ TEST(LogClient, AFailureInsideAPrinterStaysInside) {
   slot.Withdraw();
 }
 
+TEST(LogClient, APrinterCalledAfterTheLoggerWasWithdrawnDoesNothing) {
+  // The site's test passed, then the logger was withdrawn before the printer ran.
+  RecordingLogger logger;
+  LogObjectSlot slot;
+  slot.Publish(&logger);
+  CLogInterface::LookupFeatureLevel(u"LogClient.Withdrawn")->store(7);
+  CLogInterface::LookupFeatureLevel(u"LogClient.Withdrawn.Data")->store(7);
+  CSample sample(u"LogClient.Withdrawn", &slot);
+  sample.Info();  // initialised with the logger present
+  ASSERT_EQ(logger.Texts().size(), 1u);
+  slot.Withdraw();
+  testing::internal::CaptureStderr();
+  sample._LogFmtError(u"error %d", 1);
+  sample._LogFmtInfo(u"info %d", 2);
+  sample._LogDataFmtWarn(u"data %d", 3);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(logger.Texts().size(), 1u);
+  EXPECT_EQ(sample.GetLogObject(), nullptr);
+}
+
 TEST(LogClient, ManyThreadsLoggingFirstAtOnce) {
   PublishedLogger published;
   CLogInterface::LookupFeatureLevel(u"LogClient.Threads")->store(4);

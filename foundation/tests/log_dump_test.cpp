@@ -1,10 +1,12 @@
 #include "foundation/log_client.h"
+#include "platform/process.h"
 #include "recording_logger.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -50,8 +52,13 @@ TEST_F(LogDump, FilesAreNamedFromFirstUseTimeCounterFeatureAndCaller) {
   std::u16string feature = Feature(u"Dump.Names", 0, 4);
   CDumper dumper(feature, published_.Slot());
   {
+    // A zone away from UTC: the name must carry the UTC time, not the local one (03.43.20).
+    std::optional<std::string> previousZone = GetEnv("TZ");
+    SetEnv("TZ", "XYZ-05:30");
     FixedClockScope firstUse(345);  // 2023-11-14 22:13:20 UTC
     EXPECT_EQ(dumper._getDataFlag(), 4u);
+    if (previousZone) SetEnv("TZ", *previousZone);
+    else UnsetEnv("TZ");
   }
   FixedClockScope later(5'000'000);  // the prefix keeps the first-use time
   RZD_LOG_DATA_FILE_OF(dumper, u"GetSettings", u"first text", LogEntryInfo);

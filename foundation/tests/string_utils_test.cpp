@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <iterator>
+
 namespace rzd {
 namespace {
 
@@ -34,6 +37,18 @@ TEST(FormatBufferC, FitsTruncatesAndRefuses) {
 TEST(FormatStringC, FormatsInTheCLocale) {
   EXPECT_EQ(FormatStringC(u"%s %.2f %d %S", u"a", 2.5, -3, "n"), u"a 2.50 -3 n");
   EXPECT_EQ(FormatStringC(u"%%"), u"%");
+}
+
+TEST(FormatStringC, IgnoresTheProcessLocale) {
+  // A process whose locale writes a decimal comma still gets points from both formatters.
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 locale not installed";
+  std::u16string formatted = FormatStringC(u"%.2f|%g", 2.5, 0.125);
+  char16_t buffer[16];
+  int32_t count = FormatBufferC(buffer, std::size(buffer), u"%.1f", -1.5);
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(formatted, u"2.50|0.125");
+  EXPECT_EQ(count, 4);
+  EXPECT_EQ(std::u16string(buffer), u"-1.5");
 }
 
 TEST(StringHelpers, ReplaceUpperAndList) {
