@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -198,6 +199,72 @@ TEST_P(UnitDataTypes, EverySendTypeTakesItsRecordAndRefusesAnotherLength) {
     EXPECT_EQ(s.key, 5) << std::hex << c.dataType;
     EXPECT_EQ(s.asc, 0x1A) << std::hex << c.dataType;
   }
+}
+
+// Classic READ(10) and SEND(10) blocks: data type in byte 2, qualifier in bytes 4-5, 24-bit
+// transfer length in bytes 6-8.
+std::vector<uint8_t> ClassicDataCdb(uint8_t opcode, uint8_t dataType, uint16_t qualifier,
+                                    uint32_t length) {
+  return {opcode, 0, dataType, 0, static_cast<uint8_t>(qualifier >> 8),
+          static_cast<uint8_t>(qualifier), static_cast<uint8_t>(length >> 16),
+          static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0};
+}
+
+TEST_P(UnitDataTypes, ClassicReadAndSendTypesTakeTheirLengths) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
+  struct ReadCase {
+    uint8_t dataType;
+    uint32_t length;
+  };
+  for (const ReadCase& c : {ReadCase{0x60, 32}, ReadCase{0x69, 167}, ReadCase{0xA0, 1},
+                            ReadCase{0xA1, 16}, ReadCase{0x9B, 120}}) {
+    const Reply r = host.Classic(ClassicDataCdb(0x28, c.dataType, 0x0A0D, c.length), {}, c.length);
+    EXPECT_TRUE(r.Good()) << std::hex << int{c.dataType};
+    EXPECT_EQ(r.data.size(), c.length) << std::hex << int{c.dataType};
+  }
+  // The classic NVRAM record is the same record the new set reads, without a header.
+  const Reply nvram = host.Classic(ClassicDataCdb(0x28, 0x69, 0x0A0D, 167), {}, 167);
+  EXPECT_TRUE(std::equal(nvram.data.begin(), nvram.data.end(), unit.Nvram().begin()));
+
+  struct SendCase {
+    uint8_t dataType;
+    uint16_t qualifier;
+    size_t size;
+    size_t badSize;  // refused with a parameter-list length error
+  };
+  const SendCase cases[] = {{0x81, 0, 256, 300},     {0x81, 2, 512, 511},   {0x83, 0x0D0A, 18, 22},
+                            {0x85, 0x0012, 167, 174}, {0x8B, 0x0A0D, 128, 132},
+                            {0x95, 1, 4, 3},         {0x96, 1, 2, 6},       {0xA0, 0, 1, 2},
+                            {0xA2, 0, 2, 6},         {0xA9, 0, 2, 6},       {0xA4, 0x0A0D, 8, 12}};
+  for (const SendCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "data type 0x" << std::hex << int{c.dataType});
+    std::vector<uint8_t> record(c.size, 1);
+    if (c.dataType == 0x85) {
+      const auto current = unit.Nvram();
+      record.assign(current.begin(), current.end());
+    }
+    EXPECT_TRUE(host.Classic(ClassicDataCdb(0x2A, c.dataType, c.qualifier,
+                                            static_cast<uint32_t>(record.size())),
+                             record)
+                    .Good());
+    record.resize(c.badSize, 1);
+    EXPECT_TRUE(host.Classic(ClassicDataCdb(0x2A, c.dataType, c.qualifier,
+                                            static_cast<uint32_t>(record.size())),
+                             record)
+                    .CheckCondition());
+    const test::SenseView s = host.RequestSense();
+    EXPECT_EQ(s.key, 5);
+    EXPECT_EQ(s.asc, 0x1A);
+  }
+  // The power-off time lands in its NVRAM field, as the new set's record does.
+  ASSERT_TRUE(host.Classic(ClassicDataCdb(0x2A, 0xA9, 0, 2), {0x01, 0x2C}).Good());
+  EXPECT_EQ(Get16(&unit.Nvram()[122]), 300);
+  // Media check: one byte of feeder status.
+  ASSERT_TRUE(Ok(unit.Control("load 1")));
+  const Reply media = host.Classic({0x08, 0, 0, 0, 1, 0}, {}, 1);
+  ASSERT_TRUE(media.Good());
+  EXPECT_EQ(media.data, std::vector<uint8_t>{1});
 }
 
 TEST(UnitDataTypes, UnknownTypesAndMissingOptionsAreInvalidFields) {

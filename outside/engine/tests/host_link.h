@@ -161,11 +161,7 @@ class HostLink {
   Reply New(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out = {},
             size_t inLength = 0, Await await = Await::Answer) {
     Reply r;
-    VendorRequest request;
-    request.requestType = 0x40;
-    request.request = 4;
-    request.data = cdb;
-    r.command = link_.VendorOut(request, await);
+    r.command = link_.VendorOut(Block(cdb), await);
     if (r.command != PortStatus::Ok) return r;
     return Phases(r, out, inLength, 3, await);
   }
@@ -180,6 +176,14 @@ class HostLink {
     return Phases(r, out, inLength, 1, Await::Answer);
   }
 
+  // A new-set command block as the host sends it: vendor request 4, host to device.
+  static VendorRequest Block(const std::vector<uint8_t>& cdb) {
+    VendorRequest request;
+    request.requestType = 0x40;
+    request.request = 4;
+    request.data = cdb;
+    return request;
+  }
   static std::vector<uint8_t> Cdb(uint8_t opcode) {
     std::vector<uint8_t> c(12, 0);
     c[0] = opcode;

@@ -189,8 +189,8 @@ TEST_P(UnitJpeg, SidesDecodeWithoutWarningsOnceTheHeaderIsAdded) {
   const JpegCase& c = std::get<1>(GetParam());
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("duplexmode " + std::to_string(c.duplexMode));
-  unit.Control("load 1");
+  ASSERT_EQ(unit.Control("duplexmode " + std::to_string(c.duplexMode)).rfind("ok", 0), 0u);
+  ASSERT_EQ(unit.Control("load 1").rfind("ok", 0), 0u);
   const std::vector<uint8_t> tables = Tables(50);  // quality 75
   std::vector<uint8_t> record = {0, 0, 0x64, 0x84};
   record.insert(record.end(), tables.begin(), tables.end());
@@ -274,7 +274,7 @@ TEST(UnitJpeg, TheTablesSentAreTheTablesUsed) {
   for (int i = 0; i < 2; ++i) {
     SimUnit unit;
     HostLink host(unit);
-    unit.Control("load 1");
+    ASSERT_EQ(unit.Control("load 1").rfind("ok", 0), 0u);
     std::vector<uint8_t> record = {0, 0, 0x64, 0x84};
     const std::vector<uint8_t> tables = Tables(i == 0 ? 20 : 400);
     record.insert(record.end(), tables.begin(), tables.end());

@@ -169,14 +169,12 @@ TEST_P(UnitPhases, DataInIsNeverLongerThanAskedAndShortReadsAreGood) {
   test::UnitBench& unit = NewUnit();
   test::Link& link = unit.Host();
   // The host reads fewer bytes than the command block names: only those arrive.
-  VendorRequest read;
-  read.requestType = 0x40;
-  read.request = 4;
-  read.data = HostLink::ReadCdb(0x69, 172);
-  ASSERT_EQ(link.VendorOut(read), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(HostLink::Block(HostLink::ReadCdb(0x69, 172))), PortStatus::Ok);
   std::vector<uint8_t> data;
   ASSERT_EQ(link.BulkIn(10, data), PortStatus::Ok);
-  EXPECT_EQ(data.size(), 10u);
+  ASSERT_EQ(data.size(), 10u);
+  EXPECT_EQ(data[2], 2);                     // the head of the record's answer,
+  EXPECT_EQ(test::Get16(&data[3]), 172);     // whose size still names the whole answer
   std::vector<uint8_t> status;
   ASSERT_EQ(link.BulkIn(3, status), PortStatus::Ok);
   EXPECT_EQ(status, (std::vector<uint8_t>{0, 0, 0}));
@@ -204,24 +202,18 @@ TEST_P(UnitPhases, AFailedReadStillHasAOneByteDataPhase) {
 TEST_P(UnitPhases, PipeResetDropsWhatIsQueuedForTheCommand) {
   test::UnitBench& unit = NewUnit();
   test::Link& link = unit.Host();
-  VendorRequest request;
-  request.requestType = 0x40;
-  request.request = 4;
   // A data-in command: resetting the read pipe drops it.
-  request.data = InquiryCdb(5);
-  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(HostLink::Block(InquiryCdb(5))), PortStatus::Ok);
   link.ResetPipe(1);
   std::vector<uint8_t> data;
   EXPECT_EQ(link.BulkIn(5, data, Await::Silence), PortStatus::NoAnswer);
   // A queued status: dropped as well.
-  request.data = HostLink::Cdb(0xE6);
-  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(HostLink::Block(HostLink::Cdb(0xE6))), PortStatus::Ok);
   link.ResetPipe(1);
   EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   // A data-out command: resetting the write pipe abandons it; nothing is written.
   const auto before = unit.Nvram();
-  request.data = HostLink::SendCdb(0x85, 174);
-  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  ASSERT_EQ(link.VendorOut(HostLink::Block(HostLink::SendCdb(0x85, 174))), PortStatus::Ok);
   link.ResetPipe(2);
   EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   EXPECT_EQ(unit.Nvram(), before);
@@ -233,10 +225,7 @@ TEST_P(UnitPhases, PipeResetDropsWhatIsQueuedForTheCommand) {
 TEST_P(UnitPhases, ShortOrLongDataOutIsAParameterListLengthError) {
   test::UnitBench& unit = NewUnit();
   test::Link& link = unit.Host();
-  VendorRequest request;
-  request.requestType = 0x40;
-  request.request = 4;
-  request.data = HostLink::SendCdb(0x83, 22);
+  const VendorRequest request = HostLink::Block(HostLink::SendCdb(0x83, 22));
   ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
   const std::vector<uint8_t> part(10, 0);
   ASSERT_EQ(link.BulkOut(part.data(), part.size()), PortStatus::Ok);
@@ -261,11 +250,8 @@ TEST_P(UnitPhases, ShortOrLongDataOutIsAParameterListLengthError) {
 TEST_P(UnitPhases, ANewCommandBlockReplacesAnUnreadAnswer) {
   test::UnitBench& unit = NewUnit();
   test::Link& link = unit.Host();
-  VendorRequest request;
-  request.requestType = 0x40;
-  request.request = 4;
-  request.data = HostLink::Cdb(0x55);  // fails; its status is left unread
-  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
+  // Fails; its status is left unread.
+  ASSERT_EQ(link.VendorOut(HostLink::Block(HostLink::Cdb(0x55))), PortStatus::Ok);
   HostLink host(link);
   const Reply r = host.New(InquiryCdb(5), {}, 5);
   EXPECT_TRUE(r.Good());
@@ -274,10 +260,8 @@ TEST_P(UnitPhases, ANewCommandBlockReplacesAnUnreadAnswer) {
 
 TEST(UnitPhases, UnknownVendorRequestsAndStrayBlocksStallThePipe) {
   SimUnit unit;
-  VendorRequest request;
+  VendorRequest request = HostLink::Block(InquiryCdb(5));
   request.requestType = 0xC0;  // device to host
-  request.request = 4;
-  request.data = InquiryCdb(5);
   EXPECT_EQ(unit.VendorOut(request), PortStatus::Stall);
   const uint8_t two[2] = {0, 0};
   EXPECT_EQ(unit.BulkOut(two, 2), PortStatus::Stall);
@@ -292,21 +276,17 @@ TEST_P(UnitStall, StalledUnitAnswersNothingUntilResumed) {
   std::vector<uint8_t> data;
   EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   EXPECT_EQ(host.New(InquiryCdb(5), {}, 5, Await::Silence).command, PortStatus::NoAnswer);
-  unit.Control("resume");
+  ASSERT_EQ(unit.Control("resume").rfind("ok", 0), 0u);
   EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
 
   // Once: only the next transfer goes unanswered (here the status phase).
-  VendorRequest request;
-  request.requestType = 0x40;
-  request.request = 4;
-  request.data = HostLink::Cdb(0xE6);
-  ASSERT_EQ(link.VendorOut(request), PortStatus::Ok);
-  unit.Control("stall once");
+  ASSERT_EQ(link.VendorOut(HostLink::Block(HostLink::Cdb(0xE6))), PortStatus::Ok);
+  ASSERT_EQ(unit.Control("stall once").rfind("ok", 0), 0u);
   EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   EXPECT_EQ(link.BulkIn(3, data), PortStatus::Ok);
 
   // A halted pipe answers with a stall until a pipe reset.
-  unit.Control("halt");
+  ASSERT_EQ(unit.Control("halt").rfind("ok", 0), 0u);
   EXPECT_EQ(host.New(InquiryCdb(5), {}, 5).command, PortStatus::Stall);
   link.ResetPipe(2);
   link.ResetPipe(1);

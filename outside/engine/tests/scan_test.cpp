@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <tuple>
 
@@ -39,6 +40,44 @@ std::vector<uint8_t> SideBytes(uint32_t sheet, uint32_t side, uint32_t lines, si
   return bytes;
 }
 
+// Gives the unit its control lines (paper, faults), sets the window and reserves a page, which
+// feeds the first sheet.
+testing::AssertionResult StartPage(test::UnitBench& unit, HostLink& host,
+                                   std::initializer_list<std::string> controls,
+                                   const WindowParams& win) {
+  for (const std::string& line : controls) {
+    const std::string reply = unit.Control(line);
+    if (!Ok(reply)) return testing::AssertionFailure() << '"' << line << "\": " << reply;
+  }
+  if (!host.SetWindow(win)) return testing::AssertionFailure() << "the window was refused";
+  const Reply reserve = host.Reserve(0);
+  if (!reserve.Good()) return testing::AssertionFailure() << "reserve status " << reserve.status;
+  return testing::AssertionSuccess();
+}
+
+// The sense at the end of a raw side: key 3 with 0x80/0x04, the bytes the last read delivered
+// in the information field, the incorrect-length bit when that read was short of `asked`, and
+// the side's line and byte counts.
+testing::AssertionResult IsSideEnd(const SenseView& s, size_t delivered, size_t asked,
+                                   uint32_t lines, uint64_t bytes) {
+  if (s.key != 3 || s.asc != 0x80 || s.ascq != 0x04) {
+    return testing::AssertionFailure() << "sense " << int{s.key} << "/" << std::hex
+                                       << int{s.asc} << "/" << int{s.ascq};
+  }
+  if (s.info != delivered) {
+    return testing::AssertionFailure() << "information " << s.info << ", delivered " << delivered;
+  }
+  if (s.ili != (delivered < asked)) {
+    return testing::AssertionFailure() << "incorrect-length bit " << s.ili << " for " << delivered
+                                       << " of " << asked << " bytes";
+  }
+  if (s.lines != lines || s.bytes != bytes) {
+    return testing::AssertionFailure() << "counts " << s.lines << " lines, " << s.bytes
+                                       << " bytes; expected " << lines << ", " << bytes;
+  }
+  return testing::AssertionSuccess();
+}
+
 uint8_t MediaStatus(HostLink& host) {
   std::vector<uint8_t> c = HostLink::Cdb(0xE8);
   c[10] = 5;
@@ -56,15 +95,13 @@ TEST_P(UnitScan, SimplexRawPageReadInChunksEndsWithTheSideSense) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << " chunk " << c.chunk);
     test::UnitBench& unit = NewUnit();
     HostLink host(unit.Host());
-    ASSERT_TRUE(Ok(unit.Control("load 1 simplex")));
     WindowParams win;
     win.mode = c.mode;
     win.pixels = c.pixels;
     win.lines = 10;
     const uint32_t bpl = win.BytesPerLine();
     const uint32_t total = bpl * win.lines;
-    ASSERT_TRUE(host.SetWindow(win));
-    ASSERT_TRUE(host.Reserve(0).Good());
+    ASSERT_TRUE(StartPage(unit, host, {"load 1 simplex"}, win));
     std::vector<uint8_t> received;
     for (;;) {
       const Reply r = host.ReadImage(c.chunk);
@@ -77,14 +114,8 @@ TEST_P(UnitScan, SimplexRawPageReadInChunksEndsWithTheSideSense) {
       }
       ASSERT_TRUE(r.CheckCondition());
       const SenseView s = host.RequestSense();
-      EXPECT_EQ(s.key, 3);
-      EXPECT_EQ(s.asc, 0x80);
-      EXPECT_EQ(s.ascq, 0x04);
-      EXPECT_EQ(s.info, r.data.size());  // the bytes this read delivered
-      EXPECT_EQ(s.ili, r.data.size() < c.chunk);
+      EXPECT_TRUE(IsSideEnd(s, r.data.size(), c.chunk, win.lines, total));
       EXPECT_EQ(s.pixels, win.mode == 0x01 ? bpl * 8 : win.pixels);
-      EXPECT_EQ(s.lines, win.lines);
-      EXPECT_EQ(s.bytes, total);
       EXPECT_EQ(s.autoWidth, bpl);
       break;
     }
@@ -120,11 +151,8 @@ void ReadDuplexPage(HostLink& host, uint32_t sheet, int mode, const WindowParams
       continue;
     }
     ASSERT_TRUE(r.CheckCondition());
-    const SenseView s = host.RequestSense();
-    ASSERT_EQ(s.key, 3);
-    ASSERT_EQ(s.asc, 0x80);
-    ASSERT_EQ(s.ascq, 0x04);
-    ASSERT_EQ(s.info, r.data.size());
+    ASSERT_TRUE(IsSideEnd(host.RequestSense(), r.data.size(), chunk, linesPerSide, sideBytes))
+        << "side " << side;
     ASSERT_EQ(got[side].size(), sideBytes) << "side " << side;
     ended[side] = true;
   }
@@ -179,7 +207,7 @@ TEST_P(UnitScan, OneSidedSheetsHaveAWhiteBackAndBlankSidesReportTheirEnd) {
   win.lines = 8;
   ASSERT_TRUE(host.SetWindow(win));
   // A one-sided sheet: white back, normal end (no blank-page detection asked).
-  unit.Control("load 1 simplex");
+  ASSERT_TRUE(Ok(unit.Control("load 1 simplex")));
   ASSERT_TRUE(host.Reserve(0).Good());
   ReadDuplexPage(host, 1, 0, win, 64 * 4, true);
   host.Release(0);
@@ -192,9 +220,9 @@ TEST_P(UnitScan, OneSidedSheetsHaveAWhiteBackAndBlankSidesReportTheirEnd) {
   ip[10] = 51;
   ASSERT_TRUE(host.Send(0x98, ip).Good());
   // A side marked blank reports it whatever the block says.
-  unit.Control("load 1 simplex");
-  unit.Control("load 1 duplex");
-  unit.Control("blank 3 front");
+  ASSERT_TRUE(Ok(unit.Control("load 1 simplex")));
+  ASSERT_TRUE(Ok(unit.Control("load 1 duplex")));
+  ASSERT_TRUE(Ok(unit.Control("blank 3 front")));
   for (uint32_t sheet : {2u, 3u}) {
     ASSERT_TRUE(host.Reserve(0).Good());
     const int blankSide = sheet == 2 ? 1 : 0;
@@ -218,11 +246,9 @@ TEST_P(UnitScan, OneSidedSheetsHaveAWhiteBackAndBlankSidesReportTheirEnd) {
 TEST_P(UnitScan, AShorterSheetEndsBeforeTheWindow) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 1 lines=4");
   WindowParams win;
   win.lines = 10;
-  ASSERT_TRUE(host.SetWindow(win));
-  ASSERT_TRUE(host.Reserve(0).Good());
+  ASSERT_TRUE(StartPage(unit, host, {"load 1 lines=4"}, win));
   const Reply r = host.ReadImage(64 * 10);
   ASSERT_TRUE(r.CheckCondition());
   EXPECT_EQ(r.data, SideBytes(1, 0, 4, 64));
@@ -235,12 +261,10 @@ TEST_P(UnitScan, AShorterSheetEndsBeforeTheWindow) {
 TEST_P(UnitScan, BackSideOnlyDeliversTheBack) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 1");
   WindowParams win;
   win.source = 5;
   win.lines = 6;
-  ASSERT_TRUE(host.SetWindow(win));
-  ASSERT_TRUE(host.Reserve(0).Good());
+  ASSERT_TRUE(StartPage(unit, host, {"load 1"}, win));
   const Reply r = host.ReadImage(10000);
   EXPECT_TRUE(r.CheckCondition());
   EXPECT_EQ(r.data, SideBytes(1, 1, 6, 64));
@@ -260,13 +284,11 @@ TEST_P(UnitScan, FaultsStopTheSheetWithTheirSense) {
     SCOPED_TRACE(c.control);
     test::UnitBench& unit = NewUnit();
     HostLink host(unit.Host());
-    unit.Control("load 3");
     WindowParams win;
     win.source = 4;
     win.lines = 20;
-    ASSERT_TRUE(host.SetWindow(win));
     // Sheet 1 is fine.
-    ASSERT_TRUE(host.Reserve(0).Good());
+    ASSERT_TRUE(StartPage(unit, host, {"load 3"}, win));
     ReadDuplexPage(host, 1, 0, win, 64 * 10);
     ASSERT_TRUE(host.Release(0).Good());
     const uint32_t before = c.counter ? Get32(&unit.Nvram()[c.counter]) : 0;
@@ -277,7 +299,9 @@ TEST_P(UnitScan, FaultsStopTheSheetWithTheirSense) {
       EXPECT_EQ(s.asc, 0x80);
       EXPECT_EQ(s.ascq, c.ascq);
       EXPECT_EQ(unit.SheetsInFeeder(), 2u);  // the sheet was not picked
-      if (c.control == "cover open") unit.Control("cover close");
+      if (c.control == "cover open") {
+        ASSERT_TRUE(Ok(unit.Control("cover close")));
+      }
       ASSERT_TRUE(host.Reserve(0).Good());  // it is picked now
       EXPECT_EQ(unit.SheetsInFeeder(), 1u);
       continue;
@@ -310,12 +334,9 @@ TEST_P(UnitScan, FaultsStopTheSheetWithTheirSense) {
 TEST_P(UnitScan, JamStopsAtTheLineAskedFor) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 1");
-  unit.Control("jam 1 line=3");
   WindowParams win;
   win.lines = 10;
-  ASSERT_TRUE(host.SetWindow(win));
-  ASSERT_TRUE(host.Reserve(0).Good());
+  ASSERT_TRUE(StartPage(unit, host, {"load 1", "jam 1 line=3"}, win));
   const Reply r = host.ReadImage(64 * 10);
   ASSERT_TRUE(r.CheckCondition());
   EXPECT_EQ(r.data, SideBytes(1, 0, 3, 64));  // the three lines before the jam
@@ -325,14 +346,12 @@ TEST_P(UnitScan, JamStopsAtTheLineAskedFor) {
 TEST_P(UnitScan, CoverOpenedDuringAPageStopsReads) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 1");
-  ASSERT_TRUE(host.SetWindow(WindowParams{}));
-  ASSERT_TRUE(host.Reserve(0).Good());
+  ASSERT_TRUE(StartPage(unit, host, {"load 1"}, WindowParams{}));
   ASSERT_TRUE(host.ReadImage(64).Good());
-  unit.Control("cover open");
+  ASSERT_TRUE(Ok(unit.Control("cover open")));
   EXPECT_TRUE(host.ReadImage(64).CheckCondition());
   EXPECT_EQ(host.RequestSense().ascq, 0x02);
-  unit.Control("cover close");
+  ASSERT_TRUE(Ok(unit.Control("cover close")));
   const Reply r = host.ReadImage(64);  // the page goes on where it stopped
   EXPECT_TRUE(r.Good());
   EXPECT_EQ(r.data, PatternLine(1, 0, 1, 64));
@@ -341,7 +360,7 @@ TEST_P(UnitScan, CoverOpenedDuringAPageStopsReads) {
 TEST_P(UnitScan, ReservingWithoutAWindowIsASequenceError) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 1");
+  ASSERT_TRUE(Ok(unit.Control("load 1")));
   EXPECT_TRUE(host.Reserve(0).CheckCondition());
   EXPECT_EQ(host.RequestSense().asc, 0x2C);
   EXPECT_TRUE(host.Reserve(2).Good());  // the batch reservation feeds nothing
@@ -385,11 +404,9 @@ TEST_P(UnitScan, WindowsTheUnitCannotScanAreRefused) {
 TEST_P(UnitCounters, PagesFedAdvanceTheCounters) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 3");
   WindowParams win;
   win.lines = 4;
-  ASSERT_TRUE(host.SetWindow(win));
-  ASSERT_TRUE(host.Reserve(0).Good());
+  ASSERT_TRUE(StartPage(unit, host, {"load 3"}, win));
   host.ReadImage(10000);
   host.Release(0);
   win.source = 4;
@@ -413,7 +430,7 @@ TEST_P(UnitScan, EmptyFeederAndPaperRelease) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
   EXPECT_EQ(MediaStatus(host), 0);
-  unit.Control("load 2");
+  ASSERT_TRUE(Ok(unit.Control("load 2")));
   EXPECT_EQ(MediaStatus(host), 1);
   ASSERT_TRUE(host.SetWindow(WindowParams{}));
   ASSERT_TRUE(host.Reserve(0).Good());
@@ -432,7 +449,7 @@ TEST_P(UnitScan, EmptyFeederAndPaperRelease) {
   EXPECT_EQ(unit.SheetsInFeeder(), 1u);
   EXPECT_TRUE(host.ReadImage(64).CheckCondition());
   EXPECT_EQ(host.RequestSense().asc, 0x2C);
-  unit.Control("empty");
+  ASSERT_TRUE(Ok(unit.Control("empty")));
   EXPECT_EQ(MediaStatus(host), 0);
   EXPECT_TRUE(host.Reserve(0).CheckCondition());
   const SenseView s = host.RequestSense();
@@ -461,7 +478,7 @@ std::vector<uint8_t> ClassicWindow(uint16_t res, uint32_t bpl, uint32_t lines, u
 TEST_P(UnitClassic, WindowScanAndReadInTheClassicSet) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  unit.Control("load 1");
+  ASSERT_TRUE(Ok(unit.Control("load 1")));
   const std::vector<uint8_t> window = ClassicWindow(300, 90, 5, 5, 0);  // colour, 30 pixels
   ASSERT_TRUE(host.Classic({0x24, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(window.size())},
                            window)
