@@ -21,19 +21,6 @@ XmlMessageHandler& MessageHandler() {
   return handler;
 }
 
-// Runs `body`; an exception becomes the failure value with E_OUTOFMEMORY or E_FAIL.
-template <class Impl, class R, class F>
-R Guarded(Impl& impl, R failure, F&& body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    impl.lastHr = E_OUTOFMEMORY;
-  } catch (...) {
-    impl.lastHr = E_FAIL;
-  }
-  return failure;
-}
-
 }  // namespace
 
 void MSXML6StoreBase::Impl::MoveTo(xmlNodePtr node) { MoveTo(node, pos.selection); }
@@ -63,7 +50,7 @@ void MSXML6StoreBase::SetMessageHandler(XmlMessageHandler handler) {
 }
 
 bool MSXML6StoreBase::Initialize() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     ReleaseDocument();
     impl_->doc = xml::DocHolder::CreateEmpty();
     if (!impl_->doc) {
@@ -84,7 +71,7 @@ void MSXML6StoreBase::ReleaseDocument() {
 void MSXML6StoreBase::Destroy() { delete this; }
 
 bool MSXML6StoreBase::SelectRoot() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     xmlNodePtr root = xmlDocGetRootElement(impl_->doc->Doc());
     if (root == nullptr) return impl_->Fail(S_FALSE);
@@ -95,7 +82,7 @@ bool MSXML6StoreBase::SelectRoot() {
 }
 
 bool MSXML6StoreBase::MoveToParent() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node) return impl_->Fail(E_FAIL);
     xmlNodePtr parent = impl_->pos.node->parent;  // an attribute's is its owner element
@@ -107,7 +94,7 @@ bool MSXML6StoreBase::MoveToParent() {
 }
 
 bool MSXML6StoreBase::MoveToFirstChild() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node && !SelectRoot()) return false;
     xmlNodePtr node = impl_->pos.node;
@@ -121,7 +108,7 @@ bool MSXML6StoreBase::MoveToFirstChild() {
 }
 
 bool MSXML6StoreBase::MoveToNextSibling() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node && !SelectRoot()) return false;
     xmlNodePtr node = impl_->pos.node;
@@ -135,7 +122,7 @@ bool MSXML6StoreBase::MoveToNextSibling() {
 }
 
 bool MSXML6StoreBase::MoveToNextNode() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     std::shared_ptr<xml::Selection> selection = impl_->pos.selection;
     if (!selection || selection->next >= selection->nodes.size()) return impl_->Fail(S_FALSE);
@@ -146,7 +133,7 @@ bool MSXML6StoreBase::MoveToNextNode() {
 }
 
 uint32_t MSXML6StoreBase::GetContextName() {
-  return Guarded(*impl_, 0u, [&] {
+  return Guard(0u, [&] {
     if (!impl_->doc || !impl_->pos.node) {
       impl_->lastHr = impl_->doc ? E_FAIL : E_UNEXPECTED;
       return 0u;
@@ -157,7 +144,7 @@ uint32_t MSXML6StoreBase::GetContextName() {
 }
 
 bool MSXML6StoreBase::AppendCopyOf(XmlStoreRoot* other) {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     auto* source = dynamic_cast<MSXML6StoreBase*>(other);
     if (source == nullptr) return impl_->Fail(E_INVALIDARG);
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
@@ -174,7 +161,7 @@ bool MSXML6StoreBase::AppendCopyOf(XmlStoreRoot* other) {
 }
 
 bool MSXML6StoreBase::ReplaceWithCopyOf(XmlStoreRoot* other) {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     auto* source = dynamic_cast<MSXML6StoreBase*>(other);
     if (source == nullptr) return impl_->Fail(E_INVALIDARG);
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
@@ -201,7 +188,7 @@ bool MSXML6StoreBase::ReplaceWithCopyOf(XmlStoreRoot* other) {
 }
 
 bool MSXML6StoreBase::RemoveContextNode() {
-  return Guarded(*impl_, false, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     xmlNodePtr node = impl_->pos.node;
     if (node == nullptr || node->type == XML_ATTRIBUTE_NODE || node->parent == nullptr) {
@@ -217,7 +204,7 @@ bool MSXML6StoreBase::RemoveContextNode() {
 }
 
 XmlStoreContext* MSXML6StoreBase::CloneContext() {
-  return Guarded(*impl_, static_cast<XmlStoreContext*>(nullptr), [&]() -> XmlStoreContext* {
+  return Guard(static_cast<XmlStoreContext*>(nullptr), [&]() -> XmlStoreContext* {
     if (!impl_->doc || !impl_->pos.node) {
       impl_->lastHr = impl_->doc ? S_FALSE : E_UNEXPECTED;
       return nullptr;
@@ -236,20 +223,20 @@ void MSXML6StoreBase::SetContext(XmlStoreContext* context) {
 }
 
 bool MSXML6StoreBase::SetContextInt(uint32_t value) {
-  return Guarded(*impl_, false, [&] { return CoreSetText(FormatW(u"%d", static_cast<int32_t>(value))); });
+  return Guard(false, [&] { return CoreSetText(FormatW(u"%d", static_cast<int32_t>(value))); });
 }
 
 bool MSXML6StoreBase::GetContextText(std::u16string& text) { return CoreGetText(text); }
 
 int32_t MSXML6StoreBase::GetContextInt(int32_t defaultValue) {
-  return Guarded(*impl_, defaultValue, [&] {
+  return Guard(defaultValue, [&] {
     std::u16string text;
     return CoreGetText(text) ? WToI(text) : defaultValue;
   });
 }
 
 void MSXML6StoreBase::ShowContextDocument() {
-  Guarded(*impl_, 0, [&] {
+  Guard(0, [&] {
     std::u16string text = u"Context is Null.";
     if (impl_->pos.node != nullptr) {
       text = xml::FromXml(xml::NodeMarkup(reinterpret_cast<xmlNodePtr>(impl_->pos.node->doc)));

@@ -19,18 +19,6 @@ namespace rzd {
 
 namespace {
 
-template <class Impl, class F>
-bool Guarded(Impl& impl, F&& body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    impl.lastHr = E_OUTOFMEMORY;
-  } catch (...) {
-    impl.lastHr = E_FAIL;
-  }
-  return false;
-}
-
 bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes) {
   std::error_code ec;
   auto size = std::filesystem::file_size(file, ec);
@@ -44,7 +32,7 @@ bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes) {
 }  // namespace
 
 bool MSXML6StoreBase::CoreLoadText(std::u16string_view text) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!Initialize()) return false;
     if (!text.empty() && text.front() == u'\uFEFF') text.remove_prefix(1);  // a byte-order mark
     impl_->parseError = {};
@@ -66,7 +54,7 @@ bool MSXML6StoreBase::CoreLoadText(std::u16string_view text) {
 }
 
 bool MSXML6StoreBase::CoreLoadFile(const std::filesystem::path& file) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!Initialize()) return false;
     impl_->parseError = {};
     std::string bytes;
@@ -87,7 +75,7 @@ bool MSXML6StoreBase::CoreLoadFile(const std::filesystem::path& file) {
 }
 
 bool MSXML6StoreBase::CoreSaveFile(const std::filesystem::path& file) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     std::string text = xml::DocumentFileText(impl_->doc->Doc());
     // Written beside the file and renamed over it, so a reader never sees half a document.
@@ -116,7 +104,7 @@ bool MSXML6StoreBase::CoreSaveFile(const std::filesystem::path& file) {
 }
 
 bool MSXML6StoreBase::CoreDocumentXml(std::u16string& xml) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     xmlNodePtr root = xmlDocGetRootElement(impl_->doc->Doc());
     if (root == nullptr) return impl_->Fail(S_FALSE);
@@ -127,7 +115,7 @@ bool MSXML6StoreBase::CoreDocumentXml(std::u16string& xml) {
 }
 
 bool MSXML6StoreBase::CoreNodeXml(std::u16string& xml) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node) return impl_->Fail(E_FAIL);
     xml = xml::FromXml(xml::NodeMarkup(impl_->pos.node));
@@ -137,7 +125,7 @@ bool MSXML6StoreBase::CoreNodeXml(std::u16string& xml) {
 }
 
 bool MSXML6StoreBase::CoreSelect(std::u16string_view path) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (path == u"..") return MoveToParent();
     std::u16string_view trimmed = TrimView(path);
@@ -158,7 +146,7 @@ bool MSXML6StoreBase::CoreSelect(std::u16string_view path) {
 }
 
 bool MSXML6StoreBase::CoreNodeName(std::u16string& name) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node) return impl_->Fail(E_FAIL);
     name = xml::NodeName(impl_->pos.node);
@@ -168,7 +156,7 @@ bool MSXML6StoreBase::CoreNodeName(std::u16string& name) {
 }
 
 bool MSXML6StoreBase::CoreAddElement(std::u16string_view name, std::u16string_view namespaceUri) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     auto qname = xml::ToXmlUtf8(name);
     auto uri = xml::ToXmlUtf8(namespaceUri);
@@ -184,7 +172,7 @@ bool MSXML6StoreBase::CoreAddElement(std::u16string_view name, std::u16string_vi
 }
 
 bool MSXML6StoreBase::CoreSetAttribute(std::u16string_view name, std::u16string_view value) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.element) return impl_->Fail(E_FAIL);
     auto nameText = xml::ToXmlUtf8(name);
@@ -196,7 +184,7 @@ bool MSXML6StoreBase::CoreSetAttribute(std::u16string_view name, std::u16string_
 }
 
 bool MSXML6StoreBase::CoreGetAttribute(std::u16string_view name, std::u16string& value) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node) return impl_->Fail(E_FAIL);
     auto nameText = TryToUtf8(name);
@@ -210,7 +198,7 @@ bool MSXML6StoreBase::CoreGetAttribute(std::u16string_view name, std::u16string&
 }
 
 bool MSXML6StoreBase::CoreRemoveAttribute(std::u16string_view name) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.element) return impl_->Fail(E_FAIL);
     auto nameText = TryToUtf8(name);
@@ -228,7 +216,7 @@ bool MSXML6StoreBase::CoreRemoveAttribute(std::u16string_view name) {
 }
 
 bool MSXML6StoreBase::CoreSetText(std::u16string_view text) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node) return impl_->Fail(E_FAIL);
     auto utf8 = xml::ToXmlUtf8(text);
@@ -239,7 +227,7 @@ bool MSXML6StoreBase::CoreSetText(std::u16string_view text) {
 }
 
 bool MSXML6StoreBase::CoreSetNodeText(std::u16string_view path, std::u16string_view text) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     auto utf8 = xml::ToXmlUtf8(text);
     if (!utf8) return impl_->Fail(E_INVALIDARG);
@@ -269,7 +257,7 @@ bool MSXML6StoreBase::CoreSetNodeText(std::u16string_view path, std::u16string_v
 }
 
 bool MSXML6StoreBase::CoreGetText(std::u16string& text) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (!impl_->pos.node) return impl_->Fail(E_FAIL);
     text = xml::NodeText(impl_->pos.node);
@@ -279,7 +267,7 @@ bool MSXML6StoreBase::CoreGetText(std::u16string& text) {
 }
 
 bool MSXML6StoreBase::CoreGetNodeText(std::u16string_view path, std::u16string& text) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     xmlNodePtr context = impl_->pos.node ? impl_->pos.node : impl_->DocNode();
     std::vector<xmlNodePtr> nodes;
@@ -297,7 +285,7 @@ bool MSXML6StoreBase::CoreGetNodeText(std::u16string_view path, std::u16string& 
 bool MSXML6StoreBase::CoreAddSchema(xml::SchemaCache& cache, std::u16string_view namespaceUri,
                                    std::u16string_view schemaText, bool& parseFailed) {
   parseFailed = false;
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     xml::SchemaFailure failure;
     if (cache.Add(namespaceUri, schemaText, failure)) {
       impl_->lastHr = S_OK;
@@ -310,7 +298,7 @@ bool MSXML6StoreBase::CoreAddSchema(xml::SchemaCache& cache, std::u16string_view
 }
 
 bool MSXML6StoreBase::CoreValidate(const xml::SchemaCache* cache) {
-  return Guarded(*impl_, [&] {
+  return Guard(false, [&] {
     if (!impl_->doc) return impl_->Fail(E_UNEXPECTED);
     if (cache == nullptr || cache->Empty()) {
       impl_->parseError = {0, u"No schema is loaded."};
