@@ -14,15 +14,17 @@ namespace {
 constexpr std::u16string_view kClassKey =
     u"SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
 
-// The device's class key with the values a driver instance carries.
-void FillClassKey() {
+// The device's class key with the values a driver instance carries, left open (closed when the
+// creation failed).
+rzd::RegKey FillClassKey() {
   rzd::RegKey key;
-  if (rzd::RegKey::Create(rzd::Hive::LocalMachine, kClassKey, &key) != ERROR_SUCCESS) return;
+  if (rzd::RegKey::Create(rzd::Hive::LocalMachine, kClassKey, &key) != ERROR_SUCCESS) return key;
   key.SetString(u"DriverDesc", u"Quarx M48tz");
   key.SetString(u"InfPath", u"oem12.inf");
   key.SetString(u"MatchingDeviceId", u"usb\\vid_1a2b&pid_0048");
   key.SetDword(u"Capabilities", 0x31);
   key.SetString(u"CreateFileName", u"\\\\.\\Usbscan0");
+  return key;
 }
 
 void BM_RegOpenQuery(benchmark::State& state) {
@@ -47,10 +49,9 @@ BENCHMARK(BM_RegOpenQuery);
 // Only the query, on a key that stays open.
 void BM_RegQueryOpenKey(benchmark::State& state) {
   rzd::bench::BenchRoot root;
-  FillClassKey();
-  rzd::RegKey key;
-  if (rzd::RegKey::Open(rzd::Hive::LocalMachine, kClassKey, &key) != ERROR_SUCCESS) {
-    state.SkipWithError("open failed");
+  rzd::RegKey key = FillClassKey();
+  if (!key.IsOpen()) {
+    state.SkipWithError("create failed");
     return;
   }
   for (auto _ : state) {
@@ -66,10 +67,9 @@ BENCHMARK(BM_RegQueryOpenKey);
 
 void BM_RegSetValue(benchmark::State& state) {
   rzd::bench::BenchRoot root;
-  FillClassKey();
-  rzd::RegKey key;
-  if (rzd::RegKey::Open(rzd::Hive::LocalMachine, kClassKey, &key) != ERROR_SUCCESS) {
-    state.SkipWithError("open failed");
+  rzd::RegKey key = FillClassKey();
+  if (!key.IsOpen()) {
+    state.SkipWithError("create failed");
     return;
   }
   uint32_t counter = 0;

@@ -81,31 +81,19 @@ bool Core::IsSignalledLocked(const Self& self, bool* changed) {
       if (r.recursion == 0) return true;
       if (r.ownerPid == self.pid && r.ownerTid == self.tid) return true;
       // Owned by another thread: is it still there? Its token tells.
+      // EOWNERDEAD: the owner ended holding its token. 0: the token was free although the
+      // record names an owner, so the owner's release was cut short. Both abandon the mutex.
       int rc = pthread_mutex_trylock(&r.token);
-      if (rc == EOWNERDEAD) {
-        pthread_mutex_consistent(&r.token);
-        pthread_mutex_unlock(&r.token);
-        r.recursion = 0;
-        r.ownerPid = 0;
-        r.ownerTid = 0;
-        r.abandoned = 1;
-        r.seq.fetch_add(1, std::memory_order_acq_rel);
-        if (changed) *changed = true;
-        return true;
-      }
-      if (rc == 0) {
-        // The token was free although the record names an owner: the owner's release was cut
-        // short. Count the mutex as abandoned too.
-        pthread_mutex_unlock(&r.token);
-        r.recursion = 0;
-        r.ownerPid = 0;
-        r.ownerTid = 0;
-        r.abandoned = 1;
-        r.seq.fetch_add(1, std::memory_order_acq_rel);
-        if (changed) *changed = true;
-        return true;
-      }
-      return false;
+      if (rc != EOWNERDEAD && rc != 0) return false;
+      if (rc == EOWNERDEAD) pthread_mutex_consistent(&r.token);
+      pthread_mutex_unlock(&r.token);
+      r.recursion = 0;
+      r.ownerPid = 0;
+      r.ownerTid = 0;
+      r.abandoned = 1;
+      r.seq.fetch_add(1, std::memory_order_acq_rel);
+      if (changed) *changed = true;
+      return true;
     }
     case Kind::FileMapping:
       return false;
