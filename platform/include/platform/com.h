@@ -174,22 +174,33 @@ void CoUninitialize();
 
 // ---- Activation.
 // The class object of `clsid` for the contexts in `clsContext`, queried for `iid`.
-// REGDB_E_CLASSNOTREG when no allowed context has a registration; CO_E_SERVER_EXEC_FAILURE for a
-// class registered only as a local server (local activation is not available yet);
+// REGDB_E_CLASSNOTREG when no allowed context has a registration;
 // HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) when the library does not load; CO_E_ERRORINDLL when it
-// lacks DllGetClassObject; E_INVALIDARG for a context without a server bit.
+// lacks DllGetClassObject; E_INVALIDARG for a context without a server bit. A local server
+// (platform/com_remote.h) is started when none serves the class; CO_E_SERVER_EXEC_FAILURE when it
+// cannot be started or does not serve the class in time.
 HRESULT CoGetClassObject(const CLSID& clsid, DWORD clsContext, void* serverInfo, const IID& iid, void** object);
 // The class object's CreateInstance(outer, iid, object). *object is null on failure.
 HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, DWORD clsContext, const IID& iid, void** object);
 
 // Makes `classObject` the class object of `clsid` for this process, in the contexts of
 // `clsContext` (CLSCTX_INPROC_SERVER and/or CLSCTX_LOCAL_SERVER), with REGCLS_* `flags`.
-// A later registration of the same class is found first.
+// A later registration of the same class is found first. A visible CLSCTX_LOCAL_SERVER
+// registration also serves other processes of this user (platform/com_remote.h): it answers
+// CO_E_OBJISREG when another live process serves the class already.
 HRESULT CoRegisterClassObject(const CLSID& clsid, IUnknown* classObject, DWORD clsContext, DWORD flags, DWORD* cookie);
 // CO_E_OBJNOTREG for an unknown cookie.
 HRESULT CoRevokeClassObject(DWORD cookie);
-// Makes every registration made with REGCLS_SUSPENDED visible.
+// Makes every registration made with REGCLS_SUSPENDED visible (and served to other processes);
+// the first failure to serve one is answered.
 HRESULT CoResumeClassObjects();
+
+// Binds a display name to an object: "clsid:<guid>" gives the class object of the class (any
+// context); "Session:Console!clsid:<guid>" and "Session:<n>!clsid:<guid>" give the class object
+// of the class's local server in the console session or in session n (a service class is served
+// in the services' session whatever is asked), starting the server when none listens there.
+// MK_E_SYNTAX for any other name. `bindOptions` is not used.
+HRESULT CoGetObject(const OLECHAR* name, void* bindOptions, const IID& iid, void** object);
 
 // Unloads every loaded component library whose DllCanUnloadNow answers S_OK and that no
 // activation is using at that moment. Libraries are otherwise kept until the process ends.

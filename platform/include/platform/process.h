@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rzd {
@@ -29,9 +30,11 @@ class ChildProcess {
   static std::optional<ChildProcess> Start(const std::filesystem::path& program,
                                            const std::vector<std::string>& args,
                                            const std::vector<std::string>& extraEnv = {});
-  // Starts a child that outlives this object (no kill on destruction, not reaped here).
+  // Starts a child in a session of its own that outlives this object and this process (no kill
+  // on destruction; a thread of this process reaps it if it ends first).
   static std::optional<uint32_t> StartDetached(const std::filesystem::path& program,
-                                               const std::vector<std::string>& args);
+                                               const std::vector<std::string>& args,
+                                               const std::vector<std::string>& extraEnv = {});
 
   ChildProcess(ChildProcess&& other) noexcept;
   ChildProcess& operator=(ChildProcess&& other) noexcept;
@@ -57,5 +60,14 @@ class ChildProcess {
 
 // Ends a process by id with SIGKILL; false when it does not exist or may not be signalled.
 bool KillProcess(uint32_t pid);
+
+// Splits a command line as registered for a program (a service's ImagePath, a class's
+// LocalServer32): words separated by blanks, a word may be quoted with double quotes (which are
+// removed; blanks inside stay). Empty for a line without words.
+std::vector<std::string> SplitCommandLine(std::u16string_view line);
+
+// `text` with every %NAME% replaced by the environment variable's value (left as it stands when
+// the variable is unset).
+std::u16string ExpandEnvironmentStrings(std::u16string_view text);
 
 }  // namespace rzd

@@ -98,6 +98,7 @@ constexpr VARTYPE VT_DISPATCH = 9;
 constexpr VARTYPE VT_BOOL = 11;
 constexpr VARTYPE VT_VARIANT = 12;
 constexpr VARTYPE VT_UNKNOWN = 13;
+constexpr VARTYPE VT_I1 = 16;
 constexpr VARTYPE VT_UI1 = 17;
 constexpr VARTYPE VT_UI2 = 18;
 constexpr VARTYPE VT_UI4 = 19;

@@ -1,6 +1,7 @@
 // The class table: class objects registered by this process, component libraries named by
 // HKEY_CLASSES_ROOT\CLSID\{clsid}\InprocServer32, activation and library unloading.
 #include "com_internal.h"
+#include "remote_protocol.h"
 
 #include "platform/modules.h"
 #include "platform/process.h"
@@ -26,6 +27,7 @@ struct Registration {
   DWORD flags = 0;
   bool suspended = false;
   bool handedOut = false;
+  bool listening = false;  // its class socket is open (visible local-server registration)
 };
 
 // A loaded component library. `pins` counts activations using it now; `checking` is set while
@@ -131,30 +133,6 @@ HRESULT PinLibrary(const std::filesystem::path& path, std::unique_ptr<LibraryPin
   return S_OK;
 }
 
-// %NAME% replaced by the environment variable's value (left as it is when unset).
-std::u16string ExpandEnvironment(std::u16string_view text) {
-  std::u16string out;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t open = text.find(u'%', at);
-    size_t close = open == std::u16string_view::npos ? open : text.find(u'%', open + 1);
-    if (close == std::u16string_view::npos) {
-      out.append(text.substr(at));
-      break;
-    }
-    out.append(text.substr(at, open - at));
-    std::u16string_view name = text.substr(open + 1, close - open - 1);
-    std::optional<std::string> value = name.empty() ? std::nullopt : GetEnv(ToUtf8(name));
-    if (value) {
-      out += FromUtf8(*value);
-    } else {
-      out.append(text.substr(open, close - open + 1));
-    }
-    at = close + 1;
-  }
-  return out;
-}
-
 // The library path of an in-process server: REGDB_E_CLASSNOTREG without InprocServer32,
 // CO_E_DLLNOTFOUND when its default value is missing or empty.
 HRESULT InprocServerPath(const CLSID& clsid, std::filesystem::path* path) {
@@ -169,7 +147,7 @@ HRESULT InprocServerPath(const CLSID& clsid, std::filesystem::path* path) {
   if (error != ERROR_SUCCESS) return REGDB_E_READREGDB;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return CO_E_DLLNOTFOUND;
   std::u16string text = DecodeRegString(data);
-  if (type == REG_EXPAND_SZ) text = ExpandEnvironment(text);
+  if (type == REG_EXPAND_SZ) text = ExpandEnvironmentStrings(text);
   if (text.empty()) return CO_E_DLLNOTFOUND;
   *path = std::filesystem::path(ToUtf8(text));
   return S_OK;
@@ -244,6 +222,39 @@ HRESULT WithClassObject(const CLSID& clsid, DWORD context, const IID& iid, Use u
 
 }  // namespace
 
+namespace com_internal {
+
+ComPtr<IUnknown> FindRegisteredClassObject(const CLSID& clsid, DWORD context) { return FindRegistered(clsid, context); }
+
+HRESULT GetClassObjectOnAnyThread(const CLSID& clsid, DWORD context, const IID& iid, void** object) {
+  *object = nullptr;
+  return WithClassObject(clsid, context, iid, [&](IUnknown* classObject) {
+    classObject->AddRef();
+    *object = classObject;
+    return S_OK;
+  });
+}
+
+}  // namespace com_internal
+
+namespace {
+
+// Opens the class socket of a registration that became visible; on failure it stays without one.
+HRESULT Listen(const Registration& entry, DWORD cookie) {
+  if ((entry.context & CLSCTX_LOCAL_SERVER) == 0) return S_OK;
+  HRESULT hr = com_internal::StartListening(cookie, entry.clsid, entry.flags);
+  if (SUCCEEDED(hr)) {
+    ClassTable& table = Classes();
+    std::lock_guard guard(table.lock);
+    for (auto& registered : table.registrations) {
+      if (registered.cookie == cookie) registered.listening = true;
+    }
+  }
+  return hr;
+}
+
+}  // namespace
+
 size_t LoadedComponentLibraryCount() {
   ClassTable& table = Classes();
   std::lock_guard guard(table.lock);
@@ -281,7 +292,7 @@ HRESULT CoRegisterClassObject(const CLSID& clsid, IUnknown* classObject, DWORD c
   if ((clsContext & (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER)) == 0) return E_INVALIDARG;
   if (!rzd::com_internal::ThreadCanUseCom()) return CO_E_NOTINITIALIZED;
   rzd::ClassTable& table = rzd::Classes();
-  std::lock_guard guard(table.lock);
+  std::unique_lock guard(table.lock);
   rzd::Registration entry;
   entry.cookie = table.nextCookie++;
   if (table.nextCookie == 0) table.nextCookie = 1;
@@ -290,29 +301,56 @@ HRESULT CoRegisterClassObject(const CLSID& clsid, IUnknown* classObject, DWORD c
   entry.context = clsContext;
   entry.flags = flags;
   entry.suspended = (flags & REGCLS_SUSPENDED) != 0;
-  *cookie = entry.cookie;
+  const DWORD made = entry.cookie;
+  const bool visible = !entry.suspended;
+  rzd::Registration copy = entry;
   table.registrations.push_back(std::move(entry));
+  guard.unlock();
+  if (visible) {
+    // A local server's class is served to other processes from now on: one server per class.
+    HRESULT hr = rzd::Listen(copy, made);
+    if (FAILED(hr)) {
+      CoRevokeClassObject(made);
+      return hr;
+    }
+  }
+  *cookie = made;
   return S_OK;
 }
 
 HRESULT CoRevokeClassObject(DWORD cookie) {
   ComPtr<IUnknown> dropped;  // released after the lock is left
-  rzd::ClassTable& table = rzd::Classes();
-  std::lock_guard guard(table.lock);
-  for (auto entry = table.registrations.begin(); entry != table.registrations.end(); ++entry) {
-    if (entry->cookie != cookie) continue;
+  bool listening = false;
+  {
+    rzd::ClassTable& table = rzd::Classes();
+    std::lock_guard guard(table.lock);
+    auto entry = table.registrations.begin();
+    while (entry != table.registrations.end() && entry->cookie != cookie) ++entry;
+    if (entry == table.registrations.end()) return CO_E_OBJNOTREG;
     dropped = std::move(entry->object);
+    listening = entry->listening;
     table.registrations.erase(entry);
-    return S_OK;
   }
-  return CO_E_OBJNOTREG;
+  if (listening) rzd::com_internal::StopListening(cookie);
+  return S_OK;
 }
 
 HRESULT CoResumeClassObjects() {
-  rzd::ClassTable& table = rzd::Classes();
-  std::lock_guard guard(table.lock);
-  for (auto& entry : table.registrations) entry.suspended = false;
-  return S_OK;
+  std::vector<rzd::Registration> resumed;
+  {
+    rzd::ClassTable& table = rzd::Classes();
+    std::lock_guard guard(table.lock);
+    for (auto& entry : table.registrations) {
+      if (entry.suspended) resumed.push_back(entry);
+      entry.suspended = false;
+    }
+  }
+  HRESULT result = S_OK;
+  for (const auto& entry : resumed) {
+    HRESULT hr = rzd::Listen(entry, entry.cookie);
+    if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+  }
+  return result;
 }
 
 void CoFreeUnusedLibraries() {

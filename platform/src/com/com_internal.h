@@ -12,6 +12,14 @@ bool ThreadCanUseCom();
 // The class object of the global interface table (a built-in class).
 HRESULT GetGlobalInterfaceTableClassObject(const IID& iid, void** object);
 
+// The class object this process registered for `clsid` in `context` (visible, not yet handed
+// out when single-use), or null.
+ComPtr<IUnknown> FindRegisteredClassObject(const CLSID& clsid, DWORD context);
+
+// The class object of `clsid` for `context`, on any thread (proxy/stub classes are asked for on
+// threads that never initialised COM).
+HRESULT GetClassObjectOnAnyThread(const CLSID& clsid, DWORD context, const IID& iid, void** object);
+
 // True when the class has a local-server registration (LocalServer32, or an AppID naming a
 // local service).
 bool HasLocalServerRegistration(const CLSID& clsid);

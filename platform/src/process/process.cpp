@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/text.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -97,10 +99,11 @@ std::optional<ChildProcess> ChildProcess::Start(const std::filesystem::path& pro
 }
 
 std::optional<uint32_t> ChildProcess::StartDetached(const std::filesystem::path& program,
-                                                    const std::vector<std::string>& args) {
+                                                    const std::vector<std::string>& args,
+                                                    const std::vector<std::string>& extraEnv) {
   // Double fork through a short-lived intermediate is not needed: the child gets its own session
   // and is reaped by a thread of ours if it ends while we live.
-  auto pid = Spawn(program, args, {}, true);
+  auto pid = Spawn(program, args, extraEnv, true);
   if (!pid) return std::nullopt;
   pid_t child = *pid;
   std::thread([child] { waitpid(child, nullptr, 0); }).detach();
@@ -166,5 +169,50 @@ void ChildProcess::Terminate() {
 }
 
 bool KillProcess(uint32_t pid) { return ValidPid(pid) && kill(static_cast<pid_t>(pid), SIGKILL) == 0; }
+
+std::vector<std::string> SplitCommandLine(std::u16string_view line) {
+  std::vector<std::string> words;
+  std::u16string word;
+  bool inWord = false;
+  bool quoted = false;
+  for (char16_t c : line) {
+    if (c == u'"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if ((c == u' ' || c == u'\t') && !quoted) {
+      if (inWord) words.push_back(ToUtf8(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(ToUtf8(word));
+  return words;
+}
+
+std::u16string ExpandEnvironmentStrings(std::u16string_view text) {
+  std::u16string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t open = text.find(u'%', at);
+    size_t close = open == std::u16string_view::npos ? open : text.find(u'%', open + 1);
+    if (close == std::u16string_view::npos) {
+      out.append(text.substr(at));
+      break;
+    }
+    out.append(text.substr(at, open - at));
+    std::u16string_view name = text.substr(open + 1, close - open - 1);
+    std::optional<std::string> value = name.empty() ? std::nullopt : GetEnv(ToUtf8(name));
+    if (value) {
+      out += FromUtf8(*value);
+    } else {
+      out.append(text.substr(open, close - open + 1));
+    }
+    at = close + 1;
+  }
+  return out;
+}
 
 }  // namespace rzd

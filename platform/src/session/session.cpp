@@ -18,11 +18,22 @@ constexpr uint32_t kUserSession = 1;
 
 fs::path SessionFolder() { return SystemRoot() / "sessions"; }
 
+std::optional<uint32_t> ParseNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
 std::optional<uint32_t> ReadNumber(const fs::path& file) {
   std::ifstream in(file);
-  uint32_t value = 0;
-  if (in >> value) return value;
-  return std::nullopt;
+  std::string text;
+  if (!(in >> text)) return std::nullopt;
+  return ParseNumber(text);
 }
 
 void WriteNumber(const fs::path& file, uint32_t value) {
@@ -36,26 +47,43 @@ void WriteNumber(const fs::path& file, uint32_t value) {
   }
   fs::rename(temp, file, ec);
 }
+
+// The session named by another process's environment (/proc/<pid>/environ), when it names one.
+std::optional<uint32_t> EnvironmentSession(uint32_t pid) {
+  if (pid == CurrentProcessId()) {
+    auto value = GetEnv(kSessionEnvironmentVariable);
+    return value ? ParseNumber(*value) : std::nullopt;
+  }
+  std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+  const std::string prefix = std::string(kSessionEnvironmentVariable) + "=";
+  std::string entry;
+  while (std::getline(in, entry, '\0')) {
+    if (entry.compare(0, prefix.size(), prefix) == 0) return ParseNumber(entry.substr(prefix.size()));
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 uint32_t ActiveConsoleSessionId() {
   if (auto v = ReadNumber(SessionFolder() / "console")) return *v;
   if (auto env = GetEnv("RZD_CONSOLE_SESSION")) {
-    try {
-      return static_cast<uint32_t>(std::stoul(*env));
-    } catch (...) {
-    }
+    if (auto v = ParseNumber(*env)) return *v;
   }
   return kUserSession;
 }
 
+void SetActiveConsoleSession(uint32_t session) { WriteNumber(SessionFolder() / "console", session); }
+
 std::optional<uint32_t> ProcessSessionId(uint32_t pid) {
   if (!IsProcessAlive(pid)) return std::nullopt;
   if (auto v = ReadNumber(SessionFolder() / ("pid-" + std::to_string(pid)))) return *v;
+  if (auto v = EnvironmentSession(pid)) return *v;
   return kUserSession;
 }
 
-void SetConsoleSessionForTests(uint32_t session) { WriteNumber(SessionFolder() / "console", session); }
+uint32_t CurrentSessionId() { return ProcessSessionId(CurrentProcessId()).value_or(kUserSession); }
+
+void SetConsoleSessionForTests(uint32_t session) { SetActiveConsoleSession(session); }
 
 void SetProcessSessionForTests(uint32_t pid, uint32_t session) {
   WriteNumber(SessionFolder() / ("pid-" + std::to_string(pid)), session);

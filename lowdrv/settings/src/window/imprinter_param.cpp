@@ -15,7 +15,6 @@ namespace rzd::lowdrv {
 
 namespace {
 
-constexpr uint32_t kNoConsoleSession = 0xFFFFFFFF;
 constexpr int32_t kDefaultFontRotation = 90;
 constexpr int32_t kDefaultCounterDigits = 1;
 
