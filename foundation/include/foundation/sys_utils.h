@@ -1,6 +1,7 @@
 // All system utilities of the foundation.
 #pragma once
 
+#include "foundation/com_utils.h"
 #include "foundation/folders.h"
 #include "foundation/install_log.h"
 #include "foundation/message_wait.h"

@@ -13,6 +13,7 @@
 #include "../support/scripted_hal.h"
 #include "../support/test_server.h"
 #include "interfaces/rzdhal_proxy_stub.h"
+#include "lowdrv/engine/model_ids.h"
 #include "platform/com_object.h"
 #include "platform/devices.h"
 #include "platform/kernel.h"
@@ -108,9 +109,7 @@ int Register(const rzd::test::ServerName& name, bool asService) {
   server.SetString(u"", u"\"" + module + u"\"");
   if (!name.subkey.empty()) {
     rzd::RegKey unit;
-    if (rzd::RegKey::Create(rzd::Hive::LocalMachine,
-                            u"SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\" +
-                                name.subkey,
+    if (rzd::RegKey::Create(rzd::Hive::LocalMachine, std::u16string(rzd::lowdrv::kImageClassKey) + u"\\" + name.subkey,
                             &unit) == 0) {
       unit.SetString(u"HAL_CLSID", rzd::FormatGuid(rzd::test::TestServerClass(instance)));
     }

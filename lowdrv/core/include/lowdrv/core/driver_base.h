@@ -13,6 +13,7 @@
 #include "foundation/log_client.h"
 #include "lowdrv/core/driver_codes.h"
 #include "lowdrv/core/driver_object.h"
+#include "lowdrv/engine/model_ids.h"
 #include "platform/kernel.h"
 #include "platform/types.h"
 
@@ -22,10 +23,6 @@
 #include <vector>
 
 namespace rzd::lowdrv {
-
-// The device class key of the image class, below HKLM.
-inline constexpr char16_t kImageClassKey[] =
-    u"SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
 
 // The text of a driver result code that the error document carries; nullptr for a code whose
 // text comes from the driver object (GetLastErrorString).

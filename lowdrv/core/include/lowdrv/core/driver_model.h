@@ -4,6 +4,7 @@
 #pragma once
 
 #include "lowdrv/core/driver_engine.h"
+#include "lowdrv/engine/model_ids.h"
 
 #include <array>
 #include <string>
@@ -14,7 +15,6 @@ namespace rzd::lowdrv {
 // The model's identity as the settings object carries it.
 inline constexpr char16_t kModelProductName[] = u"Quarx M48tz Scanner";
 inline constexpr char16_t kModelMakerName[] = u"Quarx Incorporated";
-inline constexpr char16_t kModelName[] = u"M48tz";
 // Resources of the library: the device description and the read-result template.
 inline constexpr uint32_t kReadResultResourceId = 120;
 

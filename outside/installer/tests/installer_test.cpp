@@ -1,0 +1,156 @@
+// rzd-install installs the units of the device table that are not installed yet (device class
+// key values, a hard-linked per-unit service executable, its registration) so that activating a
+// unit's class starts its service, and --remove undoes all of it. The scripted IRZDHAL test
+// server stands in for the service executable.
+#include "interfaces/rzdhal_proxy_stub.h"
+#include "lowdrv/engine/model_ids.h"
+#include "platform/devices.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/root.h"
+#include "platform/service.h"
+#include "platform/session.h"
+#include "platform/text.h"
+#include "scripted_hal.h"
+#include "test_server.h"
+#include "testsupport/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using rzd::ComPtr;
+
+rzd::DeviceEntry Unit(uint16_t vendor, uint16_t product, const char16_t* serial, uint32_t instance) {
+  rzd::UsbImageDevice unit;
+  unit.vendorId = vendor;
+  unit.productId = product;
+  unit.serialNumber = serial;
+  unit.instance = instance;
+  unit.friendlyName = rzd::lowdrv::kModelFriendlyNameW;
+  return rzd::MakeUsbImageDevice(unit);
+}
+
+rzd::DeviceEntry ModelUnit(const char16_t* serial, uint32_t instance) {
+  return Unit(rzd::lowdrv::kModelUsbVendorId, rzd::lowdrv::kModelUsbProductId, serial, instance);
+}
+
+std::u16string Value(const std::u16string& subkey, const char16_t* name) {
+  rzd::RegKey key;
+  std::u16string value;
+  if (rzd::RegKey::Open(rzd::Hive::LocalMachine, std::u16string(rzd::lowdrv::kImageClassKey) + u"\\" + subkey, &key) ==
+      ERROR_SUCCESS) {
+    key.GetString(name, &value);
+  }
+  return value;
+}
+
+bool UnitKeyExists(const std::u16string& subkey) {
+  rzd::RegKey key;
+  return rzd::RegKey::Open(rzd::Hive::LocalMachine, std::u16string(rzd::lowdrv::kImageClassKey) + u"\\" + subkey,
+                           &key) == ERROR_SUCCESS;
+}
+
+class InstallerTest : public rzd::test::TempRoot {
+ protected:
+  void TearDown() override {
+    for (const std::u16string& name : rzd::ListServices()) rzd::RequestServiceStop(name);
+    rzd::test::KillTestServers();
+  }
+
+  static int RunInstaller(const std::vector<std::string>& args) {
+    auto child = rzd::ChildProcess::Start(rzd::test::BinaryDir() / "rzd-install", args);
+    return child ? child->Wait(120000).value_or(-1) : -1;
+  }
+
+  static int Install() {
+    return RunInstaller({"--service-exe", (rzd::test::BinaryDir() / "rzdhal_test_server").string()});
+  }
+
+  static fs::path Folder() { return rzd::SystemRoot() / "Program Files" / "Corvanite" / "M48tz"; }
+
+  rzd::ComInit com_{COINIT_MULTITHREADED};
+};
+
+TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
+  const rzd::DeviceEntry first = ModelUnit(u"QM48TZ000001", 3);
+  const rzd::DeviceEntry second = ModelUnit(u"", 7);
+  ASSERT_EQ(rzd::AddDevice(first), ERROR_SUCCESS);
+  ASSERT_EQ(rzd::AddDevice(second), ERROR_SUCCESS);
+  ASSERT_EQ(rzd::AddDevice(Unit(0x1234, 0x5678, u"OTHER1", 5)), ERROR_SUCCESS);  // another maker's unit
+
+  ASSERT_EQ(Install(), 0);
+  const fs::path link = Folder() / "rzdhal_test_server_0003_0";
+  EXPECT_EQ(Value(u"0003", u"SymbolicName"), first.interfacePath);
+  EXPECT_EQ(Value(u"0003", u"FriendlyName"), u"Quarx M48tz Scanner");
+  EXPECT_EQ(Value(u"0003", u"DeviceInstanceID"), u"USB\\VID_2E5A&PID_0148\\QM48TZ000001");
+  EXPECT_EQ(Value(u"0007", u"DeviceInstanceID"), u"USB\\VID_2E5A&PID_0148\\7&0&1");
+  EXPECT_EQ(Value(u"0003", u"HAL_MODEL"), u"M48tz");
+  EXPECT_EQ(Value(u"0003", u"TWAIN_DS_PATH"),
+            rzd::FromUtf8((rzd::SystemRoot() / "Windows" / "twain_32" / "M48tz" / "M48tz.ds").string()));
+  EXPECT_EQ(Value(u"0003", u"HAL_PATH"), rzd::FromUtf8(link.string()));
+  EXPECT_EQ(Value(u"0007", u"HAL_PATH"), rzd::FromUtf8((Folder() / "rzdhal_test_server_0007_1").string()));
+  EXPECT_FALSE(UnitKeyExists(u"0005")) << "only the model's units";
+  // One copy, with a hard link per unit whose name carries the unit.
+  EXPECT_TRUE(fs::equivalent(link, Folder() / "rzdhal_test_server"));
+  EXPECT_EQ(fs::hard_link_count(link), 3u);
+  // Each link registered itself: its class for its own instance and its service.
+  EXPECT_EQ(Value(u"0003", u"HAL_CLSID"), rzd::FormatGuid(rzd::test::TestServerClass(0)));
+  EXPECT_EQ(Value(u"0007", u"HAL_CLSID"), rzd::FormatGuid(rzd::test::TestServerClass(1)));
+  EXPECT_TRUE(rzd::ServiceRecordExists(u"rzdhal_test_server_0003_0"));
+  EXPECT_TRUE(rzd::ServiceRecordExists(u"rzdhal_test_server_0007_1"));
+
+  // Installed units are left alone; a new one gets the next free instance.
+  const size_t registrations = rzd::test::StartedTestServers().size();
+  ASSERT_EQ(Install(), 0);
+  EXPECT_EQ(rzd::test::StartedTestServers().size(), registrations);
+  ASSERT_EQ(rzd::AddDevice(ModelUnit(u"QM48TZ000009", 12)), ERROR_SUCCESS);
+  ASSERT_EQ(Install(), 0);
+  EXPECT_EQ(Value(u"0012", u"HAL_PATH"), rzd::FromUtf8((Folder() / "rzdhal_test_server_0012_2").string()));
+
+  // The unit's class, activated, runs its own service executable under the service manager;
+  // this process finds the IRZDHAL proxy/stub through the registration the installer made.
+  ComPtr<IRZDHAL> hal;
+  ASSERT_EQ(CoCreateInstance(rzd::test::TestServerClass(0), nullptr, CLSCTX_LOCAL_SERVER, IID_IRZDHAL, hal.OutVoid()),
+            S_OK);
+  VARIANT in;
+  VARIANT out;
+  VariantInit(&in);
+  VariantInit(&out);
+  rzd::Bstr text;
+  ASSERT_EQ(hal->Control(rzd::test::kScriptWhoCalls, nullptr, text.Out(), &in, &out), S_OK);
+  ASSERT_EQ(rzd::WaitForServiceState(u"rzdhal_test_server_0003_0", SERVICE_RUNNING, 30000), ERROR_SUCCESS);
+  rzd::ServiceRunStatus status;
+  ASSERT_EQ(rzd::QueryServiceRunStatus(u"rzdhal_test_server_0003_0", &status), ERROR_SUCCESS);
+  EXPECT_EQ(status.processId, out.ulVal);
+  EXPECT_EQ(rzd::ProcessSessionId(out.ulVal), rzd::kServicesSessionId);
+  hal.Reset();
+
+  ASSERT_EQ(RunInstaller({"--remove"}), 0);
+  for (const char16_t* subkey : {u"0003", u"0007", u"0012"}) EXPECT_FALSE(UnitKeyExists(subkey));
+  EXPECT_TRUE(rzd::ListServices().empty());
+  EXPECT_FALSE(fs::exists(Folder()));
+  for (int i = 0; i < 2000 && rzd::IsProcessAlive(status.processId); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_FALSE(rzd::IsProcessAlive(status.processId)) << "its service was stopped";
+  rzd::RegKey proxyStub;
+  EXPECT_NE(rzd::RegKey::Open(rzd::Hive::ClassesRoot, u"Interface\\" + rzd::FormatGuid(IID_IRZDHAL), &proxyStub),
+            ERROR_SUCCESS)
+      << "the proxy/stub registration is gone too";
+}
+
+TEST_F(InstallerTest, AMissingServiceExecutableInstallsNothing) {
+  ASSERT_EQ(rzd::AddDevice(ModelUnit(u"QM48TZ000001", 3)), ERROR_SUCCESS);
+  EXPECT_EQ(RunInstaller({"--service-exe", (rzd::SystemRoot() / "missing").string()}), 1);
+  EXPECT_FALSE(UnitKeyExists(u"0003"));
+  EXPECT_EQ(RunInstaller({"--bogus"}), 2);
+}
+
+}  // namespace
