@@ -72,10 +72,7 @@ class RemoteHalTest : public rzd::test::TempRoot {
     ASSERT_TRUE(com_.Ok());
     ASSERT_EQ(rzd::RegisterRzdHalProxyStub(), S_OK);
   }
-  void TearDown() override {
-    for (const std::u16string& name : rzd::ListServices()) rzd::RequestServiceStop(name);
-    rzd::test::KillTestServers();
-  }
+  void TearDown() override { rzd::test::KillTestServers(); }
 
   ComPtr<IRZDHAL> Activate(const CLSID& clsid) {
     ComPtr<IRZDHAL> hal;
@@ -83,16 +80,31 @@ class RemoteHalTest : public rzd::test::TempRoot {
     return hal;
   }
 
-  // The process that serves `hal`.
-  static uint32_t ServerOf(IRZDHAL* hal) {
+  // Sends a scripted code with empty values; the VARIANT it answers.
+  static VARIANT Ask(IRZDHAL* hal, LONG code) {
     VARIANT in;
     VARIANT out;
     VariantInit(&in);
     VariantInit(&out);
     rzd::Bstr text;
-    EXPECT_EQ(hal->Control(rzd::test::kScriptWhoCalls, nullptr, text.Out(), &in, &out), S_OK);
+    EXPECT_EQ(hal->Control(code, nullptr, text.Out(), &in, &out), S_OK);
+    return out;
+  }
+
+  // The process that serves `hal`.
+  static uint32_t ServerOf(IRZDHAL* hal) {
+    VARIANT out = Ask(hal, rzd::test::kScriptWhoCalls);
     EXPECT_EQ(out.vt, VT_UI4);
     return out.ulVal;
+  }
+
+  // Waits until a Read of `hal` waits in the server, asking meanwhile on the same connection.
+  static bool ReadWaits(IRZDHAL* hal) {
+    for (int i = 0; i < 3000; ++i) {
+      if (Ask(hal, rzd::test::kScriptReadWaiting).boolVal == VARIANT_TRUE) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
   }
 
   static size_t StartsLogged() { return rzd::test::StartedTestServers().size(); }
@@ -400,25 +412,9 @@ TEST_F(RemoteHalTest, TwoCallsRunAtOnceOnOneConnection) {
     return hal->Read(name.Get(), nullptr, 3);
   });
   // While the read waits in the server, other calls on the same object are answered.
-  bool waiting = false;
-  for (int i = 0; i < 3000 && !waiting; ++i) {
-    VARIANT in;
-    VARIANT out;
-    VariantInit(&in);
-    VariantInit(&out);
-    rzd::Bstr text;
-    ASSERT_EQ(hal->Control(rzd::test::kScriptReadWaiting, nullptr, text.Out(), &in, &out), S_OK);
-    waiting = out.boolVal == VARIANT_TRUE;
-    if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(waiting);
+  ASSERT_TRUE(ReadWaits(hal.Get()));
   EXPECT_NE(reading.wait_for(std::chrono::milliseconds(0)), std::future_status::ready);
-  VARIANT in;
-  VARIANT out;
-  VariantInit(&in);
-  VariantInit(&out);
-  rzd::Bstr text;
-  EXPECT_EQ(hal->Control(rzd::test::kScriptCancel, nullptr, text.Out(), &in, &out), S_OK);
+  Ask(hal.Get(), rzd::test::kScriptCancel);
   EXPECT_EQ(reading.get(), S_OK) << "the cancel reached the waiting read";
 }
 
@@ -432,18 +428,7 @@ TEST_F(RemoteHalTest, AServerKilledMidCallAnswersDisconnectedAndTheNextActivatio
     HRESULT hr = hal->Read(name.Get(), nullptr, 3);
     return std::make_pair(hr, std::chrono::steady_clock::now());
   });
-  bool waiting = false;
-  for (int i = 0; i < 3000 && !waiting; ++i) {
-    VARIANT in;
-    VARIANT out;
-    VariantInit(&in);
-    VariantInit(&out);
-    rzd::Bstr text;
-    ASSERT_EQ(hal->Control(rzd::test::kScriptReadWaiting, nullptr, text.Out(), &in, &out), S_OK);
-    waiting = out.boolVal == VARIANT_TRUE;
-    if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(waiting);
+  ASSERT_TRUE(ReadWaits(hal.Get()));
 
   const auto killed = std::chrono::steady_clock::now();
   ASSERT_TRUE(rzd::KillProcess(server));

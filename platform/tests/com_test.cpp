@@ -177,8 +177,8 @@ TEST_F(ComActivation, AnswersWhyAClassCannotBeCreated) {
   EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, 0, IID_IUnknown, &object), E_INVALIDARG);
 }
 
-TEST_F(ComActivation, LocalServerOnlyClassIsRefusedClearly) {
-  RegisterClassKey(kLocalClass, u"LocalServer32", u"/opt/server");
+TEST_F(ComActivation, ALocalServerThatCannotStartIsRefusedClearly) {
+  RegisterClassKey(kLocalClass, u"LocalServer32", u"/opt/server");  // no such program
   rzd::ComInit init;
   void* object = nullptr;
   EXPECT_EQ(CoCreateInstance(kLocalClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);

@@ -46,22 +46,11 @@ int Fail(const char* what, uint32_t error) {
   return 1;
 }
 
-std::optional<uint32_t> Number(std::string_view text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFu) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
-
 std::optional<uint32_t> Named(std::string_view text, const std::vector<std::pair<const char*, uint32_t>>& names) {
   for (const auto& [name, value] : names) {
     if (text == name) return value;
   }
-  return Number(text);
+  return rzd::ParseUInt32(text);
 }
 
 const char* StateName(uint32_t state) {
@@ -142,7 +131,7 @@ int Stop(const std::u16string& name) {
 
 int Control(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage();
-  auto code = Number(args[1]);
+  auto code = rzd::ParseUInt32(args[1]);
   if (!code) return Usage();
   uint32_t result = 0;
   SERVICE_STATUS status;
@@ -178,7 +167,7 @@ int Session(const std::vector<std::string>& args) {
                                {"logoff", WTS_SESSION_LOGOFF},
                                {"lock", WTS_SESSION_LOCK},
                                {"unlock", WTS_SESSION_UNLOCK}});
-  auto session = Number(args[1]);
+  auto session = rzd::ParseUInt32(args[1]);
   if (!event || !session) return Usage();
   std::printf("services reached: %u\n", rzd::BroadcastSessionChange(*event, *session));
   return 0;

@@ -2,6 +2,7 @@
 
 #include "platform/process.h"
 #include "platform/root.h"
+#include "platform/service.h"
 #include "platform/text.h"
 
 #include <fstream>
@@ -47,6 +48,7 @@ std::vector<uint32_t> StartedTestServers() {
 }
 
 void KillTestServers() {
+  for (const std::u16string& name : ListServices()) RequestServiceStop(name);
   for (uint32_t pid : StartedTestServers()) KillProcess(pid);
 }
 

@@ -27,7 +27,7 @@ ServerName ParseServerName(const std::filesystem::path& program);
 std::filesystem::path TestServerLog();
 // Process ids of the test servers started in the root so far.
 std::vector<uint32_t> StartedTestServers();
-// Ends every test server of the root that still runs.
+// Ends every test server of the root that still runs (services are asked to stop first).
 void KillTestServers();
 
 }  // namespace rzd::test

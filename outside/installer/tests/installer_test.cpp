@@ -59,10 +59,7 @@ bool UnitKeyExists(const std::u16string& subkey) {
 
 class InstallerTest : public rzd::test::TempRoot {
  protected:
-  void TearDown() override {
-    for (const std::u16string& name : rzd::ListServices()) rzd::RequestServiceStop(name);
-    rzd::test::KillTestServers();
-  }
+  void TearDown() override { rzd::test::KillTestServers(); }
 
   static int RunInstaller(const std::vector<std::string>& args) {
     auto child = rzd::ChildProcess::Start(rzd::test::BinaryDir() / "rzd-install", args);

@@ -119,11 +119,13 @@ class RemoteLink {
   uint16_t slot_;
 };
 
+}  // namespace rzd
+
 // The server side of one interface of one object. Invoke reads the arguments of method `method`,
 // calls the object and writes the reply. A failure (arguments that do not decode, an unknown
 // method) makes the call answer that result instead.
 struct IRemoteStub : IUnknown {
-  virtual HRESULT Invoke(uint32_t method, RemoteReader& request, RemoteWriter& reply) = 0;
+  virtual HRESULT Invoke(uint32_t method, rzd::RemoteReader& request, rzd::RemoteWriter& reply) = 0;
 
  protected:
   ~IRemoteStub() = default;
@@ -133,7 +135,7 @@ struct IRemoteStub : IUnknown {
 struct IProxyStubFactory : IUnknown {
   // A proxy of interface `iid` aggregated into `outer` (the remote object's identity); *inner
   // receives its non-delegating unknown. E_NOINTERFACE for an interface the class does not know.
-  virtual HRESULT CreateProxy(IUnknown* outer, const IID& iid, const RemoteLink& link, IUnknown** inner) = 0;
+  virtual HRESULT CreateProxy(IUnknown* outer, const IID& iid, const rzd::RemoteLink& link, IUnknown** inner) = 0;
   // A stub that calls interface `iid` of `server`.
   virtual HRESULT CreateStub(const IID& iid, IUnknown* server, IRemoteStub** stub) = 0;
 
@@ -145,6 +147,8 @@ struct IProxyStubFactory : IUnknown {
 constexpr IID IID_IRemoteStub{0x7A3F1C20, 0x5B4E, 0x4D6A, {0x9E, 0x81, 0x2C, 0x5D, 0x7F, 0x0B, 0x3A, 0x11}};
 // {7A3F1C21-5B4E-4D6A-9E81-2C5D7F0B3A11}
 constexpr IID IID_IProxyStubFactory{0x7A3F1C21, 0x5B4E, 0x4D6A, {0x9E, 0x81, 0x2C, 0x5D, 0x7F, 0x0B, 0x3A, 0x11}};
+
+namespace rzd {
 
 // Who made the call (or the activation) running on this thread: the peer of its connection, as
 // the socket's credentials name it.
@@ -160,8 +164,5 @@ bool GetCallerIdentity(CallerIdentity* caller);
 // now, without looking at the registry and without starting a server. RPC_S_SERVER_UNAVAILABLE
 // when none listens; E_ACCESSDENIED when the server belongs to another user or refuses us.
 HRESULT ConnectToRunningServer(const CLSID& clsid, uint32_t session, const IID& iid, void** object);
-
-// Longest wait for a started server to serve its class (tests shorten it).
-void SetLocalServerStartTimeout(uint32_t timeoutMs);
 
 }  // namespace rzd

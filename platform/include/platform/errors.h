@@ -73,7 +73,6 @@ constexpr uint32_t ERROR_IO_PENDING = 997;
 constexpr uint32_t ERROR_NOACCESS = 998;
 constexpr uint32_t ERROR_KEY_DELETED = 1018;
 constexpr uint32_t ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
-constexpr uint32_t ERROR_SERVICE_NO_THREAD = 1054;
 constexpr uint32_t ERROR_SERVICE_DISABLED = 1058;
 constexpr uint32_t ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063;
 constexpr uint32_t ERROR_PROCESS_ABORTED = 1067;

@@ -44,8 +44,6 @@ class LocalStream {
   // or a file left behind by a listener that has gone), ERROR_ACCESS_DENIED when this user may
   // not reach it, ERROR_GEN_FAILURE otherwise. Paths longer than a socket address holds work.
   static uint32_t Connect(const std::filesystem::path& path, LocalStream* stream);
-  // Two connected ends in this process.
-  static uint32_t Pair(LocalStream* first, LocalStream* second);
 
   bool Valid() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }

@@ -36,6 +36,10 @@ std::u16string ToUpper(std::u16string_view text);
 // decimal digits up to the first non-digit; saturates at the 32-bit limits; 0 when no digits.
 int32_t WToI(std::u16string_view text);
 int64_t WToI64(std::u16string_view text);
+// Strict unsigned parsing: decimal digits only (no blanks, no sign), within 32 bits; nullopt for
+// anything else.
+std::optional<uint32_t> ParseUInt32(std::u16string_view text);
+std::optional<uint32_t> ParseUInt32(std::string_view text);
 
 // ---- Formatting, always in the "C" locale.
 // Wide format: %s and %ls/%ws take a wide (char16_t*) string, %S and %hs a narrow (char*) one;

@@ -4,6 +4,7 @@
 #include "com_internal.h"
 #include "remote_protocol.h"
 
+#include "ipc/file_lock.h"
 #include "platform/com_object.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -12,7 +13,6 @@
 #include "platform/session.h"
 #include "platform/text.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -21,9 +21,6 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -31,8 +28,8 @@ namespace rzd {
 
 namespace {
 
-constexpr uint32_t kDefaultStartTimeoutMs = 30000;
-std::atomic<uint32_t> g_startTimeoutMs{kDefaultStartTimeoutMs};
+// Longest wait for a started server to serve its class.
+constexpr uint32_t kStartTimeoutMs = 30000;
 
 // How a class's server is started.
 struct LocalRegistration {
@@ -81,37 +78,6 @@ uint32_t ServingSession(const LocalRegistration& registration, uint32_t wanted) 
   return registration.serviceName.empty() ? wanted : kServicesSessionId;
 }
 
-// Held while one client starts a class's server, so clients racing to start it start one.
-class StartLock {
- public:
-  StartLock(const CLSID& clsid, uint32_t session, uint32_t timeoutMs) {
-    fs::path path = com_internal::ClassSocketPath(clsid, session);
-    path += ".start";
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      if (std::chrono::steady_clock::now() >= deadline) {
-        close(fd_);
-        fd_ = -1;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    held_ = true;
-  }
-  ~StartLock() {
-    if (fd_ >= 0) close(fd_);  // closing drops the lock
-  }
-  StartLock(const StartLock&) = delete;
-  StartLock& operator=(const StartLock&) = delete;
-  bool Held() const { return held_; }
-
- private:
-  int fd_ = -1;
-  bool held_ = false;
-};
-
 HRESULT ConnectResult(uint32_t error) {
   return error == ERROR_ACCESS_DENIED ? E_ACCESSDENIED : RPC_S_SERVER_UNAVAILABLE;
 }
@@ -121,10 +87,13 @@ HRESULT ConnectResult(uint32_t error) {
 HRESULT StartAndConnect(const CLSID& clsid, const LocalRegistration& registration, uint32_t session,
                         LocalStream* stream) {
   const fs::path path = com_internal::ClassSocketPath(clsid, session);
-  const uint32_t timeoutMs = g_startTimeoutMs.load();
+  const uint32_t timeoutMs = kStartTimeoutMs;
   if (EnsurePrivateFolder(path.parent_path()) != ERROR_SUCCESS) return E_ACCESSDENIED;
-  StartLock lock(clsid, session, timeoutMs);
-  if (!lock.Held()) return CO_E_SERVER_EXEC_FAILURE;
+  // Held while this client starts the server, so clients racing to start it start one.
+  fs::path lockPath = path;
+  lockPath += ".start";
+  ipc::FileLock lock(lockPath);
+  if (!lock.LockWithin(timeoutMs)) return CO_E_SERVER_EXEC_FAILURE;
   // Another client may have started it while this one waited for the lock.
   uint32_t error = LocalStream::Connect(path, stream);
   if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_SUCCESS ? S_OK : ConnectResult(error);
@@ -237,14 +206,7 @@ HRESULT RemoteClassObject(const CLSID& clsid, uint32_t session, const IID& iid, 
 // "Console" or a session number.
 std::optional<uint32_t> ParseSession(std::u16string_view text) {
   if (EqualsNoCase(text, u"Console")) return ActiveConsoleSessionId();
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - u'0');
-  }
-  if (value > 0xFFFFFFFFu) return std::nullopt;
-  return static_cast<uint32_t>(value);
+  return ParseUInt32(text);
 }
 
 // "clsid:XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (braces allowed), without regard to case.
@@ -277,8 +239,6 @@ HRESULT ActivateLocalServer(const CLSID& clsid, DWORD /*clsContext*/, const IID&
 }
 
 }  // namespace com_internal
-
-void SetLocalServerStartTimeout(uint32_t timeoutMs) { g_startTimeoutMs.store(timeoutMs); }
 
 HRESULT ConnectToRunningServer(const CLSID& clsid, uint32_t session, const IID& iid, void** object) {
   if (object == nullptr) return E_POINTER;

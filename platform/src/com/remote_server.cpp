@@ -10,6 +10,7 @@
 #include "remote_protocol.h"
 
 #include "com_internal.h"
+#include "ipc/file_lock.h"
 #include "platform/process.h"
 #include "platform/session.h"
 
@@ -25,10 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace rzd {
@@ -418,24 +417,15 @@ HRESULT ServerEngine::QueryInterface(ServerConnection& connection, const std::ve
 HRESULT AcquireOwnerLock(const std::filesystem::path& socketPath, int* lockFd) {
   std::filesystem::path lockPath = socketPath;
   lockPath += ".owner";
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return E_ACCESSDENIED;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOwnerWaitMs);
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  ipc::FileLock lock(lockPath);
+  if (!lock.Opened()) return E_ACCESSDENIED;
+  auto ownerLives = [&lock] {
     uint32_t owner = 0;
-    const bool known = pread(fd, &owner, sizeof owner, 0) == static_cast<ssize_t>(sizeof owner);
-    if ((known && IsProcessAlive(owner)) || std::chrono::steady_clock::now() >= deadline) {
-      close(fd);
-      return CO_E_OBJISREG;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  const uint32_t self = CurrentProcessId();
-  if (pwrite(fd, &self, sizeof self, 0) != static_cast<ssize_t>(sizeof self)) {
-    close(fd);
-    return E_ACCESSDENIED;
-  }
-  *lockFd = fd;
+    return lock.ReadTag(&owner) && IsProcessAlive(owner);
+  };
+  if (!lock.LockWithin(kOwnerWaitMs, ownerLives)) return CO_E_OBJISREG;
+  if (!lock.WriteTag(CurrentProcessId())) return E_ACCESSDENIED;
+  *lockFd = lock.Release();
   return S_OK;
 }
 

@@ -152,14 +152,6 @@ uint32_t LocalStream::Connect(const fs::path& path, LocalStream* stream) {
   return ERROR_SUCCESS;
 }
 
-uint32_t LocalStream::Pair(LocalStream* first, LocalStream* second) {
-  int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return ERROR_GEN_FAILURE;
-  *first = LocalStream(fds[0]);
-  *second = LocalStream(fds[1]);
-  return ERROR_SUCCESS;
-}
-
 uint32_t LocalStream::Send(const void* head, size_t headSize, const void* body, size_t bodySize) const {
   iovec pieces[2] = {{const_cast<void*>(head), headSize}, {const_cast<void*>(body), bodySize}};
   int first = 0;

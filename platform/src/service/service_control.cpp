@@ -5,15 +5,13 @@
 #include "platform/registry.h"
 #include "platform/session.h"
 #include "platform/text.h"
+#include "ipc/file_lock.h"
 #include "service_protocol.h"
 
 #include <chrono>
 #include <string>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace rzd {
 
@@ -21,34 +19,6 @@ namespace {
 
 constexpr uint32_t kStartTimeoutMs = 30000;
 constexpr uint32_t kControlTimeoutMs = 30000;
-
-// Held while one caller starts a service, so callers racing to start it start one process.
-class ServiceStartLock {
- public:
-  explicit ServiceStartLock(std::u16string_view name) {
-    if (EnsurePrivateFolder(service_internal::ServicesFolder()) != ERROR_SUCCESS) return;
-    std::filesystem::path path = service_internal::ControlSocketPath(name);
-    path += ".start";
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-    while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      if (std::chrono::steady_clock::now() >= deadline) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    held_ = true;
-  }
-  ~ServiceStartLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ServiceStartLock(const ServiceStartLock&) = delete;
-  ServiceStartLock& operator=(const ServiceStartLock&) = delete;
-  bool Held() const { return held_; }
-
- private:
-  int fd_ = -1;
-  bool held_ = false;
-};
 
 bool MarkedForDeletion(std::u16string_view name) {
   RegKey key;
@@ -82,8 +52,12 @@ uint32_t StartServiceByName(std::u16string_view name, const std::vector<std::u16
   if (uint32_t error = QueryServiceRecordConfig(name, &config); error != ERROR_SUCCESS) return error;
   if (MarkedForDeletion(name)) return ERROR_SERVICE_MARKED_FOR_DELETE;
   if (config.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
-  ServiceStartLock lock(name);
-  if (!lock.Held()) return ERROR_SERVICE_REQUEST_TIMEOUT;
+  // Held while this caller starts the service, so callers racing to start it start one process.
+  if (EnsurePrivateFolder(service_internal::ServicesFolder()) != ERROR_SUCCESS) return ERROR_ACCESS_DENIED;
+  std::filesystem::path lockPath = service_internal::ControlSocketPath(name);
+  lockPath += ".start";
+  ipc::FileLock lock(lockPath);
+  if (!lock.LockWithin(kStartTimeoutMs)) return ERROR_SERVICE_REQUEST_TIMEOUT;
   ServiceRunStatus status;
   if (uint32_t error = QueryServiceRunStatus(name, &status); error != ERROR_SUCCESS) return error;
   if (status.state != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;

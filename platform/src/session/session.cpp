@@ -2,6 +2,7 @@
 
 #include "platform/process.h"
 #include "platform/root.h"
+#include "platform/text.h"
 
 #include <fstream>
 #include <pwd.h>
@@ -18,22 +19,11 @@ constexpr uint32_t kUserSession = 1;
 
 fs::path SessionFolder() { return SystemRoot() / "sessions"; }
 
-std::optional<uint32_t> ParseNumber(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFu) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
-
 std::optional<uint32_t> ReadNumber(const fs::path& file) {
   std::ifstream in(file);
   std::string text;
   if (!(in >> text)) return std::nullopt;
-  return ParseNumber(text);
+  return ParseUInt32(text);
 }
 
 void WriteNumber(const fs::path& file, uint32_t value) {
@@ -52,13 +42,13 @@ void WriteNumber(const fs::path& file, uint32_t value) {
 std::optional<uint32_t> EnvironmentSession(uint32_t pid) {
   if (pid == CurrentProcessId()) {
     auto value = GetEnv(kSessionEnvironmentVariable);
-    return value ? ParseNumber(*value) : std::nullopt;
+    return value ? ParseUInt32(*value) : std::nullopt;
   }
   std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
   const std::string prefix = std::string(kSessionEnvironmentVariable) + "=";
   std::string entry;
   while (std::getline(in, entry, '\0')) {
-    if (entry.compare(0, prefix.size(), prefix) == 0) return ParseNumber(entry.substr(prefix.size()));
+    if (entry.compare(0, prefix.size(), prefix) == 0) return ParseUInt32(entry.substr(prefix.size()));
   }
   return std::nullopt;
 }
@@ -67,7 +57,7 @@ std::optional<uint32_t> EnvironmentSession(uint32_t pid) {
 uint32_t ActiveConsoleSessionId() {
   if (auto v = ReadNumber(SessionFolder() / "console")) return *v;
   if (auto env = GetEnv("RZD_CONSOLE_SESSION")) {
-    if (auto v = ParseNumber(*env)) return *v;
+    if (auto v = ParseUInt32(*env)) return *v;
   }
   return kUserSession;
 }

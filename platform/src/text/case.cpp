@@ -94,4 +94,21 @@ T ParseSaturating(std::u16string_view text) {
 int32_t WToI(std::u16string_view text) { return ParseSaturating<int32_t>(text); }
 int64_t WToI64(std::u16string_view text) { return ParseSaturating<int64_t>(text); }
 
+namespace {
+template <class Text>
+std::optional<uint32_t> ParseDigits(Text text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (auto c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+}  // namespace
+
+std::optional<uint32_t> ParseUInt32(std::u16string_view text) { return ParseDigits(text); }
+std::optional<uint32_t> ParseUInt32(std::string_view text) { return ParseDigits(text); }
+
 }  // namespace rzd
