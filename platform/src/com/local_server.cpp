@@ -14,13 +14,11 @@
 #include "platform/text.h"
 
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
 
 namespace fs = std::filesystem;
 
@@ -87,13 +85,12 @@ HRESULT ConnectResult(uint32_t error) {
 HRESULT StartAndConnect(const CLSID& clsid, const LocalRegistration& registration, uint32_t session,
                         LocalStream* stream) {
   const fs::path path = com_internal::ClassSocketPath(clsid, session);
-  const uint32_t timeoutMs = kStartTimeoutMs;
   if (EnsurePrivateFolder(path.parent_path()) != ERROR_SUCCESS) return E_ACCESSDENIED;
   // Held while this client starts the server, so clients racing to start it start one.
   fs::path lockPath = path;
   lockPath += ".start";
   ipc::FileLock lock(lockPath);
-  if (!lock.LockWithin(timeoutMs)) return CO_E_SERVER_EXEC_FAILURE;
+  if (!lock.LockWithin(kStartTimeoutMs)) return CO_E_SERVER_EXEC_FAILURE;
   // Another client may have started it while this one waited for the lock.
   uint32_t error = LocalStream::Connect(path, stream);
   if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_SUCCESS ? S_OK : ConnectResult(error);
@@ -109,7 +106,7 @@ HRESULT StartAndConnect(const CLSID& clsid, const LocalRegistration& registratio
     if (!child) return CO_E_SERVER_EXEC_FAILURE;
     pid = *child;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
     error = LocalStream::Connect(path, stream);

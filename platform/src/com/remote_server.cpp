@@ -123,7 +123,7 @@ class ServerEngine {
 
   void EnsureWorker();
   void WorkerMain(std::atomic<bool>* finished);
-  void Dispatch(uint64_t token, uint32_t events);
+  void Dispatch(uint64_t token);
   void Accept(uint64_t id);
   void Serve(const std::shared_ptr<ServerConnection>& connection, uint64_t id);
   void Arm(int fd, uint64_t token, bool add);
@@ -199,7 +199,7 @@ void ServerEngine::WorkerMain(std::atomic<bool>* finished) {
       if (n == 0 && idleNow >= 1) break;  // another worker still waits: this one may go
       if (n > 0 && event.data.u64 != kWakeToken) EnsureWorker();
     }
-    if (n > 0 && event.data.u64 != kWakeToken) Dispatch(event.data.u64, event.events);
+    if (n > 0 && event.data.u64 != kWakeToken) Dispatch(event.data.u64);
   }
   std::lock_guard guard(lock_);
   --alive_;
@@ -207,7 +207,7 @@ void ServerEngine::WorkerMain(std::atomic<bool>* finished) {
   workersChanged_.notify_all();
 }
 
-void ServerEngine::Dispatch(uint64_t token, uint32_t /*events*/) {
+void ServerEngine::Dispatch(uint64_t token) {
   if ((token & kListenerFlag) != 0) {
     Accept(token & ~kListenerFlag);
     return;
