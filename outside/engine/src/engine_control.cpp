@@ -58,8 +58,15 @@ std::string Engine::Help() {
          "  dfd ignore|retry|stop|none      the double-feed decision button pressed (1, 2, 3, 0)\n"
          "  duplexmode 0|5                  duplex transfer: 0 sides alternate per read, 5 front\n"
          "                                  side then back side\n"
-         "  calib steps <n>|fail <k>|ok     calibration step count; step k fails once\n"
+         "  calib steps <n>|fail <k>|ok     calibration step count (0 or more); step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
+         "  lock on|off                     the scanner lock closes (test unit ready and the sense\n"
+         "                                  report it) or opens\n"
+         "  counters [<name>=<n>...]        set NVRAM counters (pad, adfsimplex, adfduplex, flatbed,\n"
+         "                                  roller, multifeed, jam, reverse, pickup, friction, clean);\n"
+         "                                  the reply lists them and the power times sleep, off, erp\n"
+         "  refuse send|read <type> [once]  SEND or READ of that data type (hexadecimal) fails with a\n"
+         "                                  hardware error, every time or once; refuse off ends it\n"
          "  state                           one line of the unit's state\n"
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
@@ -157,7 +164,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventReport>& e
       return "ok";
     }
     if (words.size() == 3 && ParseNumber(words[2], n)) {
-      if (words[1] == "steps" && n >= 1 && n <= 0xFFFF) {
+      if (words[1] == "steps" && n <= 0xFFFF) {
         calibrationSteps_ = n;
         return "ok";
       }
@@ -177,6 +184,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventReport>& e
     imprinter_.inkTenth = static_cast<uint8_t>(tenth);
     return "ok";
   }
+  if (verb == "lock" || verb == "counters" || verb == "refuse") return ControlMaintenance(words);
   if (verb == "state") return ControlState();
   return Error("unknown command: " + verb);
 }
