@@ -60,6 +60,8 @@ std::string Engine::Help() {
          "                                  side then back side\n"
          "  calib steps <n>|fail <k>|ok     calibration step count; step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
+         "  imprinter                       the imprinter blocks of the current line (data types\n"
+         "                                  0x202 to 0x207), one hex line each: <type> <size>: <bytes>\n"
          "  state                           one line of the unit's state\n"
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
@@ -176,6 +178,20 @@ std::string Engine::Control(const std::string& line, std::vector<EventReport>& e
     imprinter_.inkWhole = static_cast<uint8_t>(whole);
     imprinter_.inkTenth = static_cast<uint8_t>(tenth);
     return "ok";
+  }
+  if (verb == "imprinter" && words.size() == 1) {
+    std::string reply = "ok " + std::to_string(imprinter_.blocks.size());
+    for (const auto& [type, bytes] : imprinter_.blocks) {
+      char head[32];
+      std::snprintf(head, sizeof head, "\n%03X %zu:", type, bytes.size());
+      reply += head;
+      for (uint8_t b : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        reply += hex;
+      }
+    }
+    return reply;
   }
   if (verb == "state") return ControlState();
   return Error("unknown command: " + verb);
