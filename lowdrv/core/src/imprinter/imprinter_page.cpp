@@ -1,5 +1,7 @@
 // SendImprinterPageSettings: the imprinter's line for the next pages (counter, text, date and
 // time), laid out and sent as the engine's imprinter blocks.
+#include "imprinter/imprinter_text.h"
+
 #include "foundation/func_trace.h"
 #include "lowdrv/core/driver_engine.h"
 #include "lowdrv/engine/byte_order.h"
@@ -58,6 +60,14 @@ char FirstAnsi(const std::u16string& separator) {
 
 }  // namespace
 
+std::string ComposeImprinterText(std::u16string_view text, bool counter, bool dateOrTime) {
+  std::string ansi = ToAnsi(text);
+  ansi.resize(std::min(ansi.find('\0'), ansi.size()));
+  if (dateOrTime) return " " + ansi.substr(0, kTextBytes - 3) + " ";
+  if (counter) return ansi.substr(0, kTextBytes - 2) + " ";
+  return ansi.substr(0, kTextBytes - 1);
+}
+
 void CRZDREduzidLLD::SendImprinterPageSettings() {
   RZD_FUNC_TRACE_OF(EngineLog(), u"SendImprinterPageSettings");
   const RZDImprinterParam& p = m_pSettings->m_ImprParam;
@@ -69,18 +79,8 @@ void CRZDREduzidLLD::SendImprinterPageSettings() {
   uint8_t flags = kFlagAlways;
   const int32_t start = StartPosition(p.fTopOffset);
 
-  // The composed text, at most 511 bytes: the imprinter text cut so that its spaces fit.
-  std::string text = ToAnsi(p.strText);
-  text.resize(std::min(text.find('\0'), text.size()));
-  std::string composed;
-  if (!dateOrTime) {
-    const size_t room = kTextBytes - 1 - (counter ? 1 : 0);
-    composed = text.substr(0, room) + (counter ? " " : "");
-  } else {
-    flags |= kFlagDateTime;
-    // Every format keeps the text between two spaces (format 0 as the others).
-    composed = " " + text.substr(0, kTextBytes - 3) + " ";
-  }
+  if (dateOrTime) flags |= kFlagDateTime;
+  const std::string composed = ComposeImprinterText(p.strText, counter, dateOrTime);
   // The ANSI code page has no lead bytes: the line is never double-byte.
   const bool dbcs = false;
 
@@ -127,20 +127,34 @@ void CRZDREduzidLLD::SendImprinterPageSettings() {
       case 0:
       case 3:
         dateTimeRows = 8 * unit;
-        if (dateSeparator) take(0, 0), take(1, 1);
+        if (dateSeparator) {
+          take(0, 0);
+          take(1, 1);
+        }
         break;
       case 1:
       case 4:
         dateTimeRows = 6 * unit;
-        if (timeSeparator) take(3, 0), take(4, 1);
+        if (timeSeparator) {
+          take(3, 0);
+          take(4, 1);
+        }
         break;
       default: {
         dateTimeRows = 14 * unit;
-        if (dateSeparator) take(0, 0), take(1, 1), take(2, 2);
-        else take(2, 0);
+        if (dateSeparator) {
+          take(0, 0);
+          take(1, 1);
+          take(2, 2);
+        } else {
+          take(2, 0);
+        }
         // The time separators follow the date's and the space in the separator string.
         const size_t k = dateSeparator ? 3 : 1;
-        if (timeSeparator) take(3, k), take(4, k + 1);
+        if (timeSeparator) {
+          take(3, k);
+          take(4, k + 1);
+        }
         break;
       }
     }
