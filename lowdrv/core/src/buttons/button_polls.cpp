@@ -74,8 +74,8 @@ LLDError CRZDREduzidLLD::PollButton(uint32_t* pulState, const char16_t* strButto
   const std::u16string xpath = strButton ? std::u16string(strButton) : std::u16string();
   RZD_TRACE_DWORD(&result, u"pulState = 0x%X, strButton = %s", static_cast<unsigned>(reinterpret_cast<uintptr_t>(pulState)),
                   xpath.c_str());
-  RZD_TRACE_OUTPUT(u"*pulState = %d", pulState, kTraceUInt32);
   if (!pulState) return result = lld::kInvalidParameter;
+  RZD_TRACE_OUTPUT(u"*pulState = %d", pulState, kTraceUInt32);
   *pulState = 0;
   if (!UnitReportsButtons()) {
     RZD_LOG_ERROR_OF(EngineLog(), u"PollButton failed because AbilityEx2 is %d", static_cast<int>(AbilityEx2()));
