@@ -151,8 +151,9 @@ LLDError Start(const std::u16string& devicePath, const Event& buttonThreadEvent,
     return 0;
   }
   if (wait == WAIT_OBJECT_0) {
-    // It reported its failure and is ending.
-    r.thread.Join(INFINITE);
+    // It reported a failure: it is ending, or told to (it may have reopened a unit that came back).
+    endEvent.Set();
+    r.thread.Join(waitMs);
   } else if (r.thread.Join(0) == WAIT_TIMEOUT) {
     RZD_LOG_ERROR_OF(log, u"OpenScanner failed because button thread is not responding for %dmS",
                      static_cast<int>(waitMs));
