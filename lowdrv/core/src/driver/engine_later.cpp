@@ -1,12 +1,10 @@
-// Engine-driver operations whose bodies are not built yet (buttons, scanning, JPEG tables).
+// Engine-driver operations whose bodies are not built yet (scanning, JPEG tables).
 // Until then each one answers "not implemented" (0x800A) or FALSE, without touching the unit.
 #include "lowdrv/core/driver_engine.h"
 
 namespace rzd::lowdrv {
 
 LLDError CRZDREduzidLLD::Read(uint8_t*, uint32_t*, BSTR*, uint32_t*) { return lld::kNotImplemented; }
-LLDError CRZDREduzidLLD::PollButton(uint32_t*, const char16_t*) { return lld::kNotImplemented; }
-LLDError CRZDREduzidLLD::PollButtons(BSTR*) { return lld::kNotImplemented; }
 
 // No generic or binary control exists for this engine.
 LLDError CRZDREduzidLLD::GenericControl(const char16_t*, uint32_t) { return lld::kNotImplemented; }

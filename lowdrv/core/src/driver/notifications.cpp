@@ -1,6 +1,7 @@
 // The service's device and session notifications (operation 49, code 0x94000018). The code
 // passes while another call runs on the object, so this touches only the USB handle (whose
 // close is safe against a running transfer), the button table and the buttons thread.
+#include "buttons/button_table.h"
 #include "buttons_runner.h"
 #include "foundation/func_trace.h"
 #include "lowdrv/core/driver_engine.h"
@@ -12,6 +13,7 @@ namespace rzd::lowdrv {
 
 namespace {
 
+constexpr uint32_t kAfterResume = 0x4112;  // sent by the service's own object after a resume
 constexpr uint32_t kDeviceArrival = 0x8000;
 constexpr uint32_t kDeviceRemoval = 0x8004;
 
@@ -29,6 +31,10 @@ LLDError CRZDREduzidLLD::SessionStateChanged(const void* pIn, uint32_t stSizeIn)
   std::memcpy(&notification, pIn, sizeof notification);
   RZD_LOG_INFO_OF(EngineLog(), u"SessionStateChanged notification 0x%X", notification);
   switch (notification) {
+    case kAfterResume:
+      // Presses from before the sleep are stale.
+      buttons::ClearTable();
+      break;
     case kDeviceArrival:
       // The unit is back: the next device command opens a fresh handle.
       if (m_bReopen && m_ScannerDevice.IsOpen()) m_ScannerDevice.CloseDevice();
