@@ -75,6 +75,8 @@ std::string Engine::Help() {
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
          "  resume                          answer again\n"
+         "  unanswered                      how many requests the unit met while keeping quiet\n"
+         "                                  (since the last stall or halt)\n"
          "  log [clear]                     every command and data block received, one hex line\n"
          "                                  each, or forget them\n"
          "  unplug                          handled by the transport (ignored by the unit)\n"
