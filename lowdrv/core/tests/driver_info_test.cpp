@@ -155,7 +155,7 @@ TEST_F(DriverInfoTest, TheDocumentParsesAndItsCountersAreTheUnitsNvram) {
   // This test program carries the version record, as the built library does.
   EXPECT_EQ(TextAt(document, u"/RZDScanner/DriverVersion"), u"1, 0, 0, 0");
   // The record read became the process's.
-  EXPECT_EQ(CRZDScannerSettingsBase::NVMDataCopy().PadScanCount, 101u);
+  EXPECT_EQ(uint32_t{CRZDScannerSettingsBase::NVMDataCopy().PadScanCount}, 101u);
 }
 
 TEST_F(DriverInfoTest, WithTheUnitHeldByAnotherProcessTheDocumentComesFromTheCache) {

@@ -41,7 +41,7 @@ TEST_F(DriverMaintenanceTest, EachCounterNameWritesOnlyItsOwnField) {
   // Any value, not only 0; the process's record follows the unit.
   ASSERT_EQ(WriteCounter(driver, u"CleanCounter", 4000000000u), 0u);
   EXPECT_EQ(UnitCounters().at("clean"), 4000000000u);
-  EXPECT_EQ(CRZDScannerSettingsBase::NVMDataCopy().CleanCounter, 4000000000u);
+  EXPECT_EQ(uint32_t{CRZDScannerSettingsBase::NVMDataCopy().CleanCounter}, 4000000000u);
 }
 
 TEST_F(DriverMaintenanceTest, ACounterWriteCarriesOnlyWhatTheUnitHas) {
@@ -55,7 +55,7 @@ TEST_F(DriverMaintenanceTest, ACounterWriteCarriesOnlyWhatTheUnitHas) {
   const std::map<std::string, uint32_t> unit = UnitCounters();
   EXPECT_EQ(unit.at("clean"), 0u);
   EXPECT_EQ(unit.at("sleep"), 15u);
-  EXPECT_EQ(CRZDScannerSettingsBase::NVMDataCopy().PowerSavingTime, 15u);
+  EXPECT_EQ(uint32_t{CRZDScannerSettingsBase::NVMDataCopy().PowerSavingTime}, 15u);
 }
 
 TEST_F(DriverMaintenanceTest, CounterWritesThatCannotBeMadeChangeNothing) {
@@ -92,7 +92,7 @@ TEST_F(DriverMaintenanceTest, CounterWritesThatCannotBeMadeChangeNothing) {
   EXPECT_EQ(WriteCounter(driver, u"PadScanCount", 0), 35u);
   Control("refuse off");
   EXPECT_EQ(UnitCounters(), before);
-  EXPECT_EQ(CRZDScannerSettingsBase::NVMDataCopy().PadScanCount, 11u);
+  EXPECT_EQ(uint32_t{CRZDScannerSettingsBase::NVMDataCopy().PadScanCount}, 11u);
 }
 
 TEST(LcdSlotString, ReadsTheSlotAndTheScreenCountAsTheFormatDoes) {

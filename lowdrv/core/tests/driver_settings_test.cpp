@@ -67,8 +67,8 @@ TEST_F(DriverSettingsTest, EachTimeOutChangeReachesTheUnitOnceAndOnlyWhenItChang
     EXPECT_EQ(unit.at("erp"), c.erp);
     // The record and the document agree with the unit.
     const ReduzidNVMData cached = CRZDScannerSettingsBase::NVMDataCopy();
-    EXPECT_EQ(cached.PowerSavingTime, c.sleep);
-    EXPECT_EQ(cached.PowerOffTime, c.off);
+    EXPECT_EQ(uint32_t{cached.PowerSavingTime}, c.sleep);
+    EXPECT_EQ(uint32_t{cached.PowerOffTime}, c.off);
     EXPECT_EQ(TimesOf(driver).sleep, FromUtf8(std::to_string(c.sleep)));
     EXPECT_EQ(wakeup.handle.Wait(0) == WAIT_OBJECT_0, c.wakes);
   }
@@ -131,8 +131,8 @@ TEST_F(DriverSettingsTest, WhenTheUnitDoesNotTakeTheTimesTheRecordAndTheDocument
     }
     Control("refuse off");
     const ReduzidNVMData cached = CRZDScannerSettingsBase::NVMDataCopy();
-    EXPECT_EQ(cached.PowerSavingTime, 15u);
-    EXPECT_EQ(cached.PowerOffTime, 240u);
+    EXPECT_EQ(uint32_t{cached.PowerSavingTime}, 15u);
+    EXPECT_EQ(uint32_t{cached.PowerOffTime}, 240u);
     const DocumentTimes times = TimesOf(driver);
     EXPECT_EQ(times.sleep, u"15");
     EXPECT_EQ(times.off, u"240");
