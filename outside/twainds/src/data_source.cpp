@@ -29,9 +29,10 @@ TW_FIX32 ToFix32(double value) {
 
 double FromFix32(TW_FIX32 value) { return value.Whole + value.Frac / 65536.0; }
 
+// Ends with the library: the announcer thread, the only other writer, is joined before.
 std::mutex& LogMutex() {
-  static std::mutex* mutex = new std::mutex;
-  return *mutex;
+  static std::mutex mutex;
+  return mutex;
 }
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
