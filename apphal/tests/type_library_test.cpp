@@ -214,6 +214,7 @@ TEST(TypeLibraryText, RefusesBrokenText) {
                      "interface I {09B12B6B-ED59-40BE-A55E-4FFCDD29197F} \"I IUnknown\n"},
       {"type named twice", "RZDTLB 1\nlibrary X {78A24A74-A616-4B7B-B98D-99C80D75EF6F} 1.0 0x0409\nenum E\nenum E\n"},
       {"unknown line", "RZDTLB 1\nlibrary X {78A24A74-A616-4B7B-B98D-99C80D75EF6F} 1.0 0x0409\ntypedef x\n"},
+      {"control character", "RZDTLB 1\nlibrary X {78A24A74-A616-4B7B-B98D-99C80D75EF6F} 1.0 0x0409\nenum E\x01\n"},
       {"too large", "RZDTLB 1\n" + std::string(kMaxTypeLibraryBytes, '\n')},
   };
   for (const Case& c : cases) {

@@ -22,7 +22,7 @@ const char* KindWord(TypeKind kind) {
 
 // A word as written: quoted when it holds a blank or is empty.
 std::string Word(std::string_view text) {
-  if (!text.empty() && text.find(' ') == std::string_view::npos) return std::string(text);
+  if (!text.empty() && text.find_first_of(" \t") == std::string_view::npos) return std::string(text);
   return "\"" + std::string(text) + "\"";
 }
 
@@ -33,9 +33,12 @@ std::string Hex(uint32_t value) {
 }
 
 // The words of a line; a word that starts with a quote runs to the next quote. False for an
-// unclosed quote or a quote inside a word.
+// unclosed quote, a quote inside a word, or a control character other than a tab.
 bool SplitWords(std::string_view line, std::vector<std::string_view>* words) {
   words->clear();
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return false;
+  }
   size_t i = 0;
   while (i < line.size()) {
     if (line[i] == ' ' || line[i] == '\t') {
