@@ -57,8 +57,10 @@ TEST_F(DataSourceTest, DuplexSheetsComeFrontThenBackWithTheirPendingCounts) {
       TW_INFO info[2];
     } record{2, {{0x123B, 0, 0, 0, 0}, {0x1245, 0, 0, 0, 0}}};
     ASSERT_EQ(session->GetExtImageInfo(&record), 0u);
-    EXPECT_EQ(record.info[0].Item, sheet);
-    EXPECT_EQ(record.info[1].Item, side + 1);
+    const TW_UINTPTR page = record.info[0].Item;  // copied out of the packed records
+    const TW_UINTPTR pageSide = record.info[1].Item;
+    EXPECT_EQ(page, sheet);
+    EXPECT_EQ(pageSide, side + 1);
     std::vector<uint8_t> image = Transfer(*session, 1000);
     ASSERT_EQ(image.size(), 10u * 60);  // 20 colour pixels a row, 10 rows
     EXPECT_EQ(image[0], (sheet >> 8) & 0xFF);

@@ -24,7 +24,7 @@ constexpr uint32_t kGlobalZeroInit = 0x0040;
 constexpr size_t kGlobalMaxBlockBytes = size_t{1} << 30;
 
 // A new block of `bytes` bytes; nullptr for 0 bytes, above kGlobalMaxBlockBytes, or when the
-// memory cannot be had. Without kGlobalZeroInit the bytes are unspecified.
+// memory cannot be had. Without kGlobalZeroInit the bytes hold whatever was there.
 HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes);
 
 // Frees the block (whatever its lock count). nullptr when it was freed, else the handle itself
