@@ -74,46 +74,39 @@ HGLOBAL GlobalFree(HGLOBAL handle) {
   return nullptr;
 }
 
-void* GlobalLock(HGLOBAL handle) {
-  if (handle == nullptr) return nullptr;
+namespace {
+
+// Runs `use` on the handle's block under the table's lock; `otherwise` for a null handle or a
+// handle of the wrong kind.
+template <typename Use, typename Result>
+Result WithBlock(HGLOBAL handle, Use use, Result otherwise) {
+  if (handle == nullptr) return otherwise;
   Table& table = TheTable();
   std::lock_guard lock(table.mutex);
   Block* block = FindLocked(table, handle);
-  if (block == nullptr) return nullptr;
-  ++block->locks;
-  return block->data;
+  return block == nullptr ? otherwise : use(*block);
+}
+
+}  // namespace
+
+void* GlobalLock(HGLOBAL handle) {
+  return WithBlock(handle, [](Block& block) { ++block.locks; return block.data; }, static_cast<void*>(nullptr));
 }
 
 bool GlobalUnlock(HGLOBAL handle) {
-  if (handle == nullptr) return false;
-  Table& table = TheTable();
-  std::lock_guard lock(table.mutex);
-  Block* block = FindLocked(table, handle);
-  if (block == nullptr || block->locks == 0) return false;
-  return --block->locks != 0;
+  return WithBlock(handle, [](Block& block) { return block.locks != 0 && --block.locks != 0; }, false);
 }
 
 size_t GlobalSize(HGLOBAL handle) {
-  if (handle == nullptr) return 0;
-  Table& table = TheTable();
-  std::lock_guard lock(table.mutex);
-  Block* block = FindLocked(table, handle);
-  return block == nullptr ? 0 : block->size;
+  return WithBlock(handle, [](Block& block) { return block.size; }, size_t{0});
 }
 
 uint32_t GlobalLockCount(HGLOBAL handle) {
-  if (handle == nullptr) return 0;
-  Table& table = TheTable();
-  std::lock_guard lock(table.mutex);
-  Block* block = FindLocked(table, handle);
-  return block == nullptr ? 0 : block->locks;
+  return WithBlock(handle, [](Block& block) { return block.locks; }, uint32_t{0});
 }
 
 bool IsGlobalHandle(HGLOBAL handle) {
-  if (handle == nullptr) return false;
-  Table& table = TheTable();
-  std::lock_guard lock(table.mutex);
-  return FindLocked(table, handle) != nullptr;
+  return WithBlock(handle, [](Block&) { return true; }, false);
 }
 
 }  // namespace rzd
