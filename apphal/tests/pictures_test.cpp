@@ -4,12 +4,11 @@
 #include "apphal/model_ids.h"
 #include "platform/modules.h"
 #include "platform/resources.h"
+#include "testsupport/pictures.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace rzd::apphal {
@@ -70,23 +69,12 @@ std::optional<Picture> ReadIconFile(std::span<const uint8_t> bytes) {
   return ReadDib(bytes, imageAt, imageAt + headerSize, Read<int32_t>(bytes, imageAt + 8) / 2);
 }
 
-void WritePng(const Picture& picture, const std::string& name) {
-  const std::filesystem::path folder = rzd::test::BinaryDir().parent_path() / "pictures";
-  std::filesystem::create_directories(folder);
-  FILE* file = std::fopen((folder / name).c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, file);
-  png_set_IHDR(png, info, picture.width, picture.height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (uint32_t y = 0; y < picture.height; ++y) {
-    png_write_row(png, reinterpret_cast<png_const_bytep>(&picture.pixels[static_cast<size_t>(y) * picture.width]));
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
+// Written on white where the picture is transparent.
+void WritePicture(const Picture& picture, const std::string& name) {
+  std::vector<gdi::Rgb> pixels;
+  for (const Rgba& p : picture.pixels) pixels.push_back(p.a == 0 ? gdi::kWhite : gdi::Rgb{p.r, p.g, p.b});
+  EXPECT_TRUE(rzd::test::WritePng(rzd::test::PicturesDir() / name, static_cast<int32_t>(picture.width),
+                                  static_cast<int32_t>(picture.height), pixels));
 }
 
 class PicturesTest : public rzd::test::TempRoot {
@@ -121,7 +109,7 @@ TEST_F(PicturesTest, TheStripHoldsTwoPicturesOnWhite) {
     for (uint32_t x = 0; x < 36; ++x) differing += strip->At(x, y) == strip->At(x + 36, y) ? 0 : 1;
   }
   EXPECT_GT(differing, 20u);
-  WritePng(*strip, "apphal_picture_strip.png");
+  WritePicture(*strip, "apphal_picture_strip.png");
 }
 
 TEST_F(PicturesTest, TheIconIsFortyEightPixelsSquare) {
@@ -133,7 +121,7 @@ TEST_F(PicturesTest, TheIconIsFortyEightPixelsSquare) {
   EXPECT_EQ(icon->height, 48u);
   EXPECT_EQ(icon->At(0, 0).a, 0);     // transparent around the scanner
   EXPECT_EQ(icon->At(24, 36).a, 255);  // the scanner's body
-  WritePng(*icon, "apphal_icon.png");
+  WritePicture(*icon, "apphal_icon.png");
 }
 
 }  // namespace
