@@ -98,6 +98,19 @@ class DriverNotificationTest : public MaintenanceTest {
   static CScannerLLD& DriverOf(void* handle) {
     return *static_cast<CScannerLLD*>(static_cast<IDriverObject*>(handle));
   }
+  // Keeps the unit quiet and starts the information command on another thread; returns once the
+  // unit has met the command (and left it unanswered). The command's result goes to `result`.
+  std::thread StartUnansweredCommand(void* handle, std::atomic<LLDError>& result) {
+    // Only the removal can end the command: its time-out is far beyond the test's.
+    DriverOf(handle).m_ulCmdTimeout = 600000;
+    EXPECT_EQ(Control("stall").rfind("ok", 0), 0u);
+    std::thread command([handle, &result] { result = Info(handle); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Control("unanswered") == "ok 0" && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_NE(Control("unanswered"), "ok 0");
+    return command;
+  }
   // Starts rzd-engine again for the unit (after it was killed).
   void RestartUnit() {
     unit_ = ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine",
@@ -174,15 +187,8 @@ TEST_F(DriverNotificationTest, AnObjectThatOutlivedAKilledAndRestartedUnitWorksA
 TEST_F(DriverNotificationTest, ARemovalEndsACommandTheUnitLeftUnanswered) {
   StartUnit();
   void* handle = OpenLocked();
-  // Only the removal can end the command: its time-out is far beyond the test's.
-  DriverOf(handle).m_ulCmdTimeout = 600000;
-  ASSERT_EQ(Control("stall").rfind("ok", 0), 0u);
   std::atomic<LLDError> stalled{0xFFFFFFFF};
-  std::thread command([&] { stalled = Info(handle); });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (Control("unanswered") == "ok 0" && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_NE(Control("unanswered"), "ok 0");
+  std::thread command = StartUnansweredCommand(handle, stalled);
 
   // Meanwhile a read finds the object busy and leaves the metadata slot alone.
   uint8_t buffer[64];
@@ -213,14 +219,9 @@ TEST_F(DriverNotificationTest, AnUnplugEndsACommandTheUnitLeftUnansweredAndTheRe
   StartUnit();
   void* handle = OpenLocked();
   ServiceStandIn service(handle, path_);
-  DriverOf(handle).m_ulCmdTimeout = 600000;
-  ASSERT_EQ(Control("stall").rfind("ok", 0), 0u);
   std::atomic<LLDError> stalled{0xFFFFFFFF};
-  std::thread command([&] { stalled = Info(handle); });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (Control("unanswered") == "ok 0" && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(Control("unplug"), "ok");
+  std::thread command = StartUnansweredCommand(handle, stalled);
+  EXPECT_EQ(Control("unplug"), "ok");
   command.join();
   EXPECT_NE(stalled.load(), 0u);
   EXPECT_EQ(service.WaitFor(1).front(), std::make_pair(kRemoval, LLDError{0}));

@@ -32,19 +32,25 @@ const char16_t* SendFailure(PowerTime which) {
   return u"";
 }
 
+// Hands a document of the settings object to the caller's slot (freed when there is no slot);
+// false when the settings object had none.
+bool HandOut(BSTR document, BSTR* pstrOut) {
+  if (!document) return false;
+  if (pstrOut) *pstrOut = document;
+  else SysFreeString(document);
+  return true;
+}
+
 }  // namespace
 
 LLDError CRZDREduzidLLD::GetScannerSupportedString(BSTR* pstrOut) {
   LLDError result = 0;
   RZD_FUNC_TRACE_OF(EngineLog(), u"GetScannerSupportedString");
   RZD_TRACE_DWORD(&result);
-  BSTR supported = m_pSettings->GetSupported();
-  if (!supported) {
+  if (!HandOut(m_pSettings->GetSupported(), pstrOut)) {
     RZD_LOG_ERROR_OF(EngineLog(), u"GetScannerSupportedString failed because m_pSettings->GetSupported failed");
     return result = lld::kInternal;
   }
-  if (pstrOut) *pstrOut = supported;
-  else SysFreeString(supported);
   return result;
 }
 
@@ -52,13 +58,10 @@ LLDError CRZDREduzidLLD::GetScannerCurrentString(BSTR* pstrOut) {
   LLDError result = 0;
   RZD_FUNC_TRACE_OF(EngineLog(), u"GetScannerCurrentString");
   RZD_TRACE_DWORD(&result);
-  BSTR current = m_pSettings->GetCurrent();
-  if (!current) {
+  if (!HandOut(m_pSettings->GetCurrent(), pstrOut)) {
     RZD_LOG_ERROR_OF(EngineLog(), u"GetScannerCurrentString failed because m_pSettings->GetCurrent failed");
     return result = lld::kInternal;
   }
-  if (pstrOut) *pstrOut = current;
-  else SysFreeString(current);
   return result;
 }
 
@@ -74,13 +77,10 @@ LLDError CRZDREduzidLLD::ResetCurrentSettings(BSTR* pstrOut) {
     RZD_LOG_ERROR_OF(EngineLog(), u"ResetCurrentSettings failed m_pSettings->Reset() failed");
     return result = lld::kInternal;
   }
-  BSTR current = m_pSettings->GetCurrent();
-  if (!current) {
+  if (!HandOut(m_pSettings->GetCurrent(), pstrOut)) {
     RZD_LOG_ERROR_OF(EngineLog(), u"ResetCurrentSettings failed m_pSettings->GetCurrent() failed");
     return result = lld::kInternal;
   }
-  if (pstrOut) *pstrOut = current;
-  else SysFreeString(current);
   return result;
 }
 
