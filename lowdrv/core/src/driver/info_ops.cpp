@@ -53,7 +53,7 @@ LLDError CRZDREduzidLLD::ReadScannerInfo(std::u16string& document, ReduzidNVMDat
     }
   } else {
     // Held by another (or scanning, calibrating): what the process knows, no engine command.
-    record = driver_process::CachedNVMData().value_or(CRZDScannerSettingsBase::NVMDataCopy());
+    record = CRZDScannerSettingsBase::NVMDataCopy();
   }
   if (lockedHere) UnlockScanner();
   if (hasTray) trayHeight = m_bNewCommandSet ? m_wLastTrayHeight : 0;

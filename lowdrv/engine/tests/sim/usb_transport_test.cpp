@@ -124,7 +124,7 @@ TEST_F(UsbTransportTest, ACloseOnAnotherThreadEndsARunningTransferAndLeavesTheDe
   std::fill(buffer.get(), buffer.get() + 16, 0xCC);
   std::atomic<uint32_t> read{1};
   std::thread reader([&] { read = device.DeviceRead(buffer.get(), 16, false); });
-  // Close (and reopen, and close) from this thread while the read runs on the other one.
+  // Closed from this thread while the read runs on the other one.
   while (port_.Reads() == 0) std::this_thread::yield();
   device.CloseDevice();
   reader.join();
