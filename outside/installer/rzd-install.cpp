@@ -14,7 +14,9 @@
 // - the link registers itself (`-Service`: its class, AppID and service record);
 // - the IRZDHAL proxy/stub library is registered.
 // A unit counts as installed while its HAL_PATH names an existing file. --remove undoes all of
-// it for every installed unit. The service executable defaults to "scanhost" beside this program.
+// it for every installed unit. The service executable defaults to "scanhost" beside this program,
+// the TWAIN data source to the model's data source (rzdtwainds.so) beside it or in the build's
+// library folder, else Windows/twain_32/<model>/<model>.ds.
 #include "lowdrv/engine/model_ids.h"
 #include "platform/devices.h"
 #include "platform/modules.h"
@@ -36,6 +38,7 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kRegistrationTimeoutMs = 60000;
 constexpr char kProxyStubLibrary[] = "librzdhalps.so";
+constexpr char kTwainDataSource[] = "rzdtwainds.so";
 
 using rzd::lowdrv::kImageClassKey;
 
@@ -202,10 +205,11 @@ int Usage() {
 
 int main(int argc, char** argv) {
   fs::path serviceExe = rzd::ExecutablePath().parent_path() / "scanhost";
-  std::u16string twain = rzd::FromUtf8((rzd::KnownFolderPath(rzd::KnownFolder::Windows) / "twain_32" /
-                                        rzd::ToUtf8(rzd::lowdrv::kModelName) /
-                                        (rzd::ToUtf8(rzd::lowdrv::kModelName) + ".ds"))
-                                           .string());
+  const std::string model = rzd::ToUtf8(rzd::lowdrv::kModelName);
+  std::u16string twain = rzd::FromUtf8(
+      BesideProgram(kTwainDataSource)
+          .value_or(rzd::KnownFolderPath(rzd::KnownFolder::Windows) / "twain_32" / model / (model + ".ds"))
+          .string());
   bool remove = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -32,6 +32,8 @@ struct CommandResult {
 };
 
 using EventReport = std::array<uint8_t, 16>;
+// A device-event report as the unit sends it (at most 16 bytes).
+using EventBytes = std::vector<uint8_t>;
 
 // Largest data-out block the unit takes (one transfer of the transport).
 inline constexpr size_t kMaxDataOut = 16u * 1024 * 1024;
@@ -51,9 +53,9 @@ class Engine {
   CommandResult ExecuteClassic(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out,
                                size_t inMax);
 
-  // One control line (the port handles the transport-level words itself). Button presses add
-  // their device-event reports to `events`.
-  std::string Control(const std::string& line, std::vector<EventReport>& events);
+  // One control line (the port handles the transport-level words itself). Button presses and
+  // raw events add their device-event reports to `events`.
+  std::string Control(const std::string& line, std::vector<EventBytes>& events);
   static std::string Help();
 
   // Inspection.
@@ -153,8 +155,14 @@ class Engine {
   // Control words (engine_control.cpp).
   std::string ControlLoad(const std::vector<std::string>& words);
   std::string ControlFault(FaultKind kind, const std::vector<std::string>& words);
-  std::string ControlPress(const std::vector<std::string>& words, std::vector<EventReport>& events);
+  std::string ControlPress(const std::vector<std::string>& words, std::vector<EventBytes>& events);
+  std::string ControlEvent(const std::vector<std::string>& words, std::vector<EventBytes>& events);
   std::string ControlState() const;
+  // lock, counters, refuse (engine_maintenance.cpp).
+  std::string ControlMaintenance(const std::vector<std::string>& words);
+  // A check condition for a READ (send false) or SEND of `dataType` that the control line
+  // "refuse" asked for; nullopt when the command goes on.
+  std::optional<CommandResult> TakeRefusal(bool send, uint16_t dataType);
 
   SimUnitOptions options_;
   std::vector<uint8_t> inquiryAnswer_;
@@ -162,6 +170,15 @@ class Engine {
   std::string revision_;
   std::optional<Sense> pendingSense_;
   bool coverOpen_ = false;
+  bool locked_ = false;  // the scanner lock is closed
+
+  // Commands the control line "refuse" makes fail.
+  struct Refusal {
+    bool send = false;
+    uint16_t dataType = 0;
+    bool once = false;
+  };
+  std::vector<Refusal> refusals_;
 
   bool lampOn_ = true;
   uint32_t lampWarmingReads_ = 0;

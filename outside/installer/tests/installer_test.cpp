@@ -66,8 +66,10 @@ class InstallerTest : public rzd::test::TempRoot {
     return child ? child->Wait(120000).value_or(-1) : -1;
   }
 
-  static int Install() {
-    return RunInstaller({"--service-exe", (rzd::test::BinaryDir() / "rzdhal_test_server").string()});
+  static int Install(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"--service-exe", (rzd::test::BinaryDir() / "rzdhal_test_server").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunInstaller(args);
   }
 
   static fs::path Folder() { return rzd::SystemRoot() / "Program Files" / "Corvanite" / "M48tz"; }
@@ -89,8 +91,7 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   EXPECT_EQ(Value(u"0003", u"DeviceInstanceID"), u"USB\\VID_2E5A&PID_0148\\QM48TZ000001");
   EXPECT_EQ(Value(u"0007", u"DeviceInstanceID"), u"USB\\VID_2E5A&PID_0148\\7&0&1");
   EXPECT_EQ(Value(u"0003", u"HAL_MODEL"), u"M48tz");
-  EXPECT_EQ(Value(u"0003", u"TWAIN_DS_PATH"),
-            rzd::FromUtf8((rzd::SystemRoot() / "Windows" / "twain_32" / "M48tz" / "M48tz.ds").string()));
+  EXPECT_EQ(Value(u"0003", u"TWAIN_DS_PATH"), rzd::FromUtf8(RZD_TWAIN_DATA_SOURCE)) << "the model's data source";
   EXPECT_EQ(Value(u"0003", u"HAL_PATH"), rzd::FromUtf8(link.string()));
   EXPECT_EQ(Value(u"0007", u"HAL_PATH"), rzd::FromUtf8((Folder() / "rzdhal_test_server_0007_1").string()));
   EXPECT_FALSE(UnitKeyExists(u"0005")) << "only the model's units";
@@ -108,8 +109,9 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   ASSERT_EQ(Install(), 0);
   EXPECT_EQ(rzd::test::StartedTestServers().size(), registrations);
   ASSERT_EQ(rzd::AddDevice(ModelUnit(u"QM48TZ000009", 12)), ERROR_SUCCESS);
-  ASSERT_EQ(Install(), 0);
+  ASSERT_EQ(Install({"--twain-ds", "/opt/twain/other.ds"}), 0);
   EXPECT_EQ(Value(u"0012", u"HAL_PATH"), rzd::FromUtf8((Folder() / "rzdhal_test_server_0012_2").string()));
+  EXPECT_EQ(Value(u"0012", u"TWAIN_DS_PATH"), u"/opt/twain/other.ds");
 
   // The unit's class, activated, runs its own service executable under the service manager;
   // this process finds the IRZDHAL proxy/stub through the registration the installer made.

@@ -106,7 +106,7 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
     if (wake < 0) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     std::weak_ptr<Impl> weak = weak_from_this();
-    unit.port.SetEventListener([weak](const std::array<uint8_t, 16>& report) {
+    unit.port.SetEventListener([weak](std::span<const uint8_t> report) {
       if (std::shared_ptr<Impl> self = weak.lock()) self->unit.events.Deliver(report);
     });
     unit.plugged = true;
@@ -114,6 +114,10 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
     std::shared_ptr<Impl> self = shared_from_this();
     acceptThread = std::thread([self] { self->AcceptLoop(); });
     running = true;
+    // A unit killed before it could remove its entry left it behind (its sockets no longer
+    // answer, or the listen above would have failed): that unit has gone, and every listener
+    // hears so before this one arrives.
+    if (FindDevice(options.entry.interfacePath)) RemoveDevice(options.entry.interfacePath);
     uint32_t added = AddDevice(options.entry);
     if (added != ERROR_SUCCESS) {
       lock.unlock();

@@ -11,16 +11,26 @@
 #pragma once
 
 #include "lowdrv/core/driver_base.h"
+#include "lowdrv/core/imprinter.h"
 #include "lowdrv/engine/reduzid_interface.h"
 #include "lowdrv/engine/usb_device.h"
 #include "lowdrv/settings/settings_av.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
+namespace rzd::gdi {
+class GlyphSource;
+}
+
 namespace rzd::lowdrv {
+
+namespace calibration {
+struct Run;
+}
 
 // Bytes of the LCD string table block for a string count from the unit: 7 + 260 per string, at
 // most 512 strings; 0 for a count of 0 (nothing to read).
@@ -122,6 +132,19 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   virtual void LLDHookA(ReduzidWindowDesc& window);
   virtual LLDError WriteLcdScreen(const void* pIn, uint32_t stSizeIn, const char16_t* strSlot);  // 82
 
+  // ---- The imprinter's line (imprinter/).
+  // Composes the line from the settings' imprinter parameters, draws its glyphs and sends the
+  // page-setting, digit-font, print-out, date-time, separate-font and parameter blocks.
+  void SendImprinterPageSettings();
+  // Draws `text` (mode imprint::kDigits, kText or kSeparators) for a font rotation into glyph
+  // data, one 16-bit word per row; the average width (in mode kSeparators one width per byte of
+  // the text) and the length in rows come back. Nothing is written past the spans.
+  void RenderImprintGlyphs(uint8_t mode, int32_t rotation, uint8_t fontType, std::span<uint8_t> glyphs,
+                           std::span<uint32_t> widths, uint32_t* length, std::string_view text, bool dbcsDefault,
+                           uint8_t fixedPitch);
+  // The page-setting block that closes a page's imprint at its end.
+  BOOL SendImprinterClosingRecord();
+
   // ---- What the settings model asks (IRZDSettingsEngineLink).
   bool IsImprinterFitted() override;
   bool GetPowerTimeoutLimits(RZDPowerTimeoutLimits* limits) override;
@@ -164,6 +187,7 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   uint8_t m_bBatchReservation = 0;
   uint8_t m_bReadLoopFlag = 0;
   uint8_t m_bImprinterStarted = 0;
+  uint32_t m_ulDFDButton = 0;               // the pending DFD decision (1 ignore, 2 retry, 3 stop)
   uint16_t m_wLastTrayHeight = 0;
   uint16_t m_wLastLcdNumber = 0;
   std::u16string m_strLastLcdText;
@@ -172,8 +196,16 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   uint8_t m_bImprinterFound = 0;
   uint8_t m_byImprInkLevel = 0;
   uint8_t m_byImprInkSecond = 0;
+  std::shared_ptr<gdi::GlyphSource> m_pImprintGlyphs;  // null: the machine's fonts
+  ImprinterClock m_ImprinterClock;                     // empty: the machine's local time
   std::u16string m_strProductText;          // the inquiry's product text
   std::u16string m_strRevisionText;         // the inquiry's revision text
+  uint8_t m_bImprInkKnown = 0;              // the ink query of m_byImprInkLevel/Second succeeded
+  // The calibration the object started (calibration.cpp): its status, progress and error, the
+  // flags of operations 67 and 68, and what its thread needs. Shared with the thread, which may
+  // outlive a wait for it.
+  std::shared_ptr<calibration::Run> m_pCalibration;
+  uint32_t m_ulCalibStepWait = 1000;        // ms between two calibration steps
   // The model's changes to the engine's inquiry record (applied before the settings see it).
   struct InquiryPatch {
     bool apply = false;
@@ -194,11 +226,26 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   LLDError OpenUnitAndReadConfig(bool semaphoreHeld);
   // Gives back what a failed open took: the semaphore count, the old-driver event, the handles.
   void UndoFailedOpen(bool semaphoreHeld);
+  // Byte 51 (AbilityEx2) of the process's inquiry record, and its bit 0x04: the unit reports
+  // button presses.
+  uint8_t AbilityEx2() const;
+  bool UnitReportsButtons() const;
   void StartButtonsThreadIfFree();
   void StopButtonsThreadIfLast(uint32_t openCountAfter);
   bool ReadImprinterRecords();
   LLDError ReadLcdStringTable();
   void LimitPowerTimeouts(ReduzidNVMData& nvm);
+
+  // ---- Information, settings, maintenance (scanner_info.cpp, settings_ops.cpp, calibration.cpp).
+  // The information document and the NVRAM record it was built from: read from the unit while
+  // the object holds it (then also cached for the process), else the process's cached record.
+  LLDError ReadScannerInfo(std::u16string& document, ReduzidNVMData& record);
+  // Sends the power times that changed from `before` to the cached record; on a failure every
+  // time already sent is sent back. 0 or the engine's code (the send's log line written).
+  LLDError SendChangedPowerTimes(const ReduzidNVMData& before);
+  // Ends a calibration thread: its stop event, then a wait of up to `waitMs` (messages flowing).
+  // A thread that overruns is logged and left to end by itself; it keeps what it uses.
+  void EndCalibrationThread(uint32_t waitMs);
 
   CLogClient m_EngineLog;
   // Open count of the process was raised by this object's open.
