@@ -109,9 +109,10 @@ class RemoteLink {
   RemoteLink(std::shared_ptr<RemoteConnection> connection, uint16_t slot)
       : connection_(std::move(connection)), slot_(slot) {}
 
-  // Sends method number `method` with `request` and waits for the reply. S_OK when the reply
-  // arrived (the method's own result is inside it); RPC_E_DISCONNECTED when the server has gone,
-  // also for calls that were waiting when it went.
+  // Sends method number `method` with `request` and waits for the reply. S_OK when the stub ran
+  // (the method's own result is inside the reply); the stub's failure (RPC_X_BAD_STUB_DATA,
+  // RPC_E_SERVERFAULT) otherwise; RPC_E_DISCONNECTED when the server has gone, also for calls
+  // that were waiting when it went.
   HRESULT Call(uint32_t method, const RemoteWriter& request, RemoteReply* reply) const;
 
  private:
