@@ -1,5 +1,6 @@
 #include "kernel/named.h"
 
+#include "errors/errno_map.h"
 #include "platform/errors.h"
 #include "platform/root.h"
 #include "platform/text.h"
@@ -27,22 +28,16 @@ constexpr size_t kMaxEncodedLength = 200;
 constexpr off_t kGateByte = 0;
 constexpr off_t kOpenersByte = 1;
 
-uint32_t ErrorFromErrno(int err) {
-  switch (err) {
-    case EACCES:
-    case EPERM:
-      return ERROR_ACCESS_DENIED;
-    case ENOMEM:
-    case ENOSPC:
-    case EFBIG:
-    case EMFILE:
-    case ENFILE:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    case ENOENT:
-      return ERROR_PATH_NOT_FOUND;
-    default:
-      return ERROR_GEN_FAILURE;
-  }
+// Every shortage of room is ERROR_NOT_ENOUGH_MEMORY for a kernel object (kernel.h); a lock file
+// that cannot be made in its folder is a missing path.
+uint32_t ErrorFromErrno(int err, std::string_view what) {
+  return oserror::Win32FromErrno(err, what,
+                                 {{ENOENT, ERROR_PATH_NOT_FOUND},
+                                  {ENOSPC, ERROR_NOT_ENOUGH_MEMORY},
+                                  {EDQUOT, ERROR_NOT_ENOUGH_MEMORY},
+                                  {EFBIG, ERROR_NOT_ENOUGH_MEMORY},
+                                  {EMFILE, ERROR_NOT_ENOUGH_MEMORY},
+                                  {ENFILE, ERROR_NOT_ENOUGH_MEMORY}});
 }
 
 // Locks or unlocks one byte of the lock file with an open-file-description lock. 0 or errno.
@@ -206,7 +201,7 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
   fs::create_directories(folder, ec);
   fs::path lockPath = folder / (resolved.fileName + ".lock");
   int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (lockFd < 0) return {nullptr, ErrorFromErrno(errno)};
+  if (lockFd < 0) return {nullptr, ErrorFromErrno(errno, "open of a named object's lock file")};
   fchmod(lockFd, 0666);  // everyone may use the object, whatever the creator's umask
 
   auto fail = [&](uint32_t error) {
@@ -214,7 +209,7 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     return CoreResult{nullptr, error};
   };
 
-  if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) return fail(ErrorFromErrno(rc));
+  if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) return fail(ErrorFromErrno(rc, "lock of a named object's gate"));
   bool nobodyHasIt = LockByte(lockFd, F_WRLCK, kOpenersByte, false) == 0;
 
   int segmentFd = -1;
@@ -227,14 +222,14 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     shm_unlink(resolved.shmName.c_str());
     if (!request.create) return fail(ERROR_FILE_NOT_FOUND);
     segmentFd = shm_open(resolved.shmName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (segmentFd < 0) return fail(ErrorFromErrno(errno));
+    if (segmentFd < 0) return fail(ErrorFromErrno(errno, "creation of a named object's memory"));
     fchmod(segmentFd, 0666);
     auto dropSegment = [&](uint32_t error) {
       close(segmentFd);
       shm_unlink(resolved.shmName.c_str());
       return fail(error);
     };
-    if (int rc = ReserveSegment(segmentFd, page + request.dataSize); rc != 0) return dropSegment(ErrorFromErrno(rc));
+    if (int rc = ReserveSegment(segmentFd, page + request.dataSize); rc != 0) return dropSegment(ErrorFromErrno(rc, "reservation of a named object's memory"));
     record = MapRecord(segmentFd);
     if (record == nullptr) return dropSegment(ERROR_NOT_ENOUGH_MEMORY);
     InitRecord(record, request.kind, true);
@@ -244,7 +239,7 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     LockByte(lockFd, F_RDLCK, kOpenersByte, false);  // converts the exclusive lock to shared
   } else {
     segmentFd = shm_open(resolved.shmName.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (segmentFd < 0) return fail(errno == ENOENT ? ERROR_GEN_FAILURE : ErrorFromErrno(errno));
+    if (segmentFd < 0) return fail(errno == ENOENT ? ERROR_GEN_FAILURE : ErrorFromErrno(errno, "open of a named object's memory"));
     struct stat st {};
     if (fstat(segmentFd, &st) != 0 || static_cast<size_t>(st.st_size) < page) {
       close(segmentFd);
@@ -269,7 +264,7 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     if (int rc = LockByte(lockFd, F_RDLCK, kOpenersByte, false); rc != 0) {
       munmap(record, page);
       close(segmentFd);
-      return fail(ErrorFromErrno(rc));
+      return fail(ErrorFromErrno(rc, "lock of a named object's opener mark"));
     }
     result = request.create ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
   }
@@ -287,10 +282,10 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
 
 CoreResult CreateUnnamedMapping(uint64_t dataSize) {
   int fd = memfd_create("rzd-mapping", MFD_CLOEXEC);
-  if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
+  if (fd < 0) return {nullptr, ErrorFromErrno(errno, "creation of a file mapping's memory")};
   if (int rc = ReserveSegment(fd, RecordPageSize() + dataSize); rc != 0) {
     close(fd);
-    return {nullptr, ErrorFromErrno(rc)};
+    return {nullptr, ErrorFromErrno(rc, "reservation of a file mapping's memory")};
   }
   SyncRecord* record = MapRecord(fd);
   if (record == nullptr) {

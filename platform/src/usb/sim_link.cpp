@@ -1,6 +1,7 @@
 // The sim backend: one Unix-socket connection per handle to the simulated unit, with a sending
 // thread (so starting a transfer never blocks on a unit that does not read) and a receiving
 // thread that completes requests by id.
+#include "errors/errno_map.h"
 #include "platform/text.h"
 #include "platform/usb_sim_protocol.h"
 #include "usb/usb_link.h"
@@ -198,13 +199,14 @@ class SimLink final : public Link, public std::enable_shared_from_this<SimLink> 
   std::mutex joinMutex_;
 };
 
+// A socket that is not there or that nobody listens on is a unit that is gone.
 uint32_t Win32FromConnectErrno(int err) {
-  switch (err) {
-    case EACCES:
-    case EPERM: return ERROR_ACCESS_DENIED;
-    case ENAMETOOLONG: return ERROR_INVALID_PARAMETER;
-    default: return ERROR_DEVICE_NOT_CONNECTED;  // no socket, or nobody listening: the unit is gone
-  }
+  return oserror::Win32FromErrno(err, "connection to a simulated unit",
+                                 {{ENOENT, ERROR_DEVICE_NOT_CONNECTED},
+                                  {ECONNREFUSED, ERROR_DEVICE_NOT_CONNECTED},
+                                  {ECONNRESET, ERROR_DEVICE_NOT_CONNECTED},
+                                  {ENOTSOCK, ERROR_DEVICE_NOT_CONNECTED},
+                                  {ENAMETOOLONG, ERROR_INVALID_PARAMETER}});
 }
 
 void SetReceiveTimeout(int fd, int seconds) {
