@@ -2,6 +2,7 @@
 #include "platform/kernel.h"
 
 #include "platform/process.h"
+#include "platform/root.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -472,6 +474,90 @@ TEST(FileMappingTest, UnnamedMappingIsZeroedAndSharedBetweenViews) {
   EXPECT_EQ(a.As<char>()[9500], 0);
   a.As<char>()[9500] = 'x';
   EXPECT_EQ(b.As<char>()[500], 'x');
+}
+
+
+// ---- Bookkeeping on disk
+
+// What the root's named objects keep outside the processes: lock files in its kernel folder and
+// memory segments in /dev/shm.
+struct Bookkeeping {
+  size_t lockFiles = 0;
+  size_t segments = 0;
+  bool operator==(const Bookkeeping&) const = default;
+};
+void PrintTo(const Bookkeeping& b, std::ostream* os) { *os << b.lockFiles << " lock files, " << b.segments << " segments"; }
+
+Bookkeeping CountBookkeeping() {
+  namespace fs = std::filesystem;
+  Bookkeeping b;
+  std::error_code ec;
+  for (fs::directory_iterator it(SystemRoot() / "kernel", ec), end; !ec && it != end; it.increment(ec)) ++b.lockFiles;
+  const std::string prefix = "rzd." + RootNamespaceToken() + ".";
+  for (fs::directory_iterator it("/dev/shm", ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().starts_with(prefix)) ++b.segments;
+  }
+  return b;
+}
+
+TEST_F(NamedObjectTest, NamesLeaveNothingBehindOnceTheirHoldersAreGoneAlsoWhenKilled) {
+  const Bookkeeping start = CountBookkeeping();
+  // Names of every kind made and closed here, and opens of missing names.
+  for (int i = 0; i < 100; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_TRUE(Event::Create("Local\\Event" + n, false, false));
+    ASSERT_TRUE(Semaphore::Create("Global\\Semaphore" + n, 0, 1));
+    ASSERT_TRUE(Mutex::Create("Mutex" + n, true));
+    ASSERT_TRUE(FileMapping::Create("Global\\Mapping" + n, 4096));
+    ASSERT_EQ(Event::Open("Local\\Missing" + n).error, ERROR_FILE_NOT_FOUND);
+  }
+  EXPECT_EQ(CountBookkeeping(), start);
+
+  {
+    Event ready = Event::Create("Local\\Ready", true, false).handle;
+    // A mutex owner killed; then holders killed alone with their name, or sharing it with this
+    // process.
+    ready.Reset();
+    ObjectResult<Mutex> owned = Mutex::Create("Global\\Owned", false);
+    ASSERT_TRUE(owned);
+    auto owner = StartChild({"own-mutex", "Global\\Owned", "Local\\Ready", "hold"});
+    ASSERT_TRUE(owner);
+    ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+    owner->Kill();
+    Semaphore shared;
+    for (int k = 0; k < 3; ++k) {
+      ready.Reset();
+      const std::string name = "Global\\Held" + std::to_string(k);
+      auto child = StartChild({"create-and-hold", name, "0", "5", "1", "Local\\Ready"});
+      ASSERT_TRUE(child);
+      ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+      if (k == 0) shared = Semaphore::Open(name).handle;
+      child->Kill();
+    }
+  }
+  // The names this process shared went with its last handle; those only killed holders had stay
+  // until a process of the root looks for leftovers, as every process's first named-object call
+  // does (each holder started here cleared what the ones before it left).
+  EXPECT_NE(CountBookkeeping(), start);
+  EXPECT_EQ(RunChild({"open", "event", "Local\\Missing"}), 1);
+  EXPECT_EQ(CountBookkeeping(), start);
+}
+
+TEST_F(NamedObjectTest, ANameThatComesAndGoesWhileOthersOpenItIsAlwaysOneObject) {
+  constexpr int kProcesses = 4;
+  constexpr int kIterations = 300;
+  ObjectResult<FileMapping> counter = FileMapping::Create("Global\\RaceCounter", 4096);
+  ASSERT_TRUE(counter);
+  std::vector<ChildProcess> racers;
+  for (int p = 0; p < kProcesses; ++p) {
+    auto child = StartChild({"race", "Global\\RaceCounter", std::to_string(kIterations)});
+    ASSERT_TRUE(child);
+    racers.push_back(std::move(*child));
+  }
+  for (ChildProcess& racer : racers) EXPECT_EQ(racer.Wait(120000), 0);
+  // Two objects under one name would have let two takers in at once, losing counts.
+  EXPECT_EQ(*counter.handle.Map(0, 4).As<uint32_t>(), static_cast<uint32_t>(kProcesses * kIterations));
+  EXPECT_EQ(Semaphore::Open("Global\\Race").error, ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 
@@ -74,16 +75,69 @@ uint64_t Fnv1a(std::string_view text) {
 
 size_t RoundUp(size_t value, size_t unit) { return (value + unit - 1) / unit * unit; }
 
+// True while the lock file at `path` is the one `fd` has open: a last closer may have removed it
+// (and another creator made a new one) while this process waited for its gate.
+bool StillLinked(int fd, const fs::path& path) {
+  struct stat opened {};
+  struct stat linked {};
+  return fstat(fd, &opened) == 0 && stat(path.c_str(), &linked) == 0 && opened.st_dev == linked.st_dev &&
+         opened.st_ino == linked.st_ino;
+}
+
+// With the gate held and no opener left: the name's segment and lock file go.
+void RemoveNameFiles(const fs::path& lockPath, const std::string& shmName) {
+  shm_unlink(shmName.c_str());
+  unlink(lockPath.c_str());
+}
+
+// Removes what a name left behind when nobody has it open (its holders were killed); a name in
+// use, or whose gate is held right now, is left alone. Never waits.
+void ReclaimIfUnused(const fs::path& lockPath, const std::string& shmName) {
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  if (LockByte(fd, F_WRLCK, kGateByte, false) == 0 && StillLinked(fd, lockPath) &&
+      LockByte(fd, F_WRLCK, kOpenersByte, false) == 0) {
+    RemoveNameFiles(lockPath, shmName);
+  }
+  close(fd);
+}
+
+constexpr const char* kShmFolder = "/dev/shm";
+
+// Once per process and root: the leftovers of names whose holders all died (a lock file in the
+// kernel folder, a segment in /dev/shm) are removed, since nobody may ever open those names again.
+void ReclaimLeftoversOnce(const fs::path& folder, const std::string& token) {
+  static std::mutex mutex;
+  static std::set<std::string>* done = new std::set<std::string>;  // never destroyed, like the table
+  {
+    std::lock_guard lock(mutex);
+    if (!done->insert(token).second) return;
+  }
+  std::set<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() > 5 && name.ends_with(".lock")) names.insert(name.substr(0, name.size() - 5));
+  }
+  const std::string prefix = "rzd." + token + ".";
+  for (fs::directory_iterator it(kShmFolder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() > prefix.size() && name.starts_with(prefix)) names.insert(name.substr(prefix.size()));
+  }
+  for (const std::string& name : names) ReclaimIfUnused(folder / (name + ".lock"), "/" + prefix + name);
+}
+
 // A kernel object whose record heads a memory segment: every named object, and unnamed file
 // mappings. Named ones also hold the opener lock and an entry in the process table.
 class SegmentCore : public Core {
  public:
   SegmentCore(Kind kind, SyncRecord* record, bool named, int segmentFd, std::string key, int lockFd,
-              std::string shmName)
+              fs::path lockPath, std::string shmName)
       : Core(kind, record, named),
         segmentFd_(segmentFd),
         key_(std::move(key)),
         lockFd_(lockFd),
+        lockPath_(std::move(lockPath)),
         shmName_(std::move(shmName)) {}
   ~SegmentCore() override;
 
@@ -94,6 +148,7 @@ class SegmentCore : public Core {
   int segmentFd_;
   std::string key_;
   int lockFd_;
+  fs::path lockPath_;
   std::string shmName_;
 };
 
@@ -117,7 +172,9 @@ SegmentCore::~SegmentCore() {
     if (it != table.entries.end() && it->second.expired()) table.entries.erase(it);
     LockByte(lockFd_, F_WRLCK, kGateByte, true);
     LockByte(lockFd_, F_UNLCK, kOpenersByte, false);
-    if (LockByte(lockFd_, F_WRLCK, kOpenersByte, false) == 0) shm_unlink(shmName_.c_str());
+    // The last opener anywhere: the segment and the lock file go. An opener that opened the lock
+    // file meanwhile waits at the gate and then finds the file unlinked (and starts again).
+    if (LockByte(lockFd_, F_WRLCK, kOpenersByte, false) == 0) RemoveNameFiles(lockPath_, shmName_);
     close(lockFd_);  // drops every lock this description holds
   }
   if (!keepMapping) munmap(record(), RecordPageSize());
@@ -184,6 +241,8 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
   ResolvedName resolved;
   if (uint32_t err = ResolveName(name, &resolved); err != ERROR_SUCCESS) return {nullptr, err};
 
+  ReclaimLeftoversOnce(SystemRoot() / "kernel", RootNamespaceToken());
+
   std::shared_ptr<Core> found;  // released after the table lock, should it be the last handle
   Table& table = TheTable();
   std::unique_lock lock(table.mutex);
@@ -200,17 +259,26 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   fs::path lockPath = folder / (resolved.fileName + ".lock");
-  int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (lockFd < 0) return {nullptr, ErrorFromErrno(errno, "open of a named object's lock file")};
-  fchmod(lockFd, 0666);  // everyone may use the object, whatever the creator's umask
+  int lockFd = -1;
+  for (;;) {
+    lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lockFd < 0) return {nullptr, ErrorFromErrno(errno, "open of a named object's lock file")};
+    fchmod(lockFd, 0666);  // everyone may use the object, whatever the creator's umask
+    if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) {
+      close(lockFd);
+      return {nullptr, ErrorFromErrno(rc, "lock of a named object's gate")};
+    }
+    if (StillLinked(lockFd, lockPath)) break;
+    close(lockFd);  // the last closer removed this file while we waited: start again
+  }
+  bool nobodyHasIt = LockByte(lockFd, F_WRLCK, kOpenersByte, false) == 0;
 
   auto fail = [&](uint32_t error) {
+    // A name nobody has open keeps no files (its segment, if any, is already gone).
+    if (nobodyHasIt) RemoveNameFiles(lockPath, resolved.shmName);
     close(lockFd);  // drops the gate and any lock on the openers byte
     return CoreResult{nullptr, error};
   };
-
-  if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) return fail(ErrorFromErrno(rc, "lock of a named object's gate"));
-  bool nobodyHasIt = LockByte(lockFd, F_WRLCK, kOpenersByte, false) == 0;
 
   int segmentFd = -1;
   SyncRecord* record = nullptr;
@@ -226,7 +294,6 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     fchmod(segmentFd, 0666);
     auto dropSegment = [&](uint32_t error) {
       close(segmentFd);
-      shm_unlink(resolved.shmName.c_str());
       return fail(error);
     };
     if (int rc = ReserveSegment(segmentFd, page + request.dataSize); rc != 0) return dropSegment(ErrorFromErrno(rc, "reservation of a named object's memory"));
@@ -274,7 +341,7 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     close(segmentFd);
     segmentFd = -1;
   }
-  auto core = std::make_shared<SegmentCore>(request.kind, record, true, segmentFd, resolved.key, lockFd,
+  auto core = std::make_shared<SegmentCore>(request.kind, record, true, segmentFd, resolved.key, lockFd, lockPath,
                                             resolved.shmName);
   table.entries[resolved.key] = core;
   return {core, result};
@@ -295,7 +362,8 @@ CoreResult CreateUnnamedMapping(uint64_t dataSize) {
   InitRecord(record, Kind::FileMapping, false);
   record->dataSize = dataSize;
   PublishRecord(record);
-  return {std::make_shared<SegmentCore>(Kind::FileMapping, record, false, fd, std::string(), -1, std::string()),
+  return {std::make_shared<SegmentCore>(Kind::FileMapping, record, false, fd, std::string(), -1, fs::path(),
+                                        std::string()),
           ERROR_SUCCESS};
 }
 

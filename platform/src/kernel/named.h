@@ -6,7 +6,11 @@
 // process (open file description locks, which the kernel drops when the process dies). When the
 // gate holder can take byte 1 exclusively, no process has the object open: an open answers
 // ERROR_FILE_NOT_FOUND and a creation starts a fresh segment. The last closer removes the
-// segment.
+// segment and the lock file, holding the gate; a process that opened the lock file before and
+// waited at its gate sees that the file is no longer linked at its name and starts again. A
+// name nobody has open therefore leaves nothing behind. What names whose holders were all killed
+// left (lock files, segments) is removed by the first named-object call of every process in the
+// root.
 //
 // In one process a name has one entry (one lock, one mapping), shared by all handles to it.
 #pragma once

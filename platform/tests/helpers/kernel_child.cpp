@@ -12,6 +12,10 @@
 //   map-write <name> <offset> <text>        writes text into the mapping
 //   map-check <name> <offset> <text> <size> 0 when the mapping has that size and holds the text
 //   die-holding-guard <event>               dies while holding the event's internal guard
+//   race <mapping> <iterations>             each time: creates the semaphore "Global\Race" (1, 1),
+//                                           takes it, adds 1 to the 32-bit counter at the start
+//                                           of the mapping (read, pause, write), gives it back and
+//                                           closes it, so the name comes and goes all the while
 #include "platform/kernel.h"
 
 // The internal guard is only reachable through the object's core.
@@ -149,6 +153,24 @@ int DieHoldingGuard(const std::string& name) {
   return 11;
 }
 
+int Race(const std::string& mappingName, int64_t iterations) {
+  auto mapping = FileMapping::Open(mappingName);
+  if (!mapping) return 10;
+  MappedView view = mapping.handle.Map(0, sizeof(uint32_t));
+  if (!view) return 11;
+  volatile uint32_t* counter = view.As<uint32_t>();
+  for (int64_t i = 0; i < iterations; ++i) {
+    auto sem = Semaphore::Create("Global\\Race", 1, 1);
+    if (!sem) return 12;
+    if (sem.handle.Wait(kLong) != WAIT_OBJECT_0) return 13;
+    const uint32_t seen = *counter;
+    std::this_thread::yield();  // another taker of a second object of the same name would slip in here
+    *counter = seen + 1;
+    if (sem.handle.Release(1) != ERROR_SUCCESS) return 14;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,5 +190,6 @@ int main(int argc, char** argv) {
   if (cmd == "map-write") return MapWrite(arg(2), static_cast<uint64_t>(num(3)), arg(4));
   if (cmd == "map-check") return MapCheck(arg(2), static_cast<uint64_t>(num(3)), arg(4), static_cast<uint64_t>(num(5)));
   if (cmd == "die-holding-guard") return DieHoldingGuard(arg(2));
+  if (cmd == "race") return Race(arg(2), num(3));
   return 101;
 }
