@@ -560,5 +560,86 @@ TEST_F(NamedObjectTest, ANameThatComesAndGoesWhileOthersOpenItIsAlwaysOneObject)
   EXPECT_EQ(Semaphore::Open("Global\\Race").error, ERROR_FILE_NOT_FOUND);
 }
 
+
+// ---- Takes of a process that ended
+
+struct TakeCase {
+  const char* label;
+  const char* kind;  // "event" (auto-reset, signalled) or "semaphore" (count 1 of 1)
+  TakeRule rule;
+  bool givenBack;  // whether the take of a killed holder comes back
+};
+void PrintTo(const TakeCase& c, std::ostream* os) { *os << c.label; }
+
+class TakerEndTest : public test::TempRoot, public ::testing::WithParamInterface<TakeCase> {
+ protected:
+  WaitHandle Make(const std::string& name) const {
+    const TakeCase& c = GetParam();
+    if (std::string(c.kind) == "event") return Event::Create(name, false, true, c.rule).handle;
+    return Semaphore::Create(name, 1, 1, c.rule).handle;
+  }
+};
+
+// A process takes the object and is killed holding the take; a waiter that was waiting already
+// gets the object under the give-back rule, and never under the plain one.
+TEST_P(TakerEndTest, TheTakeOfAKilledHolderComesBackOnlyUnderTheGiveBackRule) {
+  const TakeCase& c = GetParam();
+  WaitHandle lock = Make("Global\\Lock");
+  ASSERT_TRUE(lock);
+  Event ready = Event::Create("Local\\Ready", true, false).handle;
+  auto holder = StartChild({"take-and-keep", c.kind, "Global\\Lock", "Local\\Ready"});
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(lock.Wait(kShort), WAIT_TIMEOUT);  // the holder runs: its take stands
+
+  std::atomic<uint32_t> waited{WAIT_FAILED};
+  std::thread waiter([&] { waited = lock.Wait(c.givenBack ? kLong : 1000); });
+  holder->Kill();
+  waiter.join();
+  EXPECT_EQ(waited.load(), c.givenBack ? WAIT_OBJECT_0 : WAIT_TIMEOUT);
+  if (c.givenBack) {
+    // Given back once: this process holds it now.
+    EXPECT_EQ(RunChild({"wait", c.kind, "Global\\Lock", "0"}), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TakerEndTest,
+                         ::testing::Values(TakeCase{"EventGivenBack", "event", TakeRule::kGivenBackWhenTakerEnds, true},
+                                           TakeCase{"EventStays", "event", TakeRule::kStays, false},
+                                           TakeCase{"SemaphoreGivenBack", "semaphore",
+                                                    TakeRule::kGivenBackWhenTakerEnds, true},
+                                           TakeCase{"SemaphoreStays", "semaphore", TakeRule::kStays, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(NamedObjectTest, ATakeGivenBackBySomeoneElseIsNotGivenBackAgainWhenItsTakerEnds) {
+  ObjectResult<Event> lock = Event::Create("Global\\Lock", false, true, TakeRule::kGivenBackWhenTakerEnds);
+  ASSERT_TRUE(lock);
+  Event ready = Event::Create("Local\\Ready", true, false).handle;
+  auto holder = StartChild({"take-and-keep", "event", "Global\\Lock", "Local\\Ready"});
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+  // This process sets the event for the holder and takes it itself.
+  ASSERT_EQ(lock.handle.Set(), ERROR_SUCCESS);
+  ASSERT_EQ(lock.handle.Wait(0), WAIT_OBJECT_0);
+  holder->Kill();
+  // The holder's take was given back by the set: its end gives nothing back a second time.
+  EXPECT_EQ(RunChild({"wait", "event", "Global\\Lock", "300"}), 1);
+  ASSERT_EQ(lock.handle.Set(), ERROR_SUCCESS);
+  EXPECT_EQ(RunChild({"wait", "event", "Global\\Lock", "0"}), 0);
+}
+
+TEST_F(NamedObjectTest, AGiveBackSemaphoreHasABoundedMaximum) {
+  EXPECT_EQ(Semaphore::Create("Global\\Wide", 0, kMaximumGiveBackCount + 1, TakeRule::kGivenBackWhenTakerEnds).error,
+            ERROR_INVALID_PARAMETER);
+  ObjectResult<Semaphore> widest =
+      Semaphore::Create("Global\\Wide", kMaximumGiveBackCount, kMaximumGiveBackCount, TakeRule::kGivenBackWhenTakerEnds);
+  ASSERT_TRUE(widest);
+  for (int i = 0; i < kMaximumGiveBackCount; ++i) ASSERT_EQ(widest.handle.Wait(0), WAIT_OBJECT_0);
+  EXPECT_EQ(widest.handle.Wait(0), WAIT_TIMEOUT);
+  int32_t previous = -1;
+  EXPECT_EQ(widest.handle.Release(kMaximumGiveBackCount, &previous), ERROR_SUCCESS);
+  EXPECT_EQ(previous, 0);
+}
+
 }  // namespace
 }  // namespace rzd

@@ -34,6 +34,23 @@ namespace rzd {
 // Most handles one wait accepts.
 constexpr size_t kMaximumWaitObjects = 64;
 
+// What becomes of a take of an auto-reset event (its signal, taken by a wait) or of a semaphore (a
+// count taken by a wait) when the process that took it ends without giving it back.
+enum class TakeRule : uint32_t {
+  // The take stands until someone sets the event or releases the semaphore (the plain rule).
+  kStays = 0,
+  // The object remembers which processes hold takes of it, and the take of a process that has
+  // ended counts as given back (the event is signalled again, the count comes back), the way a
+  // mutex whose owner ended is abandoned. For events and semaphores used as locks across
+  // processes: a holder that is killed never keeps the others out. A Set or Release gives back
+  // the releasing process's own takes first, then the oldest ones. Waiters notice a taker's end
+  // within about 100 ms.
+  kGivenBackWhenTakerEnds = 1,
+};
+
+// Largest maximum count of a semaphore under TakeRule::kGivenBackWhenTakerEnds.
+constexpr int32_t kMaximumGiveBackCount = 32;
+
 namespace kernel_detail {
 class Core;
 }
@@ -88,10 +105,12 @@ class Event : public WaitHandle {
   Event() = default;
   // An in-process event.
   static Event Unnamed(bool manualReset, bool initialState);
-  // Creates the named event, or opens it (ERROR_ALREADY_EXISTS, state and reset mode unchanged).
-  // An empty name makes an unnamed event.
-  static ObjectResult<Event> Create(std::string_view name, bool manualReset, bool initialState);
-  static ObjectResult<Event> Create(std::u16string_view name, bool manualReset, bool initialState);
+  // Creates the named event, or opens it (ERROR_ALREADY_EXISTS, state, reset mode and take rule
+  // unchanged). An empty name makes an unnamed event. The take rule matters for auto-reset events.
+  static ObjectResult<Event> Create(std::string_view name, bool manualReset, bool initialState,
+                                    TakeRule rule = TakeRule::kStays);
+  static ObjectResult<Event> Create(std::u16string_view name, bool manualReset, bool initialState,
+                                    TakeRule rule = TakeRule::kStays);
   // Opens an existing named event; ERROR_FILE_NOT_FOUND when there is none.
   static ObjectResult<Event> Open(std::string_view name);
   static ObjectResult<Event> Open(std::u16string_view name);
@@ -110,10 +129,13 @@ class Semaphore : public WaitHandle {
   Semaphore() = default;
   // An in-process semaphore; empty when 0 <= initial <= maximum and maximum > 0 do not hold.
   static Semaphore Unnamed(int32_t initialCount, int32_t maximumCount);
-  // Creates or opens (ERROR_ALREADY_EXISTS; the existing count and maximum stay). Invalid
-  // counts answer ERROR_INVALID_PARAMETER. An empty name makes an unnamed semaphore.
-  static ObjectResult<Semaphore> Create(std::string_view name, int32_t initialCount, int32_t maximumCount);
-  static ObjectResult<Semaphore> Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount);
+  // Creates or opens (ERROR_ALREADY_EXISTS; the existing count, maximum and take rule stay).
+  // Invalid counts answer ERROR_INVALID_PARAMETER, also a maximum above kMaximumGiveBackCount
+  // under the give-back rule. An empty name makes an unnamed semaphore.
+  static ObjectResult<Semaphore> Create(std::string_view name, int32_t initialCount, int32_t maximumCount,
+                                        TakeRule rule = TakeRule::kStays);
+  static ObjectResult<Semaphore> Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount,
+                                        TakeRule rule = TakeRule::kStays);
   static ObjectResult<Semaphore> Open(std::string_view name);
   static ObjectResult<Semaphore> Open(std::u16string_view name);
 

@@ -6,6 +6,7 @@
 //   open <kind> <name>                      0 opened, 1 not found, 3 wrong kind
 //   release <name> <expectedError>          0 when Semaphore::Release answers expectedError
 //   take-and-hold <sem> <ready> <go>        takes the semaphore, sets ready, waits for go, releases
+//   take-and-keep <kind> <name> <ready>     takes the event or semaphore, sets ready, sleeps holding it
 //   create-and-hold <sem> <initial> <max> <releases> <ready>
 //                                           creates a fresh semaphore, releases it, sets ready, sleeps
 //   own-mutex <name> <ready> exit|hold      takes the mutex, sets ready, exits or sleeps unreleased
@@ -107,6 +108,16 @@ int TakeAndHold(const std::string& name, const std::string& ready, const std::st
   return sem.handle.Release(1) == ERROR_SUCCESS ? 0 : 14;
 }
 
+int TakeAndKeep(const std::string& kind, const std::string& name, const std::string& ready) {
+  uint32_t error = 0;
+  WaitHandle h = OpenKind(kind, name, &error);
+  if (!h) return 10;
+  if (h.Wait(kLong) != WAIT_OBJECT_0) return 11;
+  if (!SetNamedEvent(ready)) return 12;
+  SleepUntilKilled();
+  return 0;
+}
+
 int CreateAndHold(const std::string& name, int32_t initial, int32_t maximum, int32_t releases,
                   const std::string& ready) {
   auto sem = Semaphore::Create(name, initial, maximum);
@@ -182,6 +193,7 @@ int main(int argc, char** argv) {
   if (cmd == "open") return Open(arg(2), arg(3));
   if (cmd == "release") return Release(arg(2), static_cast<uint32_t>(num(3)));
   if (cmd == "take-and-hold") return TakeAndHold(arg(2), arg(3), arg(4));
+  if (cmd == "take-and-keep") return TakeAndKeep(arg(2), arg(3), arg(4));
   if (cmd == "create-and-hold") {
     return CreateAndHold(arg(2), static_cast<int32_t>(num(3)), static_cast<int32_t>(num(4)),
                          static_cast<int32_t>(num(5)), arg(6));
