@@ -465,6 +465,38 @@ TEST_F(NamedObjectTest, MappingViewsAreBoundedAndKeepTheMappingAlive) {
   EXPECT_EQ(FileMapping::Open("Global\\Bounded").error, ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(NamedObjectTest, ViewsAreRegionsOfTheProcesssOneMappingOfTheData) {
+  auto mapping = FileMapping::Create("Global\\Chunks", 1 << 20);
+  ASSERT_TRUE(mapping);
+  MappedView first = mapping.handle.Map(0, 64 << 10);
+  ASSERT_TRUE(first);
+  // Every later view, of any region, lies in the same mapping at its own offset.
+  for (uint64_t offset : {uint64_t{64} << 10, uint64_t{5000}, uint64_t{(1 << 20) - 1}}) {
+    MappedView region = mapping.handle.Map(offset, 1);
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region.As<uint8_t>() - first.As<uint8_t>(), static_cast<ptrdiff_t>(offset));
+  }
+}
+
+// The shared memory behind a named mapping, as a peer could change it.
+std::filesystem::path SegmentFile(const std::string& encodedName) {
+  return std::filesystem::path("/dev/shm") / ("rzd." + RootNamespaceToken() + "." + encodedName);
+}
+
+TEST_F(NamedObjectTest, AMappingWhoseMemoryAPeerCutShortIsNeverMappedPastItsEnd) {
+  auto mapping = FileMapping::Create("Global\\Short", 1 << 20);
+  ASSERT_TRUE(mapping);
+  const std::filesystem::path segment = SegmentFile("g_SHORT");
+  ASSERT_TRUE(std::filesystem::exists(segment));
+  std::filesystem::resize_file(segment, 4096);  // the record's page and no data
+  // Reading the region would fault: it is refused instead.
+  uint32_t error = 0;
+  EXPECT_FALSE(mapping.handle.Map(0, 4096, &error));
+  EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+  // A process opening the name finds the record claiming more than the memory holds.
+  EXPECT_EQ(RunChild({"map-check", "Global\\Short", "0", "x", std::to_string(1 << 20)}), 10);
+}
+
 TEST(FileMappingTest, UnnamedMappingIsZeroedAndSharedBetweenViews) {
   auto mapping = FileMapping::Create("", 10000);
   ASSERT_EQ(mapping.error, ERROR_SUCCESS);

@@ -206,8 +206,8 @@ class Thread : public WaitHandle {
 
 class FileMapping;
 
-// A mapped region of a file mapping, readable and writable. Unmapped on destruction. A view
-// keeps its mapping object alive after the mapping's handles are closed.
+// A region of a file mapping, readable and writable. A view keeps its mapping object (and the
+// process's one mapping of its data) alive after the mapping's handles are closed.
 class MappedView {
  public:
   MappedView() = default;
@@ -225,9 +225,6 @@ class MappedView {
 
  private:
   friend class FileMapping;
-  void Reset();
-  void* mapBase_ = nullptr;
-  size_t mapLength_ = 0;
   void* data_ = nullptr;
   size_t size_ = 0;
   std::shared_ptr<kernel_detail::Core> core_;
@@ -252,9 +249,12 @@ class FileMapping {
   void Close() { core_.reset(); }
   bool SameObject(const FileMapping& other) const { return core_ == other.core_; }
 
-  // Maps `length` bytes from `offset` (length 0: to the end). Any offset is allowed. An empty
-  // view on failure; `error` gets ERROR_ACCESS_DENIED when the region passes the end,
-  // ERROR_INVALID_HANDLE for an empty mapping, ERROR_NOT_ENOUGH_MEMORY when mapping fails.
+  // A view of `length` bytes from `offset` (length 0: to the end). Any offset is allowed. The
+  // process maps the mapping's data once, at its first view (checking that the memory behind it
+  // still holds all of it); every later view is a region of that mapping and costs no system
+  // call. An empty view on failure; `error` gets ERROR_ACCESS_DENIED when the region passes the
+  // end (of the mapping, or of the memory a peer cut short), ERROR_INVALID_HANDLE for an empty
+  // mapping, ERROR_NOT_ENOUGH_MEMORY when mapping fails.
   MappedView Map(uint64_t offset = 0, size_t length = 0, uint32_t* error = nullptr) const;
 
  private:

@@ -5,6 +5,7 @@
 #include "platform/root.h"
 #include "platform/text.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -131,10 +132,11 @@ void ReclaimLeftoversOnce(const fs::path& folder, const std::string& token) {
 // mappings. Named ones also hold the opener lock and an entry in the process table.
 class SegmentCore : public Core {
  public:
-  SegmentCore(Kind kind, SyncRecord* record, bool named, int segmentFd, std::string key, int lockFd,
-              fs::path lockPath, std::string shmName)
+  SegmentCore(Kind kind, SyncRecord* record, bool named, int segmentFd, uint64_t dataSize, std::string key,
+              int lockFd, fs::path lockPath, std::string shmName)
       : Core(kind, record, named),
         segmentFd_(segmentFd),
+        dataSize_(dataSize),
         key_(std::move(key)),
         lockFd_(lockFd),
         lockPath_(std::move(lockPath)),
@@ -142,10 +144,14 @@ class SegmentCore : public Core {
   ~SegmentCore() override;
 
   const std::string& NameKey() const override { return key_; }
-  int segmentFd() const { return segmentFd_; }
+  uint64_t dataSize() const { return dataSize_; }
+  uint8_t* Data(uint32_t* error);
 
  private:
   int segmentFd_;
+  const uint64_t dataSize_;  // checked against the segment's file when it was opened
+  std::mutex dataMutex_;
+  std::atomic<uint8_t*> data_{nullptr};
   std::string key_;
   int lockFd_;
   fs::path lockPath_;
@@ -178,7 +184,28 @@ SegmentCore::~SegmentCore() {
     close(lockFd_);  // drops every lock this description holds
   }
   if (!keepMapping) munmap(record(), RecordPageSize());
+  if (uint8_t* data = data_.load()) munmap(data, dataSize_);
   if (segmentFd_ >= 0) close(segmentFd_);
+}
+
+uint8_t* SegmentCore::Data(uint32_t* error) {
+  if (uint8_t* data = data_.load(std::memory_order_acquire)) return data;
+  std::lock_guard lock(dataMutex_);
+  if (uint8_t* data = data_.load(std::memory_order_relaxed)) return data;
+  // The file must still hold all of the data: a segment a peer cut short would fault on access.
+  struct stat st {};
+  if (segmentFd_ < 0 || fstat(segmentFd_, &st) != 0 || static_cast<uint64_t>(st.st_size) < RecordPageSize() + dataSize_) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  void* p = mmap(nullptr, dataSize_, PROT_READ | PROT_WRITE, MAP_SHARED, segmentFd_,
+                 static_cast<off_t>(RecordPageSize()));
+  if (p == MAP_FAILED) {
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  data_.store(static_cast<uint8_t*>(p), std::memory_order_release);
+  return static_cast<uint8_t*>(p);
 }
 
 SyncRecord* MapRecord(int fd) {
@@ -200,9 +227,18 @@ size_t RecordPageSize() {
   return size;
 }
 
-int SegmentFd(const Core& core) {
+uint64_t MappingSize(const Core& core) {
   auto* segment = dynamic_cast<const SegmentCore*>(&core);
-  return segment ? segment->segmentFd() : -1;
+  return segment ? segment->dataSize() : 0;
+}
+
+uint8_t* MappedData(Core& core, uint32_t* error) {
+  auto* segment = dynamic_cast<SegmentCore*>(&core);
+  if (segment == nullptr) {
+    *error = ERROR_INVALID_HANDLE;
+    return nullptr;
+  }
+  return segment->Data(error);
 }
 
 uint32_t ResolveName(std::u16string_view name, ResolvedName* out) {
@@ -282,6 +318,7 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
 
   int segmentFd = -1;
   SyncRecord* record = nullptr;
+  uint64_t dataSize = request.dataSize;
   uint32_t result = ERROR_SUCCESS;
   const size_t page = RecordPageSize();
 
@@ -322,6 +359,10 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
       error = ERROR_GEN_FAILURE;
     } else if (record->kind != static_cast<uint32_t>(request.kind)) {
       error = ERROR_INVALID_HANDLE;
+    } else if (request.kind == Kind::FileMapping && record->dataSize > static_cast<uint64_t>(st.st_size) - page) {
+      error = ERROR_GEN_FAILURE;  // the record claims more data than its segment holds
+    } else {
+      dataSize = record->dataSize;
     }
     if (error != ERROR_SUCCESS) {
       munmap(record, page);
@@ -341,8 +382,8 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     close(segmentFd);
     segmentFd = -1;
   }
-  auto core = std::make_shared<SegmentCore>(request.kind, record, true, segmentFd, resolved.key, lockFd, lockPath,
-                                            resolved.shmName);
+  auto core = std::make_shared<SegmentCore>(request.kind, record, true, segmentFd, dataSize, resolved.key, lockFd,
+                                            lockPath, resolved.shmName);
   table.entries[resolved.key] = core;
   return {core, result};
 }
@@ -362,7 +403,7 @@ CoreResult CreateUnnamedMapping(uint64_t dataSize) {
   InitRecord(record, Kind::FileMapping, false);
   record->dataSize = dataSize;
   PublishRecord(record);
-  return {std::make_shared<SegmentCore>(Kind::FileMapping, record, false, fd, std::string(), -1, fs::path(),
+  return {std::make_shared<SegmentCore>(Kind::FileMapping, record, false, fd, dataSize, std::string(), -1, fs::path(),
                                         std::string()),
           ERROR_SUCCESS};
 }

@@ -48,8 +48,13 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request);
 // Size of the page that holds a record ahead of a file mapping's data.
 size_t RecordPageSize();
 
-// File descriptor of the segment (file mappings keep it for mapping views), or -1.
-int SegmentFd(const Core& core);
+// A file mapping's data size, as checked against its segment when it was opened.
+uint64_t MappingSize(const Core& core);
+// A file mapping's data, mapped whole once per process by the first call (which checks that the
+// segment's file still holds all of it); later calls cost no system call. nullptr with `error`
+// (ERROR_ACCESS_DENIED for a segment cut short, ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_HANDLE).
+// The data stays mapped as long as the core.
+uint8_t* MappedData(Core& core, uint32_t* error);
 
 // An unnamed file mapping: an anonymous memory file with the same layout as a named one.
 CoreResult CreateUnnamedMapping(uint64_t dataSize);
