@@ -14,6 +14,8 @@ namespace rzd::usbsim {
 
 namespace {
 
+constexpr size_t kPayloadStep = 1024 * 1024;  // growth of a large payload as its bytes come
+
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -171,15 +173,21 @@ bool ReceiveFrame(int fd, FrameHeader& header, std::vector<uint8_t>& payload) {
   std::optional<FrameHeader> decoded = DecodeHeader(head);
   if (!decoded) return false;
   header = *decoded;
-  payload.resize(header.length);
-  return header.length == 0 || ReadAll(fd, payload.data(), header.length);
+  // Grown as its bytes come: a peer that announces more than it sends never makes us take it all.
+  payload.clear();
+  while (payload.size() < header.length) {
+    const size_t have = payload.size();
+    const size_t step = std::min<size_t>(header.length - have, kPayloadStep);
+    payload.resize(have + step);
+    if (!ReadAll(fd, payload.data() + have, step)) return false;
+  }
+  return true;
 }
 
 // ---- FrameReader
 
 namespace {
-constexpr size_t kReadAhead = 64 * 1024;      // what one read takes in for small frames
-constexpr size_t kPayloadStep = 1024 * 1024;  // growth of a large payload as its bytes come
+constexpr size_t kReadAhead = 64 * 1024;  // what one read takes in for small frames
 }  // namespace
 
 FrameReader::FrameReader(int fd) : fd_(fd), buffer_(kReadAhead) {}
