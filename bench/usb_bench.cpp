@@ -91,25 +91,41 @@ std::vector<uint8_t> GreyWindow(uint32_t pixels, uint32_t lines) {
   return w;
 }
 
+// A simulated unit served in this process, in a root of its own, and a USB handle on it. The
+// handle is empty (and the benchmark skipped with the reason) when either did not come.
+struct BenchUnit {
+  explicit BenchUnit(benchmark::State& state)
+      : server(unit, rzd::engine::ModelUnitOptions(0, "QM48TZ000001", u"Bench unit")) {
+    if (server.Start() != ERROR_SUCCESS) {
+      state.SkipWithError("the unit did not start");
+      return;
+    }
+    uint32_t error = 0;
+    device = rzd::UsbDevice::Open(server.Entry().interfacePath, &error);
+    if (!device) state.SkipWithError(("open failed: " + std::to_string(error)).c_str());
+  }
+  ~BenchUnit() {
+    if (device) device->Close();
+    server.Stop();
+  }
+  BenchUnit(const BenchUnit&) = delete;
+  BenchUnit& operator=(const BenchUnit&) = delete;
+
+  rzd::bench::BenchRoot root;
+  rzd::engine::SimUnit unit;
+  rzd::engine::UnitServer server;
+  std::shared_ptr<rzd::UsbDevice> device;
+};
+
 // Reads one raw page (8.5 x 11 in, 200 dpi grey: 1700 x 2200 bytes) in chunks of Arg bytes.
 void BM_UsbRawPageRead(benchmark::State& state) {
   constexpr uint32_t kPixels = 1700;
   constexpr uint32_t kLines = 2200;
   const size_t chunk = static_cast<size_t>(state.range(0));
 
-  rzd::bench::BenchRoot root;
-  rzd::engine::SimUnit unit;
-  rzd::engine::UnitServer server(unit, rzd::engine::ModelUnitOptions(0, "QM48TZ000001", u"Bench unit"));
-  if (server.Start() != ERROR_SUCCESS) {
-    state.SkipWithError("the unit did not start");
-    return;
-  }
-  uint32_t error = 0;
-  std::shared_ptr<rzd::UsbDevice> device = rzd::UsbDevice::Open(server.Entry().interfacePath, &error);
-  if (!device) {
-    state.SkipWithError(("open failed: " + std::to_string(error)).c_str());
-    return;
-  }
+  BenchUnit bench(state);
+  if (!bench.device) return;
+  rzd::UsbDevice* device = bench.device.get();
   Host host(*device);
   std::vector<uint8_t> buffer(chunk);
   const std::vector<uint8_t> window = GreyWindow(kPixels, kLines);
@@ -123,7 +139,7 @@ void BM_UsbRawPageRead(benchmark::State& state) {
 
   int64_t bytes = 0;
   for (auto _ : state) {
-    if (server.Control("load 1 simplex").rfind("ok", 0) != 0 || host.Command(setWindow, window) != 0 ||
+    if (bench.server.Control("load 1 simplex").rfind("ok", 0) != 0 || host.Command(setWindow, window) != 0 ||
         host.Command(Host::Cdb(0xE6)) != 0) {  // reserve: feeds the sheet
       state.SkipWithError("the page did not start");
       break;
@@ -144,8 +160,6 @@ void BM_UsbRawPageRead(benchmark::State& state) {
     bytes += page;
   }
   state.SetBytesProcessed(bytes);
-  device->Close();
-  server.Stop();
   rzd::bench::ReportMemcpyReference(state, chunk, size_t{kPixels} * kLines / chunk * chunk);
 }
 BENCHMARK(BM_UsbRawPageRead)->ArgName("chunk")->Arg(16 << 10)->Arg(64 << 10)->Arg(256 << 10)->Arg(1 << 20)
@@ -186,19 +200,9 @@ std::vector<double> BareSocketRoundTrips(size_t count) {
 
 // One vendor request (a TEST UNIT READY command block) and its answer, per iteration.
 void BM_UsbRoundTrip(benchmark::State& state) {
-  rzd::bench::BenchRoot root;
-  rzd::engine::SimUnit unit;
-  rzd::engine::UnitServer server(unit, rzd::engine::ModelUnitOptions(0, "QM48TZ000001", u"Bench unit"));
-  if (server.Start() != ERROR_SUCCESS) {
-    state.SkipWithError("the unit did not start");
-    return;
-  }
-  uint32_t error = 0;
-  std::shared_ptr<rzd::UsbDevice> device = rzd::UsbDevice::Open(server.Entry().interfacePath, &error);
-  if (!device) {
-    state.SkipWithError(("open failed: " + std::to_string(error)).c_str());
-    return;
-  }
+  BenchUnit bench(state);
+  if (!bench.device) return;
+  rzd::UsbDevice* device = bench.device.get();
   const std::vector<uint8_t> testUnitReady = Host::Cdb(0x00);
   rzd::UsbVendorRequest request;
   request.data = testUnitReady;
@@ -217,8 +221,6 @@ void BM_UsbRoundTrip(benchmark::State& state) {
     device->Read(status, sizeof status, kTimeoutMs, &got);
     state.ResumeTiming();
   }
-  device->Close();
-  server.Stop();
   auto [median, p90] = MedianAndP90(us);
   std::vector<double> bare = BareSocketRoundTrips(std::max<size_t>(us.size(), 1000));
   auto [bareMedian, bareP90] = MedianAndP90(bare);
