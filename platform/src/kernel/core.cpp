@@ -44,7 +44,11 @@ bool TakerEnded(const Taker& taker, const Self& self) {
   return !start || *start != taker.startTime;
 }
 
+// The takes a record lists; a count that a broken peer wrote past the list is cut to it.
+uint32_t TakerCount(const SyncRecord& r) { return std::min(r.takerCount, kMaxTakers); }
+
 void RemoveTaker(SyncRecord& r, uint32_t index) {
+  r.takerCount = TakerCount(r);
   for (uint32_t i = index + 1; i < r.takerCount; ++i) r.takers[i - 1] = r.takers[i];
   --r.takerCount;
 }
@@ -52,6 +56,7 @@ void RemoveTaker(SyncRecord& r, uint32_t index) {
 // Gives back the takes of processes that have ended: answers how many.
 uint32_t GiveBackEndedTakes(SyncRecord& r, const Self& self) {
   uint32_t given = 0;
+  r.takerCount = TakerCount(r);
   for (uint32_t i = 0; i < r.takerCount;) {
     if (TakerEnded(r.takers[i], self)) {
       RemoveTaker(r, i);
@@ -64,6 +69,7 @@ uint32_t GiveBackEndedTakes(SyncRecord& r, const Self& self) {
 }
 
 void AddTaker(SyncRecord& r, const Self& self) {
+  r.takerCount = TakerCount(r);
   if (r.takerCount < kMaxTakers) r.takers[r.takerCount++] = Taker{self.pid, 0, self.startTime};
 }
 
@@ -201,7 +207,7 @@ bool Core::HeldByOtherLocked(const Self& self) const {
   const SyncRecord& r = *record_;
   if (kind_ == Kind::Mutex) return r.recursion > 0 && !(r.ownerPid == self.pid && r.ownerTid == self.tid);
   if (!UnderGiveBack(r)) return false;
-  for (uint32_t i = 0; i < r.takerCount; ++i) {
+  for (uint32_t i = 0; i < TakerCount(r); ++i) {
     if (!SameProcess(r.takers[i], self)) return true;
   }
   return false;
@@ -211,6 +217,7 @@ void Core::ForgetTakesLocked(const Self& self, uint32_t count) {
   SyncRecord& r = *record_;
   if (!UnderGiveBack(r)) return;
   // The releasing process's own takes first, its latest first; then the oldest of the others.
+  r.takerCount = TakerCount(r);
   for (uint32_t i = r.takerCount; i > 0 && count > 0;) {
     --i;
     if (SameProcess(r.takers[i], self)) {

@@ -116,6 +116,7 @@ void ReclaimLeftoversOnce(const fs::path& folder, const std::string& token) {
   }
   std::set<std::string> names;
   std::error_code ec;
+  fs::create_directories(folder, ec);  // a segment left without its lock file needs one to be reclaimed
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.size() > 5 && name.ends_with(".lock")) names.insert(name.substr(0, name.size() - 5));
