@@ -42,7 +42,7 @@ class LocalStream {
 
   // Connects to the socket at `path`. ERROR_FILE_NOT_FOUND when nothing listens there (no file,
   // or a file left behind by a listener that has gone), ERROR_ACCESS_DENIED when this user may
-  // not reach it, ERROR_GEN_FAILURE otherwise. Paths longer than a socket address holds work.
+  // not reach it, another Win32 number otherwise. Paths longer than a socket address holds work.
   static uint32_t Connect(const std::filesystem::path& path, LocalStream* stream);
 
   bool Valid() const { return fd_ >= 0; }

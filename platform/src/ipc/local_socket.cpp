@@ -1,6 +1,7 @@
 // Local stream sockets in private folders, with the peer's credentials.
 #include "platform/local_socket.h"
 
+#include "errors/errno_map.h"
 #include "platform/process.h"
 
 #include <atomic>
@@ -97,7 +98,9 @@ uint32_t EnsurePrivateFolder(const fs::path& folder) {
   std::error_code ec;
   if (!fs::exists(folder, ec)) {
     fs::create_directories(folder.parent_path(), ec);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return oserror::Win32FromErrno(errno, "creation of a private socket folder", {{ENOENT, ERROR_PATH_NOT_FOUND}});
+    }
   }
   struct stat info{};
   if (lstat(folder.c_str(), &info) != 0) return ERROR_PATH_NOT_FOUND;
@@ -128,7 +131,7 @@ uint32_t LocalStream::Connect(const fs::path& path, LocalStream* stream) {
   SocketAddress address(path);
   if (!address.Ok()) return ERROR_FILE_NOT_FOUND;
   int fd = NewSocket();
-  if (fd < 0) return ERROR_GEN_FAILURE;
+  if (fd < 0) return oserror::Win32FromErrno(errno, "creation of a local socket");
   int rc;
   do {
     rc = connect(fd, address.Get(), address.Size());
@@ -136,17 +139,13 @@ uint32_t LocalStream::Connect(const fs::path& path, LocalStream* stream) {
   if (rc != 0) {
     const int error = errno;
     close(fd);
-    switch (error) {
-      case ENOENT:
-      case ECONNREFUSED:
-      case ENOTDIR:
-        return ERROR_FILE_NOT_FOUND;
-      case EACCES:
-      case EPERM:
-        return ERROR_ACCESS_DENIED;
-      default:
-        return ERROR_GEN_FAILURE;
-    }
+    // Nothing listening there: no file, or one left by a listener that has gone.
+    return oserror::Win32FromErrno(error, "connection to a local socket",
+                                   {{ENOENT, ERROR_FILE_NOT_FOUND},
+                                    {ECONNREFUSED, ERROR_FILE_NOT_FOUND},
+                                    {ENOTDIR, ERROR_FILE_NOT_FOUND},
+                                    {EACCES, ERROR_ACCESS_DENIED},
+                                    {EPERM, ERROR_ACCESS_DENIED}});
   }
   *stream = LocalStream(fd);
   return ERROR_SUCCESS;
@@ -234,15 +233,15 @@ uint32_t LocalListener::Listen(const fs::path& path, LocalListener* listener) {
   SocketAddress address(temp);
   if (!address.Ok()) return ERROR_FILENAME_EXCED_RANGE;
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return ERROR_GEN_FAILURE;
+  if (fd < 0) return oserror::Win32FromErrno(errno, "creation of a local socket");
   auto fail = [&](uint32_t error) {
     close(fd);
     unlink(temp.c_str());
     return error;
   };
-  if (bind(fd, address.Get(), address.Size()) != 0) return fail(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_GEN_FAILURE);
+  if (bind(fd, address.Get(), address.Size()) != 0) return fail(oserror::Win32FromErrno(errno, "binding of a local socket"));
   if (chmod(temp.c_str(), 0600) != 0) return fail(ERROR_ACCESS_DENIED);
-  if (listen(fd, SOMAXCONN) != 0) return fail(ERROR_GEN_FAILURE);
+  if (listen(fd, SOMAXCONN) != 0) return fail(oserror::Win32FromErrno(errno, "listening on a local socket"));
   if (rename(temp.c_str(), path.c_str()) != 0) return fail(ERROR_ACCESS_DENIED);
   LocalListener result;
   result.fd_ = fd;

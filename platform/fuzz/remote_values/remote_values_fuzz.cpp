@@ -3,8 +3,8 @@
 // what is read next; every value read must write back to the same bytes and read back equal.
 //
 // Run (from a build configured with the fuzz preset):
-//   remote_values_fuzz -max_total_time=60 -dict=<src>/platform/fuzz/remote_values.dict \
-//                      <corpus-dir> <src>/platform/fuzz/remote_corpus
+//   remote_values_fuzz -max_total_time=60 -dict=<src>/platform/fuzz/remote_values/remote_values.dict \
+//                      <corpus-dir> <src>/platform/fuzz/remote_values/corpus
 #include "platform/com_remote.h"
 
 #include <cstddef>

@@ -2,8 +2,8 @@
 // decodes must encode back to the same bytes; its event data never exceeds the bound.
 //
 // Run (from a build configured with the fuzz preset):
-//   service_control_fuzz -max_total_time=60 -dict=<src>/platform/fuzz/service_control.dict \
-//                        <corpus-dir> <src>/platform/fuzz/control_corpus
+//   service_control_fuzz -max_total_time=60 -dict=<src>/platform/fuzz/service_control/service_control.dict \
+//                        <corpus-dir> <src>/platform/fuzz/service_control/corpus
 #include "service/service_protocol.h"
 
 #include <cstddef>
