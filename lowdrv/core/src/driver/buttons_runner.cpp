@@ -1,11 +1,13 @@
 #include "buttons_runner.h"
 
 #include "foundation/message_wait.h"
+#include "foundation/module_objects.h"
 #include "lowdrv/core/driver_codes.h"
 #include "lowdrv/core/driver_process.h"
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace rzd::lowdrv::buttons {
 
@@ -17,11 +19,12 @@ struct Runner {
   bool running = false;
   Thread thread;
   std::shared_ptr<ThreadContext> context;
+  std::vector<Thread> overran;  // threads that did not end within their stop's wait
 };
 
 Runner& TheRunner() {
-  static Runner* const runner = new Runner();
-  return *runner;
+  static ModuleObject<Runner> runner;
+  return runner.Get();
 }
 
 // Forgets the thread and gives the unit's button-thread event back (under the runner's lock).
@@ -29,6 +32,9 @@ Runner& TheRunner() {
 // taken it would let a third process start a thread of its own for the same unit.
 void Release(Runner& r) {
   Event unitEvent = r.context ? r.context->buttonThreadEvent : Event();
+  // A thread still running is kept until it ends, so the library's unload can wait for it.
+  std::erase_if(r.overran, [](const Thread& t) { return t.Join(0) == WAIT_OBJECT_0; });
+  if (r.thread && r.thread.Join(0) == WAIT_TIMEOUT) r.overran.push_back(r.thread);
   r.thread = Thread();
   r.context.reset();
   r.running = false;
@@ -115,6 +121,16 @@ LLDError Stop(uint32_t waitMs, CLogClient& log, const char16_t* overrunFormat) {
   }
   Release(r);
   return result;
+}
+
+void WaitForOverrunThreads() {
+  Runner& r = TheRunner();
+  std::vector<Thread> overran;
+  {
+    std::lock_guard guard(r.lock);
+    overran.swap(r.overran);
+  }
+  for (const Thread& t : overran) t.Join(INFINITE);
 }
 
 }  // namespace rzd::lowdrv::buttons
