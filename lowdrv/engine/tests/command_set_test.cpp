@@ -599,6 +599,31 @@ TEST(CommandSetTest, ClassicWindowSendsTheLengthByteAndPadsBeyondTheRecord) {
   EXPECT_EQ(Copy(w.Desc.XRes), 300);  // the caller's record stays in host order
 }
 
+TEST(CommandSetTest, ClassicWindowWhoseLengthTheBlockCannotNameIsRefused) {
+  // The length byte holds the low byte of the descriptor length plus 8: up to 0xF7 it names what
+  // goes out; from 0xF8 on it would name 0 to 7 bytes while 256 or more went out.
+  struct Case {
+    uint16_t length;
+    bool sent;
+  };
+  for (const Case c : {Case{0xF7, true}, Case{0x1F7, true}, Case{0xF8, false}, Case{0xFF, false}, Case{0x2FA, false}}) {
+    SCOPED_TRACE(c.length);
+    Engine e(false);
+    ReduzidWindowDesc w{};
+    w.Data.Length = c.length;
+    e.iface.m_ulLastError = 0;
+    EXPECT_EQ(e.iface.SetWindow(w), c.sent ? TRUE : FALSE);
+    if (c.sent) {
+      ASSERT_EQ(e.pipes.commands.size(), 1u);
+      EXPECT_EQ(e.pipes.commands[0].cdb[8], (c.length & 0xFF) + 8);
+      EXPECT_EQ(e.pipes.commands[0].dataOut.size(), static_cast<size_t>((c.length & 0xFF) + 8));
+    } else {
+      EXPECT_TRUE(e.pipes.commands.empty());
+      EXPECT_EQ(e.iface.m_ulLastError, 0x8005u);
+    }
+  }
+}
+
 TEST(CommandSetTest, NewSetOnlyOperationsRefuseUnderTheClassicSet) {
   Engine e(false);
   uint8_t ip[68] = {};

@@ -64,6 +64,8 @@ std::string Engine::Help() {
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
          "  resume                          answer again\n"
+         "  failedreads empty|padded        a failed read without data ends its data phase with\n"
+         "                                  zero bytes, or with one byte (default)\n"
          "  log [clear]                     every command and data block received, one hex line\n"
          "                                  each, or forget them\n"
          "  unplug                          handled by the transport (ignored by the unit)\n"
