@@ -577,6 +577,24 @@ TEST(CommandSetTest, LcdReadsConvertOnlyWithinWhatArrived) {
   EXPECT_EQ(GetLE16(&buffer[7]), 5);
   EXPECT_EQ(buffer[267], 0x00);  // the second entry did not arrive whole: not converted
   EXPECT_EQ(buffer[268], 0x09);
+
+  // Header fields that did not arrive whole are left as the caller's bytes were.
+  Engine shortHeader(true);
+  shortHeader.script.On(op::kNewRead, Reply{ByteList{0x00, 0x03, 0x00, 0x00, 0x02}});
+  uint8_t partial[20];
+  std::memset(partial, 0xCC, sizeof partial);
+  EXPECT_TRUE(shortHeader.iface.ReadLCDStringInfoHeaderNew(partial));
+  EXPECT_EQ(GetLE16(partial), 3);  // the count arrived
+  EXPECT_EQ(partial[4], 0x02);     // the length did not arrive whole: as it came
+  EXPECT_EQ(partial[5], 0xCC);
+  EXPECT_EQ(partial[8], 0xCC);
+  Engine shortTable(true);
+  shortTable.script.On(op::kNewRead, Reply{ByteList{0x00, 0x01, 0x00, 0x00, 0x01}});
+  ByteList table(600, 0xCC);
+  EXPECT_TRUE(shortTable.iface.ReadLCDSpecifyStringDataAllNew(table.data(), 600));
+  EXPECT_EQ(GetLE16(table.data()), 1);
+  EXPECT_EQ(table[4], 0x01);
+  for (size_t i = 5; i < table.size(); ++i) ASSERT_EQ(table[i], 0xCC) << i;
 }
 
 TEST(CommandSetTest, ClassicWindowSendsTheLengthByteAndPadsBeyondTheRecord) {
