@@ -59,11 +59,11 @@ class SimEngineTest : public rzd::test::TempRoot {
     ASSERT_TRUE(iface_.ReserveUnit(0)) << iface_.m_ulLastError;
   }
 
-  // A sheet jams at its first line under the given failed-read mode of the unit.
-  void ExpectJamAtTheFirstLine(const std::string& mode, uint32_t transferred) {
-    ASSERT_EQ(Control("failedreads " + mode), "ok failedreads " + mode);
+  // Loads one sheet that jams at `line`, starts its page and reads into the jam: the read fails
+  // with the decoded sense, and its data phase brought `transferred` bytes. The buffer read.
+  std::vector<uint8_t> ReadIntoAJam(uint32_t line, uint32_t transferred) {
     Control("load 1 simplex lines=40");
-    Control("jam 1 front line=0");
+    Control("jam 1 front line=" + std::to_string(line));
     StartPage();
     std::vector<uint8_t> buffer(4096);
     uint8_t end = 0;
@@ -71,8 +71,10 @@ class SimEngineTest : public rzd::test::TempRoot {
     EXPECT_FALSE(iface_.ReadImageData(buffer.data(), 4096, end, r));
     EXPECT_EQ(iface_.m_ulLastError, 8u);  // "An item is jammed in the scanner."
     EXPECT_EQ(iface_.m_byStatus, 2);
+    EXPECT_EQ(r.actualLength, 0u);
     EXPECT_EQ(r.transferred, transferred);
     EXPECT_EQ(Copy(iface_.m_Sense.CommandInfo), transferred);
+    return buffer;
   }
 
   engine::SimUnit unit_;
@@ -105,11 +107,13 @@ TEST_F(SimEngineTest, OpenReadsTheInquiryAndTheNewSetCapabilities) {
 // A read that fails before any data: the unit ends its data phase with one padding byte, or (asked
 // so) with none. Either way the host reads the status and reports the decoded sense.
 TEST_F(SimEngineTest, AReadThatFailsBeforeAnyDataReportsTheDecodedSense) {
-  ExpectJamAtTheFirstLine("padded", 1);
+  ASSERT_EQ(Control("failedreads padded"), "ok failedreads padded");
+  ReadIntoAJam(0, 1);
 }
 
 TEST_F(SimEngineTest, AReadThatFailsWithAnEmptyDataPhaseReportsTheDecodedSense) {
-  ExpectJamAtTheFirstLine("empty", 0);
+  ASSERT_EQ(Control("failedreads empty"), "ok failedreads empty");
+  ReadIntoAJam(0, 0);
 }
 
 TEST_F(SimEngineTest, NvramIsReadInTwoStepsAndSendsReachTheUnit) {
@@ -126,18 +130,7 @@ TEST_F(SimEngineTest, NvramIsReadInTwoStepsAndSendsReachTheUnit) {
 }
 
 TEST_F(SimEngineTest, CheckConditionFetchesTheSenseAndKeepsTheDataCount) {
-  Control("load 1 simplex lines=40");
-  Control("jam 1 front line=10");
-  StartPage();
-  std::vector<uint8_t> buffer(4096);
-  uint8_t end = 0;
-  ImageReadResult r;
-  EXPECT_FALSE(iface_.ReadImageData(buffer.data(), 4096, end, r));
-  EXPECT_EQ(iface_.m_ulLastError, 8u);  // "An item is jammed in the scanner."
-  EXPECT_EQ(iface_.m_byStatus, 2);
-  EXPECT_EQ(r.actualLength, 0u);
-  EXPECT_EQ(r.transferred, 10u * kBytesPerLine);  // the lines before the jam arrived
-  EXPECT_EQ(Copy(iface_.m_Sense.CommandInfo), 10u * kBytesPerLine);
+  const std::vector<uint8_t> buffer = ReadIntoAJam(10, 10u * kBytesPerLine);  // the lines before the jam arrived
   EXPECT_EQ(buffer[0], engine::PatternByte(1, 0, 0, 0));
   // The sense was fetched with the form used after a check condition.
   const std::vector<engine::ReceivedBlock> received = unit_.Received();
