@@ -148,6 +148,14 @@ MessageHandler SetThreadMessageHandler(MessageHandler handler) {
   return previous;
 }
 
+void DispatchThreadMessage(const ThreadMessage& message) {
+  ThreadState* state = OwnState();
+  if (state == nullptr) return;
+  // A copy, so a handler that replaces itself while it runs stays alive for this call.
+  MessageHandler handler = state->handler;
+  if (handler) handler(message);
+}
+
 namespace messages_detail {
 
 Event QueueReadyEvent() {
