@@ -73,6 +73,9 @@ TEST(TwainSessionMap, CallbacksFromOtherThreadsWhileSessionsComeAndGo) {
       }
     });
   }
+  // The sources are calling before sessions come and go (else the rounds may end before any
+  // source thread ran).
+  while (calls.load() == 0) std::this_thread::yield();
   for (int round = 0; round < 2000; ++round) {
     const int32_t id = 100 + round % 4;
     map.Insert(id, std::make_shared<CTwainSession>(id));
