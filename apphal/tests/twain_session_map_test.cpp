@@ -73,8 +73,7 @@ TEST(TwainSessionMap, CallbacksFromOtherThreadsWhileSessionsComeAndGo) {
       }
     });
   }
-  // The sources are calling before sessions come and go (else the rounds may end before any
-  // source thread ran).
+  // The sessions come and go only once the callbacks run (a loaded machine starts threads late).
   while (calls.load() == 0) std::this_thread::yield();
   for (int round = 0; round < 2000; ++round) {
     const int32_t id = 100 + round % 4;

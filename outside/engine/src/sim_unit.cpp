@@ -49,6 +49,7 @@ struct SimUnit::Impl {
 
   Quiet quiet = Quiet::None;
   bool quietOnce = false;
+  uint64_t unanswered = 0;  // requests met while quiet, since the last stall or halt
   // A failed command with a data-in phase and no data: its data phase brings zero bytes (a
   // zero-length packet) rather than one padding byte.
   bool emptyFailedReads = false;
@@ -63,6 +64,7 @@ struct SimUnit::Impl {
   // When the unit keeps quiet, the status the port answers; nothing happens.
   std::optional<PortStatus> QuietAnswer() {
     if (quiet == Quiet::None) return std::nullopt;
+    ++unanswered;
     const PortStatus status = quiet == Quiet::Stall ? PortStatus::Stall : PortStatus::NoAnswer;
     if (quietOnce) {
       quiet = Quiet::None;
@@ -103,10 +105,10 @@ struct SimUnit::Impl {
   // Runs the command; queues its data-in (at least one byte when the command has a data-in
   // phase, unless it failed and empty failed reads are asked for) and its status.
   void Run(size_t inAllowed) {
-    const CommandResult r = newSet ? engine.ExecuteNew(cdb, outData, inAllowed)
-                                   : engine.ExecuteClassic(cdb, outData, inAllowed);
+    CommandResult r = newSet ? engine.ExecuteNew(cdb, outData, inAllowed)
+                             : engine.ExecuteClassic(cdb, outData, inAllowed);
     if (plan.dir == CommandPlan::Dir::In) {
-      std::vector<uint8_t> data = r.data;
+      std::vector<uint8_t> data = std::move(r.data);
       if (data.empty() && !(r.check && emptyFailedReads)) data.push_back(0);
       if (data.size() > inAllowed) data.resize(inAllowed);
       inQueue.push_back(std::move(data));
@@ -207,7 +209,10 @@ std::string SimUnit::Control(const std::string& line) {
       const bool once = rest.find("once") != std::string::npos;
       u.quiet = verb == "stall" ? Impl::Quiet::NoAnswer : Impl::Quiet::Stall;
       u.quietOnce = once;
+      u.unanswered = 0;
       reply = "ok " + verb + (once ? " once" : "");
+    } else if (verb == "unanswered") {
+      reply = "ok " + std::to_string(u.unanswered);
     } else if (verb == "resume") {
       u.quiet = Impl::Quiet::None;
       u.quietOnce = false;
