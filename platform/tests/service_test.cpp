@@ -74,13 +74,11 @@ uint32_t RunningPid() {
 
 class ServiceTest : public rzd::test::TempRoot {
  protected:
+  // Every service process the test started ends with it, stopped or not.
   void TearDown() override {
-    for (const std::u16string& name : rzd::ListServices()) {
-      rzd::ServiceRunStatus status;
-      if (rzd::QueryServiceRunStatus(name, &status) != ERROR_SUCCESS || status.processId == 0) continue;
-      rzd::RequestServiceStop(name);
-      if (rzd::WaitForServiceState(name, SERVICE_STOPPED, 10000) != ERROR_SUCCESS) rzd::KillProcess(status.processId);
-    }
+    for (const std::u16string& name : rzd::ListServices()) rzd::RequestServiceStop(name);
+    std::ifstream pids(rzd::SystemRoot() / "service-pids");
+    for (uint32_t pid = 0; pids >> pid;) rzd::KillProcess(pid);
   }
 };
 

@@ -6,7 +6,8 @@
 //   "session <event type> <session>"    session broadcast
 //   "control <control>"                 any other control
 // It accepts stop, power and session events; with the start argument "no-stop" it does not
-// accept stop (SIGTERM still stops it). It writes "service started" to the event log.
+// accept stop (SIGTERM still stops it). It writes "service started" to the event log, appends its
+// process id to <root>/service-pids, and ends by itself once its root is removed.
 //
 //   service_child [--exit-now]     --exit-now ends at once without a dispatcher
 #include "platform/devices.h"
@@ -18,9 +19,12 @@
 #include "platform/session.h"
 #include "platform/text.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -94,6 +98,18 @@ void ServiceMain(uint32_t argc, char16_t** argv) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--exit-now") == 0) return 0;
+  const std::filesystem::path root = rzd::SystemRoot();
+  {
+    std::ofstream pids(root / "service-pids", std::ios::app);
+    pids << rzd::CurrentProcessId() << '\n';
+  }
+  std::thread([root] {
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      std::error_code ec;
+      if (!std::filesystem::exists(root, ec)) std::_Exit(0);
+    }
+  }).detach();
   auto name = rzd::ServiceNameOfThisProcess();
   if (!name) return 7;
   g_state.name = *name;
