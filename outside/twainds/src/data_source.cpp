@@ -245,8 +245,8 @@ ImageGeometry DataSource::NextGeometry() const {
   geometry.jpegQuality = static_cast<int>(capabilities_.Current(ICAP_JPEGQUALITY));
   const double width = std::llround((frame_[2] - frame_[0]) * geometry.xResolution);
   const double lines = std::llround((frame_[3] - frame_[1]) * geometry.yResolution);
-  geometry.width = width < 1 || width > kMaxImageDimension ? 0 : static_cast<uint32_t>(width);
-  geometry.lines = lines < 1 || lines > kMaxImageDimension ? 0 : static_cast<uint32_t>(lines);
+  geometry.width = width < 1 || width > kMaxImageWidth ? 0 : static_cast<uint32_t>(width);
+  geometry.lines = lines < 1 || lines > kMaxImageLines ? 0 : static_cast<uint32_t>(lines);
   return geometry;
 }
 
@@ -436,7 +436,7 @@ DataSource::Answer DataSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
   transfer->Rows = rows;
   transfer->XOffset = 0;
   transfer->YOffset = firstRow;
-  transfer->BytesWritten = bytes;
+  transfer->BytesWritten = bytes + script_.claimExtraBytes;
   state_ = 7;
   return Answer{image_.Done() ? TWRC_XFERDONE : TWRC_SUCCESS, TWCC_SUCCESS, Format("rows=%u bytes=%u", rows, bytes)};
 }

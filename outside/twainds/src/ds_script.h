@@ -37,6 +37,7 @@ struct DsScript {
   Signal signal = Signal::Message;
   TW_UINT16 announce = MSG_XFERREADY;
   bool noDs2 = false;
+  uint32_t claimExtraBytes = 0;  // added to every BytesWritten
   std::map<std::string, FailRule> fails;     // by upper-cased triplet
   std::map<TW_UINT16, std::string> broken;   // by capability
 };

@@ -98,7 +98,7 @@ TEST_F(DataSourceTest, EveryPixelTypeAndBitDepthCarriesThePattern) {
     std::vector<uint8_t> image = Transfer(*session, c.bytesPerRow * 2);
     std::vector<uint8_t> expected;
     for (uint32_t line = 0; line < 5; ++line) {
-      std::vector<uint8_t> row = engine::PatternLine(1, 0, line, c.bytesPerRow);
+      std::vector<uint8_t> row = twainds::SourceLine(1, 0, line, c.bytesPerRow, 30, static_cast<uint32_t>(c.bitDepth));
       expected.insert(expected.end(), row.begin(), row.end());
     }
     EXPECT_TRUE(image == expected);
