@@ -163,7 +163,7 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
 
     const bool jpeg = (pinfo->Compression & 0xFFFF) == 1;
     s.Set(ICAP_COMPRESSION, TWTY_UINT16, jpeg ? TWCP_JPEG : TWCP_NONE);
-    if ((pinfo->Compression & 4) != 0 || pinfo->Compression == 1) {
+    if ((pinfo->Compression & 4) != 0 || jpeg) {
       s.SetBool(kCapDsJpeg, true);
       int64_t quality = std::min<int64_t>((static_cast<uint32_t>(pinfo->Compression) >> 16), 100);
       if (vrsGamma && quality == 0) quality = 80;

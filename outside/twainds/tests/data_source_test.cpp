@@ -63,9 +63,10 @@ TEST_F(DataSourceTest, DuplexSheetsComeFrontThenBackWithTheirPendingCounts) {
     EXPECT_EQ(pageSide, side + 1);
     std::vector<uint8_t> image = Transfer(*session, 1000);
     ASSERT_EQ(image.size(), 10u * 60);  // 20 colour pixels a row, 10 rows
-    EXPECT_EQ(image[0], (sheet >> 8) & 0xFF);
+    // The first pixel comes blue first: pattern bytes 2, 1, 0 (side, sheet low, sheet high).
+    EXPECT_EQ(image[2], (sheet >> 8) & 0xFF);
     EXPECT_EQ(image[1], sheet & 0xFF);
-    EXPECT_EQ(image[2], side);
+    EXPECT_EQ(image[0], side);
     bool more = false;
     uint32_t extra = 0;
     ASSERT_EQ(session->EndTransfer(&more, &extra), 0u);

@@ -25,6 +25,8 @@
 //   NoDS2=1               the identity lacks DF_DS2
 //   ClaimExtraBytes=100   every memory transfer reports this many bytes more in BytesWritten than
 //                         it wrote (a source that overstates what it delivered)
+//   ReportedWidth=0       DAT_IMAGEINFO answers this ImageWidth whatever the image is
+//   ReportedLength=1      and this ImageLength (a long document whose length is not known yet)
 //
 // Raw images carry the simulated unit's pattern line by line (engine/page_pattern.h); a 24-bit
 // colour pixel is delivered blue first, as the model's source delivers it (SourceLine). JPEG
