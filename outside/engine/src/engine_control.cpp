@@ -60,14 +60,23 @@ std::string Engine::Help() {
          "  dfd ignore|retry|stop|none      the double-feed decision button pressed (1, 2, 3, 0)\n"
          "  duplexmode 0|5                  duplex transfer: 0 sides alternate per read, 5 front\n"
          "                                  side then back side\n"
-         "  calib steps <n>|fail <k>|ok     calibration step count; step k fails once\n"
+         "  calib steps <n>|fail <k>|ok     calibration step count (0 or more); step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
+         "  lock on|off                     the scanner lock closes (test unit ready and the sense\n"
+         "                                  report it) or opens\n"
+         "  counters [<name>=<n>...]        set NVRAM counters (pad, adfsimplex, adfduplex, flatbed,\n"
+         "                                  roller, multifeed, jam, reverse, pickup, friction, clean);\n"
+         "                                  the reply lists them and the power times sleep, off, erp\n"
+         "  refuse send|read <type> [once]  SEND or READ of that data type (hexadecimal) fails with a\n"
+         "                                  hardware error, every time or once; refuse off ends it\n"
          "  imprinter                       the imprinter blocks of the current line (data types\n"
          "                                  0x202 to 0x207), one hex line each: <type> <size>: <bytes>\n"
          "  state                           one line of the unit's state\n"
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
          "  resume                          answer again\n"
+         "  unanswered                      how many requests the unit met while keeping quiet\n"
+         "                                  (since the last stall or halt)\n"
          "  log [clear]                     every command and data block received, one hex line\n"
          "                                  each, or forget them\n"
          "  unplug                          handled by the transport (ignored by the unit)\n"
@@ -162,7 +171,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
       return "ok";
     }
     if (words.size() == 3 && ParseNumber(words[2], n)) {
-      if (words[1] == "steps" && n >= 1 && n <= 0xFFFF) {
+      if (words[1] == "steps" && n <= 0xFFFF) {
         calibrationSteps_ = n;
         return "ok";
       }
@@ -182,6 +191,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
     imprinter_.inkTenth = static_cast<uint8_t>(tenth);
     return "ok";
   }
+  if (verb == "lock" || verb == "counters" || verb == "refuse") return ControlMaintenance(words);
   if (verb == "imprinter" && words.size() == 1) {
     std::string reply = "ok " + std::to_string(imprinter_.blocks.size());
     for (const auto& [type, bytes] : imprinter_.blocks) {

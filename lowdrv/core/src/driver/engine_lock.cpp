@@ -43,6 +43,8 @@ LLDError CRZDREduzidLLD::UnlockScanner() {
     RZD_LOG_ERROR_OF(EngineLog(), u"UnlockScanner failed because is not locked");
     return result = 0;
   }
+  // A calibration runs on the unit only while this object holds it.
+  if (m_ulStatus == state::kCalibrating) EndCalibrationThread(30 * m_ulCalibThreadWait);
   if (m_bNewCommandSet && m_errDFDErrWait != 0 && m_ulStatus == state::kLocked) {
     // A unit left paused on a double feed is taken and given back, which ends the pause.
     m_ReduzidScanner.m_ulCmdTimeout = m_ulReleaseTimeout;
