@@ -147,6 +147,15 @@ TEST_F(ScannerTest, CommandsBeforeAWrapperFail) {
   EXPECT_NE(dynamic_cast<CTWAINwrapOver*>(scanner_->Wrapper()), nullptr);
 }
 
+TEST_F(ScannerTest, TheNetWaitBeforeInitialisationKeepsTheBaseWrapper) {
+  _ZQSTATUS status = ZQHARDWARE_STATUS_OK;
+  ASSERT_EQ(scanner_->ScanCommand(ZQSCAN_SHOW_NET_WAIT_DIALOG, &info_, &status), S_OK);
+  EXPECT_EQ(status, ZQHARDWARE_STATUS_FAIL);  // no session yet
+  ASSERT_NE(scanner_->Wrapper(), nullptr);
+  ASSERT_EQ(scanner_->ScanCommand(ZQSCAN_INITIALIZE, &info_, &status), S_OK);
+  EXPECT_EQ(dynamic_cast<CTWAINwrapOver*>(scanner_->Wrapper()), nullptr);
+}
+
 TEST_F(ScannerTest, TheNetworkNameIsCutToItsBuffer) {
   struct Case {
     std::optional<std::u16string> name;

@@ -485,5 +485,54 @@ TEST_F(WrapTest, ToneTablesWithTheGammaSwitch) {
   }
 }
 
+TEST_F(WrapTest, DataSourceSettingsFillTheRecord) {
+  CTWAINwrap& wrapper = Initialized(ScriptBuilder().Source("Resolution", "200").Source("Frame", "0,0,4,2"));
+  ZQSCANINFO info = ZqScanInfoDefaults();
+  info.DataType = ZQSCANMODE_DSDATA;
+  info.Duplex = 1;
+  info.Endorser = 5;
+  info.Compression = 1;
+  info.Value = 0x4478;  // keep the source's settings, with the record's duplex choice
+  ASSERT_EQ(wrapper.ConfigureDSData(&info), 0u);
+  EXPECT_EQ(info.Value, 0);
+  EXPECT_EQ(info.Endorser, 0);
+  EXPECT_EQ(info.ScanHardware, ZQSCANHRDW_ADF);  // paper in the feeder
+  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, CAP_DUPLEXENABLED)).detail, "value=1");
+  EXPECT_EQ(info.Duplex, 1);
+  EXPECT_EQ(info.Compression, 0);  // the source names no scan sources to take JPEG
+  EXPECT_EQ(info.Xresolution, 200);
+  EXPECT_EQ(info.Yresolution, 200);
+  EXPECT_EQ(info.Window.xExtent, 800);
+  EXPECT_EQ(info.Window.yExtent, 400);
+  EXPECT_EQ(info.WidthPixels, 800);
+  EXPECT_EQ(info.Lines, 400);
+  EXPECT_EQ(info.PixelBits, 24);
+  EXPECT_EQ(info.WidthBytes, 2400);
+  // Without paper, the feeder reports itself empty.
+  wrapper_.reset();
+  CTWAINwrap& empty = Initialized(ScriptBuilder().Source("Sheets", "0"));
+  ZQSCANINFO none = ZqScanInfoDefaults();
+  none.DataType = ZQSCANMODE_DSDATA;
+  EXPECT_EQ(empty.ConfigureDSData(&none), ZQHARDWARE_STATUS_ADF_EMPTY);
+}
+
+TEST_F(WrapTest, TheNetWaitMessage) {
+  struct Case {
+    const char* answer;
+    uint32_t status;
+  } cases[] = {{nullptr, ZQHARDWARE_STATUS_OK},
+               {"3,0", ZQHARDWARE_STATUS_USERCANCEL},
+               {"1,4", ZQHARDWARE_STATUS_DRIVERBUSY},
+               {"1,23", ZQHARDWARE_STATUS_OK},
+               {"throw", ZQHARDWARE_STATUS_FAIL}};
+  for (const Case& c : cases) {
+    ScriptBuilder script;
+    if (c.answer != nullptr) script.Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_DS_NETWAIT", c.answer);
+    CTWAINwrap& wrapper = Initialized(script);
+    EXPECT_EQ(wrapper.ShowNetWaitDialog(), c.status) << (c.answer ? c.answer : "success");
+    wrapper_.reset();
+  }
+}
+
 }  // namespace
 }  // namespace rzd::apphal::test
