@@ -5,8 +5,6 @@
 
 #include "platform/registry.h"
 
-#include <jpeglib.h>
-
 #include <cstring>
 #include <tuple>
 
@@ -290,28 +288,6 @@ TEST_F(WrapTest, OnlyTwentyFourBitPixelsAreSwapped) {
   }
 }
 
-std::vector<uint8_t> DecodeJpeg(const std::vector<uint8_t>& stream, uint32_t* width, uint32_t* height) {
-  jpeg_decompress_struct cinfo{};
-  jpeg_error_mgr errors{};
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, stream.data(), stream.size());
-  std::vector<uint8_t> samples;
-  if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK) {
-    jpeg_start_decompress(&cinfo);
-    *width = cinfo.output_width;
-    *height = cinfo.output_height;
-    samples.resize(static_cast<size_t>(*width) * *height * cinfo.output_components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = samples.data() + static_cast<size_t>(cinfo.output_scanline) * *width * cinfo.output_components;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-  }
-  jpeg_destroy_decompress(&cinfo);
-  return samples;
-}
-
 TEST_F(WrapTest, ALongJpegPageIsReadToItsEnd) {
   // The source does not know the page's length at the start (it says one line): the stream is
   // read until the source says the transfer is done, not cut at the bytes of one line.
@@ -332,7 +308,9 @@ TEST_F(WrapTest, ALongJpegPageIsReadToItsEnd) {
   EXPECT_EQ(page.bytes[page.bytes.size() - 2], 0xFF);
   EXPECT_EQ(page.bytes[page.bytes.size() - 1], 0xD9);
   uint32_t width = 0, height = 0;
-  EXPECT_FALSE(DecodeJpeg(page.bytes, &width, &height).empty());
+  int components = 0;
+  EXPECT_FALSE(twainds::DecodeJpeg(page.bytes, &width, &height, &components).empty());
+  EXPECT_EQ(components, 3);
   EXPECT_EQ(width, 100u);
   EXPECT_EQ(height, 300u);
   EXPECT_EQ(page.finish, 0u);

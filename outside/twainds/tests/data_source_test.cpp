@@ -4,7 +4,6 @@
 #include "session_fixture.h"
 
 #include <cstdio>
-#include <jpeglib.h>
 
 namespace rzd::twainds {
 namespace {
@@ -111,30 +110,6 @@ TEST_F(DataSourceTest, EveryPixelTypeAndBitDepthCarriesThePattern) {
   }
 }
 
-// Decodes a JPEG stream; the samples, or nothing when it does not decode.
-std::vector<uint8_t> DecodeJpeg(const std::vector<uint8_t>& stream, uint32_t* width, uint32_t* height, int* components) {
-  jpeg_decompress_struct cinfo{};
-  jpeg_error_mgr errors{};
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, stream.data(), stream.size());
-  std::vector<uint8_t> samples;
-  if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK) {
-    jpeg_start_decompress(&cinfo);
-    *width = cinfo.output_width;
-    *height = cinfo.output_height;
-    *components = cinfo.output_components;
-    samples.resize(static_cast<size_t>(*width) * *height * *components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = samples.data() + static_cast<size_t>(cinfo.output_scanline) * *width * *components;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-  }
-  jpeg_destroy_decompress(&cinfo);
-  return samples;
-}
-
 TEST_F(DataSourceTest, JpegSidesAreWholeStreamsOfThePattern) {
   for (TW_UINT16 pixelType : {TWPT_GRAY, TWPT_RGB}) {
     SCOPED_TRACE(pixelType);
@@ -154,7 +129,7 @@ TEST_F(DataSourceTest, JpegSidesAreWholeStreamsOfThePattern) {
     EXPECT_EQ(stream.back(), 0xD9);
     uint32_t width = 0, height = 0;
     int components = 0;
-    std::vector<uint8_t> samples = DecodeJpeg(stream, &width, &height, &components);
+    std::vector<uint8_t> samples = twainds::DecodeJpeg(stream, &width, &height, &components);
     EXPECT_EQ(width, 64u);
     EXPECT_EQ(height, 32u);
     EXPECT_EQ(components, pixelType == TWPT_RGB ? 3 : 1);

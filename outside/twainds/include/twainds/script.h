@@ -71,6 +71,11 @@ std::vector<uint8_t> SourceLine(uint32_t sheet, uint32_t side, uint32_t line, ui
 void FillSourceLine(uint32_t sheet, uint32_t side, uint32_t line, uint8_t* out, uint32_t bytesPerRow, uint32_t width,
                     uint32_t bitsPerPixel);
 
+// The samples of a JPEG stream the source delivered, with its size and components; empty when
+// the stream does not decode.
+std::vector<uint8_t> DecodeJpeg(const std::vector<uint8_t>& stream, uint32_t* width, uint32_t* height,
+                                int* components);
+
 // Writes the script for the source, replacing any earlier one.
 class ScriptBuilder {
  public:
