@@ -103,7 +103,8 @@ TEST_F(WrapTest, InitializeOpensTheSourceWithTheApplicationIdentity) {
   EXPECT_EQ(app.Version.MajorNum, 5);
   EXPECT_EQ(app.Version.MinorNum, 1);
   EXPECT_STREQ(app.Version.Info, "5.1 VI4reRIZUZ");
-  EXPECT_EQ(app.SupportedGroups, 0x20000003u);
+  const TW_UINT32 groups = app.SupportedGroups;  // copied out of the packed record
+  EXPECT_EQ(groups, 0x20000003u);
   EXPECT_STREQ(app.Manufacturer, "Corvanite");
   EXPECT_STREQ(app.ProductName, "VI4reRIZUZ1");
   const std::vector<std::string> opened = Received();

@@ -301,7 +301,8 @@ int32_t CTWAINwrap::ReadScan(ZQSCANINFO* pinfo, uint8_t* buffer, int32_t size, u
   const uint32_t result = session->MemoryTransfer(&transfer);
   const uint32_t mapped = MapTwainStatus(result);
   // Never more than the source was given, whatever it says it wrote.
-  const uint32_t written = std::min(transfer.BytesWritten, length);
+  const uint32_t reported = transfer.BytesWritten;  // copied out of the packed record
+  const uint32_t written = std::min(reported, length);
   if (IsZqFailure(mapped)) {
     *status = mapped;
     m_lastReadStatus = mapped;
