@@ -1,5 +1,8 @@
 #include "engine/page_pattern.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace rzd::engine {
 
 uint8_t PatternByte(uint32_t sheet, uint32_t side, uint32_t line, size_t index) {
@@ -20,12 +23,15 @@ void FillPattern(uint32_t sheet, uint32_t side, uint32_t line, size_t first, uin
   size_t i = 0;
   for (; i < count && first + i < 6; ++i) out[i] = PatternByte(sheet, side, line, first + i);
   if (i == count) return;
-  // From byte 6 on the value grows by 7 per byte.
-  uint8_t value = PatternByte(sheet, side, line, first + i);
-  for (; i < count; ++i) {
-    out[i] = value;
-    value = static_cast<uint8_t>(value + 7);
-  }
+  // From byte 6 on the value grows by 7 per byte. 7 is odd, so the values repeat every 256 bytes:
+  // the first 256 are computed and the rest copied from them.
+  const uint8_t start = PatternByte(sheet, side, line, first + i);
+  uint8_t* rest = out + i;
+  const size_t n = count - i;
+  constexpr size_t kPeriod = 256;
+  const size_t head = std::min(n, kPeriod);
+  for (size_t k = 0; k < head; ++k) rest[k] = static_cast<uint8_t>(start + 7u * k);
+  for (size_t k = head; k < n; k += kPeriod) std::memcpy(rest + k, rest, std::min(kPeriod, n - k));
 }
 
 std::vector<uint8_t> PatternLine(uint32_t sheet, uint32_t side, uint32_t line,

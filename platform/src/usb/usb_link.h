@@ -5,6 +5,7 @@
 #include "platform/devices.h"
 #include "platform/usb.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,7 @@ struct RequestState {
   std::condition_variable settledChanged;
   bool completed = false;  // result fixed; the buffer is no longer touched
   bool settled = false;    // and the completion callback has returned
+  std::atomic<bool> settledFlag{false};  // `settled`, for a waiter that looks without the lock
   uint32_t error = ERROR_IO_INCOMPLETE;
   size_t transferred = 0;
 };

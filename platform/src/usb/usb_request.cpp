@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace rzd {
+
+namespace {
+// How long a waiter looks for an answer before it sleeps.
+constexpr std::chrono::microseconds kAnswerSpin{50};
+}  // namespace
 
 namespace usbdetail {
 
@@ -34,6 +40,7 @@ bool RequestState::Complete(uint32_t result, std::span<const uint8_t> data, size
   {
     std::lock_guard<std::mutex> lock(mutex);
     settled = true;
+    settledFlag.store(true, std::memory_order_release);
   }
   settledChanged.notify_all();
   return true;
@@ -57,6 +64,15 @@ UsbRequest::~UsbRequest() { Cancel(); }
 
 uint32_t UsbRequest::Wait(uint32_t timeoutMs) {
   if (!state_) return WAIT_OBJECT_0;
+  // A unit usually answers within microseconds: look for the answer a short while (yielding the
+  // processor between looks) before sleeping, which saves this thread's wake-up by the receiving
+  // one.
+  if (timeoutMs != 0) {
+    const auto spinEnd = std::chrono::steady_clock::now() + kAnswerSpin;
+    while (!state_->settledFlag.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < spinEnd) {
+      std::this_thread::yield();
+    }
+  }
   std::unique_lock<std::mutex> lock(state_->mutex);
   auto settled = [this] { return state_->settled; };
   if (timeoutMs == INFINITE) {

@@ -62,7 +62,9 @@ LLDError CRZDREduzidLLD::UnlockScanner() {
 BOOL CRZDREduzidLLD::LoadOldLLDSyncObject() {
   if (m_hOldDriverEvent) return TRUE;
   const std::u16string name = OldDriverEventName(m_strOldDriverEventPrefix, m_strDevicePath);
-  ObjectResult<Event> made = Event::Create(name, false, true);
+  // A lock holder that is killed must not keep the unit from every other process for as long as
+  // any of them keeps it open: the event comes back when its taker's process ends.
+  ObjectResult<Event> made = Event::Create(name, false, true, TakeRule::kGivenBackWhenTakerEnds);
   if (!made && made.error == ERROR_ACCESS_DENIED) made = Event::Open(name);
   m_hOldDriverEvent = made.handle;
   return m_hOldDriverEvent ? TRUE : FALSE;

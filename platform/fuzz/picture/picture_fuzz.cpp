@@ -3,7 +3,7 @@
 // icon read has sides within the icon limit and every pixel inside it can be read.
 //
 // Run (from a build configured with the fuzz preset):
-//   picture_fuzz -max_total_time=60 <corpus-dir> <src>/platform/fuzz/picture_corpus
+//   picture_fuzz -max_total_time=60 <corpus-dir> <src>/platform/fuzz/picture/corpus
 #include "platform/picture.h"
 
 #include <cstddef>
