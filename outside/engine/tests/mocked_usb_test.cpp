@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -193,6 +195,25 @@ TEST_F(MockedUsbTest, RemovingTheDeviceDeliversARemovalAndAddingItAnArrival) {
   ASSERT_EQ(events.size(), 3u);
   EXPECT_EQ(events[2].eventType, DBT_DEVICEARRIVAL);
   EXPECT_EQ(events[2].interfacePath, server.Entry().interfacePath);
+}
+
+TEST(UdevRule, TheShippedRuleGivesTheGroupTheModelsDeviceNodes) {
+  std::ifstream in(RZD_UDEV_RULE);
+  ASSERT_TRUE(in) << RZD_UDEV_RULE;
+  char ids[64];
+  std::snprintf(ids, sizeof ids, "ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\"", lowdrv::kModelUsbVendorId,
+                lowdrv::kModelUsbProductId);
+  std::string line;
+  int rules = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    ++rules;
+    EXPECT_NE(line.find("SUBSYSTEM==\"usb\""), std::string::npos) << line;
+    EXPECT_NE(line.find(ids), std::string::npos) << line;
+    EXPECT_NE(line.find("GROUP=\"scanner\""), std::string::npos) << line;
+    EXPECT_NE(line.find("MODE=\"0660\""), std::string::npos) << line;
+  }
+  EXPECT_EQ(rules, 1);
 }
 
 // ---- Transfers over libusb
