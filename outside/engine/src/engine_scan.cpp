@@ -196,7 +196,7 @@ CommandResult Engine::ReadImage(size_t allowed) {
     at = std::min(at, run.total - 1);
     if (at < run.pos + n) {  // the sheet stops inside this read
       const size_t delivered = at > run.pos ? static_cast<size_t>(at - run.pos) : 0;
-      std::vector<uint8_t> data(std::max<size_t>(delivered, 1), 0);
+      std::vector<uint8_t> data(delivered, 0);  // none: the port decides how the data phase ends
       if (delivered > 0) Produce(page, run, run.pos, delivered, data.data());
       Sense se;
       switch (fault->kind) {
