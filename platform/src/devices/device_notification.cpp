@@ -101,8 +101,10 @@ struct DeviceNotification::State {
         return;
       }
       if (fds[1].revents != 0 || stopping.load()) return;
-      if (fds[2].revents != 0) {
+      if (fds[2].revents & POLLIN) {
         for (const devices::RealUnitWatch::Change& change : realUnits->Read()) Deliver(change.eventType, change.interfacePath);
+      } else if (fds[2].revents != 0) {
+        realUnits.reset();  // a monitor that broke: the table's units are still heard of
       }
       if (fds[0].revents == 0) continue;
       ssize_t got = ::read(inotifyFd, buffer, sizeof buffer);
