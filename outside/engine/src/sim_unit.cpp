@@ -100,10 +100,10 @@ struct SimUnit::Impl {
   // Runs the command; queues its data-in (at least one byte when the command has a data-in
   // phase) and its status.
   void Run(size_t inAllowed) {
-    const CommandResult r = newSet ? engine.ExecuteNew(cdb, outData, inAllowed)
-                                   : engine.ExecuteClassic(cdb, outData, inAllowed);
+    CommandResult r = newSet ? engine.ExecuteNew(cdb, outData, inAllowed)
+                             : engine.ExecuteClassic(cdb, outData, inAllowed);
     if (plan.dir == CommandPlan::Dir::In) {
-      std::vector<uint8_t> data = r.data;
+      std::vector<uint8_t> data = std::move(r.data);
       if (data.empty()) data.push_back(0);
       if (data.size() > inAllowed) data.resize(inAllowed);
       inQueue.push_back(std::move(data));

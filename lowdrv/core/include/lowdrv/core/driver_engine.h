@@ -11,6 +11,7 @@
 #pragma once
 
 #include "lowdrv/core/driver_base.h"
+#include "lowdrv/core/scan_state.h"
 #include "lowdrv/engine/reduzid_interface.h"
 #include "lowdrv/engine/usb_device.h"
 #include "lowdrv/settings/settings_av.h"
@@ -174,6 +175,7 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   uint8_t m_byImprInkSecond = 0;
   std::u16string m_strProductText;          // the inquiry's product text
   std::u16string m_strRevisionText;         // the inquiry's revision text
+  ScanState m_Scan;                         // the scan in progress (scan/)
   // The model's changes to the engine's inquiry record (applied before the settings see it).
   struct InquiryPatch {
     bool apply = false;
@@ -190,6 +192,8 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   LLDError EngineReadBackgroundRaster(uint8_t* pbyBuffer, uint32_t length);
 
  private:
+  // The scan pipeline's steps (scan/) work on the driver's members and log under its feature.
+  friend class ScanSteps;
   // Open steps after the semaphore: device, engine binding, configuration read.
   LLDError OpenUnitAndReadConfig(bool semaphoreHeld);
   // Gives back what a failed open took: the semaphore count, the old-driver event, the handles.
