@@ -65,6 +65,8 @@ std::string Engine::Help() {
          "                                  at restart points (every 64 lines; also in simplex)\n"
          "  jpegheaders engine|host         who writes the JPEG headers (the unit's inquiry says it;\n"
          "                                  the host reads that when it opens the unit)\n"
+         "  reset                           a power-on reset: reservations go, a sheet in the paper\n"
+         "                                  path leaves it (the transport sends it on unplug)\n"
          "  calib steps <n>|fail <k>|ok     calibration step count; step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
          "  state                           one line of the unit's state\n"

@@ -1,4 +1,5 @@
-// Control words of the scan modes: the duplex transfer mode and who writes the JPEG headers.
+// Control words of the scan modes: the duplex transfer mode, who writes the JPEG headers, and
+// the reset the unit makes when it loses power.
 #include "engine.h"
 #include "lowdrv/engine/engine_caps.h"
 
@@ -28,6 +29,12 @@ std::optional<std::string> Engine::ControlScan(const std::vector<std::string>& w
     engineJpegHeaders_ = words[1] == "engine";
     BuildInquiryAnswer();
     return "ok jpegheaders " + words[1];
+  }
+  if (verb == "reset" && words.size() == 1) {
+    // A power-on reset: reservations and pending sense go, a sheet in the paper path leaves it.
+    EjectPage();
+    ResetUnit();
+    return "ok reset";
   }
   return std::nullopt;
 }

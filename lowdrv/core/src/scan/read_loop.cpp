@@ -589,7 +589,9 @@ LLDError ReadLoop::Run() {
   } catch (const ScanFailure& failure) {
     result = Failure(failure.code);
   }
-  if (boundary_ == 6 && d_.m_bBatchReservation && result != lld::kUnreachable) ReleaseBatch(result);
+  // The batch reservation is given back also after a lost connection: a stalled pipe reports
+  // the same code while the unit is still there, and a unit that is gone fails the release at once.
+  if (boundary_ == 6 && d_.m_bBatchReservation) ReleaseBatch(result);
   if (result != 0 && result != kRetryWithLargerBuffer) *size_ = 0;
   *boundaryOut_ = boundary_;
   d_.m_ulSubState = boundary_;
