@@ -32,6 +32,8 @@ struct CommandResult {
 };
 
 using EventReport = std::array<uint8_t, 16>;
+// A device-event report as the unit sends it (at most 16 bytes).
+using EventBytes = std::vector<uint8_t>;
 
 // Largest data-out block the unit takes (one transfer of the transport).
 inline constexpr size_t kMaxDataOut = 16u * 1024 * 1024;
@@ -51,9 +53,9 @@ class Engine {
   CommandResult ExecuteClassic(const std::vector<uint8_t>& cdb, const std::vector<uint8_t>& out,
                                size_t inMax);
 
-  // One control line (the port handles the transport-level words itself). Button presses add
-  // their device-event reports to `events`.
-  std::string Control(const std::string& line, std::vector<EventReport>& events);
+  // One control line (the port handles the transport-level words itself). Button presses and
+  // raw events add their device-event reports to `events`.
+  std::string Control(const std::string& line, std::vector<EventBytes>& events);
   static std::string Help();
 
   // Inspection.
@@ -174,7 +176,8 @@ class Engine {
   // Control words (engine_control.cpp).
   std::string ControlLoad(const std::vector<std::string>& words);
   std::string ControlFault(FaultKind kind, const std::vector<std::string>& words);
-  std::string ControlPress(const std::vector<std::string>& words, std::vector<EventReport>& events);
+  std::string ControlPress(const std::vector<std::string>& words, std::vector<EventBytes>& events);
+  std::string ControlEvent(const std::vector<std::string>& words, std::vector<EventBytes>& events);
   std::string ControlState() const;
 
   SimUnitOptions options_;

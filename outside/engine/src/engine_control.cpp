@@ -57,6 +57,8 @@ std::string Engine::Help() {
          "  lamp warming [<reads>]|ready|on|off  the lamp warms up (until ready, or for the next\n"
          "                                  <reads> status reads), is ready, on or off\n"
          "  press <n>[,<n>...] [short|long] [function=<f>]  press buttons: one device-event report\n"
+         "  event <hex> [<hex>...]          one raw device-event report of these 1 to 16 bytes\n"
+         "                                  (fewer than 16 make a short report)\n"
          "  function <f>                    the function number shown and reported (byte 6)\n"
          "  dfd ignore|retry|stop|none      the double-feed decision button pressed (1, 2, 3, 0)\n"
          "  duplexmode 0|3|5|6|7            duplex transfer: 0 and 7 the sides alternate per read;\n"
@@ -69,6 +71,8 @@ std::string Engine::Help() {
          "                                  path leaves it (the transport sends it on unplug)\n"
          "  calib steps <n>|fail <k>|ok     calibration step count; step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
+         "  imprinter                       the imprinter blocks of the current line (data types\n"
+         "                                  0x202 to 0x207), one hex line each: <type> <size>: <bytes>\n"
          "  state                           one line of the unit's state\n"
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
@@ -79,7 +83,7 @@ std::string Engine::Help() {
          "  help                            this text\n";
 }
 
-std::string Engine::Control(const std::string& line, std::vector<EventReport>& events) {
+std::string Engine::Control(const std::string& line, std::vector<EventBytes>& events) {
   const std::vector<std::string> words = Split(line);
   if (words.empty()) return Error("empty command");
   const std::string& verb = words[0];
@@ -136,6 +140,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventReport>& e
     return "ok lamp " + how;
   }
   if (verb == "press") return ControlPress(words, events);
+  if (verb == "event") return ControlEvent(words, events);
   if (verb == "function") {
     uint32_t f = 0;
     if (words.size() != 2 || !ParseNumber(words[1], f) || f > 255) return Error("usage: function <f>");
@@ -182,6 +187,20 @@ std::string Engine::Control(const std::string& line, std::vector<EventReport>& e
     imprinter_.inkTenth = static_cast<uint8_t>(tenth);
     return "ok";
   }
+  if (verb == "imprinter" && words.size() == 1) {
+    std::string reply = "ok " + std::to_string(imprinter_.blocks.size());
+    for (const auto& [type, bytes] : imprinter_.blocks) {
+      char head[32];
+      std::snprintf(head, sizeof head, "\n%03X %zu:", type, bytes.size());
+      reply += head;
+      for (uint8_t b : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        reply += hex;
+      }
+    }
+    return reply;
+  }
   if (verb == "state") return ControlState();
   return Error("unknown command: " + verb);
 }
@@ -226,7 +245,7 @@ std::string Engine::ControlFault(FaultKind kind, const std::vector<std::string>&
 }
 
 std::string Engine::ControlPress(const std::vector<std::string>& words,
-                                 std::vector<EventReport>& events) {
+                                 std::vector<EventBytes>& events) {
   if (words.size() < 2) return Error("usage: press <n>[,<n>...] [short|long] [function=<f>]");
   std::vector<uint8_t> buttons;
   std::istringstream list(words[1]);
@@ -252,7 +271,22 @@ std::string Engine::ControlPress(const std::vector<std::string>& words,
   for (size_t i = 0; i < buttons.size(); ++i) report[1 + i] = buttons[i];
   report[6] = functionNumber_;
   lastButtons_ = report;
-  events.push_back(report);
+  events.emplace_back(report.begin(), report.end());
+  return "ok";
+}
+
+std::string Engine::ControlEvent(const std::vector<std::string>& words, std::vector<EventBytes>& events) {
+  if (words.size() < 2 || words.size() > 1 + UnitPort::kEventReportSize)
+    return Error("usage: event <byte> [<byte>...] (1 to 16 hex bytes)");
+  EventBytes report;
+  for (size_t i = 1; i < words.size(); ++i) {
+    uint32_t value = 0;
+    const char* end = words[i].data() + words[i].size();
+    auto [ptr, ec] = std::from_chars(words[i].data(), end, value, 16);
+    if (ec != std::errc() || ptr != end || value > 0xFF) return Error("bad byte: " + words[i]);
+    report.push_back(static_cast<uint8_t>(value));
+  }
+  events.push_back(std::move(report));
   return "ok";
 }
 

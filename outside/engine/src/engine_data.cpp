@@ -2,6 +2,7 @@
 #include "engine.h"
 #include "engine/page_pattern.h"
 #include "lowdrv/engine/engine_caps.h"
+#include "lowdrv/engine/imprinter_records.h"
 #include "wire.h"
 
 #include <algorithm>
@@ -22,6 +23,26 @@ CommandResult Refuse(const Sense& s) {
 
 CommandResult LengthError() { return Refuse(sense::InvalidParameterListLength()); }
 CommandResult NotSupported() { return Refuse(sense::InvalidCdbField()); }
+
+// The room of an imprinter glyph block: its head and the most glyph data the engine keeps for it.
+size_t ImprinterBlockRoom(uint16_t dataType) {
+  switch (dataType) {
+    case 0x204: return lowdrv::kImprSeparateFontHead + lowdrv::kImprSeparateFontData;
+    case 0x205: return lowdrv::kImprDigitFontHead + lowdrv::kImprDigitFontData;
+    case 0x206: return lowdrv::kImprPrintOutHead + lowdrv::kImprPrintOutData;
+    default: return kMaxDataOut;
+  }
+}
+
+// The head each imprinter data block needs at least.
+size_t ImprinterBlockHead(uint16_t dataType) {
+  switch (dataType) {
+    case 0x204: return lowdrv::kImprSeparateFontHead;
+    case 0x205: return lowdrv::kImprDigitFontHead;
+    case 0x206: return lowdrv::kImprPrintOutHead;
+    default: return 7;
+  }
+}
 
 }  // namespace
 
@@ -189,8 +210,12 @@ CommandResult Engine::SendNew(uint16_t dataType, const std::vector<uint8_t>& d) 
     case 0x207:
       if (!options_.imprinter) return NotSupported();
       if (dataType == 0x202 && n != 39) return LengthError();
-      if (dataType == 0x207 && n != 14) return LengthError();
+      if (dataType == 0x207 && n != lowdrv::kImprDateTimeSize) return LengthError();
       if (dataType == 0x203 ? (n < 8 || n > 64) : declared32() != n) return LengthError();
+      // A glyph block longer than the engine's room for it is a driver overrun.
+      if (n < ImprinterBlockHead(dataType) || n > ImprinterBlockRoom(dataType)) return LengthError();
+      // A page setting starts the next line: the blocks of the last one no longer count.
+      if (dataType == 0x203) imprinter_.blocks.clear();
       imprinter_.blocks[dataType] = d;
       return Good();
     case 0x20C:

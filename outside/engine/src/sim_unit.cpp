@@ -194,7 +194,7 @@ void SimUnit::SetEventListener(EventListener listener) {
 std::string SimUnit::Control(const std::string& line) {
   const size_t start = std::min(line.size(), line.find_first_not_of(" \t"));
   const std::string verb = line.substr(start, line.find_first_of(" \t", start) - start);
-  std::vector<EventReport> events;
+  std::vector<EventBytes> events;
   std::string reply;
   {
     std::lock_guard lock(impl_->mutex);
@@ -231,7 +231,7 @@ std::string SimUnit::Control(const std::string& line) {
       listener = impl_->listener;
     }
     if (listener) {
-      for (const EventReport& report : events) listener(report);
+      for (const EventBytes& report : events) listener(report);
     } else {
       reply += " (no event listener)";
     }

@@ -397,6 +397,41 @@ TEST_P(UnitImprinter, ActionsAndInkShowInItsRecords) {
   EXPECT_EQ(ink.data[8], 7);
 }
 
+// The glyph blocks fit the engine's room for them; one byte more is a driver overrun.
+TEST_P(UnitImprinter, GlyphBlocksLongerThanTheirRoomAreRefused) {
+  struct Case {
+    uint16_t dataType;
+    size_t room;  // head and the most glyph data
+  };
+  const Case cases[] = {{0x204, 21 + 256}, {0x205, 29 + 1024}, {0x206, 11 + 6144}};
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
+  for (const Case& c : cases) {
+    EXPECT_TRUE(host.Send(c.dataType, LongRecord(c.room)).Good()) << std::hex << c.dataType;
+    EXPECT_TRUE(host.Send(c.dataType, LongRecord(c.room + 1)).CheckCondition()) << std::hex << c.dataType;
+    const test::SenseView s = host.RequestSense();
+    EXPECT_EQ(s.key, 5) << std::hex << c.dataType;
+    EXPECT_EQ(s.asc, 0x1A) << std::hex << c.dataType;
+  }
+}
+
+// The blocks of the current line are kept for a test to decode; a page setting starts the next.
+TEST_P(UnitImprinter, BlocksOfTheCurrentLineAreKeptUntilTheNextPageSetting) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
+  std::vector<uint8_t> text = LongRecord(13);
+  text[11] = 0xAB;
+  text[12] = 0xC0;
+  ASSERT_TRUE(host.Send(0x203, LongRecord(9)).Good());
+  ASSERT_TRUE(host.Send(0x206, text).Good());
+  EXPECT_EQ(unit.Control("imprinter"),
+            "ok 2\n"
+            "203 9: 00 00 01 00 00 00 09 00 00\n"
+            "206 13: 00 00 01 00 00 00 0D 00 00 00 00 AB C0");
+  ASSERT_TRUE(host.Send(0x203, LongRecord(8)).Good());
+  EXPECT_EQ(unit.Control("imprinter"), "ok 1\n203 8: 00 00 01 00 00 00 08 00");
+}
+
 TEST_P(UnitTray, HeightIsSetAndReadBackWithinItsRange) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());

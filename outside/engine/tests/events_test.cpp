@@ -25,19 +25,27 @@ bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 class Listener {
  public:
   UnitPort::EventListener Callback() {
-    return [this](const std::array<uint8_t, 16>& report) {
+    return [this](std::span<const uint8_t> bytes) {
+      std::array<uint8_t, 16> report{};
+      std::copy(bytes.begin(), bytes.end(), report.begin());
       std::lock_guard lock(mutex_);
       reports_.push_back(report);
+      sizes_.push_back(bytes.size());
     };
   }
   std::vector<std::array<uint8_t, 16>> Reports() {
     std::lock_guard lock(mutex_);
     return reports_;
   }
+  std::vector<size_t> Sizes() {
+    std::lock_guard lock(mutex_);
+    return sizes_;
+  }
 
  private:
   std::mutex mutex_;
   std::vector<std::array<uint8_t, 16>> reports_;
+  std::vector<size_t> sizes_;
 };
 
 TEST(UnitButtons, PressesReachTheEventListener) {
@@ -57,6 +65,22 @@ TEST(UnitButtons, PressesReachTheEventListener) {
   EXPECT_EQ(reports[1][1], 2);
   EXPECT_EQ(reports[1][6], 7);
   for (size_t i = 7; i < 16; ++i) EXPECT_EQ(reports[1][i], 0);
+}
+
+TEST(UnitButtons, RawEventsGoOutAsGivenShortOnesIncluded) {
+  SimUnit unit;
+  Listener listener;
+  unit.SetEventListener(listener.Callback());
+  ASSERT_EQ(unit.Control("event C1 14"), "ok");  // a long press of a button the unit does not have
+  ASSERT_EQ(unit.Control("event 82"), "ok");     // announces two buttons, sends none
+  for (const char* bad : {"event", "event 100", "event zz", "event 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17"}) {
+    EXPECT_EQ(unit.Control(bad).rfind("error", 0), 0u) << bad;
+  }
+  EXPECT_EQ(listener.Sizes(), (std::vector<size_t>{2, 1}));
+  const auto reports = listener.Reports();
+  EXPECT_EQ(reports[0][0], 0xC1);
+  EXPECT_EQ(reports[0][1], 0x14);
+  EXPECT_EQ(reports[1][0], 0x82);
 }
 
 TEST_P(UnitButtons, ButtonStatusShowsTheLastPressOnceAndTheFunctionAlways) {
@@ -105,7 +129,7 @@ TEST(UnitButtons, BadPressesAreRefusedAndMissingListenersNamed) {
   EXPECT_EQ(unit.Control("press 1 sideways").rfind("error", 0), 0u);
   EXPECT_NE(unit.Control("press 1").find("no event listener"), std::string::npos);
   // A listener may call back into the unit.
-  unit.SetEventListener([&](const std::array<uint8_t, 16>&) { (void)unit.Control("state"); });
+  unit.SetEventListener([&](std::span<const uint8_t>) { (void)unit.Control("state"); });
   EXPECT_EQ(unit.Control("press 1"), "ok");
 }
 

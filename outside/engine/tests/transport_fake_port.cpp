@@ -80,7 +80,7 @@ std::string FakeUnit::Control(const std::string& line) {
   std::string argument;
   words >> command >> argument;
   EventListener listener;
-  std::array<uint8_t, 16> report{};
+  std::vector<uint8_t> report;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (command == "queue") {
@@ -98,8 +98,9 @@ std::string FakeUnit::Control(const std::string& line) {
     if (command == "reads") return "ok " + std::to_string(reads_);
     if (command != "event") return "error unknown command \"" + command + "\"";
     std::optional<std::vector<uint8_t>> bytes = FromHex(argument);
-    if (!bytes || bytes->size() > report.size()) return "error bad report";
-    std::copy(bytes->begin(), bytes->end(), report.begin());
+    if (!bytes || bytes->size() > kEventReportSize) return "error bad report";
+    report = *bytes;
+    report.resize(kEventReportSize, 0);  // the fake's reports are always whole
     listener = listener_;
   }
   // The listener is called without the unit's lock, as a unit calls it from its own threads.

@@ -1,8 +1,11 @@
 #include "buttons_runner.h"
 
+#include "buttons/button_table.h"
+#include "foundation/func_trace.h"
 #include "foundation/message_wait.h"
 #include "lowdrv/core/driver_codes.h"
 #include "lowdrv/core/driver_process.h"
+#include "platform/usb.h"
 
 #include <memory>
 #include <mutex>
@@ -24,23 +27,75 @@ Runner& TheRunner() {
   return *runner;
 }
 
-// Forgets the thread and gives the unit's button-thread event back (under the runner's lock).
-// This is the only place that sets the unit's event: a second set after another process has
-// taken it would let a third process start a thread of its own for the same unit.
+// Forgets the thread and gives the unit's button-thread event back (under the runner's lock),
+// unless the thread already gave itself up.
 void Release(Runner& r) {
-  Event unitEvent = r.context ? r.context->buttonThreadEvent : Event();
+  if (r.context) GiveUp(*r.context);
   r.thread = Thread();
   r.context.reset();
   r.running = false;
-  if (unitEvent) unitEvent.Set();
 }
+
+// The thread ended by itself (the unit went away): it gave the event back already.
+bool EndedByItself(const Runner& r) { return r.running && r.context && r.context->givenUp.load(); }
+
+// One device-event request: its own event is set when it completes.
+struct EventRequest {
+  uint8_t report[kEventReportSize] = {};  // zeroed for every request
+  UsbRequest request;
+};
 
 }  // namespace
 
+void GiveUp(ThreadContext& context) {
+  if (!context.givenUp.exchange(true) && context.buttonThreadEvent) context.buttonThreadEvent.Set();
+}
+
 uint32_t ButtonsThread(ThreadContext& context) {
+  RZD_FUNC_TRACE_OF(context.log, u"ButtonsThread");
   context.result.store(0);
-  context.startEvent.Set();
-  WaitOne(context.endEvent, INFINITE);
+  const Event done = Event::Unnamed(true, false);
+  std::shared_ptr<UsbDevice> device;
+  if (!done) {
+    RZD_LOG_ERROR_OF(context.log, u"ButtonsThread failed because CreateEvent() failed");
+    context.result.store(lld::kNoMemory);
+  } else {
+    device = UsbDevice::Open(context.devicePath);
+    if (!device) {
+      RZD_LOG_ERROR_OF(context.log, u"ButtonsThread failed because CreateFile() failed");
+      context.result.store(lld::kUnreachable);
+    }
+  }
+  while (device) {
+    done.Reset();
+    EventRequest pending;
+    pending.request = device->StartWaitDeviceEvent(pending.report, sizeof pending.report,
+                                                   [done](uint32_t, size_t) { done.Set(); });
+    if (pending.request.IsComplete() && pending.request.Error() != ERROR_SUCCESS) {
+      // The request failed at once.
+      context.result.store(1);
+      const uint32_t error = pending.request.Error();
+      device->Close();
+      device.reset();
+      if (error != ERROR_ACCESS_DENIED && error != ERROR_DEVICE_NOT_CONNECTED) break;
+      // The unit went away: wait a little before each reopen, so an end request is heard and a
+      // unit that stays away does not keep this thread spinning.
+      if (WaitOne(context.endEvent, context.reopenWaitMs) != WAIT_TIMEOUT) break;
+      device = UsbDevice::Open(context.devicePath);
+      if (!device) context.result.store(lld::kUnreachable);
+      continue;
+    }
+    context.result.store(0);
+    context.startEvent.Set();
+    if (WaitAny({done, context.endEvent}, INFINITE) != WAIT_OBJECT_0) {
+      pending.request.Cancel();
+      device->Close();
+      break;
+    }
+    if (pending.request.Error() == ERROR_SUCCESS) RecordReport(pending.report, pending.request.Transferred());
+  }
+  // The process no longer runs the thread: another process (or the next open here) may take it.
+  GiveUp(context);
   context.startEvent.Set();
   return context.result.load();
 }
@@ -48,12 +103,17 @@ uint32_t ButtonsThread(ThreadContext& context) {
 bool Running() {
   Runner& r = TheRunner();
   std::lock_guard guard(r.lock);
-  return r.running;
+  return r.running && !EndedByItself(r);
 }
 
 LLDError Start(const std::u16string& devicePath, const Event& buttonThreadEvent, uint32_t waitMs, CLogClient& log) {
   Runner& r = TheRunner();
   std::lock_guard guard(r.lock);
+  if (EndedByItself(r)) {
+    // It has given itself up and is ending: forget it before a new one starts.
+    r.thread.Join(INFINITE);
+    Release(r);
+  }
   if (r.running) return 0;
   // Fresh events for every thread: a thread that overran an earlier stop still sees its own
   // end event set.
@@ -70,7 +130,7 @@ LLDError Start(const std::u16string& devicePath, const Event& buttonThreadEvent,
     return lld::kInternal;
   }
 
-  auto context = std::make_shared<ThreadContext>();
+  auto context = std::make_shared<ThreadContext>(log);
   context->devicePath = devicePath;
   context->startEvent = startEvent;
   context->endEvent = endEvent;
@@ -90,7 +150,11 @@ LLDError Start(const std::u16string& devicePath, const Event& buttonThreadEvent,
     r.running = true;
     return 0;
   }
-  if (r.thread.Join(0) == WAIT_TIMEOUT) {
+  if (wait == WAIT_OBJECT_0) {
+    // It reported a failure: it is ending, or told to (it may have reopened a unit that came back).
+    endEvent.Set();
+    r.thread.Join(waitMs);
+  } else if (r.thread.Join(0) == WAIT_TIMEOUT) {
     RZD_LOG_ERROR_OF(log, u"OpenScanner failed because button thread is not responding for %dmS",
                      static_cast<int>(waitMs));
     // Never killed: told to end, and left to end by itself if it does not within the wait.
@@ -106,6 +170,11 @@ LLDError Stop(uint32_t waitMs, CLogClient& log, const char16_t* overrunFormat) {
   std::lock_guard guard(r.lock);
   if (!r.running) return 0;
   LLDError result = 0;
+  if (EndedByItself(r)) {
+    r.thread.Join(INFINITE);
+    Release(r);
+    return 0;
+  }
   r.context->endEvent.Set();
   if (WaitWithMessageLoop(r.thread, waitMs) != WAIT_OBJECT_0) {
     RZD_LOG_ERROR_OF(log, overrunFormat, static_cast<int>(waitMs));

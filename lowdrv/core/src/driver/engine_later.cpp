@@ -1,6 +1,6 @@
 // Engine-driver operations whose bodies are not built yet (information and settings documents,
-// sensors and indicators, buttons, counters and notifications, calibration, firmware). Until
-// then each one answers "not implemented" (0x800A) or FALSE, without touching the unit.
+// sensors and indicators, counters and notifications, calibration, firmware). Until then each
+// one answers "not implemented" (0x800A) or FALSE, without touching the unit.
 #include "lowdrv/core/driver_engine.h"
 
 namespace rzd::lowdrv {
@@ -11,8 +11,6 @@ LLDError CRZDREduzidLLD::GetScannerSupportedString(BSTR*) { return lld::kNotImpl
 LLDError CRZDREduzidLLD::GetScannerCurrentString(BSTR*) { return lld::kNotImplemented; }
 LLDError CRZDREduzidLLD::SetScannerCurrentString(const char16_t*) { return lld::kNotImplemented; }
 LLDError CRZDREduzidLLD::PollSensor(uint32_t*, const char16_t*) { return lld::kNotImplemented; }
-LLDError CRZDREduzidLLD::PollButton(uint32_t*, const char16_t*) { return lld::kNotImplemented; }
-LLDError CRZDREduzidLLD::PollButtons(BSTR*) { return lld::kNotImplemented; }
 LLDError CRZDREduzidLLD::StartCalibration(BSTR*) { return lld::kNotImplemented; }
 LLDError CRZDREduzidLLD::GetCalibrationStatus(const uint32_t*, uint32_t*, uint32_t, BSTR*) {
   return lld::kNotImplemented;

@@ -10,10 +10,6 @@ namespace rzd::lowdrv {
 
 namespace {
 
-// The unit reports button presses (inquiry byte 51, bit 0x04).
-constexpr size_t kButtonsByte = 51;
-constexpr uint8_t kButtonsBit = 0x04;
-
 // An earlier open of this process read the engine and built the settings: later opens may go on
 // from the stored records while another holder has the unit.
 bool ProcessHasRecords() {
@@ -139,8 +135,7 @@ void CRZDREduzidLLD::UndoFailedOpen(bool semaphoreHeld) {
 }
 
 void CRZDREduzidLLD::StartButtonsThreadIfFree() {
-  const std::optional<EngineInquiryCache> cached = driver_process::CachedInquiry();
-  if (!cached || (InqBytes(cached->Inquiry)[kButtonsByte] & kButtonsBit) == 0) return;
+  if (!UnitReportsButtons()) return;
   if (buttons::Running() || !m_hButtonThreadEvent) return;
   if (WaitOne(m_hButtonThreadEvent, 0) != WAIT_OBJECT_0) return;
   // A thread that fails to start does not fail the open; the event is given back for another.

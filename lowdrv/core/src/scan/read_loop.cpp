@@ -468,7 +468,7 @@ uint32_t ReadLoop::PageEnd() {
   if (set_.ImprinterOptionOn() && d_.m_bImprinterStarted && !set_.m_bShortImprFlags) {
     eng_.DisableImprinterNew();
     eng_.StopImprinterNew();
-    SendImprinterClosingRecordForScan(d_);
+    d_.SendImprinterClosingRecord();
     d_.m_bImprinterStarted = 0;
   }
   if (!eng_.ReleaseUnit(0)) {

@@ -1,6 +1,7 @@
 // PrepareScan: brings the engine from idle, or from between two pages, to scanning the next page.
 // ReadBackground: the separate background scan of engines without a background raster.
 // GetGammaTables: the tone tables the preparation sends.
+#include "buttons/button_table.h"
 #include "foundation/func_trace.h"
 #include "scan/jpeg_header.h"
 #include "scan/scan_steps.h"
@@ -199,7 +200,7 @@ void Preparation::WindowSteps() {
   if (eng_.m_Caps.ExtendedMultifeed && set_.m_bUltrasonicOption) record_.Desc.MFDenable |= 0x02;
   if (d_.m_bImprinterFound && set_.ImprinterOptionOn()) {
     if (set_.ImprinterCleaningOn()) eng_.CleanImprinterNew();
-    SendImprinterPageSettingsForScan(d_);
+    d_.SendImprinterPageSettings();
     if (!d_.m_bImprinterStarted) {
       eng_.StartImprinterNew();
       eng_.EnableImprinterNew();
@@ -293,7 +294,7 @@ void Preparation::Run() {
   d_.m_errDFDErrWait = 0;
   boundary_ = ScanSteps::BoundaryState(d_);
   if (boundary_ == 6) {
-    ClearButtonTableForScan();
+    buttons::ClearTable();
     s_.deferredError = false;
     set_.m_bAlternateSelected = 0;
     set_.m_bThirdSelected = 0;

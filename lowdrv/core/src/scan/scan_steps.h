@@ -118,9 +118,4 @@ void ExifTexts(const std::u16string& friendlyName, std::string& make, std::strin
 // alternate one (when defined).
 void SelectNextDescription(CScannerSettings_AV& settings);
 
-// Hooks of the scan preparation into the buttons and imprinter code.
-void ClearButtonTableForScan();
-void SendImprinterPageSettingsForScan(CRZDREduzidLLD& d);
-BOOL SendImprinterClosingRecordForScan(CRZDREduzidLLD& d);
-
 }  // namespace rzd::lowdrv

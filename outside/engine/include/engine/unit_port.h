@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,11 @@ class UnitPort {
   // Resets a pipe (1 read, 2 write): what is queued for the current command is dropped.
   virtual void ResetPipe(int pipeType) = 0;
 
-  // Device events (button presses and the like), 16-byte reports. The transport registers one
-  // listener; the unit calls it once per report, from any thread.
-  using EventListener = std::function<void(const std::array<uint8_t, 16>& report)>;
+  // Device events (button presses and the like): reports of 16 bytes, or fewer when the unit
+  // sends a short one. The transport registers one listener; the unit calls it once per report,
+  // from any thread.
+  static constexpr size_t kEventReportSize = 16;
+  using EventListener = std::function<void(std::span<const uint8_t> report)>;
   virtual void SetEventListener(EventListener listener) = 0;
 
   // One line of the unit's control channel (load paper, press a button, jam, unplug...).

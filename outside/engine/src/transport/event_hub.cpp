@@ -40,7 +40,8 @@ bool EventHub::Cancel(Connection& connection, uint32_t id) {
   return true;
 }
 
-void EventHub::Deliver(const Report& report) {
+void EventHub::Deliver(std::span<const uint8_t> bytes) {
+  const Report report(bytes.begin(), bytes.begin() + std::min(bytes.size(), usbsim::kEventReportSize));
   std::lock_guard<std::mutex> lock(mutex_);
   if (!plugged_) return;
   while (!waiters_.empty()) {

@@ -43,16 +43,17 @@ class Connection {
 };
 
 // Device-event waits of all connections, answered oldest first. A report that comes while
-// nobody waits is kept (the most recent kMaxQueued) for the next wait.
+// nobody waits is kept (the most recent kMaxQueued) for the next wait. Reports hold at most
+// kEventReportSize bytes (a short one is sent as it is).
 class EventHub {
  public:
   static constexpr size_t kMaxQueued = 8;
-  using Report = std::array<uint8_t, usbsim::kEventReportSize>;
+  using Report = std::vector<uint8_t>;
 
   void Wait(const std::shared_ptr<Connection>& connection, uint32_t id);
   // True when the wait was still pending; it is then answered with 995.
   bool Cancel(Connection& connection, uint32_t id);
-  void Deliver(const Report& report);
+  void Deliver(std::span<const uint8_t> report);
   // Unplugged: waiters and kept reports are dropped, and reports are ignored until replugged.
   void SetPlugged(bool plugged);
 

@@ -106,7 +106,7 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
     if (wake < 0) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     std::weak_ptr<Impl> weak = weak_from_this();
-    unit.port.SetEventListener([weak](const std::array<uint8_t, 16>& report) {
+    unit.port.SetEventListener([weak](std::span<const uint8_t> report) {
       if (std::shared_ptr<Impl> self = weak.lock()) self->unit.events.Deliver(report);
     });
     unit.plugged = true;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "lowdrv/core/driver_base.h"
+#include "lowdrv/core/imprinter.h"
 #include "lowdrv/core/scan_state.h"
 #include "lowdrv/engine/reduzid_interface.h"
 #include "lowdrv/engine/usb_device.h"
@@ -18,8 +19,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+
+namespace rzd::gdi {
+class GlyphSource;
+}
 
 namespace rzd::lowdrv {
 
@@ -123,6 +129,19 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   virtual void LLDHookA(ReduzidWindowDesc& window);
   virtual LLDError WriteLcdScreen(const void* pIn, uint32_t stSizeIn, const char16_t* strSlot);  // 82
 
+  // ---- The imprinter's line (imprinter/).
+  // Composes the line from the settings' imprinter parameters, draws its glyphs and sends the
+  // page-setting, digit-font, print-out, date-time, separate-font and parameter blocks.
+  void SendImprinterPageSettings();
+  // Draws `text` (mode imprint::kDigits, kText or kSeparators) for a font rotation into glyph
+  // data, one 16-bit word per row; the average width (in mode kSeparators one width per byte of
+  // the text) and the length in rows come back. Nothing is written past the spans.
+  void RenderImprintGlyphs(uint8_t mode, int32_t rotation, uint8_t fontType, std::span<uint8_t> glyphs,
+                           std::span<uint32_t> widths, uint32_t* length, std::string_view text, bool dbcsDefault,
+                           uint8_t fixedPitch);
+  // The page-setting block that closes a page's imprint at its end.
+  BOOL SendImprinterClosingRecord();
+
   // ---- What the settings model asks (IRZDSettingsEngineLink).
   bool IsImprinterFitted() override;
   bool GetPowerTimeoutLimits(RZDPowerTimeoutLimits* limits) override;
@@ -165,6 +184,7 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   uint8_t m_bBatchReservation = 0;
   uint8_t m_bReadLoopFlag = 0;
   uint8_t m_bImprinterStarted = 0;
+  uint32_t m_ulDFDButton = 0;               // the pending DFD decision (1 ignore, 2 retry, 3 stop)
   uint16_t m_wLastTrayHeight = 0;
   uint16_t m_wLastLcdNumber = 0;
   std::u16string m_strLastLcdText;
@@ -173,6 +193,8 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   uint8_t m_bImprinterFound = 0;
   uint8_t m_byImprInkLevel = 0;
   uint8_t m_byImprInkSecond = 0;
+  std::shared_ptr<gdi::GlyphSource> m_pImprintGlyphs;  // null: the machine's fonts
+  ImprinterClock m_ImprinterClock;                     // empty: the machine's local time
   std::u16string m_strProductText;          // the inquiry's product text
   std::u16string m_strRevisionText;         // the inquiry's revision text
   ScanState m_Scan;                         // the scan in progress (scan/)
@@ -198,6 +220,10 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   LLDError OpenUnitAndReadConfig(bool semaphoreHeld);
   // Gives back what a failed open took: the semaphore count, the old-driver event, the handles.
   void UndoFailedOpen(bool semaphoreHeld);
+  // Byte 51 (AbilityEx2) of the process's inquiry record, and its bit 0x04: the unit reports
+  // button presses.
+  uint8_t AbilityEx2() const;
+  bool UnitReportsButtons() const;
   void StartButtonsThreadIfFree();
   void StopButtonsThreadIfLast(uint32_t openCountAfter);
   bool ReadImprinterRecords();
