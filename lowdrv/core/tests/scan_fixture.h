@@ -48,7 +48,7 @@ struct ScanSpec {
   int dpi = 200;
   int widthMils = 2900;
   int lengthMils = 2000;
-  bool fixedLength = false;  // length detection off
+  bool fixedLength = false;  // length detection and over-scan off
   bool autoCrop = false;
   const char16_t* dfdAction = nullptr;  // "Stop" or "StopAndContinue" with detection on
 };
@@ -79,6 +79,35 @@ class PageDoc {
   MSXML6StoreSTL store_;
   bool ok_;
 };
+
+// The data and documents of one side of one page, as a batch delivered them.
+struct SideData {
+  std::vector<uint8_t> bytes;
+  std::vector<std::u16string> docs;
+};
+// The sides of a batch by page number and side name ("Front", "Back", "Both").
+inline std::map<std::pair<int64_t, std::u16string>, SideData> CollectSides(const std::vector<ReadCall>& calls) {
+  std::map<std::pair<int64_t, std::u16string>, SideData> sides;
+  for (const ReadCall& c : calls) {
+    if (!c.ok) continue;
+    PageDoc doc(c.meta);
+    SideData& side = sides[{doc.Int(u"/Result/Address/Page"), doc.Text(u"/Result/Address/Side")}];
+    side.bytes.insert(side.bytes.end(), c.data.begin(), c.data.end());
+    side.docs.push_back(c.meta);
+  }
+  return sides;
+}
+
+// The lines of a side of the unit's pattern.
+inline std::vector<uint8_t> PatternSide(uint32_t sheet, uint32_t side, uint32_t lines, uint32_t bytesPerLine) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(lines) * bytesPerLine);
+  for (uint32_t l = 0; l < lines; ++l) {
+    const std::vector<uint8_t> line = engine::PatternLine(sheet, side, l, bytesPerLine);
+    bytes.insert(bytes.end(), line.begin(), line.end());
+  }
+  return bytes;
+}
 
 class ScanTest : public DriverUnitTest {
  protected:
@@ -158,6 +187,10 @@ class ScanTest : public DriverUnitTest {
       }
       if (spec.kind == ScanSpec::Kind::Color && spec.jpeg)
         edits.push_back(EditCurrent(chosen + u"/Format/CompressionSubSamping", spec.subsampling));
+      if (spec.fixedLength) {
+        for (const char16_t* edge : {u"Top", u"Left", u"Width", u"Length"})
+          edits.push_back(EditAttr(chosen + u"/Frame/" + edge, u"OverScan", u"Off"));
+      }
       if (spec.autoCrop) edits.push_back(EditCurrent(u"//Item[@ID='" + std::u16string(side == 1 ? u"Front1" : u"Back1") + u"']/AutoCrop", u"On"));
     }
     if (!spec.duplex) edits.push_back(DropAttr(u"//Item[@ID='Back1']", u"IsSet"));

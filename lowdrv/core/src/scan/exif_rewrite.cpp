@@ -84,6 +84,7 @@ struct TextPlan {
   std::string_view text;
   int entry = -1;          // index in IFD0, -1 when missing
   size_t inPlace = 0;      // offset of its old out-of-line place, when it fits there
+  size_t oldOffset = 0;    // its old out-of-line place (0 bytes when it had none)
   size_t oldCount = 0;
   size_t appendBytes = 0;  // room it needs at the end of the segment
 };
@@ -131,10 +132,13 @@ size_t RewriteExifMakeModel(uint8_t* data, size_t length, size_t capacity, std::
       const size_t at = ifd + 2 + static_cast<size_t>(plan.entry) * kEntrySize;
       const size_t oldCount = tiff.Get32(at + 4);
       const size_t oldOffset = tiff.Get32(at + 8);
-      if (tiff.Get16(at + 2) == kAsciiType && oldCount > 4 && need <= oldCount && tiff.Has(oldOffset, oldCount)) {
-        plan.inPlace = oldOffset;
+      if (tiff.Get16(at + 2) == kAsciiType && oldCount > 4 && tiff.Has(oldOffset, oldCount)) {
+        plan.oldOffset = oldOffset;
         plan.oldCount = oldCount;
-        continue;
+        if (need <= oldCount) {
+          plan.inPlace = oldOffset;
+          continue;
+        }
       }
     }
     plan.appendBytes = Round4(need);
@@ -199,6 +203,8 @@ size_t RewriteExifMakeModel(uint8_t* data, size_t length, size_t capacity, std::
       std::memset(tiff.At(plan.inPlace), 0, plan.oldCount);
       std::memcpy(tiff.At(plan.inPlace), plan.text.data(), plan.text.size());
     } else {
+      // The old place of a text that moves is cleared.
+      if (plan.oldCount != 0) std::memset(tiff.At(plan.oldOffset), 0, plan.oldCount);
       std::memcpy(tiff.At(appendAt), plan.text.data(), plan.text.size());
       tiff.Put32(at + 8, static_cast<uint32_t>(appendAt));
       appendAt += plan.appendBytes;

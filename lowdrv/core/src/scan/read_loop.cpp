@@ -126,6 +126,8 @@ void ReadLoop::StartScan() {
   uint8_t media = 1;
   const LLDError r = d_.PrepareScan(&media);
   if (r != 0) Fail(u"Read failed because PrepareScan() failed", r);
+  // From here the unit holds a page: a failure or a cancel before the first data gives it back.
+  d_.m_ulStatus = state::kScanning;
 }
 
 LLDError ReadLoop::RestartAfterDfdWait() {
@@ -331,7 +333,10 @@ LLDError ReadLoop::ReadData() {
       if (width != 0) {
         s_.bytesPerLine = width;
         cur.bytesPerLine = width;
-        uint32_t rest = std::min(request, MaxChunk()) - got;
+        // An engine whose sides alternate from read to read gives the next read to the other
+        // side: the rest of this side then comes with its next call.
+        const bool alternating = facts_.duplex && s_.sideFlags[0] && !s_.sideFlags[1];
+        uint32_t rest = alternating ? 0 : std::min(request, MaxChunk()) - got;
         rest = rest / width * width;
         if (linesPerSide != 0) rest = std::min<uint32_t>(rest, width * (linesPerSide > 1 ? linesPerSide - 1 : 0));
         if (rest != 0) {
