@@ -127,7 +127,6 @@ size_t RewriteExifMakeModel(uint8_t* data, size_t length, size_t capacity, std::
     }
     const size_t need = plan.text.size() + 1;
     if (plan.entry < 0) ++missing;
-    if (need <= 4) continue;
     if (plan.entry >= 0) {
       const size_t at = ifd + 2 + static_cast<size_t>(plan.entry) * kEntrySize;
       const size_t oldCount = tiff.Get32(at + 4);
@@ -135,12 +134,13 @@ size_t RewriteExifMakeModel(uint8_t* data, size_t length, size_t capacity, std::
       if (tiff.Get16(at + 2) == kAsciiType && oldCount > 4 && tiff.Has(oldOffset, oldCount)) {
         plan.oldOffset = oldOffset;
         plan.oldCount = oldCount;
-        if (need <= oldCount) {
+        if (need > 4 && need <= oldCount) {
           plan.inPlace = oldOffset;
           continue;
         }
       }
     }
+    if (need <= 4) continue;
     plan.appendBytes = Round4(need);
     growth += plan.appendBytes;
   }
@@ -196,15 +196,14 @@ size_t RewriteExifMakeModel(uint8_t* data, size_t length, size_t capacity, std::
     const size_t need = plan.text.size() + 1;
     tiff.Put16(at + 2, kAsciiType);
     tiff.Put32(at + 4, static_cast<uint32_t>(need));
+    // The old place of the text is cleared first (a text that stays there is written again).
+    if (plan.oldCount != 0) std::memset(tiff.At(plan.oldOffset), 0, plan.oldCount);
     if (need <= 4) {
       std::memset(tiff.At(at + 8), 0, 4);
       std::memcpy(tiff.At(at + 8), plan.text.data(), plan.text.size());
     } else if (plan.appendBytes == 0) {
-      std::memset(tiff.At(plan.inPlace), 0, plan.oldCount);
       std::memcpy(tiff.At(plan.inPlace), plan.text.data(), plan.text.size());
     } else {
-      // The old place of a text that moves is cleared.
-      if (plan.oldCount != 0) std::memset(tiff.At(plan.oldOffset), 0, plan.oldCount);
       std::memcpy(tiff.At(appendAt), plan.text.data(), plan.text.size());
       tiff.Put32(at + 8, static_cast<uint32_t>(appendAt));
       appendAt += plan.appendBytes;
