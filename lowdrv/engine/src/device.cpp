@@ -3,9 +3,14 @@
 
 #include "foundation/message_wait.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace rzd::lowdrv {
+
+namespace {
+constexpr std::chrono::microseconds kCompletionLook(50);
+}  // namespace
 
 CDevice::CDevice() : CDevice(u"Device Driver") {}
 
@@ -67,6 +72,11 @@ BOOL CDevice::WaitOverlappedResult(UsbRequest& request, const Event& event, uint
   RZD_LOG_INFO(u"WaitOverlappedResult Params: Timeout = %d ms, dwBytesXfer Pointer = 0x%X", static_cast<int>(timeoutMs),
                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(transferred)));
   BOOL ok = FALSE;
+  // The unit answers a command within microseconds: look for the completion for a moment before
+  // the wait sleeps.
+  const auto lookUntil = std::chrono::steady_clock::now() + kCompletionLook;
+  while (!request.IsComplete() && std::chrono::steady_clock::now() < lookUntil) {
+  }
   const uint32_t wait = WaitWithMessageLoop(event, timeoutMs);
   RZD_LOG_INFO(u"WaitObject result 0x%08X", wait);
   if (wait == WAIT_OBJECT_0) {

@@ -1,6 +1,7 @@
 #include "engine/page_pattern.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace rzd::engine {
 
@@ -19,14 +20,20 @@ uint8_t PatternByte(uint32_t sheet, uint32_t side, uint32_t line, size_t index) 
 
 namespace {
 
-// 7 x k modulo 256 for k in [0, 512): any 256 bytes of the cycle from any starting point.
-struct Steps {
-  uint8_t bytes[512];
-  constexpr Steps() : bytes() {
-    for (unsigned k = 0; k < 512; ++k) bytes[k] = static_cast<uint8_t>(k * 7u);
+// For every base b, the bytes b + 7 k (k = 0 .. 511): any run of up to 256 pattern bytes is a
+// plain copy out of it.
+struct Runs {
+  uint8_t bytes[256][512];
+  Runs() {
+    for (unsigned b = 0; b < 256; ++b)
+      for (unsigned k = 0; k < 512; ++k) bytes[b][k] = static_cast<uint8_t>(b + k * 7u);
   }
 };
-constexpr Steps kSteps;
+
+const Runs& PatternRuns() {
+  static const Runs* runs = new Runs();
+  return *runs;
+}
 
 }  // namespace
 
@@ -35,18 +42,16 @@ void FillPattern(uint32_t sheet, uint32_t side, uint32_t line, size_t first, uin
   size_t i = 0;
   for (; i < count && first + i < 6; ++i) out[i] = PatternByte(sheet, side, line, first + i);
   if (i == count) return;
-  // From byte 6 on, byte j is base + 7 j: whole runs of the table plus one value, so the loop
-  // below works 16 or 32 bytes at a time.
+  // From byte 6 on, byte j is base + 7 j.
   const uint8_t base = static_cast<uint8_t>(sheet * 31u + side * 101u + line * 13u);
+  const uint8_t* run = PatternRuns().bytes[base];
   size_t index = first + i;
   while (i < count) {
     const size_t phase = index & 255u;
-    const size_t run = std::min<size_t>(count - i, 256);
-    const uint8_t* steps = kSteps.bytes + phase;
-    uint8_t* to = out + i;
-    for (size_t k = 0; k < run; ++k) to[k] = static_cast<uint8_t>(steps[k] + base);
-    i += run;
-    index += run;
+    const size_t n = std::min<size_t>(count - i, 256);
+    std::memcpy(out + i, run + phase, n);
+    i += n;
+    index += n;
   }
 }
 

@@ -95,12 +95,23 @@ std::vector<uint8_t> EncodeFrame(FrameHeader header, std::span<const uint8_t> pa
                                  std::span<const uint8_t> part2 = {});
 // Writes all bytes; false when the peer is gone. Never raises SIGPIPE.
 bool SendAll(int fd, std::span<const uint8_t> bytes);
+// Writes as many bytes as the socket takes now (at least one call, never blocking); the count,
+// or nullopt when the peer is gone. Never raises SIGPIPE.
+std::optional<size_t> SendSome(int fd, std::span<const uint8_t> bytes);
 // false at the end of the stream, on an error or on a malformed frame.
 bool ReceiveFrame(int fd, FrameHeader& header, std::vector<uint8_t>& payload);
+// The two halves of ReceiveFrame: a frame's header (false as above), then exactly `size` bytes of
+// its payload (false when the stream ends first).
+bool ReceiveHeader(int fd, FrameHeader& header);
+bool ReceiveBytes(int fd, uint8_t* data, size_t size);
 
 // Unix stream sockets for the sim transport. Both answer -1 and set errno on failure; a path
 // longer than a socket address holds fails with ENAMETOOLONG.
+// ConnectSocket sizes the connection for large frames (SizeForFrames).
 int ConnectSocket(const char* path);
+// Sends and receives of a connection in buffers that hold a large frame whole, so one frame
+// moves without the two ends taking turns (as much as the system allows).
+void SizeForFrames(int fd);
 // Binds and listens, replacing a stale socket file of that name; EADDRINUSE when a live server
 // still listens there.
 int ListenSocket(const char* path);

@@ -1,11 +1,13 @@
 #include "platform/usb_sim_protocol.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace rzd::usbsim {
@@ -34,6 +36,18 @@ bool ReadAll(int fd, uint8_t* data, size_t size) {
     done += static_cast<size_t>(n);
   }
   return true;
+}
+
+// The two ends answer each other within microseconds while a command runs: a reader looks for
+// the next frame for a moment before it sleeps, so a quick answer costs no sleep and wake-up.
+void AwaitFrame(int fd) {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kLook = std::chrono::microseconds(50);
+  const Clock::time_point until = Clock::now() + kLook;
+  do {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) != 0) return;  // data, the end of the stream, or an error: recv tells
+  } while (Clock::now() < until);
 }
 
 bool FillAddress(const char* path, sockaddr_un& address) {
@@ -150,14 +164,41 @@ bool SendAll(int fd, std::span<const uint8_t> bytes) {
   return true;
 }
 
-bool ReceiveFrame(int fd, FrameHeader& header, std::vector<uint8_t>& payload) {
+std::optional<size_t> SendSome(int fd, std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (sent <= 0) return std::nullopt;
+    done += static_cast<size_t>(sent);
+  }
+  return done;
+}
+
+bool ReceiveHeader(int fd, FrameHeader& header) {
+  AwaitFrame(fd);
   uint8_t head[kHeaderSize];
   if (!ReadAll(fd, head, kHeaderSize)) return false;
   std::optional<FrameHeader> decoded = DecodeHeader(head);
   if (!decoded) return false;
   header = *decoded;
+  return true;
+}
+
+bool ReceiveBytes(int fd, uint8_t* data, size_t size) { return ReadAll(fd, data, size); }
+
+bool ReceiveFrame(int fd, FrameHeader& header, std::vector<uint8_t>& payload) {
+  if (!ReceiveHeader(fd, header)) return false;
   payload.resize(header.length);
   return header.length == 0 || ReadAll(fd, payload.data(), header.length);
+}
+
+void SizeForFrames(int fd) {
+  // The system caps the sizes at its own maximum; a smaller buffer only costs speed.
+  constexpr int kFrameBuffer = 4 * 1024 * 1024;
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kFrameBuffer, sizeof kFrameBuffer);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kFrameBuffer, sizeof kFrameBuffer);
 }
 
 int ConnectSocket(const char* path) {
@@ -171,6 +212,7 @@ int ConnectSocket(const char* path) {
     errno = err;
     return -1;
   }
+  SizeForFrames(fd);
   return fd;
 }
 

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <deque>
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace rzd::usbdetail {
@@ -36,11 +37,13 @@ struct Core {
   struct Outgoing {
     uint32_t id;  // 0 for a cancel frame
     std::vector<uint8_t> frame;
+    size_t sent = 0;  // bytes of the frame already on the socket (it can no longer be taken back)
   };
   std::deque<Outgoing> queue;
   uint32_t nextId = 1;
-  bool closed = false;  // by the handle
-  bool broken = false;  // the unit went away
+  bool closed = false;   // by the handle
+  bool broken = false;   // the unit went away
+  bool sending = false;  // a thread is writing a frame to the socket
 
   // Every pending request completes with `error`.
   void FailAll(uint32_t error, std::unique_lock<std::mutex>& lock) {
@@ -52,37 +55,86 @@ struct Core {
     for (auto& [id, request] : failed) request->Complete(error);
   }
 
+  // Writes queued frames, one at a time, whenever no submitting thread writes one itself.
   void SendLoop() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      queueChanged.wait(lock, [this] { return !queue.empty() || closed || broken; });
+      queueChanged.wait(lock, [this] { return (!queue.empty() && !sending) || closed || broken; });
       if (closed || broken) return;
       Outgoing next = std::move(queue.front());
       queue.pop_front();
+      sending = true;
       lock.unlock();
-      bool sent = usbsim::SendAll(fd, next.frame);
+      bool sent = usbsim::SendAll(fd, std::span<const uint8_t>(next.frame).subspan(next.sent));
       lock.lock();
+      sending = false;
       if (!sent) {
         // The receiving thread sees the end of the stream and fails what is pending.
         ::shutdown(fd, SHUT_RDWR);
         return;
       }
+      queueChanged.notify_all();
     }
+  }
+
+  // Sends a frame from the submitting thread when nothing is queued before it, as far as the
+  // socket takes it at once; the sending thread writes the rest (or the whole frame otherwise),
+  // so a submit never blocks on a unit that does not read. Called with the lock held.
+  void SendOrQueue(uint32_t id, std::vector<uint8_t> frame, std::unique_lock<std::mutex>& lock) {
+    if (queue.empty() && !sending) {
+      sending = true;
+      lock.unlock();
+      const std::optional<size_t> sent = usbsim::SendSome(fd, frame);
+      lock.lock();
+      sending = false;
+      if (!sent) {
+        ::shutdown(fd, SHUT_RDWR);
+      } else if (*sent < frame.size()) {
+        queue.push_front({id, std::move(frame), *sent});
+      }
+    } else {
+      queue.push_back({id, std::move(frame)});
+    }
+    lock.unlock();
+    queueChanged.notify_all();
+  }
+
+  // Discards `size` bytes of the stream.
+  bool Skip(size_t size) {
+    uint8_t scratch[4096];
+    while (size > 0) {
+      const size_t n = std::min(size, sizeof scratch);
+      if (!usbsim::ReceiveBytes(fd, scratch, n)) return false;
+      size -= n;
+    }
+    return true;
   }
 
   void ReceiveLoop() {
     FrameHeader header;
     std::vector<uint8_t> payload;
-    while (usbsim::ReceiveFrame(fd, header, payload)) {
+    bool intact = true;
+    while (intact && usbsim::ReceiveHeader(fd, header)) {
       std::shared_ptr<RequestState> request;
       {
         std::lock_guard<std::mutex> lock(mutex);
         auto it = pending.find(header.id);
-        if (it == pending.end()) continue;  // answer to a request cancelled here
-        request = std::move(it->second);
-        pending.erase(it);
+        if (it != pending.end()) {
+          request = std::move(it->second);
+          pending.erase(it);
+        }
       }
-      request->Complete(header.status, payload, header.arg);
+      if (request && request->op == UsbOp::Read && header.status == ERROR_SUCCESS) {
+        // Data goes straight into the reader's buffer.
+        intact = request->CompleteReading(header.length, [this](uint8_t* to, size_t size) {
+          return to != nullptr ? usbsim::ReceiveBytes(fd, to, size) : Skip(size);
+        });
+        continue;
+      }
+      payload.resize(header.length);
+      intact = header.length == 0 || usbsim::ReceiveBytes(fd, payload.data(), header.length);
+      // An answer to a request cancelled here has no one waiting for it.
+      if (request) request->Complete(intact ? header.status : ERROR_DEVICE_NOT_CONNECTED, payload, header.arg);
     }
     std::unique_lock<std::mutex> lock(mutex);
     if (!closed) broken = true;
@@ -142,9 +194,7 @@ class SimLink final : public Link, public std::enable_shared_from_this<SimLink> 
     if (core_->nextId == 0) core_->nextId = 1;
     request->id = header.id;
     core_->pending[header.id] = request;
-    core_->queue.push_back({header.id, usbsim::EncodeFrame(header, setupBytes, request->out)});
-    lock.unlock();
-    core_->queueChanged.notify_all();
+    core_->SendOrQueue(header.id, usbsim::EncodeFrame(header, setupBytes, request->out), lock);
   }
 
   void Cancelled(RequestState& request) override {
@@ -152,7 +202,7 @@ class SimLink final : public Link, public std::enable_shared_from_this<SimLink> 
     if (core_->pending.erase(request.id) == 0) return;
     auto queued = std::find_if(core_->queue.begin(), core_->queue.end(),
                                [&](const Core::Outgoing& o) { return o.id == request.id; });
-    if (queued != core_->queue.end()) {
+    if (queued != core_->queue.end() && queued->sent == 0) {
       core_->queue.erase(queued);  // never sent: the unit does not hear of it at all
       return;
     }

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -32,6 +33,11 @@ struct RequestState {
   // settled. `transferred` is the count reported for a request without data from the unit.
   bool Complete(uint32_t error, std::span<const uint8_t> data, size_t transferred);
   bool Complete(uint32_t error) { return Complete(error, {}, 0); }
+  // Completes a read with `length` bytes that `read` (destination, count) takes from a stream
+  // straight into the buffer, under the lock so a cancel waits for it; bytes beyond the buffer,
+  // and all of them when the request was completed meanwhile, are read with a null destination
+  // (to be discarded). False when the stream failed (the request then fails with 1167).
+  bool CompleteReading(size_t length, const std::function<bool(uint8_t*, size_t)>& read);
 
   mutable std::mutex mutex;
   std::condition_variable settledChanged;

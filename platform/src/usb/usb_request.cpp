@@ -39,6 +39,41 @@ bool RequestState::Complete(uint32_t result, std::span<const uint8_t> data, size
   return true;
 }
 
+bool RequestState::CompleteReading(size_t length, const std::function<bool(uint8_t*, size_t)>& read) {
+  UsbCompletion callback;
+  bool intact = true;
+  bool mine = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (completed || inBuffer == nullptr) {
+      intact = length == 0 || read(nullptr, length);
+    } else {
+      const size_t taken = std::min(length, inCapacity);
+      intact = (taken == 0 || read(inBuffer, taken)) && (length == taken || read(nullptr, length - taken));
+      error = intact ? ERROR_SUCCESS : ERROR_DEVICE_NOT_CONNECTED;
+      transferred = intact ? taken : 0;
+      completed = true;
+      inBuffer = nullptr;
+      callback = std::move(done);
+      mine = true;
+    }
+  }
+  if (!mine) return intact;
+  if (callback) {
+    try {
+      callback(error, transferred);
+    } catch (...) {
+      // A throwing callback must not take the receiving thread down.
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    settled = true;
+  }
+  settledChanged.notify_all();
+  return intact;
+}
+
 }  // namespace usbdetail
 
 UsbRequest::UsbRequest(std::shared_ptr<usbdetail::RequestState> state) : state_(std::move(state)) {}

@@ -209,7 +209,9 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
       for (int i = 0; i < 2; ++i) {
         if ((fds[i].revents & POLLIN) == 0) continue;
         int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) Serve(std::make_shared<Connection>(fd, i == 0));
+        if (fd < 0) continue;
+        if (i == 0) usbsim::SizeForFrames(fd);
+        Serve(std::make_shared<Connection>(fd, i == 0));
       }
     }
   }
