@@ -332,3 +332,45 @@ TEST_F(ScanPathsTest, ThePageCounterRunsOnAcrossScansFromTheNumberSet) {
 
 }  // namespace
 }  // namespace rzd::lowdrv::test
+
+namespace rzd::lowdrv::test {
+namespace {
+
+TEST_F(ScanPathsTest, TheBackgroundOfTheLastScanComesWithItsLastDocument) {
+  OpenAndLock({"load 1 duplex"});
+  ASSERT_LE(Apply(EditsFor(Grey())), 0x800Cu);
+  const std::vector<ReadCall> calls = GoodBatch();
+  const uint32_t line = WindowLineBytes();
+  uint32_t size = 0;
+  BSTR meta = nullptr;
+  BSTR error = nullptr;
+  std::vector<uint8_t> background(4 * line, 0);
+  size = 1;  // too small: the size comes back
+  EXPECT_FALSE(::Control(handle_, cc::kBackgroundData, nullptr, &meta, nullptr, 0, background.data(), &size, &error));
+  SysFreeString(error);
+  error = nullptr;
+  EXPECT_EQ(size, 2 * line);
+  EXPECT_TRUE(::Control(handle_, cc::kBackgroundData, nullptr, &meta, nullptr, 0, background.data(), &size, &error));
+  SysFreeString(error);
+  background.resize(size);
+  EXPECT_TRUE(std::all_of(background.begin(), background.end(), [](uint8_t b) { return b == engine::kBackgroundByte; }));
+  EXPECT_EQ(std::u16string(BstrView(meta)), calls.back().meta);
+  SysFreeString(meta);
+}
+
+TEST_F(ScanPathsTest, TheSeparateBackgroundScanReadsALineOfEachSide) {
+  OpenAndLock({"load 1 duplex"});
+  ASSERT_LE(Apply(EditsFor(Grey())), 0x800Cu);
+  uint32_t size = 0;
+  EXPECT_EQ(Driver().ReadBackground(nullptr, &size), lld::kWrongParameter);
+  std::vector<uint8_t> buffer(64, 0);
+  size = static_cast<uint32_t>(buffer.size());
+  EXPECT_EQ(Driver().ReadBackground(buffer.data(), &size), lld::kWrongParameter);  // below two lines
+  buffer.assign(1u << 16, 0);
+  size = static_cast<uint32_t>(buffer.size());
+  EXPECT_EQ(Driver().ReadBackground(buffer.data(), &size), 0u);
+  EXPECT_NE(Control("state").find("reserved=-,-"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rzd::lowdrv::test
