@@ -127,24 +127,31 @@ uint64_t RawBatchBytes() {
   return bytes;
 }
 
-void BM_ScanRawColourBatch(benchmark::State& state) {
+// Runs batches of one road; the bytes delivered, 0 when the unit could not serve them.
+uint64_t RunBatches(benchmark::State& state, bool jpeg) {
   bench::BenchRoot root;
-  Batch batch(false);
+  Batch batch(jpeg);
   if (!batch.Ready()) {
     state.SkipWithError("the unit could not be opened");
-    return;
+    return 0;
   }
   uint64_t total = 0;
   for (auto _ : state) {
     const uint64_t bytes = batch.Scan();
     if (bytes == 0) {
       state.SkipWithError("the batch failed");
-      return;
+      return 0;
     }
     total += bytes;
   }
   state.SetBytesProcessed(static_cast<int64_t>(total));
-  state.counters["batch_MB"] = static_cast<double>(total) / static_cast<double>(state.iterations()) / 1e6;
+  return total;
+}
+
+void BM_ScanRawColourBatch(benchmark::State& state) {
+  const uint64_t total = RunBatches(state, false);
+  if (total != 0)
+    state.counters["batch_MB"] = static_cast<double>(total) / static_cast<double>(state.iterations()) / 1e6;
 }
 BENCHMARK(BM_ScanRawColourBatch)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
@@ -170,22 +177,7 @@ BENCHMARK(BM_MemcpyOfTheSameSize)->Unit(benchmark::kMillisecond)->UseRealTime()-
 // The JPEG road: the unit codes every side with libjpeg (its share dominates), the driver wraps
 // each side into a stream. The counter is the time of one page (both sides).
 void BM_ScanJpegColourBatch(benchmark::State& state) {
-  bench::BenchRoot root;
-  Batch batch(true);
-  if (!batch.Ready()) {
-    state.SkipWithError("the unit could not be opened");
-    return;
-  }
-  uint64_t total = 0;
-  for (auto _ : state) {
-    const uint64_t bytes = batch.Scan();
-    if (bytes == 0) {
-      state.SkipWithError("the batch failed");
-      return;
-    }
-    total += bytes;
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(total));
+  if (RunBatches(state, true) == 0) return;
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kSheets);
   // Seconds per page (both sides).
   state.counters["per_page"] = benchmark::Counter(static_cast<double>(state.iterations()) * kSheets,

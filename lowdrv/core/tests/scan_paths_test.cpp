@@ -374,3 +374,25 @@ TEST_F(ScanPathsTest, TheSeparateBackgroundScanReadsALineOfEachSide) {
 
 }  // namespace
 }  // namespace rzd::lowdrv::test
+
+namespace rzd::lowdrv::test {
+namespace {
+
+// A batch in mode 5 (front, then back) leaves its side flags behind; a JPEG batch in mode 3
+// after it must still follow the unit's alternating transfers.
+TEST_F(ScanPathsTest, ModeThreeAfterModeFiveStillAlternatesTheSides) {
+  OpenAndLock({"load 1 duplex", "duplexmode 5"});
+  ASSERT_LE(Apply(EditsFor(ColourJpeg())), 0x800Cu);
+  GoodBatch();
+  ASSERT_EQ(Control("duplexmode 3").rfind("ok", 0), 0u);
+  ASSERT_EQ(Control("load 1 duplex").rfind("ok", 0), 0u);
+  const auto sides = CollectSides(GoodBatch(64 * 1024));
+  ASSERT_EQ(sides.size(), 2u);
+  for (const auto& [key, side] : sides) {
+    const Decoded d = DecodeJpeg(side.bytes);
+    EXPECT_TRUE(d.ok && d.warnings == 0) << ToUtf8(key.second) << ": " << d.error;
+  }
+}
+
+}  // namespace
+}  // namespace rzd::lowdrv::test

@@ -38,6 +38,8 @@ struct RequestState {
   // and all of them when the request was completed meanwhile, are read with a null destination
   // (to be discarded). False when the stream failed (the request then fails with 1167).
   bool CompleteReading(size_t length, const std::function<bool(uint8_t*, size_t)>& read);
+  // Runs the completion callback (outside the lock), then marks the request settled.
+  void Settle(UsbCompletion callback);
 
   mutable std::mutex mutex;
   std::condition_variable settledChanged;

@@ -24,6 +24,11 @@ bool RequestState::Complete(uint32_t result, std::span<const uint8_t> data, size
     inBuffer = nullptr;
     callback = std::move(done);
   }
+  Settle(std::move(callback));
+  return true;
+}
+
+void RequestState::Settle(UsbCompletion callback) {
   if (callback) {
     try {
       callback(error, transferred);
@@ -36,7 +41,6 @@ bool RequestState::Complete(uint32_t result, std::span<const uint8_t> data, size
     settled = true;
   }
   settledChanged.notify_all();
-  return true;
 }
 
 bool RequestState::CompleteReading(size_t length, const std::function<bool(uint8_t*, size_t)>& read) {
@@ -58,19 +62,7 @@ bool RequestState::CompleteReading(size_t length, const std::function<bool(uint8
       mine = true;
     }
   }
-  if (!mine) return intact;
-  if (callback) {
-    try {
-      callback(error, transferred);
-    } catch (...) {
-      // A throwing callback must not take the receiving thread down.
-    }
-  }
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    settled = true;
-  }
-  settledChanged.notify_all();
+  if (mine) Settle(std::move(callback));
   return intact;
 }
 

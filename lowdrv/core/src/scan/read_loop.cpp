@@ -105,13 +105,7 @@ void ReadLoop::ReadFacts() {
   jpegDriver_ = facts_.jpeg && !EngineMakesHeaders();
 }
 
-void ReadLoop::StopImprinter() {
-  if (set_.ImprinterOptionOn() && d_.m_bImprinterStarted) {
-    eng_.DisableImprinter();
-    eng_.StopImprinter();
-  }
-  d_.m_bImprinterStarted = 0;
-}
+void ReadLoop::StopImprinter() { ScanSteps::StopImprinter(d_); }
 
 void ReadLoop::StartScan() {
   s_.padding = false;

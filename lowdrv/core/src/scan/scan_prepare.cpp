@@ -50,6 +50,8 @@ class Preparation {
   void SendTablesAndLengths();
   void BackgroundRaster();
   void StopImprinter();
+  // The background block of `size` bytes (0, or above kMaxBackgroundBytes: refused).
+  void AllocateBackground(uint64_t size);
   const uint8_t* Inq() const { return InqBytes(inq_); }
 
   CRZDREduzidLLD& d_;
@@ -125,13 +127,7 @@ void Preparation::CheckLamp() {
   throw ScanFailure{kLampFailure};
 }
 
-void Preparation::StopImprinter() {
-  if (set_.ImprinterOptionOn() && d_.m_bImprinterStarted) {
-    eng_.DisableImprinter();
-    eng_.StopImprinter();
-  }
-  d_.m_bImprinterStarted = 0;
-}
+void Preparation::StopImprinter() { ScanSteps::StopImprinter(d_); }
 
 void Preparation::ResetBetweenPages() {
   eng_.m_ulCmdTimeout = d_.m_ulCmdTimeout;
@@ -154,11 +150,7 @@ void Preparation::ResetBetweenPages() {
   d_.m_ulSubState = 6;
 }
 
-void Preparation::BackgroundScan() {
-  const uint16_t feederWidth = inq_.ADFMaxWidth;
-  uint64_t width = static_cast<uint64_t>(record_.Desc.XRes) * feederWidth / 300 / 8 * 8;
-  uint64_t size = record_.Desc.ImageComp == 5 ? width * 3 : record_.Desc.ImageComp == 0 ? (width + 7) / 8 : width;
-  size *= 2;
+void Preparation::AllocateBackground(uint64_t size) {
   if (size == 0 || size > kMaxBackgroundBytes) Fail(u"the background size is out of range", lld::kInvalidXmlValue);
   try {
     d_.m_Background.assign(static_cast<size_t>(size), 0);
@@ -167,6 +159,14 @@ void Preparation::BackgroundScan() {
     RZD_LOG_ERROR_OF(ScanSteps::Log(d_), u"ReadBackground failed because malloc(%d) failed", static_cast<int>(size));
     throw ScanFailure{lld::kNoMemory};
   }
+}
+
+void Preparation::BackgroundScan() {
+  const uint16_t feederWidth = inq_.ADFMaxWidth;
+  uint64_t width = static_cast<uint64_t>(record_.Desc.XRes) * feederWidth / 300 / 8 * 8;
+  uint64_t size = record_.Desc.ImageComp == 5 ? width * 3 : record_.Desc.ImageComp == 0 ? (width + 7) / 8 : width;
+  size *= 2;
+  AllocateBackground(size);
   uint32_t given = static_cast<uint32_t>(size);
   const LLDError r = d_.ReadBackground(d_.m_Background.data(), &given);
   if (r != 0) Fail(u"ReadBackground() failed", r);
@@ -230,9 +230,10 @@ void Preparation::WindowSteps() {
         s_.sideFlags = {1, 0};
         break;
       case caps::kDuplexBlocks:
+        // The transfers alternate: the first flag is set whatever an earlier mode left there.
         s_.duplexTransferMode = 1;
         s_.duplexBlockCount = std::max<uint32_t>(s_.transferCount, 1);
-        s_.sideFlags[1] = 0;
+        s_.sideFlags = {1, 0};
         break;
       case caps::kDuplexFrontThenBack:
         s_.duplexTransferMode = 0;
@@ -273,14 +274,7 @@ void Preparation::BackgroundRaster() {
   const WindowFacts facts = FactsOf(record_.Desc);
   uint64_t size = facts.lineBytesField;
   if (facts.duplex) size *= 2;
-  if (size == 0 || size > kMaxBackgroundBytes) Fail(u"the background size is out of range", lld::kInvalidXmlValue);
-  try {
-    d_.m_Background.assign(static_cast<size_t>(size), 0);
-  } catch (const std::bad_alloc&) {
-    d_.m_Background.clear();
-    RZD_LOG_ERROR_OF(ScanSteps::Log(d_), u"ReadBackground failed because malloc(%d) failed", static_cast<int>(size));
-    throw ScanFailure{lld::kNoMemory};
-  }
+  AllocateBackground(size);
   eng_.m_ulCmdTimeout = d_.m_ulCmdTimeout;
   const LLDError r = d_.ReadBackgroundRaster(d_.m_Background.data(), static_cast<uint32_t>(size));
   if (r != 0) {
@@ -367,12 +361,8 @@ void Preparation::Run() {
     if (d_.m_bBatchReservation) {
       d_.m_bUnitReserved = 0;
       eng_.ReleaseUnit(2);
-      if (set_.ImprinterOptionOn() && d_.m_bImprinterStarted) {
-        eng_.DisableImprinter();
-        eng_.StopImprinter();
-      }
     }
-    d_.m_bImprinterStarted = 0;
+    StopImprinter();
     Fail(u"Scan() failed", kept);
   }
 
@@ -497,6 +487,14 @@ uint32_t ScanSteps::BoundaryState(const CRZDREduzidLLD& d) {
 
 const ReduzidWindowDescriptor* ScanSteps::CurrentWindow(CRZDREduzidLLD& d) {
   return d.m_pSettings ? d.m_pSettings->GetWindowDescription() : nullptr;
+}
+
+void ScanSteps::StopImprinter(CRZDREduzidLLD& d) {
+  if (d.m_pSettings->ImprinterOptionOn() && d.m_bImprinterStarted) {
+    d.m_ReduzidScanner.DisableImprinter();
+    d.m_ReduzidScanner.StopImprinter();
+  }
+  d.m_bImprinterStarted = 0;
 }
 
 void ScanSteps::TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& back) {

@@ -106,6 +106,9 @@ class ScanSteps {
   // The current front and back truncation lengths.
   static void TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& back);
 
+  // Disables and stops the imprinter when the option is on and it was started; clears the flag.
+  static void StopImprinter(CRZDREduzidLLD& d);
+
   static CLogClient& Log(CRZDREduzidLLD& d) { return d.EngineLog(); }
   static CLogClient& BaseLog(CRZDREduzidLLD& d) { return d.BaseLog(); }
 };
