@@ -92,7 +92,7 @@ class Batch {
   // Colour, 300 dpi, letter size, both sides; raw or JPEG.
   bool Choose(bool jpeg) {
     CScannerLLD& driver = *static_cast<CScannerLLD*>(static_cast<IDriverObject*>(handle_));
-    Bstr supported(driver.m_pSettings->GetSupported());
+    const Bstr supported = Bstr::Attach(driver.m_pSettings->GetSupported());
     MSXML6StoreSTL store;
     if (!store.LoadFromString(supported.View())) return false;
     for (const char16_t* stream : {u"Color1", u"Color2"}) {

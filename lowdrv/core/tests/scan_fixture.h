@@ -149,7 +149,7 @@ class ScanTest : public DriverUnitTest {
 
   // Applies the edits to the unit's supported document as a client's settings; the result code.
   uint32_t Apply(const std::vector<SettingEdit>& edits) {
-    Bstr supported(Driver().m_pSettings->GetSupported());
+    const Bstr supported = Bstr::Attach(Driver().m_pSettings->GetSupported());
     MSXML6StoreSTL store;
     EXPECT_TRUE(store.LoadFromString(supported.View()));
     for (const SettingEdit& e : edits) {

@@ -61,8 +61,9 @@ bool FindSettings(CRZDREduzidLLD& d, std::u16string_view sourceId, int which, Me
   MSXML6StoreBSTR callerStore;
   callerStore.LoadFromString(u"<Result/>");
   callerStore.SelectRoot();
-  Bstr current(which == 2 ? d.m_pSettings->GetCurrent()
-                          : d.m_pSettings->GetCurrentForSource(sourceId, which == 1 ? u"Back" : u"Front", callerStore));
+  const Bstr current = Bstr::Attach(which == 2 ? d.m_pSettings->GetCurrent()
+                                               : d.m_pSettings->GetCurrentForSource(
+                                                     sourceId, which == 1 ? u"Back" : u"Front", callerStore));
   if (!current) return Missing(d, u"GetCurrent() failed");
   MSXML6StoreSTL store;
   if (!store.LoadFromString(current.View())) return Missing(d, u"ParseXML(strCurrenSet) failed");
