@@ -12,7 +12,6 @@
 #include "lowdrv/core/api.h"
 #include "lowdrv/core/driver_base.h"
 #include "lowdrv/core/driver_codes.h"
-#include "lowdrv/core/driver_model.h"
 #include "platform/kernel.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -89,10 +88,14 @@ class Batch {
   }
 
  private:
-  // Colour, 300 dpi, letter size, both sides; raw or JPEG.
+  // Colour, 300 dpi, letter size, both sides; raw or JPEG. Chosen on the supported document
+  // through Control, as a client does.
   bool Choose(bool jpeg) {
-    CScannerLLD& driver = *static_cast<CScannerLLD*>(static_cast<IDriverObject*>(handle_));
-    const Bstr supported = Bstr::Attach(driver.m_pSettings->GetSupported());
+    Bstr supported;
+    Bstr error;
+    if (!::Control(handle_, cc::kSupportedSettings, nullptr, supported.Out(), nullptr, 0, nullptr, nullptr,
+                   error.Out()))
+      return false;
     MSXML6StoreSTL store;
     if (!store.LoadFromString(supported.View())) return false;
     for (const char16_t* stream : {u"Color1", u"Color2"}) {
@@ -106,7 +109,12 @@ class Batch {
     }
     std::u16string text;
     store.GetDocumentXML(text);
-    return driver.m_pSettings->SetCurrent(text) <= lld::kValueAdjusted;
+    error.Reset();
+    ::Control(handle_, cc::kSetCurrentSettings, text.c_str(), nullptr, nullptr, 0, nullptr, nullptr, error.Out());
+    // Success or values adjusted (0x800C).
+    const std::u16string_view document = error.View();
+    return document.find(u"<ErrorCode>0<") != std::u16string_view::npos ||
+           document.find(u"<ErrorCode>32780<") != std::u16string_view::npos;
   }
 
   engine::SimUnit unit_;

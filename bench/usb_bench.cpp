@@ -1,18 +1,29 @@
-// Throughput of the USB path a scan leans on: a raw grey page read in chunks from a simulated
-// unit served in this process over the sim backend, through platform/usb exactly as the driver's
-// command layer does it (command block as a vendor request, data on the read pipe, then the
-// 3-byte status). Each iteration reads one whole page; the counter is bytes per second. The
-// benchmark runs in a temporary system root of its own.
+// The USB path a scan leans on, over the sim backend to a simulated unit served in this process,
+// through platform/usb exactly as the driver's command layer uses it:
+// - BM_UsbRawPageRead: a raw grey page read in chunks (command block as a vendor request, data
+//   on the read pipe, then the 3-byte status). Each iteration reads one whole page; the figure is
+//   bytes per second, with memcpy of the same chunks measured in the same run beside it.
+// - BM_UsbRoundTrip: one vendor request and its answer; the median and 90th percentile of the
+//   round trips, with those of a bare socket round trip between two threads measured in the same
+//   run beside them.
+// Each benchmark runs in a temporary system root of its own.
 #include "bench_root.h"
+#include "memcpy_reference.h"
 #include "engine/sim_unit.h"
 #include "engine/unit_server.h"
 #include "platform/usb.h"
 
 #include <benchmark/benchmark.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -80,25 +91,41 @@ std::vector<uint8_t> GreyWindow(uint32_t pixels, uint32_t lines) {
   return w;
 }
 
+// A simulated unit served in this process, in a root of its own, and a USB handle on it. The
+// handle is empty (and the benchmark skipped with the reason) when either did not come.
+struct BenchUnit {
+  explicit BenchUnit(benchmark::State& state)
+      : server(unit, rzd::engine::ModelUnitOptions(0, "QM48TZ000001", u"Bench unit")) {
+    if (server.Start() != ERROR_SUCCESS) {
+      state.SkipWithError("the unit did not start");
+      return;
+    }
+    uint32_t error = 0;
+    device = rzd::UsbDevice::Open(server.Entry().interfacePath, &error);
+    if (!device) state.SkipWithError(("open failed: " + std::to_string(error)).c_str());
+  }
+  ~BenchUnit() {
+    if (device) device->Close();
+    server.Stop();
+  }
+  BenchUnit(const BenchUnit&) = delete;
+  BenchUnit& operator=(const BenchUnit&) = delete;
+
+  rzd::bench::BenchRoot root;
+  rzd::engine::SimUnit unit;
+  rzd::engine::UnitServer server;
+  std::shared_ptr<rzd::UsbDevice> device;
+};
+
 // Reads one raw page (8.5 x 11 in, 200 dpi grey: 1700 x 2200 bytes) in chunks of Arg bytes.
 void BM_UsbRawPageRead(benchmark::State& state) {
   constexpr uint32_t kPixels = 1700;
   constexpr uint32_t kLines = 2200;
   const size_t chunk = static_cast<size_t>(state.range(0));
 
-  rzd::bench::BenchRoot root;
-  rzd::engine::SimUnit unit;
-  rzd::engine::UnitServer server(unit, rzd::engine::ModelUnitOptions(0, "QM48TZ000001", u"Bench unit"));
-  if (server.Start() != ERROR_SUCCESS) {
-    state.SkipWithError("the unit did not start");
-    return;
-  }
-  uint32_t error = 0;
-  std::shared_ptr<rzd::UsbDevice> device = rzd::UsbDevice::Open(server.Entry().interfacePath, &error);
-  if (!device) {
-    state.SkipWithError(("open failed: " + std::to_string(error)).c_str());
-    return;
-  }
+  BenchUnit bench(state);
+  if (!bench.device) return;
+  rzd::UsbDevice* device = bench.device.get();
   Host host(*device);
   std::vector<uint8_t> buffer(chunk);
   const std::vector<uint8_t> window = GreyWindow(kPixels, kLines);
@@ -112,7 +139,7 @@ void BM_UsbRawPageRead(benchmark::State& state) {
 
   int64_t bytes = 0;
   for (auto _ : state) {
-    if (server.Control("load 1 simplex").rfind("ok", 0) != 0 || host.Command(setWindow, window) != 0 ||
+    if (bench.server.Control("load 1 simplex").rfind("ok", 0) != 0 || host.Command(setWindow, window) != 0 ||
         host.Command(Host::Cdb(0xE6)) != 0) {  // reserve: feeds the sheet
       state.SkipWithError("the page did not start");
       break;
@@ -133,10 +160,75 @@ void BM_UsbRawPageRead(benchmark::State& state) {
     bytes += page;
   }
   state.SetBytesProcessed(bytes);
-  device->Close();
-  server.Stop();
+  rzd::bench::ReportMemcpyReference(state, chunk, size_t{kPixels} * kLines / chunk * chunk);
 }
 BENCHMARK(BM_UsbRawPageRead)->ArgName("chunk")->Arg(16 << 10)->Arg(64 << 10)->Arg(256 << 10)->Arg(1 << 20)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
+
+using Clock = std::chrono::steady_clock;
+
+// The median and the 90th percentile of durations, in microseconds.
+std::pair<double, double> MedianAndP90(std::vector<double>& us) {
+  if (us.empty()) return {0, 0};
+  std::sort(us.begin(), us.end());
+  return {us[us.size() / 2], us[us.size() * 9 / 10]};
+}
+
+// Round trips of one byte over a socket pair between this thread and an echoing thread.
+std::vector<double> BareSocketRoundTrips(size_t count) {
+  int pair[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return {};
+  std::thread echo([fd = pair[1]] {
+    uint8_t byte;
+    while (::recv(fd, &byte, 1, 0) == 1 && ::send(fd, &byte, 1, MSG_NOSIGNAL) == 1) {
+    }
+  });
+  std::vector<double> us;
+  us.reserve(count);
+  uint8_t byte = 1;
+  for (size_t i = 0; i < count; ++i) {
+    const auto start = Clock::now();
+    if (::send(pair[0], &byte, 1, MSG_NOSIGNAL) != 1 || ::recv(pair[0], &byte, 1, 0) != 1) break;
+    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  ::shutdown(pair[0], SHUT_RDWR);
+  echo.join();
+  ::close(pair[0]);
+  ::close(pair[1]);
+  return us;
+}
+
+// One vendor request (a TEST UNIT READY command block) and its answer, per iteration.
+void BM_UsbRoundTrip(benchmark::State& state) {
+  BenchUnit bench(state);
+  if (!bench.device) return;
+  rzd::UsbDevice* device = bench.device.get();
+  const std::vector<uint8_t> testUnitReady = Host::Cdb(0x00);
+  rzd::UsbVendorRequest request;
+  request.data = testUnitReady;
+  std::vector<double> us;
+  uint8_t status[3];
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    if (device->VendorRequest(request, kTimeoutMs) != ERROR_SUCCESS) {
+      state.SkipWithError("vendor request failed");
+      break;
+    }
+    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    // The command's status, outside the measured round trip, so the unit stays in step.
+    size_t got = 0;
+    state.PauseTiming();
+    device->Read(status, sizeof status, kTimeoutMs, &got);
+    state.ResumeTiming();
+  }
+  auto [median, p90] = MedianAndP90(us);
+  std::vector<double> bare = BareSocketRoundTrips(std::max<size_t>(us.size(), 1000));
+  auto [bareMedian, bareP90] = MedianAndP90(bare);
+  state.counters["median_us"] = median;
+  state.counters["p90_us"] = p90;
+  state.counters["socket_median_us"] = bareMedian;
+  state.counters["socket_p90_us"] = bareP90;
+}
+BENCHMARK(BM_UsbRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

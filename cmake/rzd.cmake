@@ -41,3 +41,24 @@ function(rzd_embed_resource target)
     target_link_options(${target} INTERFACE "LINKER:--undefined=${anchor}")
   endif()
 endfunction()
+
+# rzd_version_record(<target>...)
+# Links the version record (cmake/version_record.cpp.in: the project's version as "1, 0, 0, 0")
+# into each executable or shared library named, so file-version queries of the platform find it
+# in the built file (platform/file_version.h). A binary without it has no version.
+set(RZD_VERSION_PRODUCT "M48tz scanner driver stack")
+set(RZD_VERSION_TWEAK "${PROJECT_VERSION_TWEAK}")
+if(RZD_VERSION_TWEAK STREQUAL "")
+  set(RZD_VERSION_TWEAK 0)
+endif()
+set(RZD_VERSION_COMMAS
+    "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${RZD_VERSION_TWEAK}")
+configure_file(${RZD_CMAKE_DIR}/version_record.cpp.in ${CMAKE_BINARY_DIR}/rzd_version/version_record.cpp @ONLY)
+add_library(rzd_version_record OBJECT ${CMAKE_BINARY_DIR}/rzd_version/version_record.cpp)
+set_target_properties(rzd_version_record PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+function(rzd_version_record)
+  foreach(target ${ARGN})
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:rzd_version_record>)
+  endforeach()
+endfunction()

@@ -27,3 +27,4 @@ add_dependencies(engine_transport_tests rzd-engine-fake)
 # The simulated unit as a program: the transport serving the unit's logic.
 add_executable(rzd-engine ${RZD_ENGINE_DIR}/src/main.cpp)
 target_link_libraries(rzd-engine PRIVATE rzd_engine_server rzd_engine_unit)
+rzd_version_record(rzd-engine)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -254,6 +255,48 @@ TEST_F(IniFile, ConcurrentWritersInSeveralProcessesLoseNothing) {
     ++entries;
   }
   EXPECT_GE(entries, 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Waits (generously) until the file exists.
+bool WaitForFile(const fs::path& file) {
+  for (int i = 0; i < 6000 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return fs::exists(file);
+}
+
+size_t TempFilesIn(const fs::path& folder) {
+  size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().ends_with(".tmp")) ++count;
+  }
+  return count;
+}
+
+TEST_F(IniFile, AWriterStoppedInsideItsWriteBlocksOthersOnlyForTheLockWaitAndLeavesNoTemporaryFile) {
+  ASSERT_TRUE(WritePrivateProfileString(u"Setup", u"Before", u"1", File()));
+  const fs::path ready = RootPath() / "holder.ready";
+  auto holder = rzd::ChildProcess::Start(rzd::test::BinaryDir() / "ini_lock_holder", {File().string(), ready.string()});
+  ASSERT_TRUE(holder.has_value());
+  ASSERT_TRUE(WaitForFile(ready));
+  ASSERT_EQ(TempFilesIn(RootPath()), 1u);
+
+  // The holder keeps the lock: the write gives up after the lock wait and changes nothing.
+  uint32_t error = 0;
+  EXPECT_FALSE(WritePrivateProfileString(u"Setup", u"During", u"2", File(), &error));
+  EXPECT_EQ(error, ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(GetPrivateProfileString(u"Setup", u"During", u"none", File()), u"none");
+  EXPECT_EQ(TempFilesIn(RootPath()), 1u);  // its writer still runs
+
+  // Killed inside its write: the next write goes through and clears what the holder left.
+  holder->Kill();
+  EXPECT_TRUE(WritePrivateProfileString(u"Setup", u"After", u"3", File(), &error));
+  EXPECT_EQ(error, ERROR_SUCCESS);
+  EXPECT_EQ(GetPrivateProfileInt(u"Setup", u"Before", 0, File()), 1);
+  EXPECT_EQ(GetPrivateProfileInt(u"Setup", u"After", 0, File()), 3);
+  EXPECT_EQ(TempFilesIn(RootPath()), 0u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "platform/kernel.h"
 
 #include "platform/process.h"
+#include "platform/root.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -463,6 +465,38 @@ TEST_F(NamedObjectTest, MappingViewsAreBoundedAndKeepTheMappingAlive) {
   EXPECT_EQ(FileMapping::Open("Global\\Bounded").error, ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(NamedObjectTest, ViewsAreRegionsOfTheProcesssOneMappingOfTheData) {
+  auto mapping = FileMapping::Create("Global\\Chunks", 1 << 20);
+  ASSERT_TRUE(mapping);
+  MappedView first = mapping.handle.Map(0, 64 << 10);
+  ASSERT_TRUE(first);
+  // Every later view, of any region, lies in the same mapping at its own offset.
+  for (uint64_t offset : {uint64_t{64} << 10, uint64_t{5000}, uint64_t{(1 << 20) - 1}}) {
+    MappedView region = mapping.handle.Map(offset, 1);
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region.As<uint8_t>() - first.As<uint8_t>(), static_cast<ptrdiff_t>(offset));
+  }
+}
+
+// The shared memory behind a named mapping, as a peer could change it.
+std::filesystem::path SegmentFile(const std::string& encodedName) {
+  return std::filesystem::path("/dev/shm") / ("rzd." + RootNamespaceToken() + "." + encodedName);
+}
+
+TEST_F(NamedObjectTest, AMappingWhoseMemoryAPeerCutShortIsNeverMappedPastItsEnd) {
+  auto mapping = FileMapping::Create("Global\\Short", 1 << 20);
+  ASSERT_TRUE(mapping);
+  const std::filesystem::path segment = SegmentFile("g_SHORT");
+  ASSERT_TRUE(std::filesystem::exists(segment));
+  std::filesystem::resize_file(segment, 4096);  // the record's page and no data
+  // Reading the region would fault: it is refused instead.
+  uint32_t error = 0;
+  EXPECT_FALSE(mapping.handle.Map(0, 4096, &error));
+  EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+  // A process opening the name finds the record claiming more than the memory holds.
+  EXPECT_EQ(RunChild({"map-check", "Global\\Short", "0", "x", std::to_string(1 << 20)}), 10);
+}
+
 TEST(FileMappingTest, UnnamedMappingIsZeroedAndSharedBetweenViews) {
   auto mapping = FileMapping::Create("", 10000);
   ASSERT_EQ(mapping.error, ERROR_SUCCESS);
@@ -472,6 +506,171 @@ TEST(FileMappingTest, UnnamedMappingIsZeroedAndSharedBetweenViews) {
   EXPECT_EQ(a.As<char>()[9500], 0);
   a.As<char>()[9500] = 'x';
   EXPECT_EQ(b.As<char>()[500], 'x');
+}
+
+
+// ---- Bookkeeping on disk
+
+// What the root's named objects keep outside the processes: lock files in its kernel folder and
+// memory segments in /dev/shm.
+struct Bookkeeping {
+  size_t lockFiles = 0;
+  size_t segments = 0;
+  bool operator==(const Bookkeeping&) const = default;
+};
+void PrintTo(const Bookkeeping& b, std::ostream* os) { *os << b.lockFiles << " lock files, " << b.segments << " segments"; }
+
+Bookkeeping CountBookkeeping() {
+  namespace fs = std::filesystem;
+  Bookkeeping b;
+  std::error_code ec;
+  for (fs::directory_iterator it(SystemRoot() / "kernel", ec), end; !ec && it != end; it.increment(ec)) ++b.lockFiles;
+  const std::string prefix = "rzd." + RootNamespaceToken() + ".";
+  for (fs::directory_iterator it("/dev/shm", ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().starts_with(prefix)) ++b.segments;
+  }
+  return b;
+}
+
+TEST_F(NamedObjectTest, NamesLeaveNothingBehindOnceTheirHoldersAreGoneAlsoWhenKilled) {
+  const Bookkeeping start = CountBookkeeping();
+  // Names of every kind made and closed here, and opens of missing names.
+  for (int i = 0; i < 100; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_TRUE(Event::Create("Local\\Event" + n, false, false));
+    ASSERT_TRUE(Semaphore::Create("Global\\Semaphore" + n, 0, 1));
+    ASSERT_TRUE(Mutex::Create("Mutex" + n, true));
+    ASSERT_TRUE(FileMapping::Create("Global\\Mapping" + n, 4096));
+    ASSERT_EQ(Event::Open("Local\\Missing" + n).error, ERROR_FILE_NOT_FOUND);
+  }
+  EXPECT_EQ(CountBookkeeping(), start);
+
+  {
+    Event ready = Event::Create("Local\\Ready", true, false).handle;
+    // A mutex owner killed; then holders killed alone with their name, or sharing it with this
+    // process.
+    ready.Reset();
+    ObjectResult<Mutex> owned = Mutex::Create("Global\\Owned", false);
+    ASSERT_TRUE(owned);
+    auto owner = StartChild({"own-mutex", "Global\\Owned", "Local\\Ready", "hold"});
+    ASSERT_TRUE(owner);
+    ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+    owner->Kill();
+    Semaphore shared;
+    for (int k = 0; k < 3; ++k) {
+      ready.Reset();
+      const std::string name = "Global\\Held" + std::to_string(k);
+      auto child = StartChild({"create-and-hold", name, "0", "5", "1", "Local\\Ready"});
+      ASSERT_TRUE(child);
+      ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+      if (k == 0) shared = Semaphore::Open(name).handle;
+      child->Kill();
+    }
+  }
+  // The names this process shared went with its last handle; those only killed holders had stay
+  // until a process of the root looks for leftovers, as every process's first named-object call
+  // does (each holder started here cleared what the ones before it left).
+  EXPECT_NE(CountBookkeeping(), start);
+  EXPECT_EQ(RunChild({"open", "event", "Local\\Missing"}), 1);
+  EXPECT_EQ(CountBookkeeping(), start);
+}
+
+TEST_F(NamedObjectTest, ANameThatComesAndGoesWhileOthersOpenItIsAlwaysOneObject) {
+  constexpr int kProcesses = 4;
+  constexpr int kIterations = 300;
+  ObjectResult<FileMapping> counter = FileMapping::Create("Global\\RaceCounter", 4096);
+  ASSERT_TRUE(counter);
+  std::vector<ChildProcess> racers;
+  for (int p = 0; p < kProcesses; ++p) {
+    auto child = StartChild({"race", "Global\\RaceCounter", std::to_string(kIterations)});
+    ASSERT_TRUE(child);
+    racers.push_back(std::move(*child));
+  }
+  for (ChildProcess& racer : racers) EXPECT_EQ(racer.Wait(120000), 0);
+  // Two objects under one name would have let two takers in at once, losing counts.
+  EXPECT_EQ(*counter.handle.Map(0, 4).As<uint32_t>(), static_cast<uint32_t>(kProcesses * kIterations));
+  EXPECT_EQ(Semaphore::Open("Global\\Race").error, ERROR_FILE_NOT_FOUND);
+}
+
+
+// ---- Takes of a process that ended
+
+struct TakeCase {
+  const char* label;
+  const char* kind;  // "event" (auto-reset, signalled) or "semaphore" (count 1 of 1)
+  TakeRule rule;
+  bool givenBack;  // whether the take of a killed holder comes back
+};
+void PrintTo(const TakeCase& c, std::ostream* os) { *os << c.label; }
+
+class TakerEndTest : public test::TempRoot, public ::testing::WithParamInterface<TakeCase> {
+ protected:
+  WaitHandle Make(const std::string& name) const {
+    const TakeCase& c = GetParam();
+    if (std::string(c.kind) == "event") return Event::Create(name, false, true, c.rule).handle;
+    return Semaphore::Create(name, 1, 1, c.rule).handle;
+  }
+};
+
+// A process takes the object and is killed holding the take; a waiter that was waiting already
+// gets the object under the give-back rule, and never under the plain one.
+TEST_P(TakerEndTest, TheTakeOfAKilledHolderComesBackOnlyUnderTheGiveBackRule) {
+  const TakeCase& c = GetParam();
+  WaitHandle lock = Make("Global\\Lock");
+  ASSERT_TRUE(lock);
+  Event ready = Event::Create("Local\\Ready", true, false).handle;
+  auto holder = StartChild({"take-and-keep", c.kind, "Global\\Lock", "Local\\Ready"});
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(lock.Wait(kShort), WAIT_TIMEOUT);  // the holder runs: its take stands
+
+  std::atomic<uint32_t> waited{WAIT_FAILED};
+  std::thread waiter([&] { waited = lock.Wait(c.givenBack ? kLong : 1000); });
+  holder->Kill();
+  waiter.join();
+  EXPECT_EQ(waited.load(), c.givenBack ? WAIT_OBJECT_0 : WAIT_TIMEOUT);
+  if (c.givenBack) {
+    // Given back once: this process holds it now.
+    EXPECT_EQ(RunChild({"wait", c.kind, "Global\\Lock", "0"}), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TakerEndTest,
+                         ::testing::Values(TakeCase{"EventGivenBack", "event", TakeRule::kGivenBackWhenTakerEnds, true},
+                                           TakeCase{"EventStays", "event", TakeRule::kStays, false},
+                                           TakeCase{"SemaphoreGivenBack", "semaphore",
+                                                    TakeRule::kGivenBackWhenTakerEnds, true},
+                                           TakeCase{"SemaphoreStays", "semaphore", TakeRule::kStays, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(NamedObjectTest, ATakeGivenBackBySomeoneElseIsNotGivenBackAgainWhenItsTakerEnds) {
+  ObjectResult<Event> lock = Event::Create("Global\\Lock", false, true, TakeRule::kGivenBackWhenTakerEnds);
+  ASSERT_TRUE(lock);
+  Event ready = Event::Create("Local\\Ready", true, false).handle;
+  auto holder = StartChild({"take-and-keep", "event", "Global\\Lock", "Local\\Ready"});
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(ready.Wait(kLong), WAIT_OBJECT_0);
+  // This process sets the event for the holder and takes it itself.
+  ASSERT_EQ(lock.handle.Set(), ERROR_SUCCESS);
+  ASSERT_EQ(lock.handle.Wait(0), WAIT_OBJECT_0);
+  holder->Kill();
+  // The holder's take was given back by the set: its end gives nothing back a second time.
+  EXPECT_EQ(RunChild({"wait", "event", "Global\\Lock", "300"}), 1);
+  ASSERT_EQ(lock.handle.Set(), ERROR_SUCCESS);
+  EXPECT_EQ(RunChild({"wait", "event", "Global\\Lock", "0"}), 0);
+}
+
+TEST_F(NamedObjectTest, AGiveBackSemaphoreHasABoundedMaximum) {
+  EXPECT_EQ(Semaphore::Create("Global\\Wide", 0, kMaximumGiveBackCount + 1, TakeRule::kGivenBackWhenTakerEnds).error,
+            ERROR_INVALID_PARAMETER);
+  ObjectResult<Semaphore> widest =
+      Semaphore::Create("Global\\Wide", kMaximumGiveBackCount, kMaximumGiveBackCount, TakeRule::kGivenBackWhenTakerEnds);
+  ASSERT_TRUE(widest);
+  for (int i = 0; i < kMaximumGiveBackCount; ++i) ASSERT_EQ(widest.handle.Wait(0), WAIT_OBJECT_0);
+  EXPECT_EQ(widest.handle.Wait(0), WAIT_TIMEOUT);
+  int32_t previous = -1;
+  EXPECT_EQ(widest.handle.Release(kMaximumGiveBackCount, &previous), ERROR_SUCCESS);
+  EXPECT_EQ(previous, 0);
 }
 
 }  // namespace

@@ -270,3 +270,24 @@ TEST_F(WaitPumpingTest, ServicesAnotherThreadsQueueIndependently) {
 
 }  // namespace
 }  // namespace rzd
+
+namespace rzd {
+namespace {
+
+TEST_F(MessageQueueTest, DispatchHandsATakenMessageToTheThreadHandler) {
+  DispatchThreadMessage({WM_USER + 3, 1, 2});  // no handler: nothing happens
+  std::vector<ThreadMessage> seen;
+  SetThreadMessageHandler([&](const ThreadMessage& message) { seen.push_back(message); });
+  PostThreadMessage(CurrentThreadId(), WM_USER + 4, 5, -6);
+  auto message = PeekThreadMessage(true);
+  ASSERT_TRUE(message);
+  DispatchThreadMessage(*message);
+  SetThreadMessageHandler(nullptr);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].id, WM_USER + 4);
+  EXPECT_EQ(seen[0].wparam, 5u);
+  EXPECT_EQ(seen[0].lparam, -6);
+}
+
+}  // namespace
+}  // namespace rzd

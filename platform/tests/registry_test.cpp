@@ -7,6 +7,7 @@
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <chrono>
@@ -553,6 +554,54 @@ TEST_F(RegistryTest, TheRegToolSetsQueriesDeletesAndDumps) {
   EXPECT_EQ(RunTool(out, "delete 'HKLM\\SOFTWARE\\Corvanite\\M48tz'"), "exit 0\n");
   EXPECT_EQ(RegistryTree(Hive::LocalMachine, u"SOFTWARE\\Corvanite"), "\n");
   EXPECT_EQ(RunTool(out, "set 'HKLM\\X' Y REG_DWORD notanumber").substr(0, 7), "exit 2\n");
+}
+
+
+// A connection of another program that holds the database's write lock (BEGIN IMMEDIATE) until
+// it is destroyed, as a writer stopped inside its transaction does.
+class WriteLockHolder {
+ public:
+  explicit WriteLockHolder(const std::filesystem::path& root) {
+    EXPECT_EQ(sqlite3_open((root / "registry.db").c_str(), &db_), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  }
+  ~WriteLockHolder() {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+  }
+  WriteLockHolder(const WriteLockHolder&) = delete;
+  WriteLockHolder& operator=(const WriteLockHolder&) = delete;
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+TEST_F(RegistryTest, ANewProcessReadsWhileAWriterHoldsTheDatabase) {
+  RegKey key;
+  ASSERT_EQ(RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Corvanite\\M48tz", &key), ERROR_SUCCESS);
+  ASSERT_EQ(key.SetDword(u"SleepTime", 30), ERROR_SUCCESS);
+  WriteLockHolder holder(RootPath());
+  // The tool is a new process: its first registry access finds everything in place and needs no
+  // write, so the held lock does not keep it waiting (it failed with 170 after the busy time-out).
+  EXPECT_EQ(RunTool(RootPath() / "tool.txt", "query 'HKLM\\SOFTWARE\\Corvanite\\M48tz' SleepTime"),
+            "exit 0\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Corvanite\\M48tz\n    SleepTime    REG_DWORD    0x1e\n");
+  // This process reads too.
+  uint32_t sleep = 0;
+  EXPECT_EQ(key.GetDword(u"SleepTime", &sleep), ERROR_SUCCESS);
+  EXPECT_EQ(sleep, 30u);
+}
+
+TEST_F(RegistryTest, AWriteWhileAnotherWriterHoldsTheDatabaseFailsWithBusyAfterTheBusyTimeOut) {
+  RegKey key;
+  ASSERT_EQ(RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Corvanite\\M48tz", &key), ERROR_SUCCESS);
+  {
+    WriteLockHolder holder(RootPath());
+    EXPECT_EQ(key.SetDword(u"SleepTime", 30), ERROR_BUSY);
+    EXPECT_EQ(ERROR_BUSY, 170u);
+  }
+  uint32_t sleep = 0;
+  EXPECT_EQ(key.GetDword(u"SleepTime", &sleep), ERROR_FILE_NOT_FOUND);  // the failed write left nothing
+  EXPECT_EQ(key.SetDword(u"SleepTime", 30), ERROR_SUCCESS);
 }
 
 }  // namespace

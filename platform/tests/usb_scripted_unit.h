@@ -1,6 +1,7 @@
 // A unit for the USB tests, run on threads of the test process: it speaks the sim protocol on
 // its own socket and is steered directly by the test (queue read data, stall, raise events,
-// answer even cancelled reads, unplug), and it records what it received.
+// answer even cancelled reads, answer reads in the host's data window, unplug), and it records
+// what it received.
 #pragma once
 
 #include "platform/devices.h"
@@ -9,10 +10,13 @@
 #include "platform/usb_sim_protocol.h"
 
 #include <sys/eventfd.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -79,6 +83,18 @@ class ScriptedUnit {
     std::lock_guard<std::mutex> lock(mutex_);
     stall_ = stall;
   }
+  // Reads answered at once (data already queued) go into the region the host set aside in its
+  // data window; `overrun` claims one byte more than the region holds, as a broken unit would.
+  void SetWindowAnswers(bool inWindow, bool overrun = false) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    windowAnswers_ = inWindow;
+    windowOverrun_ = overrun;
+  }
+  // How many reads were answered in the window.
+  size_t WindowAnswers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return windowAnswered_;
+  }
   // Cancels are recorded but ignored: waiting reads stay, to be answered by AnswerAllParked.
   void SetIgnoreCancels(bool ignore) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -133,6 +149,13 @@ class ScriptedUnit {
     return log_;
   }
 
+  // A position-weighted sum of bytes, for long writes in the log.
+  static uint64_t Sum(const std::vector<uint8_t>& bytes) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) sum += bytes[i] * (i % 251 + 1);
+    return sum;
+  }
+
   static std::string Hex(const uint8_t* data, size_t size) {
     std::string text;
     char digits[3];
@@ -172,21 +195,54 @@ class ScriptedUnit {
     usbsim::SendFrame(fd, header, payload);
   }
 
-  void AnswerRead(const Parked& read) {
+  // Answers a read with queued data: inline, or (`region` not null) in the window.
+  void AnswerRead(const Parked& read, uint8_t* region = nullptr) {
     size_t n = std::min(read.max, readQueue_.size());
     std::vector<uint8_t> data(readQueue_.begin(), readQueue_.begin() + static_cast<std::ptrdiff_t>(n));
     readQueue_.erase(readQueue_.begin(), readQueue_.begin() + static_cast<std::ptrdiff_t>(n));
+    if (region != nullptr) {
+      std::copy(data.begin(), data.end(), region);
+      ++windowAnswered_;
+      const uint32_t claimed = static_cast<uint32_t>(windowOverrun_ ? read.max + 1 : n);
+      Send(read.fd, {read.id, usbsim::Op::BulkIn, 1, usbsim::kFlagInWindow, 0, claimed, 0});
+      return;
+    }
     Send(read.fd, {read.id, usbsim::Op::BulkIn, 1, 0, 0, static_cast<uint32_t>(n), 0}, data);
   }
 
+  // The host's data window of a connection, mapped while it lasts.
+  struct Window {
+    uint8_t* data = nullptr;
+    size_t size = 0;
+  };
+  static Window MapWindow(int fd) {
+    Window w;
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size > 0) {
+      void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      if (p != MAP_FAILED) w = {static_cast<uint8_t*>(p), static_cast<size_t>(st.st_size)};
+    }
+    if (fd >= 0) ::close(fd);
+    return w;
+  }
+  // The region a read request names, when answers go to the window and it lies inside it.
+  uint8_t* RegionOf(const Window& w, const usbsim::FrameHeader& request, const std::vector<uint8_t>& payload) const {
+    if (!windowAnswers_ || w.data == nullptr || payload.size() != usbsim::kWindowOffsetSize) return nullptr;
+    const size_t offset = payload[0] | (payload[1] << 8) | (payload[2] << 16) | (static_cast<size_t>(payload[3]) << 24);
+    return offset <= w.size && request.arg <= w.size - offset ? w.data + offset : nullptr;
+  }
+
   void Serve(int fd) {
+    usbsim::FrameReader reader(fd);
+    Window window;
     usbsim::FrameHeader request;
     std::vector<uint8_t> payload;
-    while (usbsim::ReceiveFrame(fd, request, payload)) {
+    while (reader.Next(request, payload)) {
       std::lock_guard<std::mutex> lock(mutex_);
       usbsim::FrameHeader answer{request.id, request.op, request.pipe, 0, 0, 0, 0};
       switch (request.op) {
         case usbsim::Op::Hello: {
+          window = MapWindow(reader.TakeReceivedFd());
           std::u16string path = FromUtf8(std::string(payload.begin(), payload.end()));
           answer.status = unplugged_ ? ERROR_DEVICE_NOT_CONNECTED
                           : path == entry_.interfacePath ? ERROR_SUCCESS
@@ -195,7 +251,11 @@ class ScriptedUnit {
           break;
         }
         case usbsim::Op::BulkOut:
-          log_.push_back("write " + Hex(payload.data(), payload.size()));
+          if (payload.size() > 64) {
+            log_.push_back("write " + std::to_string(payload.size()) + " bytes, sum " + std::to_string(Sum(payload)));
+          } else {
+            log_.push_back("write " + Hex(payload.data(), payload.size()));
+          }
           answer.status = stall_ ? ERROR_GEN_FAILURE : ERROR_SUCCESS;
           answer.arg = stall_ ? 0 : static_cast<uint32_t>(payload.size());
           Send(fd, answer);
@@ -214,7 +274,7 @@ class ScriptedUnit {
             answer.status = ERROR_GEN_FAILURE;
             Send(fd, answer);
           } else if (!readQueue_.empty()) {
-            AnswerRead({fd, request.id, request.arg});
+            AnswerRead({fd, request.id, request.arg}, RegionOf(window, request, payload));
           } else {
             parkedReads_.push_back({fd, request.id, request.arg});
           }
@@ -251,6 +311,7 @@ class ScriptedUnit {
       }
       changed_.notify_all();
     }
+    if (window.data != nullptr) ::munmap(window.data, window.size);
     std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(parkedReads_, [fd](const Parked& p) { return p.fd == fd; });
     std::erase_if(eventWaits_, [fd](const Parked& p) { return p.fd == fd; });
@@ -274,6 +335,9 @@ class ScriptedUnit {
   std::deque<Parked> eventWaits_;
   std::vector<std::string> log_;
   bool stall_ = false;
+  bool windowAnswers_ = false;
+  bool windowOverrun_ = false;
+  size_t windowAnswered_ = 0;
   bool ignoreCancels_ = false;
   bool unplugged_ = false;
   size_t endedConnections_ = 0;

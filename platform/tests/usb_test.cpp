@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <thread>
@@ -60,6 +61,69 @@ TEST_F(UsbTest, WriteVendorRequestAndReadCompleteWithTheirCounts) {
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0], "write 0102030405");
   EXPECT_EQ(log[1], "vendor 40 04 1234 0002 12000000600000000000" "00ab");
+}
+
+TEST_F(UsbTest, ReadsAnsweredInTheDataWindowArriveWholeWithOthersInFlight) {
+  ScriptedUnit unit;
+  unit.SetWindowAnswers(true);
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  std::vector<uint8_t> data(30000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + i / 256);
+  unit.QueueRead(data);
+  // Three reads in flight at once, each with a region of its own; the unit answers them in turn.
+  std::vector<std::vector<uint8_t>> buffers = {std::vector<uint8_t>(10000), std::vector<uint8_t>(12000),
+                                               std::vector<uint8_t>(20000)};
+  std::vector<UsbRequest> reads;
+  for (auto& b : buffers) reads.push_back(device->StartRead(b.data(), b.size()));
+  size_t at = 0;
+  for (size_t i = 0; i < reads.size(); ++i) {
+    ASSERT_EQ(reads[i].Wait(kLong), WAIT_OBJECT_0);
+    ASSERT_EQ(reads[i].Error(), ERROR_SUCCESS);
+    const size_t got = reads[i].Transferred();
+    EXPECT_EQ(got, std::min(buffers[i].size(), data.size() - at));
+    EXPECT_TRUE(std::equal(buffers[i].begin(), buffers[i].begin() + static_cast<std::ptrdiff_t>(got),
+                           data.begin() + static_cast<std::ptrdiff_t>(at)))
+        << "read " << i;
+    at += got;
+  }
+  EXPECT_EQ(at, data.size());
+  EXPECT_EQ(unit.WindowAnswers(), 3u);
+}
+
+TEST_F(UsbTest, AnAnswerClaimingMoreThanItsWindowRegionFailsTheReadAndEndsTheConnection) {
+  ScriptedUnit unit;
+  unit.SetWindowAnswers(true, true);
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  unit.QueueRead(std::vector<uint8_t>(100, 7));
+  std::array<uint8_t, 64> buffer{};
+  size_t got = 99;
+  EXPECT_EQ(device->Read(buffer.data(), buffer.size(), kLong, &got), ERROR_GEN_FAILURE);
+  EXPECT_EQ(got, 0u);
+  // A unit that breaks the protocol is a unit gone.
+  EXPECT_EQ(device->Read(buffer.data(), buffer.size(), kLong, &got), ERROR_DEVICE_NOT_CONNECTED);
+}
+
+TEST_F(UsbTest, AWriteLargerThanTheSocketTakesAtOnceArrivesWholeAndInOrder) {
+  ScriptedUnit unit;
+  auto device = OpenUnit(unit);
+  ASSERT_TRUE(device);
+  std::vector<uint8_t> big(8u << 20);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+  // The start returns before the unit has read it all; the rest follows from the sending thread,
+  // and a request started meanwhile goes after it.
+  UsbRequest write = device->StartWrite(big.data(), big.size());
+  const uint8_t small[3] = {1, 2, 3};
+  UsbRequest after = device->StartWrite(small, sizeof small);
+  ASSERT_EQ(write.Wait(kLong), WAIT_OBJECT_0);
+  ASSERT_EQ(after.Wait(kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(write.Error(), ERROR_SUCCESS);
+  EXPECT_EQ(write.Transferred(), big.size());
+  const auto log = unit.LogCopy();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], "write " + std::to_string(big.size()) + " bytes, sum " + std::to_string(ScriptedUnit::Sum(big)));
+  EXPECT_EQ(log[1], "write 010203");
 }
 
 TEST_F(UsbTest, PendingReadCompletesWhenDataComesAndRunsItsCallbackOnce) {

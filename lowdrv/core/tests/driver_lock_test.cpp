@@ -168,6 +168,30 @@ TEST_F(DriverLockTest, AnOpenOfAMissingUnitGivesEverythingBack) {
   EXPECT_FALSE(driver.HoldsOldDriverEvent());
 }
 
+TEST_F(DriverLockTest, ALockHolderKilledWhileAnotherProcessKeepsTheUnitOpenDoesNotLockTheUnitOut) {
+  StartUnit();
+  // This process keeps the unit open all along, as the service's own driver object does.
+  CScannerLLD keeper(path_);
+  ASSERT_EQ(keeper.OpenScanner(), 0u);
+
+  Event held = NamedEvent("held");
+  NamedEvent("release");
+  StartProbe({"open", "lock", "2000", "signal", "held", "wait", "release"});
+  ASSERT_TRUE(WaitFor(held));
+  EXPECT_EQ(Lock(keeper, 300), lld::kInUse);
+  probes_[0].Kill();  // killed holding the unit semaphore and the old-driver event
+
+  // The holder's takes come back: a lock here, and then one in another process, go through.
+  EXPECT_EQ(Lock(keeper, 5000), 0u);
+  EXPECT_EQ(keeper.m_ulStatus, state::kLocked);
+  EXPECT_TRUE(keeper.HoldsOldDriverEvent());
+  EXPECT_EQ(keeper.UnlockScanner(), 0u);
+  const auto out = StartProbe({"open", "lock", "5000", "unlock", "close"});
+  ASSERT_EQ(WaitProbe(1), 0);
+  EXPECT_EQ(ReadLines(out), (std::vector<std::string>{"open 0", "lock 0", "unlock 0", "close 0"}));
+  EXPECT_EQ(keeper.CloseScanner(), 0u);
+}
+
 TEST_F(DriverLockTest, AnotherObjectsOpenDoesNotReleaseTheOldDriverEventALockHolds) {
   StartUnit();
   CScannerLLD holder(path_);

@@ -147,9 +147,13 @@ class ScanTest : public DriverUnitTest {
 
   CScannerLLD& Driver() { return *static_cast<CScannerLLD*>(static_cast<IDriverObject*>(handle_)); }
 
-  // Applies the edits to the unit's supported document as a client's settings; the result code.
+  // Applies the edits to the unit's supported document as a client's settings, both through
+  // Control; the result code.
   uint32_t Apply(const std::vector<SettingEdit>& edits) {
-    const Bstr supported = Bstr::Attach(Driver().m_pSettings->GetSupported());
+    Bstr supported;
+    Bstr error;
+    EXPECT_TRUE(::Control(handle_, cc::kSupportedSettings, nullptr, supported.Out(), nullptr, 0, nullptr, nullptr,
+                          error.Out()));
     MSXML6StoreSTL store;
     EXPECT_TRUE(store.LoadFromString(supported.View()));
     for (const SettingEdit& e : edits) {
@@ -166,7 +170,8 @@ class ScanTest : public DriverUnitTest {
     }
     std::u16string text;
     store.GetDocumentXML(text);
-    return Driver().m_pSettings->SetCurrent(text);
+    ::Control(handle_, cc::kSetCurrentSettings, text.c_str(), nullptr, nullptr, 0, nullptr, nullptr, error.Out());
+    return ResultOf(std::u16string(error.View()));
   }
 
   // The settings of a scan spec.

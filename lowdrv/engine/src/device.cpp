@@ -4,6 +4,7 @@
 #include "foundation/message_wait.h"
 
 #include <chrono>
+#include <thread>
 #include <cstring>
 
 namespace rzd::lowdrv {
@@ -18,8 +19,14 @@ CDevice::CDevice(std::u16string featureName) : CLogClient(std::move(featureName)
 
 CDevice::~CDevice() = default;
 
+std::shared_ptr<UsbDevice> CDevice::Handle() const {
+  std::lock_guard guard(m_handleLock);
+  return m_hDevice;
+}
+
 uint32_t CDevice::HandleForLog() const {
-  return m_hDevice ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m_hDevice.get())) : 0xFFFFFFFFu;
+  const std::shared_ptr<UsbDevice> device = Handle();
+  return device ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(device.get())) : 0xFFFFFFFFu;
 }
 
 void CDevice::SetUniqueName(std::u16string_view path) {
@@ -36,12 +43,21 @@ void CDevice::SetTimeout(uint32_t timeoutMs) {
 
 BOOL CDevice::DeviceOpen() {
   RZD_LOG_INFO(u"Device Open Entered");
-  if (!m_hDevice) {
+  if (!IsOpen()) {
     uint32_t error = 0;
-    m_hDevice = UsbDevice::Open(m_strUniqueName, &error);
-    if (!m_hDevice) {
+    std::shared_ptr<UsbDevice> opened = UsbDevice::Open(m_strUniqueName, &error);
+    if (!opened) {
       m_dwLastError = error;
       RZD_LOG_ERROR(u"Device Open failed.\nDevice %s.\nGetLastError = 0x%08X", m_strUniqueName.c_str(), error);
+    } else {
+      std::unique_lock guard(m_handleLock);
+      // Another thread opened meanwhile: its handle stays, this one goes.
+      if (m_hDevice) {
+        guard.unlock();
+        opened->Close();
+      } else {
+        m_hDevice = std::move(opened);
+      }
     }
   }
   RZD_LOG_INFO(u"Device Open Exit Handle 0x%X", HandleForLog());
@@ -50,10 +66,15 @@ BOOL CDevice::DeviceOpen() {
 
 void CDevice::CloseDevice() {
   RZD_LOG_INFO(u"Close Device called");
-  if (m_hDevice) {
-    RZD_LOG_INFO(u"Closing Device Handle 0x%X", HandleForLog());
-    m_hDevice->Close();
-    m_hDevice.reset();
+  std::shared_ptr<UsbDevice> closing;
+  {
+    std::lock_guard guard(m_handleLock);
+    closing.swap(m_hDevice);
+  }
+  if (closing) {
+    RZD_LOG_INFO(u"Closing Device Handle 0x%X", static_cast<uint32_t>(reinterpret_cast<uintptr_t>(closing.get())));
+    // Transfers still running on it complete with 995; their own references keep it alive.
+    closing->Close();
   }
 }
 
@@ -75,8 +96,7 @@ BOOL CDevice::WaitOverlappedResult(UsbRequest& request, const Event& event, uint
   // The unit answers a command within microseconds: look for the completion for a moment before
   // the wait sleeps.
   const auto lookUntil = std::chrono::steady_clock::now() + kCompletionLook;
-  while (!request.IsComplete() && std::chrono::steady_clock::now() < lookUntil) {
-  }
+  while (!request.IsComplete() && std::chrono::steady_clock::now() < lookUntil) std::this_thread::yield();
   const uint32_t wait = WaitWithMessageLoop(event, timeoutMs);
   RZD_LOG_INFO(u"WaitObject result 0x%08X", wait);
   if (wait == WAIT_OBJECT_0) {
@@ -114,13 +134,13 @@ size_t CDevice::RunTransfer(const Starter& start, bool retry, int direction, con
     count = 0;
     ok = false;
     Event event = m_makeEvent ? m_makeEvent() : Event::Unnamed(true, false);
+    const std::shared_ptr<UsbDevice> device = Handle();
     if (!event) {
       // Without its completion event the attempt cannot be waited for: it is not started.
       m_dwLastError = ERROR_NOT_ENOUGH_MEMORY;
-    } else if (!m_hDevice) {
+    } else if (!device) {
       m_dwLastError = ERROR_INVALID_HANDLE;
     } else {
-      const std::shared_ptr<UsbDevice> device = m_hDevice;
       UsbRequest request = start(*device, [event](uint32_t, size_t) { event.Set(); });
       if (request.IsComplete()) {
         if (request.Error() == ERROR_SUCCESS) {
@@ -178,7 +198,8 @@ BOOL CDevice::DeviceIoControl(uint32_t code, const void* input, uint32_t inputSi
   switch (code) {
     case IOCTL_CANCEL_IO: {
       // Cancelling completes the pipe's requests at once; there is nothing to wait for.
-      m_dwLastError = m_hDevice ? m_hDevice->CancelPipe(pipe) : ERROR_INVALID_HANDLE;
+      const std::shared_ptr<UsbDevice> device = Handle();
+      m_dwLastError = device ? device->CancelPipe(pipe) : ERROR_INVALID_HANDLE;
       if (m_dwLastError != ERROR_SUCCESS) RZD_LOG_ERROR(u"DeviceIoControl failed, GetLastError = 0x%08X", m_dwLastError);
       RZD_LOG_INFO(u"DeviceIoControl Exit. Bytes Returned %d", 0);
       return m_dwLastError == ERROR_SUCCESS ? TRUE : FALSE;

@@ -77,7 +77,7 @@ CommandResult Engine::Finish(CommandResult result, size_t inMax) {
 }
 
 Sense Engine::StandingSense() const {
-  Sense s = coverOpen_ ? sense::CoverOpen() : Sense{};
+  Sense s = coverOpen_ ? sense::CoverOpen() : locked_ ? sense::Locked() : Sense{};
   s.autoWidthBytesPerLine = page_ ? page_->bytesPerLine : window_ ? window_->bytesPerLine : 0;
   return s;
 }
@@ -102,8 +102,14 @@ CommandResult Engine::ExecuteNew(const std::vector<uint8_t>& cdb, const std::vec
   }
   CommandResult r;
   switch (cdb[0]) {
-    case 0xA8: r = ReadNew(wire::Get16(&cdb[3]), plan.length, in); break;
-    case 0xAA: r = SendNew(wire::Get16(&cdb[3]), out); break;
+    case 0xA8:
+    case 0xAA: {
+      const bool send = cdb[0] == 0xAA;
+      const uint16_t type = wire::Get16(&cdb[3]);
+      std::optional<CommandResult> refused = TakeRefusal(send, type);
+      r = refused ? std::move(*refused) : send ? SendNew(type, out) : ReadNew(type, plan.length, in);
+      break;
+    }
     case 0xE2: r = Good(inquiryAnswer_); break;
     case 0xE3: r = Good(EncodeNewSense(TakeSense())); break;
     case 0xE4: r = SetWindow(ParseNewWindow(out.data(), out.size())); break;
@@ -139,7 +145,7 @@ CommandResult Engine::ExecuteClassic(const std::vector<uint8_t>& cdb,
   switch (cdb[0]) {
     case 0x00:  // TEST UNIT READY; with byte 5 bit 0 the unit resets
       if (cdb[5] & 0x01) r = ResetUnit();
-      else r = coverOpen_ ? Check(sense::CoverOpen()) : Good();
+      else r = StandingSense().key != 0 ? Check(StandingSense()) : Good();
       break;
     case 0x03: r = Good(EncodeClassicSense(TakeSense())); break;
     case 0x12: r = Good(ClassicInquiryRecord()); break;
@@ -148,8 +154,13 @@ CommandResult Engine::ExecuteClassic(const std::vector<uint8_t>& cdb,
     case 0x1B: r = StartPage(); break;  // SCAN
     case 0x08: r = Good({FeederStatus()}); break;
     case 0x24: r = SetWindow(ParseClassicWindow(out.data(), out.size())); break;
-    case 0x28: r = ReadClassic(cdb[2], plan.length, in); break;
-    case 0x2A: r = SendClassic(cdb[2], wire::Get16(&cdb[4]), out); break;
+    case 0x28:
+    case 0x2A: {
+      const bool send = cdb[0] == 0x2A;
+      std::optional<CommandResult> refused = TakeRefusal(send, cdb[2]);
+      r = refused ? std::move(*refused) : send ? SendClassic(cdb[2], wire::Get16(&cdb[4]), out) : ReadClassic(cdb[2], plan.length, in);
+      break;
+    }
     case 0x31:  // OBJECT POSITION: the sheet in the paper path leaves the unit
       PaperRelease(1);
       r = Good();

@@ -179,6 +179,11 @@ class Engine {
   std::string ControlPress(const std::vector<std::string>& words, std::vector<EventBytes>& events);
   std::string ControlEvent(const std::vector<std::string>& words, std::vector<EventBytes>& events);
   std::string ControlState() const;
+  // lock, counters, refuse (engine_maintenance.cpp).
+  std::string ControlMaintenance(const std::vector<std::string>& words);
+  // A check condition for a READ (send false) or SEND of `dataType` that the control line
+  // "refuse" asked for; nullopt when the command goes on.
+  std::optional<CommandResult> TakeRefusal(bool send, uint16_t dataType);
 
   SimUnitOptions options_;
   std::vector<uint8_t> inquiryAnswer_;
@@ -186,6 +191,15 @@ class Engine {
   std::string revision_;
   std::optional<Sense> pendingSense_;
   bool coverOpen_ = false;
+  bool locked_ = false;  // the scanner lock is closed
+
+  // Commands the control line "refuse" makes fail.
+  struct Refusal {
+    bool send = false;
+    uint16_t dataType = 0;
+    bool once = false;
+  };
+  std::vector<Refusal> refusals_;
 
   bool lampOn_ = true;
   uint32_t lampWarmingReads_ = 0;

@@ -69,14 +69,23 @@ std::string Engine::Help() {
          "                                  the host reads that when it opens the unit)\n"
          "  reset                           a power-on reset: reservations go, a sheet in the paper\n"
          "                                  path leaves it (the transport sends it on unplug)\n"
-         "  calib steps <n>|fail <k>|ok     calibration step count; step k fails once\n"
+         "  calib steps <n>|fail <k>|ok     calibration step count (0 or more); step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
+         "  lock on|off                     the scanner lock closes (test unit ready and the sense\n"
+         "                                  report it) or opens\n"
+         "  counters [<name>=<n>...]        set NVRAM counters (pad, adfsimplex, adfduplex, flatbed,\n"
+         "                                  roller, multifeed, jam, reverse, pickup, friction, clean);\n"
+         "                                  the reply lists them and the power times sleep, off, erp\n"
+         "  refuse send|read <type> [once]  SEND or READ of that data type (hexadecimal) fails with a\n"
+         "                                  hardware error, every time or once; refuse off ends it\n"
          "  imprinter                       the imprinter blocks of the current line (data types\n"
          "                                  0x202 to 0x207), one hex line each: <type> <size>: <bytes>\n"
          "  state                           one line of the unit's state\n"
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
          "  resume                          answer again\n"
+         "  unanswered                      how many requests the unit met while keeping quiet\n"
+         "                                  (since the last stall or halt)\n"
          "  log [clear]                     every command and data block received, one hex line\n"
          "                                  each, or forget them\n"
          "  unplug                          handled by the transport (ignored by the unit)\n"
@@ -167,7 +176,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
       return "ok";
     }
     if (words.size() == 3 && ParseNumber(words[2], n)) {
-      if (words[1] == "steps" && n >= 1 && n <= 0xFFFF) {
+      if (words[1] == "steps" && n <= 0xFFFF) {
         calibrationSteps_ = n;
         return "ok";
       }
@@ -187,6 +196,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
     imprinter_.inkTenth = static_cast<uint8_t>(tenth);
     return "ok";
   }
+  if (verb == "lock" || verb == "counters" || verb == "refuse") return ControlMaintenance(words);
   if (verb == "imprinter" && words.size() == 1) {
     std::string reply = "ok " + std::to_string(imprinter_.blocks.size());
     for (const auto& [type, bytes] : imprinter_.blocks) {

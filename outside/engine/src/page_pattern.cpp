@@ -18,40 +18,24 @@ uint8_t PatternByte(uint32_t sheet, uint32_t side, uint32_t line, size_t index) 
   }
 }
 
-namespace {
-
-// For every base b, the bytes b + 7 k (k = 0 .. 511): any run of up to 256 pattern bytes is a
-// plain copy out of it.
-struct Runs {
-  uint8_t bytes[256][512];
-  Runs() {
-    for (unsigned b = 0; b < 256; ++b)
-      for (unsigned k = 0; k < 512; ++k) bytes[b][k] = static_cast<uint8_t>(b + k * 7u);
-  }
-};
-
-const Runs& PatternRuns() {
-  static const Runs* runs = new Runs();
-  return *runs;
-}
-
-}  // namespace
-
 void FillPattern(uint32_t sheet, uint32_t side, uint32_t line, size_t first, uint8_t* out,
                  size_t count) {
   size_t i = 0;
   for (; i < count && first + i < 6; ++i) out[i] = PatternByte(sheet, side, line, first + i);
   if (i == count) return;
-  // From byte 6 on, byte j is base + 7 j.
-  const uint8_t base = static_cast<uint8_t>(sheet * 31u + side * 101u + line * 13u);
-  const uint8_t* run = PatternRuns().bytes[base];
-  size_t index = first + i;
-  while (i < count) {
-    const size_t phase = index & 255u;
-    const size_t n = std::min<size_t>(count - i, 256);
-    std::memcpy(out + i, run + phase, n);
-    i += n;
-    index += n;
+  // From byte 6 on the value grows by 7 per byte. 7 is odd, so the values repeat every 256 bytes:
+  // the first 256 are computed and the rest copied from them.
+  const uint8_t start = PatternByte(sheet, side, line, first + i);
+  uint8_t* rest = out + i;
+  const size_t n = count - i;
+  constexpr size_t kPeriod = 256;
+  const size_t head = std::min(n, kPeriod);
+  for (size_t k = 0; k < head; ++k) rest[k] = static_cast<uint8_t>(start + 7u * k);
+  // The bytes written so far are whole periods: each copy doubles them.
+  for (size_t have = head; have < n;) {
+    const size_t more = std::min(have, n - have);
+    std::memcpy(rest + have, rest, more);
+    have += more;
   }
 }
 

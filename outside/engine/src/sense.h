@@ -49,6 +49,10 @@ inline Sense Staple() { return Make(kMediumError, 0x80, 0x25); }
 inline constexpr uint8_t kSideEndAscq = 0x04;
 inline constexpr uint8_t kBlankSideEndAscq = 0x21;
 inline Sense CalibrationFailure() { return Make(kHardwareError, 0x44, 0x00); }
+// The scanner lock is closed (the host reads it as "The scanner is locked.").
+inline Sense Locked() { return Make(kNotReady, 0x15, 0x04); }
+// A write of the unit's memory failed (a refused READ or SEND of the control line "refuse").
+inline Sense WriteFailed() { return Make(kHardwareError, 0x44, 0x03); }
 }  // namespace sense
 
 // The new command set's 44-byte REQUEST SENSE answer.

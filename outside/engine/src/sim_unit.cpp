@@ -49,6 +49,7 @@ struct SimUnit::Impl {
 
   Quiet quiet = Quiet::None;
   bool quietOnce = false;
+  uint64_t unanswered = 0;  // requests met while quiet, since the last stall or halt
 
   std::deque<ReceivedBlock> log;
   size_t logBytes = 0;
@@ -60,6 +61,7 @@ struct SimUnit::Impl {
   // When the unit keeps quiet, the status the port answers; nothing happens.
   std::optional<PortStatus> QuietAnswer() {
     if (quiet == Quiet::None) return std::nullopt;
+    ++unanswered;
     const PortStatus status = quiet == Quiet::Stall ? PortStatus::Stall : PortStatus::NoAnswer;
     if (quietOnce) {
       quiet = Quiet::None;
@@ -204,7 +206,10 @@ std::string SimUnit::Control(const std::string& line) {
       const bool once = rest.find("once") != std::string::npos;
       u.quiet = verb == "stall" ? Impl::Quiet::NoAnswer : Impl::Quiet::Stall;
       u.quietOnce = once;
+      u.unanswered = 0;
       reply = "ok " + verb + (once ? " once" : "");
+    } else if (verb == "unanswered") {
+      reply = "ok " + std::to_string(u.unanswered);
     } else if (verb == "resume") {
       u.quiet = Impl::Quiet::None;
       u.quietOnce = false;

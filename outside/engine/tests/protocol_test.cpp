@@ -276,6 +276,7 @@ TEST_P(UnitStall, StalledUnitAnswersNothingUntilResumed) {
   std::vector<uint8_t> data;
   EXPECT_EQ(link.BulkIn(3, data, Await::Silence), PortStatus::NoAnswer);
   EXPECT_EQ(host.New(InquiryCdb(5), {}, 5, Await::Silence).command, PortStatus::NoAnswer);
+  EXPECT_EQ(unit.Control("unanswered"), "ok 3");  // two command blocks and a read
   ASSERT_EQ(unit.Control("resume").rfind("ok", 0), 0u);
   EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
 

@@ -10,7 +10,10 @@
 // - A write keeps every other line of the file as it stands. It is atomic and safe between
 //   processes: under an exclusive lock on the file "<name>.lock" next to it, the file is read
 //   again, changed, written to a temporary file in the same folder and renamed over the old one,
-//   so a reader always sees a whole file.
+//   so a reader always sees a whole file. A writer waits at most kIniLockWaitMs for the lock
+//   (the registry's busy time-out); a writer that another process keeps out longer fails with
+//   ERROR_SHARING_VIOLATION. Temporary files left by writers that were killed mid-write are
+//   removed by the next write of the file.
 // - Files larger than kMaxIniFileBytes are not read (reads give the default, writes fail).
 #pragma once
 
@@ -24,6 +27,8 @@
 namespace rzd {
 
 constexpr uintmax_t kMaxIniFileBytes = 16u * 1024u * 1024u;
+// Longest wait of a write for the file's lock.
+constexpr uint32_t kIniLockWaitMs = 10000;
 
 // GetPrivateProfileString: the value of `key` in `section`, or `defaultValue` (with its trailing
 // blanks removed) when the file, the section or the key is missing.
@@ -44,8 +49,9 @@ int32_t GetPrivateProfileInt(std::u16string_view section, std::u16string_view ke
 // The folder must exist. Names must not be empty, hold CR or LF, a section name not "]", a key
 // name not "=" nor begin with "["; values must not hold CR or LF (ERROR_INVALID_PARAMETER).
 // `error` (optional) receives a Win32 error number: 0, ERROR_PATH_NOT_FOUND (no folder),
-// ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER, ERROR_GEN_FAILURE (the file is too large or
-// cannot be read or written).
+// ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER, ERROR_SHARING_VIOLATION (another process kept
+// the file's lock for kIniLockWaitMs), ERROR_GEN_FAILURE (the file is too large or cannot be
+// read or written).
 bool WritePrivateProfileString(std::u16string_view section, std::optional<std::u16string_view> key,
                                std::optional<std::u16string_view> value, const std::filesystem::path& file,
                                uint32_t* error = nullptr);

@@ -34,6 +34,23 @@ namespace rzd {
 // Most handles one wait accepts.
 constexpr size_t kMaximumWaitObjects = 64;
 
+// What becomes of a take of an auto-reset event (its signal, taken by a wait) or of a semaphore (a
+// count taken by a wait) when the process that took it ends without giving it back.
+enum class TakeRule : uint32_t {
+  // The take stands until someone sets the event or releases the semaphore (the plain rule).
+  kStays = 0,
+  // The object remembers which processes hold takes of it, and the take of a process that has
+  // ended counts as given back (the event is signalled again, the count comes back), the way a
+  // mutex whose owner ended is abandoned. For events and semaphores used as locks across
+  // processes: a holder that is killed never keeps the others out. A Set or Release gives back
+  // the releasing process's own takes first, then the oldest ones. Waiters notice a taker's end
+  // within about 100 ms.
+  kGivenBackWhenTakerEnds = 1,
+};
+
+// Largest maximum count of a semaphore under TakeRule::kGivenBackWhenTakerEnds.
+constexpr int32_t kMaximumGiveBackCount = 32;
+
 namespace kernel_detail {
 class Core;
 }
@@ -88,10 +105,12 @@ class Event : public WaitHandle {
   Event() = default;
   // An in-process event.
   static Event Unnamed(bool manualReset, bool initialState);
-  // Creates the named event, or opens it (ERROR_ALREADY_EXISTS, state and reset mode unchanged).
-  // An empty name makes an unnamed event.
-  static ObjectResult<Event> Create(std::string_view name, bool manualReset, bool initialState);
-  static ObjectResult<Event> Create(std::u16string_view name, bool manualReset, bool initialState);
+  // Creates the named event, or opens it (ERROR_ALREADY_EXISTS, state, reset mode and take rule
+  // unchanged). An empty name makes an unnamed event. The take rule matters for auto-reset events.
+  static ObjectResult<Event> Create(std::string_view name, bool manualReset, bool initialState,
+                                    TakeRule rule = TakeRule::kStays);
+  static ObjectResult<Event> Create(std::u16string_view name, bool manualReset, bool initialState,
+                                    TakeRule rule = TakeRule::kStays);
   // Opens an existing named event; ERROR_FILE_NOT_FOUND when there is none.
   static ObjectResult<Event> Open(std::string_view name);
   static ObjectResult<Event> Open(std::u16string_view name);
@@ -110,10 +129,13 @@ class Semaphore : public WaitHandle {
   Semaphore() = default;
   // An in-process semaphore; empty when 0 <= initial <= maximum and maximum > 0 do not hold.
   static Semaphore Unnamed(int32_t initialCount, int32_t maximumCount);
-  // Creates or opens (ERROR_ALREADY_EXISTS; the existing count and maximum stay). Invalid
-  // counts answer ERROR_INVALID_PARAMETER. An empty name makes an unnamed semaphore.
-  static ObjectResult<Semaphore> Create(std::string_view name, int32_t initialCount, int32_t maximumCount);
-  static ObjectResult<Semaphore> Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount);
+  // Creates or opens (ERROR_ALREADY_EXISTS; the existing count, maximum and take rule stay).
+  // Invalid counts answer ERROR_INVALID_PARAMETER, also a maximum above kMaximumGiveBackCount
+  // under the give-back rule. An empty name makes an unnamed semaphore.
+  static ObjectResult<Semaphore> Create(std::string_view name, int32_t initialCount, int32_t maximumCount,
+                                        TakeRule rule = TakeRule::kStays);
+  static ObjectResult<Semaphore> Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount,
+                                        TakeRule rule = TakeRule::kStays);
   static ObjectResult<Semaphore> Open(std::string_view name);
   static ObjectResult<Semaphore> Open(std::u16string_view name);
 
@@ -184,8 +206,8 @@ class Thread : public WaitHandle {
 
 class FileMapping;
 
-// A mapped region of a file mapping, readable and writable. Unmapped on destruction. A view
-// keeps its mapping object alive after the mapping's handles are closed.
+// A region of a file mapping, readable and writable. A view keeps its mapping object (and the
+// process's one mapping of its data) alive after the mapping's handles are closed.
 class MappedView {
  public:
   MappedView() = default;
@@ -203,9 +225,6 @@ class MappedView {
 
  private:
   friend class FileMapping;
-  void Reset();
-  void* mapBase_ = nullptr;
-  size_t mapLength_ = 0;
   void* data_ = nullptr;
   size_t size_ = 0;
   std::shared_ptr<kernel_detail::Core> core_;
@@ -230,9 +249,12 @@ class FileMapping {
   void Close() { core_.reset(); }
   bool SameObject(const FileMapping& other) const { return core_ == other.core_; }
 
-  // Maps `length` bytes from `offset` (length 0: to the end). Any offset is allowed. An empty
-  // view on failure; `error` gets ERROR_ACCESS_DENIED when the region passes the end,
-  // ERROR_INVALID_HANDLE for an empty mapping, ERROR_NOT_ENOUGH_MEMORY when mapping fails.
+  // A view of `length` bytes from `offset` (length 0: to the end). Any offset is allowed. The
+  // process maps the mapping's data once, at its first view (checking that the memory behind it
+  // still holds all of it); every later view is a region of that mapping and costs no system
+  // call. An empty view on failure; `error` gets ERROR_ACCESS_DENIED when the region passes the
+  // end (of the mapping, or of the memory a peer cut short), ERROR_INVALID_HANDLE for an empty
+  // mapping, ERROR_NOT_ENOUGH_MEMORY when mapping fails.
   MappedView Map(uint64_t offset = 0, size_t length = 0, uint32_t* error = nullptr) const;
 
  private:

@@ -51,6 +51,10 @@ std::optional<ThreadMessage> PeekThreadMessage(bool remove = true);
 using MessageHandler = std::function<void(const ThreadMessage&)>;
 MessageHandler SetThreadMessageHandler(MessageHandler handler);
 
+// Hands one message taken from the queue to the calling thread's handler (nothing happens
+// without one), as a message loop does with each message it takes itself.
+void DispatchThreadMessage(const ThreadMessage& message);
+
 // Waits until one of `objects` is signalled or the calling thread's queue holds a message.
 // WAIT_OBJECT_0 + i / WAIT_ABANDONED_0 + i for an object (objects are looked at before the
 // queue, and taken as in WaitAny), WAIT_OBJECT_0 + objects.size() when a message is waiting

@@ -15,6 +15,11 @@ uint32_t CurrentThreadId();
 // True while a process with this id exists (one we may not signal counts as alive).
 bool IsProcessAlive(uint32_t pid);
 
+// When the running process with this id started (clock ticks since boot): it tells the process
+// from a later one that is given the same id. nullopt when no such process runs (one that has
+// ended but was not reaped yet included).
+std::optional<uint64_t> ProcessStartTime(uint32_t pid);
+
 // Environment variables of this process.
 std::optional<std::string> GetEnv(const std::string& name);
 void SetEnv(const std::string& name, const std::string& value);

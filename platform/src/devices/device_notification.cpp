@@ -3,6 +3,7 @@
 // interface path is read from the file name, so a removal (or an entry that came and went at
 // once) is announced without reading the file.
 #include "devices/device_files.h"
+#include "errors/errno_map.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -120,17 +121,14 @@ struct DeviceNotification::State {
 
 namespace {
 
-uint32_t Win32FromErrno(int err) {
-  switch (err) {
-    case ENOENT: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM: return ERROR_ACCESS_DENIED;
-    case ENOMEM:
-    case ENOSPC:
-    case EMFILE:
-    case ENFILE: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_GEN_FAILURE;
-  }
+// A missing table folder is a missing path; the limits on inotify instances and watches are a
+// shortage like any other.
+uint32_t Win32FromErrno(int err, std::string_view what) {
+  return oserror::Win32FromErrno(err, what,
+                                 {{ENOENT, ERROR_PATH_NOT_FOUND},
+                                  {ENOSPC, ERROR_NOT_ENOUGH_MEMORY},
+                                  {EMFILE, ERROR_NOT_ENOUGH_MEMORY},
+                                  {ENFILE, ERROR_NOT_ENOUGH_MEMORY}});
 }
 
 }  // namespace
@@ -146,15 +144,15 @@ std::unique_ptr<DeviceNotification> DeviceNotification::Register(const GUID& cla
   state->classGuid = classGuid;
   state->callback = std::move(callback);
   state->inotifyFd = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  if (state->inotifyFd < 0) return fail(Win32FromErrno(errno));
+  if (state->inotifyFd < 0) return fail(Win32FromErrno(errno, "start of a device watch"));
   state->stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (state->stopFd < 0) return fail(Win32FromErrno(errno));
+  if (state->stopFd < 0) return fail(Win32FromErrno(errno, "creation of a device watch's stop signal"));
   std::filesystem::path folder = devices::TableFolder();
   // Watch first, then list: an entry added in between is both listed and reported, and the
   // report of a listed entry is ignored, so nothing is announced twice or missed.
   if (::inotify_add_watch(state->inotifyFd, folder.c_str(),
                           IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR) < 0) {
-    return fail(Win32FromErrno(errno));
+    return fail(Win32FromErrno(errno, "watch of the device table"));
   }
   state->known = state->ListPresent();
   state->thread = std::thread([state] { state->Run(); });

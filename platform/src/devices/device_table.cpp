@@ -2,6 +2,7 @@
 // so a read-modify-write of one process never loses the write of another; readers need no lock,
 // since every entry file is replaced whole by a rename.
 #include "devices/device_files.h"
+#include "errors/errno_map.h"
 #include "platform/text.h"
 
 #include <fcntl.h>
@@ -43,23 +44,13 @@ class TableLock {
   int fd_ = -1;
 };
 
-uint32_t Win32FromErrno(int err) {
-  switch (err) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case EACCES:
-    case EPERM: return ERROR_ACCESS_DENIED;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_GEN_FAILURE;
-  }
-}
-
 // Writes the entry to a temporary file and renames it over the entry's file.
 uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const DeviceEntry& entry) {
   static std::atomic<uint32_t> counter{0};
   fs::path temp = folder / (".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
   std::string text = devices::SerializeEntry(entry);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return Win32FromErrno(errno);
+  if (fd < 0) return oserror::Win32FromErrno(errno, "creation of a device entry");
   size_t done = 0;
   while (done < text.size()) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -68,7 +59,7 @@ uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const D
       int err = errno;
       ::close(fd);
       ::unlink(temp.c_str());
-      return Win32FromErrno(err);
+      return oserror::Win32FromErrno(err, "write of a device entry");
     }
     done += static_cast<size_t>(n);
   }
@@ -76,7 +67,7 @@ uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const D
   if (::rename(temp.c_str(), (folder / fileName).c_str()) != 0) {
     int err = errno;
     ::unlink(temp.c_str());
-    return Win32FromErrno(err);
+    return oserror::Win32FromErrno(err, "rename of a device entry");
   }
   return ERROR_SUCCESS;
 }
@@ -107,7 +98,7 @@ uint32_t RemoveDevice(std::u16string_view interfacePath) {
   fs::path folder = devices::TableFolder();
   TableLock lock(folder);
   if (!lock.Held()) return ERROR_ACCESS_DENIED;
-  if (::unlink((folder / *name).c_str()) != 0) return Win32FromErrno(errno);
+  if (::unlink((folder / *name).c_str()) != 0) return oserror::Win32FromErrno(errno, "removal of a device entry");
   return ERROR_SUCCESS;
 }
 

@@ -2,16 +2,20 @@
 // file under an exclusive lock shared by every process.
 #include "platform/ini.h"
 
+#include "errors/errno_map.h"
 #include "ini/ini_codec.h"
 #include "ini/ini_document.h"
 #include "platform/errors.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,15 +27,17 @@ namespace rzd {
 
 namespace {
 
-uint32_t ErrorFromErrno(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    default: return ERROR_GEN_FAILURE;
-  }
+// The numbers ini.h promises: a missing folder is ERROR_PATH_NOT_FOUND, and a file that cannot be
+// read or written for want of room or descriptors is ERROR_GEN_FAILURE.
+uint32_t ErrorFromErrno(int err, std::string_view what) {
+  return oserror::Win32FromErrno(err, what,
+                                 {{ENOENT, ERROR_PATH_NOT_FOUND},
+                                  {ENOTDIR, ERROR_PATH_NOT_FOUND},
+                                  {ENOSPC, ERROR_GEN_FAILURE},
+                                  {EDQUOT, ERROR_GEN_FAILURE},
+                                  {EFBIG, ERROR_GEN_FAILURE},
+                                  {EMFILE, ERROR_GEN_FAILURE},
+                                  {ENFILE, ERROR_GEN_FAILURE}});
 }
 
 class Fd {
@@ -57,7 +63,7 @@ ReadResult ReadFileBytes(const fs::path& file, std::string& bytes, uint32_t& err
   Fd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.Valid()) {
     if (errno == ENOENT) return ReadResult::Missing;
-    error = ErrorFromErrno(errno);
+    error = ErrorFromErrno(errno, "open of a profile file");
     return ReadResult::Failed;
   }
   struct stat st {};
@@ -70,7 +76,7 @@ ReadResult ReadFileBytes(const fs::path& file, std::string& bytes, uint32_t& err
     ssize_t n = read(fd.Get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = ErrorFromErrno(errno);
+      error = ErrorFromErrno(errno, "read of a profile file");
       return ReadResult::Failed;
     }
     if (n == 0) break;
@@ -102,32 +108,72 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Temporary files of a write: ".<file name>.<pid>.<thread id>.<counter>.tmp" beside the file.
+std::string TempPrefix(const fs::path& file) { return "." + file.filename().string() + "."; }
+
 // Writes `bytes` to a temporary file beside `file` and renames it over `file`.
 uint32_t ReplaceFile(const fs::path& file, std::string_view bytes) {
   static std::atomic<uint32_t> counter{0};
-  fs::path temp = file.parent_path() /
-                  ("." + file.filename().string() + "." + std::to_string(CurrentProcessId()) + "." +
-                   std::to_string(CurrentThreadId()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp");
+  fs::path temp = file.parent_path() / (TempPrefix(file) + std::to_string(CurrentProcessId()) + "." +
+                                        std::to_string(CurrentThreadId()) + "." +
+                                        std::to_string(counter.fetch_add(1)) + ".tmp");
   mode_t mode = 0644;
   struct stat st {};
   if (stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
   Fd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-  if (!fd.Valid()) return ErrorFromErrno(errno);
+  if (!fd.Valid()) return ErrorFromErrno(errno, "creation of a profile file's temporary file");
   bool ok = WriteAll(fd.Get(), bytes) && fchmod(fd.Get(), mode) == 0 && fsync(fd.Get()) == 0;
   if (ok) ok = rename(temp.c_str(), file.c_str()) == 0;
   if (!ok) {
     int err = errno;
     unlink(temp.c_str());
-    return ErrorFromErrno(err);
+    return ErrorFromErrno(err, "write of a profile file");
   }
   return ERROR_SUCCESS;
 }
 
+// Removes the temporary files that writers of `file` left when they were killed mid-write. Runs
+// under the write lock, so no live writer of the file is inside; a temporary file whose writer
+// still runs (which would be a fault) is left alone all the same.
+void SweepDeadWritersFiles(const fs::path& file) {
+  const std::string prefix = TempPrefix(file);
+  std::error_code ec;
+  for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0) {
+      continue;
+    }
+    const std::string pidText = name.substr(prefix.size(), name.find('.', prefix.size()) - prefix.size());
+    if (pidText.empty() || pidText.size() > 10 || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
+    const unsigned long pid = std::stoul(pidText);
+    if (pid != CurrentProcessId() && !IsProcessAlive(static_cast<uint32_t>(pid))) unlink(it->path().c_str());
+  }
+}
+
 // Serialises writers: threads of this process through the mutex (record locks belong to the
-// process), processes through the lock file.
-std::mutex& ProcessWriteLock() {
-  static std::mutex lock;
+// process), processes through the lock file. Both waits end at the same deadline.
+std::timed_mutex& ProcessWriteLock() {
+  static std::timed_mutex lock;
   return lock;
+}
+
+// Takes the exclusive record lock on the lock file by `deadline`. 0, ERROR_SHARING_VIOLATION when
+// another process kept it all that time, or the failure.
+uint32_t LockUntil(int fd, std::chrono::steady_clock::time_point deadline) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    if (fcntl(fd, F_SETLK, &fl) == 0) return ERROR_SUCCESS;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EACCES) return ErrorFromErrno(errno, "lock of a profile file");
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return ERROR_SHARING_VIOLATION;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+  }
 }
 
 // What an edit of the file did.
@@ -136,18 +182,16 @@ enum class Edit { Unchanged, Changed };
 // Runs `edit` on the current bytes of `file` (empty when it is missing) under the write lock and
 // writes the result when it changed something.
 uint32_t ModifyFile(const fs::path& file, const std::function<Edit(const std::string& bytes, std::string& out)>& edit) {
-  std::lock_guard<std::mutex> guard(ProcessWriteLock());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kIniLockWaitMs);
+  std::unique_lock<std::timed_mutex> guard(ProcessWriteLock(), deadline);
+  if (!guard.owns_lock()) return ERROR_SHARING_VIOLATION;
   fs::path lockPath = file;
   lockPath += ".lock";
   Fd lockFd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (!lockFd.Valid()) return ErrorFromErrno(errno);
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  while (fcntl(lockFd.Get(), F_SETLKW, &fl) != 0) {
-    if (errno != EINTR) return ErrorFromErrno(errno);
-  }
+  if (!lockFd.Valid()) return ErrorFromErrno(errno, "open of a profile file's lock file");
   // The lock is released when lockFd closes.
+  if (uint32_t locked = LockUntil(lockFd.Get(), deadline); locked != ERROR_SUCCESS) return locked;
+  SweepDeadWritersFiles(file);
   std::string bytes;
   uint32_t error = ERROR_SUCCESS;
   ReadResult read = ReadFileBytes(file, bytes, error);

@@ -2,11 +2,14 @@
 
 #include "kernel/futex.h"
 #include "platform/errors.h"
+#include "platform/kernel.h"
+#include "platform/process.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -26,6 +29,49 @@ void InitRobustMutex(pthread_mutex_t* mutex, bool shared) {
 }
 
 thread_local uint32_t t_tid = 0;
+
+bool UnderGiveBack(const SyncRecord& r) {
+  return r.takeRule == static_cast<uint32_t>(TakeRule::kGivenBackWhenTakerEnds);
+}
+
+bool SameProcess(const Taker& taker, const Self& self) {
+  return taker.pid == self.pid && taker.startTime == self.startTime;
+}
+
+bool TakerEnded(const Taker& taker, const Self& self) {
+  if (SameProcess(taker, self)) return false;
+  std::optional<uint64_t> start = ProcessStartTime(taker.pid);
+  return !start || *start != taker.startTime;
+}
+
+// The takes a record lists; a count that a broken peer wrote past the list is cut to it.
+uint32_t TakerCount(const SyncRecord& r) { return std::min(r.takerCount, kMaxTakers); }
+
+void RemoveTaker(SyncRecord& r, uint32_t index) {
+  r.takerCount = TakerCount(r);
+  for (uint32_t i = index + 1; i < r.takerCount; ++i) r.takers[i - 1] = r.takers[i];
+  --r.takerCount;
+}
+
+// Gives back the takes of processes that have ended: answers how many.
+uint32_t GiveBackEndedTakes(SyncRecord& r, const Self& self) {
+  uint32_t given = 0;
+  r.takerCount = TakerCount(r);
+  for (uint32_t i = 0; i < r.takerCount;) {
+    if (TakerEnded(r.takers[i], self)) {
+      RemoveTaker(r, i);
+      ++given;
+    } else {
+      ++i;
+    }
+  }
+  return given;
+}
+
+void AddTaker(SyncRecord& r, const Self& self) {
+  r.takerCount = TakerCount(r);
+  if (r.takerCount < kMaxTakers) r.takers[r.takerCount++] = Taker{self.pid, 0, self.startTime};
+}
 
 }  // namespace
 
@@ -48,7 +94,15 @@ void TakeInitialOwnership(SyncRecord& record) {
 
 Self CurrentSelf() {
   if (t_tid == 0) t_tid = static_cast<uint32_t>(syscall(SYS_gettid));
-  return Self{static_cast<uint32_t>(getpid()), t_tid};
+  // The process's start time, read once per process (a child made by fork reads its own).
+  static std::atomic<uint64_t> startTime{0};
+  static std::atomic<uint32_t> startTimeOf{0};
+  const uint32_t pid = static_cast<uint32_t>(getpid());
+  if (startTimeOf.load(std::memory_order_acquire) != pid) {
+    startTime.store(ProcessStartTime(pid).value_or(0), std::memory_order_relaxed);
+    startTimeOf.store(pid, std::memory_order_release);
+  }
+  return Self{pid, t_tid, startTime.load(std::memory_order_relaxed)};
 }
 
 void Waiter::Wake() {
@@ -74,8 +128,20 @@ bool Core::IsSignalledLocked(const Self& self, bool* changed) {
   SyncRecord& r = *record_;
   switch (kind_) {
     case Kind::Event:
+      if (r.signalled == 0 && UnderGiveBack(r) && r.takerCount > 0 && GiveBackEndedTakes(r, self) > 0) {
+        r.signalled = 1;
+        r.seq.fetch_add(1, std::memory_order_acq_rel);
+        if (changed) *changed = true;
+      }
       return r.signalled != 0;
     case Kind::Semaphore:
+      if (r.count <= 0 && UnderGiveBack(r) && r.takerCount > 0) {
+        if (uint32_t given = GiveBackEndedTakes(r, self); given > 0) {
+          r.count = std::min(r.maximum, r.count + static_cast<int32_t>(given));
+          r.seq.fetch_add(1, std::memory_order_acq_rel);
+          if (changed) *changed = true;
+        }
+      }
       return r.count > 0;
     case Kind::Mutex: {
       if (r.recursion == 0) return true;
@@ -105,10 +171,17 @@ uint32_t Core::TakeLocked(const Self& self) {
   SyncRecord& r = *record_;
   switch (kind_) {
     case Kind::Event:
-      if (!r.manualReset) r.signalled = 0;
+      if (!r.manualReset) {
+        r.signalled = 0;
+        if (UnderGiveBack(r)) {
+          r.takerCount = 0;
+          AddTaker(r, self);
+        }
+      }
       return WAIT_OBJECT_0;
     case Kind::Semaphore:
       --r.count;
+      if (UnderGiveBack(r)) AddTaker(r, self);
       return WAIT_OBJECT_0;
     case Kind::Mutex: {
       if (r.recursion > 0) {
@@ -130,9 +203,32 @@ uint32_t Core::TakeLocked(const Self& self) {
   return WAIT_FAILED;
 }
 
-bool Core::OwnedByOtherLocked(const Self& self) const {
+bool Core::HeldByOtherLocked(const Self& self) const {
   const SyncRecord& r = *record_;
-  return kind_ == Kind::Mutex && r.recursion > 0 && !(r.ownerPid == self.pid && r.ownerTid == self.tid);
+  if (kind_ == Kind::Mutex) return r.recursion > 0 && !(r.ownerPid == self.pid && r.ownerTid == self.tid);
+  if (!UnderGiveBack(r)) return false;
+  for (uint32_t i = 0; i < TakerCount(r); ++i) {
+    if (!SameProcess(r.takers[i], self)) return true;
+  }
+  return false;
+}
+
+void Core::ForgetTakesLocked(const Self& self, uint32_t count) {
+  SyncRecord& r = *record_;
+  if (!UnderGiveBack(r)) return;
+  // The releasing process's own takes first, its latest first; then the oldest of the others.
+  r.takerCount = TakerCount(r);
+  for (uint32_t i = r.takerCount; i > 0 && count > 0;) {
+    --i;
+    if (SameProcess(r.takers[i], self)) {
+      RemoveTaker(r, i);
+      --count;
+    }
+  }
+  while (count > 0 && r.takerCount > 0) {
+    RemoveTaker(r, 0);
+    --count;
+  }
 }
 
 void Core::NotifyChanged() {

@@ -10,7 +10,14 @@
 // A mutex's `token` is a robust pthread mutex held by the owning thread for as long as it owns
 // the kernel mutex. When that thread or its process ends, the kernel marks the token, and the
 // next look at it (EOWNERDEAD) reveals the abandonment.
+//
+// An event or semaphore made with TakeRule::kGivenBackWhenTakerEnds lists the processes that hold
+// takes of it (by id and start time, so a later process with the same id is not mistaken for the
+// taker). A look at the object while it is not signalled gives back the takes of processes that
+// have ended.
 #pragma once
+
+#include "platform/kernel.h"
 
 #include <pthread.h>
 
@@ -25,7 +32,17 @@ namespace rzd::kernel_detail {
 
 enum class Kind : uint32_t { Event = 1, Semaphore = 2, Mutex = 3, FileMapping = 4 };
 
-constexpr uint32_t kRecordMagic = 0x525A4B31;  // "RZK1"
+constexpr uint32_t kRecordMagic = 0x525A4B32;  // "RZK2"
+
+// Most takes a record lists: the largest maximum of a semaphore under the give-back rule.
+constexpr uint32_t kMaxTakers = static_cast<uint32_t>(kMaximumGiveBackCount);
+
+// A process holding a take of an event or semaphore.
+struct Taker {
+  uint32_t pid;
+  uint32_t reserved;
+  uint64_t startTime;  // ProcessStartTime of the process
+};
 
 struct SyncRecord {
   std::atomic<uint32_t> magic;  // written last when a record is set up
@@ -47,6 +64,11 @@ struct SyncRecord {
   uint32_t abandoned;  // the last owner ended without releasing; told to the next taker
   // File mapping: size of the data that follows the record's page.
   uint64_t dataSize;
+  // Event and semaphore: the TakeRule, and under kGivenBackWhenTakerEnds the takes held (one per
+  // count taken from a semaphore; at most one for an auto-reset event).
+  uint32_t takeRule;
+  uint32_t takerCount;
+  Taker takers[kMaxTakers];
 };
 
 // Sets up a zeroed record: robust mutexes (process-shared when `shared`) and the kind.
@@ -56,10 +78,11 @@ void PublishRecord(SyncRecord* record);
 // For the creator of a mutex that starts owned: makes the calling thread its owner.
 void TakeInitialOwnership(SyncRecord& record);
 
-// The calling thread, as the owner of a mutex.
+// The calling thread, as the owner of a mutex, and its process, as a taker.
 struct Self {
   uint32_t pid;
   uint32_t tid;
+  uint64_t startTime;  // of the process
 };
 Self CurrentSelf();
 
@@ -95,8 +118,12 @@ class Core {
   // With the guard held and the object signalled for `self`: takes it. WAIT_ABANDONED_0 when the
   // mutex taken was abandoned, else WAIT_OBJECT_0.
   uint32_t TakeLocked(const Self& self);
-  // With the guard held: a mutex owned by another thread (waits then watch for its end).
-  bool OwnedByOtherLocked(const Self& self) const;
+  // With the guard held: a mutex owned by another thread, or a take held by another process under
+  // the give-back rule (waits then watch for its end).
+  bool HeldByOtherLocked(const Self& self) const;
+  // With the guard held: under the give-back rule, forgets `count` takes, the releasing process's
+  // own first (a Set or Release gives back what was taken).
+  void ForgetTakesLocked(const Self& self, uint32_t count);
 
   // After a change of state: wakes sleepers on seq (all processes) and registered waiters.
   void NotifyChanged();

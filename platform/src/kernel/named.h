@@ -6,7 +6,11 @@
 // process (open file description locks, which the kernel drops when the process dies). When the
 // gate holder can take byte 1 exclusively, no process has the object open: an open answers
 // ERROR_FILE_NOT_FOUND and a creation starts a fresh segment. The last closer removes the
-// segment.
+// segment and the lock file, holding the gate; a process that opened the lock file before and
+// waited at its gate sees that the file is no longer linked at its name and starts again. A
+// name nobody has open therefore leaves nothing behind. What names whose holders were all killed
+// left (lock files, segments) is removed by the first named-object call of every process in the
+// root.
 //
 // In one process a name has one entry (one lock, one mapping), shared by all handles to it.
 #pragma once
@@ -44,8 +48,13 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request);
 // Size of the page that holds a record ahead of a file mapping's data.
 size_t RecordPageSize();
 
-// File descriptor of the segment (file mappings keep it for mapping views), or -1.
-int SegmentFd(const Core& core);
+// A file mapping's data size, as checked against its segment when it was opened.
+uint64_t MappingSize(const Core& core);
+// A file mapping's data, mapped whole once per process by the first call (which checks that the
+// segment's file still holds all of it); later calls cost no system call. nullptr with `error`
+// (ERROR_ACCESS_DENIED for a segment cut short, ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_HANDLE).
+// The data stays mapped as long as the core.
+uint8_t* MappedData(Core& core, uint32_t* error);
 
 // An unnamed file mapping: an anonymous memory file with the same layout as a named one.
 CoreResult CreateUnnamedMapping(uint64_t dataSize);

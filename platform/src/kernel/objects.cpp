@@ -42,26 +42,27 @@ bool WaitHandle::IsNamed() const { return core_ && core_->named(); }
 // ---- Event
 
 namespace {
-std::function<void(SyncRecord&)> EventInit(bool manualReset, bool initialState) {
+std::function<void(SyncRecord&)> EventInit(bool manualReset, bool initialState, TakeRule rule) {
   return [=](SyncRecord& r) {
     r.manualReset = manualReset ? 1 : 0;
     r.signalled = initialState ? 1 : 0;
+    r.takeRule = static_cast<uint32_t>(rule);
   };
 }
 }  // namespace
 
 Event Event::Unnamed(bool manualReset, bool initialState) {
-  return Event(MakeLocal(Kind::Event, EventInit(manualReset, initialState)));
+  return Event(MakeLocal(Kind::Event, EventInit(manualReset, initialState, TakeRule::kStays)));
 }
 
-ObjectResult<Event> Event::Create(std::u16string_view name, bool manualReset, bool initialState) {
+ObjectResult<Event> Event::Create(std::u16string_view name, bool manualReset, bool initialState, TakeRule rule) {
   if (name.empty()) return {Unnamed(manualReset, initialState), ERROR_SUCCESS};
-  auto r = CreateNamed(name, Kind::Event, EventInit(manualReset, initialState));
+  auto r = CreateNamed(name, Kind::Event, EventInit(manualReset, initialState, rule));
   return {Event(std::move(r.core)), r.error};
 }
 
-ObjectResult<Event> Event::Create(std::string_view name, bool manualReset, bool initialState) {
-  return Create(FromUtf8(name), manualReset, initialState);
+ObjectResult<Event> Event::Create(std::string_view name, bool manualReset, bool initialState, TakeRule rule) {
+  return Create(FromUtf8(name), manualReset, initialState, rule);
 }
 
 ObjectResult<Event> Event::Open(std::u16string_view name) {
@@ -75,6 +76,7 @@ uint32_t Event::Set() const {
   if (!core_ || core_->kind() != Kind::Event) return ERROR_INVALID_HANDLE;
   core_->Lock();
   core_->record()->signalled = 1;
+  core_->ForgetTakesLocked(kernel_detail::CurrentSelf(), kernel_detail::kMaxTakers);
   core_->Unlock();
   core_->NotifyChanged();
   return ERROR_SUCCESS;
@@ -91,28 +93,34 @@ uint32_t Event::Reset() const {
 // ---- Semaphore
 
 namespace {
-std::function<void(SyncRecord&)> SemaphoreInit(int32_t initial, int32_t maximum) {
+std::function<void(SyncRecord&)> SemaphoreInit(int32_t initial, int32_t maximum, TakeRule rule) {
   return [=](SyncRecord& r) {
     r.count = initial;
     r.maximum = maximum;
+    r.takeRule = static_cast<uint32_t>(rule);
   };
 }
 }  // namespace
 
 Semaphore Semaphore::Unnamed(int32_t initialCount, int32_t maximumCount) {
   if (!ValidSemaphoreCounts(initialCount, maximumCount)) return Semaphore();
-  return Semaphore(MakeLocal(Kind::Semaphore, SemaphoreInit(initialCount, maximumCount)));
+  return Semaphore(MakeLocal(Kind::Semaphore, SemaphoreInit(initialCount, maximumCount, TakeRule::kStays)));
 }
 
-ObjectResult<Semaphore> Semaphore::Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount) {
-  if (!ValidSemaphoreCounts(initialCount, maximumCount)) return {Semaphore(), ERROR_INVALID_PARAMETER};
+ObjectResult<Semaphore> Semaphore::Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount,
+                                          TakeRule rule) {
+  if (!ValidSemaphoreCounts(initialCount, maximumCount) ||
+      (rule == TakeRule::kGivenBackWhenTakerEnds && maximumCount > kMaximumGiveBackCount)) {
+    return {Semaphore(), ERROR_INVALID_PARAMETER};
+  }
   if (name.empty()) return {Unnamed(initialCount, maximumCount), ERROR_SUCCESS};
-  auto r = CreateNamed(name, Kind::Semaphore, SemaphoreInit(initialCount, maximumCount));
+  auto r = CreateNamed(name, Kind::Semaphore, SemaphoreInit(initialCount, maximumCount, rule));
   return {Semaphore(std::move(r.core)), r.error};
 }
 
-ObjectResult<Semaphore> Semaphore::Create(std::string_view name, int32_t initialCount, int32_t maximumCount) {
-  return Create(FromUtf8(name), initialCount, maximumCount);
+ObjectResult<Semaphore> Semaphore::Create(std::string_view name, int32_t initialCount, int32_t maximumCount,
+                                          TakeRule rule) {
+  return Create(FromUtf8(name), initialCount, maximumCount, rule);
 }
 
 ObjectResult<Semaphore> Semaphore::Open(std::u16string_view name) {
@@ -133,6 +141,7 @@ uint32_t Semaphore::Release(int32_t count, int32_t* previousCount) const {
   }
   int32_t previous = r.count;
   r.count += count;
+  core_->ForgetTakesLocked(kernel_detail::CurrentSelf(), static_cast<uint32_t>(count));
   core_->Unlock();
   core_->NotifyChanged();
   if (previousCount) *previousCount = previous;

@@ -66,7 +66,7 @@ uint32_t WaitSingle(Core& core, uint32_t timeoutMs) {
     core.Lock();
     bool signalled = core.IsSignalledLocked(self, &changed);
     uint32_t result = signalled ? core.TakeLocked(self) : WAIT_TIMEOUT;
-    bool watchOwner = !signalled && core.OwnedByOtherLocked(self);
+    bool watchOwner = !signalled && core.HeldByOtherLocked(self);
     core.Unlock();
     if (signalled) return result;
     auto left = deadline.Left();
@@ -106,7 +106,7 @@ std::optional<uint32_t> TryAny(const std::vector<Core*>& cores, const Self& self
     c.Lock();
     bool signalled = c.IsSignalledLocked(self, &changed);
     uint32_t result = signalled ? c.TakeLocked(self) : WAIT_TIMEOUT;
-    if (!signalled && c.OwnedByOtherLocked(self)) *watchOwner = true;
+    if (!signalled && c.HeldByOtherLocked(self)) *watchOwner = true;
     c.Unlock();
     if (signalled) return result + static_cast<uint32_t>(i);
   }
@@ -124,7 +124,7 @@ std::optional<uint32_t> TryAll(const std::vector<Core*>& cores, const std::vecto
     bool changed = false;
     if (!c->IsSignalledLocked(self, &changed)) {
       all = false;
-      if (c->OwnedByOtherLocked(self)) *watchOwner = true;
+      if (c->HeldByOtherLocked(self)) *watchOwner = true;
     }
     if (changed) changedCores.push_back(c);
   }

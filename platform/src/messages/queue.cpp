@@ -115,6 +115,12 @@ MessageHandler SetThreadMessageHandler(MessageHandler handler) {
   return previous;
 }
 
+void DispatchThreadMessage(const ThreadMessage& message) {
+  // A copy, so a handler that replaces itself while it runs stays alive for this call.
+  MessageHandler handler = t_state.handler;
+  if (handler) handler(message);
+}
+
 namespace messages_detail {
 // The calling thread's "queue holds something" event.
 Event QueueReadyEvent() { return OwnQueue().ready; }

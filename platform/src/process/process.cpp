@@ -25,20 +25,41 @@ namespace {
 // Ids above the pid_t range would address process groups in kill().
 bool ValidPid(uint32_t pid) { return pid != 0 && pid <= 0x7FFFFFFFu; }
 
-// A process that has ended but was not yet reaped by its parent.
-bool IsZombie(uint32_t pid) {
+// The fields of /proc/<pid>/stat after the command name (which is in parentheses and may itself
+// hold ')'), starting with the state; empty when there is no such process.
+std::string StatFieldsAfterName(uint32_t pid) {
   std::string path = "/proc/" + std::to_string(pid) + "/stat";
   FILE* f = std::fopen(path.c_str(), "r");
-  if (f == nullptr) return false;
-  char buffer[512];
+  if (f == nullptr) return {};
+  char buffer[1024];
   size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
   std::fclose(f);
   buffer[n] = 0;
-  // The state follows the command name, which is in parentheses and may itself hold ')'.
   const char* close = std::strrchr(buffer, ')');
-  return close != nullptr && close[1] == ' ' && close[2] == 'Z';
+  if (close == nullptr || close[1] != ' ') return {};
+  return close + 2;
+}
+
+// A process that has ended but was not yet reaped by its parent.
+bool IsZombie(uint32_t pid) {
+  std::string fields = StatFieldsAfterName(pid);
+  return !fields.empty() && fields[0] == 'Z';
 }
 }  // namespace
+
+std::optional<uint64_t> ProcessStartTime(uint32_t pid) {
+  if (!ValidPid(pid)) return std::nullopt;
+  std::string fields = StatFieldsAfterName(pid);
+  if (fields.empty() || fields[0] == 'Z' || fields[0] == 'X') return std::nullopt;
+  // The start time is field 22 of the line; the state is field 3.
+  size_t at = 0;
+  for (int field = 3; field < 22; ++field) {
+    at = fields.find(' ', at);
+    if (at == std::string::npos) return std::nullopt;
+    ++at;
+  }
+  return std::strtoull(fields.c_str() + at, nullptr, 10);
+}
 
 bool IsProcessAlive(uint32_t pid) {
   if (!ValidPid(pid)) return false;

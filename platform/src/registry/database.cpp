@@ -168,17 +168,44 @@ void Database::Prepare() {
   // In WAL mode NORMAL keeps every committed transaction across a crash of the process; only a
   // power loss may drop the last ones.
   Exec("PRAGMA synchronous=NORMAL");
-  uint32_t err = Write([this] {
-    Exec(kSchema);
-    machineRoot_ = FindOrCreateChild(*this, 0, KeyName(u"HKEY_LOCAL_MACHINE"));
-    usersRoot_ = FindOrCreateChild(*this, 0, KeyName(u"HKEY_USERS"));
-    int64_t software = FindOrCreateChild(*this, machineRoot_, KeyName(u"SOFTWARE"));
-    FindOrCreateChild(*this, software, KeyName(u"Classes"));
-    FindOrCreateChild(*this, machineRoot_, KeyName(u"SYSTEM"));
-    FindOrCreateChild(*this, usersRoot_, KeyName(CurrentUserKeyName()));
-    return ERROR_SUCCESS;
-  });
+  // Nearly every process finds the schema and the hive roots in place: it looks them up in a read
+  // transaction, which a writer holding the database (even one stopped inside its transaction)
+  // does not block. Only a database that lacks some of them is written, and only what it lacks.
+  uint32_t err = Read([this] { return FindRoots() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND; });
+  if (err == ERROR_FILE_NOT_FOUND) {
+    err = Write([this] {
+      Exec(kSchema);
+      for (const RootKey& root : RootKeys()) {
+        const int64_t id = FindOrCreateChild(*this, root.parent ? this->*root.parent : 0, KeyName(root.name));
+        if (root.id) this->*root.id = id;
+      }
+      return ERROR_SUCCESS;
+    });
+  }
   if (err != ERROR_SUCCESS) throw DbError{err};
+}
+
+std::vector<Database::RootKey> Database::RootKeys() {
+  // A parent before its children.
+  return {{nullptr, u"HKEY_LOCAL_MACHINE", &Database::machineRoot_},
+          {nullptr, u"HKEY_USERS", &Database::usersRoot_},
+          {&Database::machineRoot_, u"SOFTWARE", &Database::softwareKey_},
+          {&Database::softwareKey_, u"Classes", nullptr},
+          {&Database::machineRoot_, u"SYSTEM", nullptr},
+          {&Database::usersRoot_, CurrentUserKeyName(), nullptr}};
+}
+
+bool Database::FindRoots() {
+  {
+    Statement tables = Query("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
+    if (!tables.Step() || tables.Int(0) != 2) return false;
+  }
+  for (const RootKey& root : RootKeys()) {
+    const int64_t id = FindChild(*this, root.parent ? this->*root.parent : 0, KeyName(root.name));
+    if (id == 0) return false;
+    if (root.id) this->*root.id = id;
+  }
+  return true;
 }
 
 Database::~Database() {

@@ -72,6 +72,17 @@ class Database {
   Database(std::filesystem::path root, sqlite3* db, int pid) : root_(std::move(root)), db_(db), pid_(pid) {}
   static std::shared_ptr<Database> Open(const std::filesystem::path& root);
   void Prepare();
+  // The keys every database has: the hive roots and the keys below them that others rely on.
+  // `parent` and `id` name the members that hold the parent's id (none: a hive root) and this
+  // key's id (none: not kept).
+  struct RootKey {
+    int64_t Database::*parent;
+    std::u16string name;
+    int64_t Database::*id;
+  };
+  static std::vector<RootKey> RootKeys();
+  // Inside a transaction: true when the schema and every root key exist (their ids are kept).
+  bool FindRoots();
   void Exec(const char* sql);
   uint32_t Run(bool write, const std::function<uint32_t()>& fn);
 
@@ -82,6 +93,7 @@ class Database {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   int64_t machineRoot_ = 0;
   int64_t usersRoot_ = 0;
+  int64_t softwareKey_ = 0;
 };
 
 // Maps a SQLite result code to the Win32 error number reported to callers.

@@ -3,43 +3,58 @@
 namespace rzd {
 
 namespace {
-void AppendUtf16(std::u16string& out, char32_t cp) {
+
+// The converters write through a pointer into a string sized for the longest result and cut it
+// to length at the end: no per-character growth checks.
+
+char16_t* PutUtf16(char16_t* out, char32_t cp) {
   if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
+    *out++ = static_cast<char16_t>(cp);
   } else {
     cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+    *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
   }
+  return out;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+char* PutUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
+    *out++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return out;
 }
 
 // Converts, calling onLone for a lone surrogate; false when onLone refuses.
 template <typename OnLone>
-bool Utf16ToUtf8(std::u16string_view text, std::string& out, OnLone onLone) {
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
+bool Utf16ToUtf8(std::u16string_view text, std::string& result, OnLone onLone) {
+  // At most 3 bytes per unit (a pair of units makes 4).
+  result.resize(text.size() * 3);
+  char* const begin = result.data();
+  char* out = begin;
+  const char16_t* in = text.data();
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    char32_t c = in[i];
+    if (c < 0x80) {
+      *out++ = static_cast<char>(c);
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      if (i + 1 < n && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
         ++i;
       } else if (!onLone(c)) {
         return false;
@@ -50,23 +65,28 @@ bool Utf16ToUtf8(std::u16string_view text, std::string& out, OnLone onLone) {
       if (!onLone(c)) return false;
       c = 0xFFFD;
     }
-    AppendUtf8(out, c);
+    out = PutUtf8(out, c);
   }
+  result.resize(static_cast<size_t>(out - begin));
   return true;
 }
 }  // namespace
 
 std::u16string FromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // At most one unit per byte (a 4-byte sequence makes 2).
+  std::u16string result(text.size(), u'\0');
+  char16_t* const begin = result.data();
+  char16_t* out = begin;
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
   size_t i = 0;
-  while (i < text.size()) {
-    auto b0 = static_cast<unsigned char>(text[i]);
+  while (i < n) {
+    const unsigned char b0 = in[i];
     size_t need;
     char32_t cp;
     char32_t min;
     if (b0 < 0x80) {
-      out.push_back(b0);
+      *out++ = b0;
       ++i;
       continue;
     } else if ((b0 & 0xE0) == 0xC0) {
@@ -76,25 +96,26 @@ std::u16string FromUtf8(std::string_view text) {
     } else if ((b0 & 0xF8) == 0xF0) {
       need = 3, cp = b0 & 0x07, min = 0x10000;
     } else {
-      out.push_back(0xFFFD);
+      *out++ = 0xFFFD;
       ++i;
       continue;
     }
     size_t j = 1;
-    for (; j <= need && i + j < text.size(); ++j) {
-      auto b = static_cast<unsigned char>(text[i + j]);
+    for (; j <= need && i + j < n; ++j) {
+      const unsigned char b = in[i + j];
       if ((b & 0xC0) != 0x80) break;
       cp = (cp << 6) | (b & 0x3F);
     }
     if (j <= need || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(0xFFFD);
+      *out++ = 0xFFFD;
       i += j;  // skip the lead byte and the continuation bytes that were read
       continue;
     }
-    AppendUtf16(out, cp);
+    out = PutUtf16(out, cp);
     i += need + 1;
   }
-  return out;
+  result.resize(static_cast<size_t>(out - begin));
+  return result;
 }
 
 std::optional<std::string> TryToUtf8(std::u16string_view text) {

@@ -1,18 +1,20 @@
 #include "platform/usb_sim_protocol.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace rzd::usbsim {
 
 namespace {
+
+constexpr size_t kPayloadStep = 1024 * 1024;  // growth of a large payload as its bytes come
 
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -36,18 +38,6 @@ bool ReadAll(int fd, uint8_t* data, size_t size) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-// The two ends answer each other within microseconds while a command runs: a reader looks for
-// the next frame for a moment before it sleeps, so a quick answer costs no sleep and wake-up.
-void AwaitFrame(int fd) {
-  using Clock = std::chrono::steady_clock;
-  constexpr auto kLook = std::chrono::microseconds(50);
-  const Clock::time_point until = Clock::now() + kLook;
-  do {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) != 0) return;  // data, the end of the stream, or an error: recv tells
-  } while (Clock::now() < until);
 }
 
 bool FillAddress(const char* path, sockaddr_un& address) {
@@ -108,7 +98,8 @@ SetupPacket DecodeSetup(const uint8_t in[kSetupSize]) {
   return setup;
 }
 
-bool SendFrame(int fd, FrameHeader header, std::span<const uint8_t> part1, std::span<const uint8_t> part2) {
+bool SendFrame(int fd, FrameHeader header, std::span<const uint8_t> part1, std::span<const uint8_t> part2,
+               int passFd) {
   if (part1.size() + part2.size() > kMaxPayload) return false;
   header.length = static_cast<uint32_t>(part1.size() + part2.size());
   uint8_t head[kHeaderSize];
@@ -127,9 +118,21 @@ bool SendFrame(int fd, FrameHeader header, std::span<const uint8_t> part1, std::
     msghdr message{};
     message.msg_iov = next;
     message.msg_iovlen = static_cast<size_t>(count);
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    if (passFd >= 0) {  // with the first bytes only
+      std::memset(control, 0, sizeof control);
+      message.msg_control = control;
+      message.msg_controllen = sizeof control;
+      cmsghdr* c = CMSG_FIRSTHDR(&message);
+      c->cmsg_level = SOL_SOCKET;
+      c->cmsg_type = SCM_RIGHTS;
+      c->cmsg_len = CMSG_LEN(sizeof(int));
+      std::memcpy(CMSG_DATA(c), &passFd, sizeof(int));
+    }
     ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) return false;
+    passFd = -1;
     auto left = static_cast<size_t>(sent);
     while (count > 0 && left >= next->iov_len) {
       left -= next->iov_len;
@@ -164,41 +167,131 @@ bool SendAll(int fd, std::span<const uint8_t> bytes) {
   return true;
 }
 
-std::optional<size_t> SendSome(int fd, std::span<const uint8_t> bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    if (sent <= 0) return std::nullopt;
-    done += static_cast<size_t>(sent);
-  }
-  return done;
-}
-
-bool ReceiveHeader(int fd, FrameHeader& header) {
-  AwaitFrame(fd);
+bool ReceiveFrame(int fd, FrameHeader& header, std::vector<uint8_t>& payload) {
   uint8_t head[kHeaderSize];
   if (!ReadAll(fd, head, kHeaderSize)) return false;
   std::optional<FrameHeader> decoded = DecodeHeader(head);
   if (!decoded) return false;
   header = *decoded;
+  // Grown as its bytes come: a peer that announces more than it sends never makes us take it all.
+  payload.clear();
+  while (payload.size() < header.length) {
+    const size_t have = payload.size();
+    const size_t step = std::min<size_t>(header.length - have, kPayloadStep);
+    payload.resize(have + step);
+    if (!ReadAll(fd, payload.data() + have, step)) return false;
+  }
   return true;
 }
 
-bool ReceiveBytes(int fd, uint8_t* data, size_t size) { return ReadAll(fd, data, size); }
+// ---- FrameReader
 
-bool ReceiveFrame(int fd, FrameHeader& header, std::vector<uint8_t>& payload) {
-  if (!ReceiveHeader(fd, header)) return false;
-  payload.resize(header.length);
-  return header.length == 0 || ReadAll(fd, payload.data(), header.length);
+namespace {
+constexpr size_t kReadAhead = 64 * 1024;  // what one read takes in for small frames
+}  // namespace
+
+FrameReader::FrameReader(int fd) : fd_(fd), buffer_(kReadAhead) {}
+
+FrameReader::~FrameReader() {
+  if (receivedFd_ >= 0) ::close(receivedFd_);
 }
 
-void SizeForFrames(int fd) {
-  // The system caps the sizes at its own maximum; a smaller buffer only costs speed.
-  constexpr int kFrameBuffer = 4 * 1024 * 1024;
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kFrameBuffer, sizeof kFrameBuffer);
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kFrameBuffer, sizeof kFrameBuffer);
+int FrameReader::TakeReceivedFd() {
+  int taken = receivedFd_;
+  receivedFd_ = -1;
+  return taken;
+}
+
+void FrameReader::SetSpin(std::chrono::microseconds limit, std::function<bool()> worthIt) {
+  spin_ = limit;
+  spinWorthIt_ = std::move(worthIt);
+}
+
+long FrameReader::Read(uint8_t* to, size_t size) {
+  int flags = 0;
+  std::chrono::steady_clock::time_point spinEnd;
+  if (spin_.count() > 0 && (!spinWorthIt_ || spinWorthIt_())) {
+    flags = MSG_DONTWAIT;
+    spinEnd = std::chrono::steady_clock::now() + spin_;
+  }
+  for (;;) {
+    iovec part{to, size};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t n = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC | flags);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && flags != 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (std::chrono::steady_clock::now() >= spinEnd) flags = 0;  // now sleep until bytes come
+      std::this_thread::yield();
+      continue;
+    }
+    if (n < 0) return -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+      const size_t fds = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (size_t i = 0; i < fds; ++i) {
+        int received;
+        std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
+        if (receivedFd_ < 0) {
+          receivedFd_ = received;
+        } else {
+          ::close(received);  // one is all a connection passes
+        }
+      }
+    }
+    return static_cast<long>(n);
+  }
+}
+
+bool FrameReader::Next(FrameHeader& header, std::vector<uint8_t>& payload) {
+  // The header, from the read-ahead buffer, topped up as needed.
+  if (end_ - begin_ < kHeaderSize) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < kHeaderSize) {
+      long n = Read(buffer_.data() + end_, buffer_.size() - end_);
+      if (n <= 0) return false;
+      end_ += static_cast<size_t>(n);
+    }
+  }
+  std::optional<FrameHeader> decoded = DecodeHeader(buffer_.data() + begin_);
+  if (!decoded) return false;
+  header = *decoded;
+  begin_ += kHeaderSize;
+
+  // The payload: what the buffer holds, then the rest read straight into place.
+  const size_t length = header.length;
+  const size_t buffered = std::min(length, end_ - begin_);
+  payload.resize(buffered);
+  if (buffered > 0) std::memcpy(payload.data(), buffer_.data() + begin_, buffered);
+  begin_ += buffered;
+  size_t have = buffered;
+  while (have < length) {
+    const size_t missing = length - have;
+    if (missing < kReadAhead / 2) {
+      // A small rest: read ahead, so that the next frames come with it.
+      begin_ = end_ = 0;
+      long n = Read(buffer_.data(), buffer_.size());
+      if (n <= 0) return false;
+      end_ = static_cast<size_t>(n);
+      const size_t take = std::min(missing, end_);
+      payload.insert(payload.end(), buffer_.data(), buffer_.data() + take);
+      begin_ = take;
+      have += take;
+    } else {
+      payload.resize(have + std::min(missing, kPayloadStep));
+      long n = Read(payload.data() + have, payload.size() - have);
+      if (n <= 0) return false;
+      have += static_cast<size_t>(n);
+      payload.resize(have);
+    }
+  }
+  return true;
 }
 
 int ConnectSocket(const char* path) {
@@ -212,7 +305,6 @@ int ConnectSocket(const char* path) {
     errno = err;
     return -1;
   }
-  SizeForFrames(fd);
   return fd;
 }
 

@@ -5,9 +5,9 @@
 #include "platform/devices.h"
 #include "platform/usb.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -33,18 +33,12 @@ struct RequestState {
   // settled. `transferred` is the count reported for a request without data from the unit.
   bool Complete(uint32_t error, std::span<const uint8_t> data, size_t transferred);
   bool Complete(uint32_t error) { return Complete(error, {}, 0); }
-  // Completes a read with `length` bytes that `read` (destination, count) takes from a stream
-  // straight into the buffer, under the lock so a cancel waits for it; bytes beyond the buffer,
-  // and all of them when the request was completed meanwhile, are read with a null destination
-  // (to be discarded). False when the stream failed (the request then fails with 1167).
-  bool CompleteReading(size_t length, const std::function<bool(uint8_t*, size_t)>& read);
-  // Runs the completion callback (outside the lock), then marks the request settled.
-  void Settle(UsbCompletion callback);
 
   mutable std::mutex mutex;
   std::condition_variable settledChanged;
   bool completed = false;  // result fixed; the buffer is no longer touched
   bool settled = false;    // and the completion callback has returned
+  std::atomic<bool> settledFlag{false};  // `settled`, for a waiter that looks without the lock
   uint32_t error = ERROR_IO_INCOMPLETE;
   size_t transferred = 0;
 };

@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace rzd {
+
+namespace {
+// How long a waiter looks for an answer before it sleeps.
+constexpr std::chrono::microseconds kAnswerSpin{50};
+}  // namespace
 
 namespace usbdetail {
 
@@ -24,11 +30,6 @@ bool RequestState::Complete(uint32_t result, std::span<const uint8_t> data, size
     inBuffer = nullptr;
     callback = std::move(done);
   }
-  Settle(std::move(callback));
-  return true;
-}
-
-void RequestState::Settle(UsbCompletion callback) {
   if (callback) {
     try {
       callback(error, transferred);
@@ -39,31 +40,10 @@ void RequestState::Settle(UsbCompletion callback) {
   {
     std::lock_guard<std::mutex> lock(mutex);
     settled = true;
+    settledFlag.store(true, std::memory_order_release);
   }
   settledChanged.notify_all();
-}
-
-bool RequestState::CompleteReading(size_t length, const std::function<bool(uint8_t*, size_t)>& read) {
-  UsbCompletion callback;
-  bool intact = true;
-  bool mine = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (completed || inBuffer == nullptr) {
-      intact = length == 0 || read(nullptr, length);
-    } else {
-      const size_t taken = std::min(length, inCapacity);
-      intact = (taken == 0 || read(inBuffer, taken)) && (length == taken || read(nullptr, length - taken));
-      error = intact ? ERROR_SUCCESS : ERROR_DEVICE_NOT_CONNECTED;
-      transferred = intact ? taken : 0;
-      completed = true;
-      inBuffer = nullptr;
-      callback = std::move(done);
-      mine = true;
-    }
-  }
-  if (mine) Settle(std::move(callback));
-  return intact;
+  return true;
 }
 
 }  // namespace usbdetail
@@ -84,6 +64,15 @@ UsbRequest::~UsbRequest() { Cancel(); }
 
 uint32_t UsbRequest::Wait(uint32_t timeoutMs) {
   if (!state_) return WAIT_OBJECT_0;
+  // A unit usually answers within microseconds: look for the answer a short while (yielding the
+  // processor between looks) before sleeping, which saves this thread's wake-up by the receiving
+  // one.
+  if (timeoutMs != 0) {
+    const auto spinEnd = std::chrono::steady_clock::now() + kAnswerSpin;
+    while (!state_->settledFlag.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < spinEnd) {
+      std::this_thread::yield();
+    }
+  }
   std::unique_lock<std::mutex> lock(state_->mutex);
   auto settled = [this] { return state_->settled; };
   if (timeoutMs == INFINITE) {
@@ -104,8 +93,7 @@ void UsbRequest::Cancel() {
 
 bool UsbRequest::IsComplete() const {
   if (!state_) return true;
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->settled;
+  return state_->settledFlag.load(std::memory_order_acquire);
 }
 
 uint32_t UsbRequest::Error() const {

@@ -6,12 +6,17 @@
 //   open <kind> <name>                      0 opened, 1 not found, 3 wrong kind
 //   release <name> <expectedError>          0 when Semaphore::Release answers expectedError
 //   take-and-hold <sem> <ready> <go>        takes the semaphore, sets ready, waits for go, releases
+//   take-and-keep <kind> <name> <ready>     takes the event or semaphore, sets ready, sleeps holding it
 //   create-and-hold <sem> <initial> <max> <releases> <ready>
 //                                           creates a fresh semaphore, releases it, sets ready, sleeps
 //   own-mutex <name> <ready> exit|hold      takes the mutex, sets ready, exits or sleeps unreleased
 //   map-write <name> <offset> <text>        writes text into the mapping
 //   map-check <name> <offset> <text> <size> 0 when the mapping has that size and holds the text
 //   die-holding-guard <event>               dies while holding the event's internal guard
+//   race <mapping> <iterations>             each time: creates the semaphore "Global\Race" (1, 1),
+//                                           takes it, adds 1 to the 32-bit counter at the start
+//                                           of the mapping (read, pause, write), gives it back and
+//                                           closes it, so the name comes and goes all the while
 #include "platform/kernel.h"
 
 // The internal guard is only reachable through the object's core.
@@ -103,6 +108,16 @@ int TakeAndHold(const std::string& name, const std::string& ready, const std::st
   return sem.handle.Release(1) == ERROR_SUCCESS ? 0 : 14;
 }
 
+int TakeAndKeep(const std::string& kind, const std::string& name, const std::string& ready) {
+  uint32_t error = 0;
+  WaitHandle h = OpenKind(kind, name, &error);
+  if (!h) return 10;
+  if (h.Wait(kLong) != WAIT_OBJECT_0) return 11;
+  if (!SetNamedEvent(ready)) return 12;
+  SleepUntilKilled();
+  return 0;
+}
+
 int CreateAndHold(const std::string& name, int32_t initial, int32_t maximum, int32_t releases,
                   const std::string& ready) {
   auto sem = Semaphore::Create(name, initial, maximum);
@@ -149,6 +164,24 @@ int DieHoldingGuard(const std::string& name) {
   return 11;
 }
 
+int Race(const std::string& mappingName, int64_t iterations) {
+  auto mapping = FileMapping::Open(mappingName);
+  if (!mapping) return 10;
+  MappedView view = mapping.handle.Map(0, sizeof(uint32_t));
+  if (!view) return 11;
+  volatile uint32_t* counter = view.As<uint32_t>();
+  for (int64_t i = 0; i < iterations; ++i) {
+    auto sem = Semaphore::Create("Global\\Race", 1, 1);
+    if (!sem) return 12;
+    if (sem.handle.Wait(kLong) != WAIT_OBJECT_0) return 13;
+    const uint32_t seen = *counter;
+    std::this_thread::yield();  // another taker of a second object of the same name would slip in here
+    *counter = seen + 1;
+    if (sem.handle.Release(1) != ERROR_SUCCESS) return 14;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +193,7 @@ int main(int argc, char** argv) {
   if (cmd == "open") return Open(arg(2), arg(3));
   if (cmd == "release") return Release(arg(2), static_cast<uint32_t>(num(3)));
   if (cmd == "take-and-hold") return TakeAndHold(arg(2), arg(3), arg(4));
+  if (cmd == "take-and-keep") return TakeAndKeep(arg(2), arg(3), arg(4));
   if (cmd == "create-and-hold") {
     return CreateAndHold(arg(2), static_cast<int32_t>(num(3)), static_cast<int32_t>(num(4)),
                          static_cast<int32_t>(num(5)), arg(6));
@@ -168,5 +202,6 @@ int main(int argc, char** argv) {
   if (cmd == "map-write") return MapWrite(arg(2), static_cast<uint64_t>(num(3)), arg(4));
   if (cmd == "map-check") return MapCheck(arg(2), static_cast<uint64_t>(num(3)), arg(4), static_cast<uint64_t>(num(5)));
   if (cmd == "die-holding-guard") return DieHoldingGuard(arg(2));
+  if (cmd == "race") return Race(arg(2), num(3));
   return 101;
 }

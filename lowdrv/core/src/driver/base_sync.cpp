@@ -24,8 +24,9 @@ ObjectResult<T> OpenOrCreate(const std::u16string& name, Create create) {
 LLDError CRZDBaseLLD::CreateScannerSemaphore(std::u16string_view prefix) {
   m_strInstanceName = InstanceNameFromPath(m_strDevicePath);
   const std::u16string name = std::u16string(prefix) + m_strInstanceName;
-  ObjectResult<Semaphore> made =
-      OpenOrCreate<Semaphore>(name, [&] { return Semaphore::Create(name, 1, 1); });
+  // A holder that is killed gives its count back (see the old-driver event).
+  ObjectResult<Semaphore> made = OpenOrCreate<Semaphore>(
+      name, [&] { return Semaphore::Create(name, 1, 1, TakeRule::kGivenBackWhenTakerEnds); });
   if (!made) {
     RZD_LOG_ERROR_OF(BaseLog(), u"OpenScanner failed to create named semaphore - %s", name.c_str());
     return lld::kNoMemory;

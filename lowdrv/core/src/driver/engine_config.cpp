@@ -134,7 +134,7 @@ bool CRZDREduzidLLD::ReadImprinterRecords() {
     RZD_LOG_ERROR_OF(EngineLog(), u"GetImprNVMData failed\n");
     return false;
   }
-  m_ReduzidScanner.ReadImprInkRemainingNew(&m_byImprInkLevel, &m_byImprInkSecond);
+  m_bImprInkKnown = m_ReduzidScanner.ReadImprInkRemainingNew(&m_byImprInkLevel, &m_byImprInkSecond) ? 1 : 0;
   uint8_t nvm[kImprNVMRecordSize] = {};
   std::memcpy(nvm, nvmWire, std::min(sizeof nvm, sizeof nvmWire));
   m_pSettings->InitImprInquiry(inquiry, info, nvm);

@@ -20,17 +20,11 @@ CRZDREduzidLLD::CRZDREduzidLLD(std::u16string_view devicePath)
   ObjectResult<Event> made = Event::Create(name, false, true);
   if (!made && made.error == ERROR_ACCESS_DENIED) made = Event::Open(name);
   m_hButtonThreadEvent = made.handle;
-  m_hCalibEvent = Event::Unnamed(false, false);
+  m_hCalibEvent = Event::Unnamed(true, false);  // the calibration thread's started event
 }
 
 CRZDREduzidLLD::~CRZDREduzidLLD() {
-  if (m_hCalibThread) {
-    if (WaitWithMessageLoop(m_hCalibThread, 30 * m_ulCalibThreadWait) != WAIT_OBJECT_0)
-      RZD_LOG_ERROR_OF(EngineLog(), u"~CRZDREduzidLLD: calibration thread did not end within %dmS",
-                       static_cast<int>(30 * m_ulCalibThreadWait));
-    m_hCalibThread.Join(INFINITE);
-  }
-  m_hCalibThread = Thread();
+  EndCalibrationThread(30 * m_ulCalibThreadWait);
   m_hCalibEvent.Close();
   if (m_ulStatus != state::kClosed) CloseScanner();
   m_hButtonThreadEvent.Close();
@@ -142,7 +136,8 @@ LLDError CRZDREduzidLLD::FindImprinter(uint8_t* pbyFound) {
 
 LLDError CRZDREduzidLLD::SetTrayHeight(uint16_t wHeight) {
   RZD_FUNC_TRACE_OF(EngineLog(), u"SetTrayHeight");
-  if (!m_bNewCommandSet) return m_ReduzidScanner.m_ulLastError;
+  // The classic set has no tray command: nothing is sent, and that is not a success.
+  if (!m_bNewCommandSet) return lld::kNotImplemented;
   m_ReduzidScanner.m_ulCmdTimeout = m_ulCmdTimeout;
   if (!m_ReduzidScanner.SendTrayHeight(wHeight)) {
     RZD_LOG_ERROR_OF(EngineLog(), u"SetTrayHeight failed because SendTrayHeight failed with %d",
@@ -155,7 +150,8 @@ LLDError CRZDREduzidLLD::SetTrayHeight(uint16_t wHeight) {
 LLDError CRZDREduzidLLD::SendLCDString(uint16_t wNumber, const char16_t* strText) {
   RZD_FUNC_TRACE_OF(EngineLog(), u"SendLCDString");
   const std::string text = WideToNarrow(strText ? std::u16string_view(strText) : std::u16string_view());
-  if (!m_bNewCommandSet) return m_ReduzidScanner.m_ulLastError;
+  // The classic set has no LCD strings: nothing is sent, and that is not a success.
+  if (!m_bNewCommandSet) return lld::kNotImplemented;
   uint8_t block[kLCDStringBlockSize] = {};
   block[2] = 1;
   block[3] = static_cast<uint8_t>(kLCDStringBlockSize & 0xFF);

@@ -43,6 +43,8 @@ LLDError CRZDREduzidLLD::UnlockScanner() {
     RZD_LOG_ERROR_OF(EngineLog(), u"UnlockScanner failed because is not locked");
     return result = 0;
   }
+  // A calibration runs on the unit only while this object holds it.
+  if (m_ulStatus == state::kCalibrating) EndCalibrationThread(30 * m_ulCalibThreadWait);
   if (m_bNewCommandSet && m_errDFDErrWait != 0 && m_ulStatus == state::kLocked) {
     // A unit left paused on a double feed is taken and given back, which ends the pause.
     m_ReduzidScanner.m_ulCmdTimeout = m_ulReleaseTimeout;
@@ -60,7 +62,9 @@ LLDError CRZDREduzidLLD::UnlockScanner() {
 BOOL CRZDREduzidLLD::LoadOldLLDSyncObject() {
   if (m_hOldDriverEvent) return TRUE;
   const std::u16string name = OldDriverEventName(m_strOldDriverEventPrefix, m_strDevicePath);
-  ObjectResult<Event> made = Event::Create(name, false, true);
+  // A lock holder that is killed must not keep the unit from every other process for as long as
+  // any of them keeps it open: the event comes back when its taker's process ends.
+  ObjectResult<Event> made = Event::Create(name, false, true, TakeRule::kGivenBackWhenTakerEnds);
   if (!made && made.error == ERROR_ACCESS_DENIED) made = Event::Open(name);
   m_hOldDriverEvent = made.handle;
   return m_hOldDriverEvent ? TRUE : FALSE;

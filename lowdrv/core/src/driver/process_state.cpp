@@ -11,7 +11,7 @@ struct State {
   uint32_t openCount = 0;
   const void* oldDriverHolder = nullptr;
   std::optional<EngineInquiryCache> inquiry;
-  std::optional<ReduzidNVMData> nvm;
+  bool nvmStored = false;
   std::optional<LcdStringTable> lcd;
   RZDPowerTimeoutLimits limits;
 };
@@ -78,12 +78,14 @@ void StoreInquiry(const EngineInquiryCache& cache) {
 
 std::optional<ReduzidNVMData> CachedNVMData() {
   std::lock_guard guard(Lock());
-  return TheState().nvm;
+  if (!TheState().nvmStored) return std::nullopt;
+  return CRZDScannerSettingsBase::NVMDataCopy();
 }
 
 void StoreNVMData(const ReduzidNVMData& nvm) {
   std::lock_guard guard(Lock());
-  TheState().nvm = nvm;
+  TheState().nvmStored = true;
+  CRZDScannerSettingsBase::SetNVMDataCopy(nvm);
 }
 
 bool HasLcdStringTable() {
@@ -115,7 +117,8 @@ void ForgetRecords() {
   std::lock_guard guard(Lock());
   State& s = TheState();
   s.inquiry.reset();
-  s.nvm.reset();
+  s.nvmStored = false;
+  CRZDScannerSettingsBase::SetNVMDataCopy({});
   s.lcd.reset();
   s.limits = {};
 }

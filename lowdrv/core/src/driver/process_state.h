@@ -2,6 +2,10 @@
 // driver objects, which object holds the old-driver event, the engine records of the last
 // configuration read (the inquiry record the next opens reuse, the NVRAM record, the LCD string
 // table) and the power time-out limits. One lock guards all of it.
+//
+// The process's NVRAM record is one record: the settings model's process-wide copy, which its
+// power-time setters change while settings are applied (CRZDScannerSettingsBase::NVMDataCopy).
+// The functions below add whether one was stored.
 #pragma once
 
 #include "lowdrv/engine/reduzid_interface.h"

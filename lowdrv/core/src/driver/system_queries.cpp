@@ -1,6 +1,7 @@
 #include "lowdrv/core/driver_system.h"
 
 #include "foundation/xml_store.h"
+#include "platform/file_version.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
@@ -137,6 +138,14 @@ std::u16string GetInstalledProductVersion(std::u16string_view packedUpgradeCode)
   return version;
 }
 
-std::u16string GetFileVersionString(std::u16string_view /*path*/) { return u"X, X, X, X"; }
+std::u16string GetFileVersionString(std::u16string_view path) {
+  std::u16string version = u"X, X, X, X";
+  if (path.empty()) return version;
+  // The FileVersion string of the record's (first and only) translation.
+  const std::optional<FileVersionInfo> info = ReadFileVersionInfo(std::filesystem::path(std::u16string(path)));
+  if (!info) return version;
+  if (const std::u16string* text = info->Find(u"FileVersion"); text != nullptr && !text->empty()) version = *text;
+  return version;
+}
 
 }  // namespace rzd::lowdrv

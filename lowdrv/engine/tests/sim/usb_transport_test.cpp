@@ -23,7 +23,7 @@ namespace {
 // Exposes the handle, to show when it is (not) replaced.
 class InspectableUsbDevice : public CUSBDevice {
  public:
-  std::shared_ptr<UsbDevice> Handle() const { return m_hDevice; }
+  using CUSBDevice::Handle;
 };
 
 class UsbTransportTest : public rzd::test::TempRoot {
@@ -113,6 +113,32 @@ TEST_F(UsbTransportTest, TimeOutCancelsAndWaitsForTheRequest) {
   EXPECT_EQ(device.DeviceRead(in, sizeof in, false), 4u);
   EXPECT_EQ(in[0], 9);
   EXPECT_TRUE(device.IsOpen());
+}
+
+TEST_F(UsbTransportTest, ACloseOnAnotherThreadEndsARunningTransferAndLeavesTheDeviceReopenable) {
+  InspectableUsbDevice device;
+  Open(device);
+  // Nothing answers and the time-out is far away: only the close can end the read.
+  device.SetTimeout(INFINITE);
+  auto buffer = std::make_unique<uint8_t[]>(16);
+  std::fill(buffer.get(), buffer.get() + 16, 0xCC);
+  std::atomic<uint32_t> read{1};
+  std::thread reader([&] { read = device.DeviceRead(buffer.get(), 16, false); });
+  // Closed from this thread while the read runs on the other one.
+  while (port_.Reads() == 0) std::this_thread::yield();
+  device.CloseDevice();
+  reader.join();
+  EXPECT_EQ(read.load(), 0u);
+  EXPECT_EQ(device.m_dwLastError, ERROR_OPERATION_ABORTED);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(buffer[i], 0xCC);
+  EXPECT_FALSE(device.IsOpen());
+  EXPECT_EQ(device.Handle(), nullptr);
+  // The next open takes a new handle and transfers again.
+  ASSERT_TRUE(device.DeviceOpen());
+  device.SetTimeout(10000);
+  port_.Queue({4, 5});
+  uint8_t in[8] = {};
+  EXPECT_EQ(device.DeviceRead(in, sizeof in, false), 2u);
 }
 
 TEST_F(UsbTransportTest, UnitThatCameBackIsReopenedOnceAndTheTransferRepeated) {

@@ -114,6 +114,10 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
     std::shared_ptr<Impl> self = shared_from_this();
     acceptThread = std::thread([self] { self->AcceptLoop(); });
     running = true;
+    // A unit killed before it could remove its entry left it behind (its sockets no longer
+    // answer, or the listen above would have failed): that unit has gone, and every listener
+    // hears so before this one arrives.
+    if (FindDevice(options.entry.interfacePath)) RemoveDevice(options.entry.interfacePath);
     uint32_t added = AddDevice(options.entry);
     if (added != ERROR_SUCCESS) {
       lock.unlock();
@@ -209,9 +213,7 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
       for (int i = 0; i < 2; ++i) {
         if ((fds[i].revents & POLLIN) == 0) continue;
         int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        if (i == 0) usbsim::SizeForFrames(fd);
-        Serve(std::make_shared<Connection>(fd, i == 0));
+        if (fd >= 0) Serve(std::make_shared<Connection>(fd, i == 0));
       }
     }
   }

@@ -29,6 +29,10 @@ class GlyphSource;
 
 namespace rzd::lowdrv {
 
+namespace calibration {
+struct Run;
+}
+
 // Bytes of the LCD string table block for a string count from the unit: 7 + 260 per string, at
 // most 512 strings; 0 for a count of 0 (nothing to read).
 uint32_t LcdStringBlockSize(uint32_t count);
@@ -197,6 +201,12 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   ImprinterClock m_ImprinterClock;                     // empty: the machine's local time
   std::u16string m_strProductText;          // the inquiry's product text
   std::u16string m_strRevisionText;         // the inquiry's revision text
+  uint8_t m_bImprInkKnown = 0;              // the ink query of m_byImprInkLevel/Second succeeded
+  // The calibration the object started (calibration.cpp): its status, progress and error, the
+  // flags of operations 67 and 68, and what its thread needs. Shared with the thread, which may
+  // outlive a wait for it.
+  std::shared_ptr<calibration::Run> m_pCalibration;
+  uint32_t m_ulCalibStepWait = 1000;        // ms between two calibration steps
   ScanState m_Scan;                         // the scan in progress (scan/)
   // The model's changes to the engine's inquiry record (applied before the settings see it).
   struct InquiryPatch {
@@ -229,6 +239,17 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   bool ReadImprinterRecords();
   LLDError ReadLcdStringTable();
   void LimitPowerTimeouts(ReduzidNVMData& nvm);
+
+  // ---- Information, settings, maintenance (scanner_info.cpp, settings_ops.cpp, calibration.cpp).
+  // The information document and the NVRAM record it was built from: read from the unit while
+  // the object holds it (then also cached for the process), else the process's cached record.
+  LLDError ReadScannerInfo(std::u16string& document, ReduzidNVMData& record);
+  // Sends the power times that changed from `before` to the cached record; on a failure every
+  // time already sent is sent back. 0 or the engine's code (the send's log line written).
+  LLDError SendChangedPowerTimes(const ReduzidNVMData& before);
+  // Ends a calibration thread: its stop event, then a wait of up to `waitMs` (messages flowing).
+  // A thread that overruns is logged and left to end by itself; it keeps what it uses.
+  void EndCalibrationThread(uint32_t waitMs);
 
   CLogClient m_EngineLog;
   // Open count of the process was raised by this object's open.

@@ -34,7 +34,9 @@ std::u16string UnpackProductCode(std::u16string_view packed);
 // The DisplayVersion of the product registered under the packed upgrade code, or "Not installed".
 std::u16string GetInstalledProductVersion(std::u16string_view packedUpgradeCode);
 
-// The file version text of a file; "X, X, X, X" while no version can be read.
+// The FileVersion text of a file's version record (platform/file_version.h: our own binaries carry
+// one); "X, X, X, X" for a file without one or that cannot be read. A path without a folder names
+// a loaded library or a file beside the running program.
 std::u16string GetFileVersionString(std::u16string_view path);
 
 }  // namespace rzd::lowdrv

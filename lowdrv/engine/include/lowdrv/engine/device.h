@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -60,7 +61,7 @@ class CDevice : public CLogClient {
   std::u16string GetUniqueName() const { return m_strUniqueName; }
   // Sets the time-out of each later transfer (logs "Timeout set to %d ms").
   void SetTimeout(uint32_t timeoutMs);
-  bool IsOpen() const { return m_hDevice != nullptr; }
+  bool IsOpen() const { return Handle() != nullptr; }
 
   // Waits for a started request: TRUE with its byte count when it completed well. On a time-out
   // or a failure the request is cancelled and waited for before this returns.
@@ -81,10 +82,17 @@ class CDevice : public CLogClient {
   size_t RunTransfer(const Starter& start, bool retry, int direction, const char16_t* failureFormat, bool* completed);
   // The handle's value for the log: 0xFFFFFFFF while closed.
   uint32_t HandleForLog() const;
+  // A reference to the open handle (empty while closed). A transfer keeps its own reference, so
+  // a close on another thread (a removal notice) ends the transfer (995) and never frees the
+  // handle under it.
+  std::shared_ptr<UsbDevice> Handle() const;
 
   std::u16string m_strUniqueName;
-  std::shared_ptr<UsbDevice> m_hDevice;  // empty while closed
   EventFactory m_makeEvent;
+
+ private:
+  mutable std::mutex m_handleLock;       // guards m_hDevice: open and close may run on two threads
+  std::shared_ptr<UsbDevice> m_hDevice;  // empty while closed
 };
 
 }  // namespace rzd::lowdrv

@@ -1,0 +1,83 @@
+// The scripted TWAIN data source (rzdtwainds.so): where its script and its triplet log live,
+// a builder tests use to write the script, and a reader of the log.
+//
+// The source reads its script, an INI file, each time a session asks for its identity (the first
+// call of every session), and appends one line per triplet it receives to its log, in the order
+// received: "<DG>/<DAT>/<MSG>[#0x<cap>] rc=<rc> cc=<cc>[ <detail>]"; the calls it makes itself
+// to the source manager are logged as "callback <DG>/<DAT>/<MSG> rc=<rc>".
+//
+// Script, section [Source] (every key optional):
+//   Sheets=3              sheets in the feeder (default 1)
+//   Duplex=1              CAP_DUPLEXENABLED at start: two sides per sheet (default 0)
+//   PixelType=2           ICAP_PIXELTYPE at start: 0 black and white, 1 grey, 2 colour (default 2)
+//   BitDepth=48           bits per pixel of every image (default 1, 8 or 24 by pixel type)
+//   Compression=6         ICAP_COMPRESSION at start: 0 none, 6 JPEG (default 0)
+//   Resolution=100        ICAP_XRESOLUTION and ICAP_YRESOLUTION at start, per inch (default 300)
+//   Frame=0,0,1,0.5       the image layout at start, in inches (default 0,0,8.5,11)
+//   Units=1               the units ICAP_UNITS offers, the first one current (default 0,1,2,3,4,5,6)
+//   Unsupported=0x100B    capabilities answered with TWCC_CAPUNSUPPORTED
+//   Signal=callback       how the source announces a transfer or a close request: "message"
+//                         (posted to the thread that enabled it, handed back through
+//                         MSG_PROCESSEVENT; the default), "callback" (DSM_Entry with DAT_NULL
+//                         from the source's own thread), "invoke" (DAT_CALLBACK with
+//                         MSG_INVOKE_CALLBACK from its own thread) or "none"
+//   Announce=closedsreq   what it announces when enabled: "xferready" (default) or "closedsreq"
+//   NoDS2=1               the identity lacks DF_DS2
+// Section [Fail]: key = a logged triplet ("DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118"), value =
+// "rc,cc" or "rc,cc,n" (only the n-th such call, from 1) or "throw" / "throw,n" (the entry
+// point raises an exception). A return code of 1 (failure) or 3 (cancel) refuses the call; any
+// other is answered instead of success after the call has done its work.
+// Section [Broken]: key = a capability id ("0x0102"), value = what MSG_GET and MSG_GETCURRENT
+// answer for it: "zerostep" (a range with step 0), "hugecount" (an enumeration claiming
+// 0x7FFFFFFF items), "hugerange" (a TW_UINT32 range of 0xFFFFFFF1 values, current 7), "badindex" (CurrentIndex past the items), "shorthandle" (more items than
+// its memory holds), "unterminated" (a TW_STR32 enumeration without terminators) or "foreign"
+// (a container handle that is no global memory).
+#pragma once
+
+#include "apphal/twain_protocol.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rzd::twainds {
+
+// SystemRoot()/twainds, and the script and log in it.
+std::filesystem::path DataFolder();
+std::filesystem::path ScriptPath();
+std::filesystem::path LogPath();
+
+// "DG_CONTROL/DAT_CAPABILITY/MSG_SET"; unknown values as 0x-prefixed hex.
+std::string TripletName(TW_UINT32 dataGroup, TW_UINT16 dataArgumentType, TW_UINT16 message);
+// The triplet with a capability: "DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118".
+std::string CapabilityTripletName(TW_UINT16 message, TW_UINT16 capability);
+
+// Writes the script for the source, replacing any earlier one.
+class ScriptBuilder {
+ public:
+  ScriptBuilder& Source(std::string_view key, std::string_view value);
+  ScriptBuilder& Fail(std::string_view triplet, std::string_view answer);
+  ScriptBuilder& Broken(TW_UINT16 capability, std::string_view kind);
+  // False when the file cannot be written.
+  bool Write() const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> source_, fail_, broken_;
+};
+
+// One line of the log.
+struct LoggedTriplet {
+  bool callback = false;  // a call the source made to the source manager
+  std::string triplet;    // with "#0x<cap>" for capability triplets
+  TW_UINT16 rc = 0;
+  TW_UINT16 cc = 0;
+  std::string detail;
+};
+std::vector<LoggedTriplet> ReadTripletLog();
+// Forgets the log (a test that looks at one part of a session).
+void ClearTripletLog();
+
+}  // namespace rzd::twainds
