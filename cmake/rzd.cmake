@@ -42,6 +42,21 @@ function(rzd_embed_resource target)
   endif()
 endfunction()
 
+# rzd_add_fuzzer(<target> SOURCES ... LIBS ... [INSTRUMENT <library>...])
+# A libFuzzer target (fuzz preset: clang with the sanitizers). The INSTRUMENT libraries, those the
+# target exercises, get coverage instrumentation so the fuzzer can steer through their code. Each
+# target is listed, with its seed corpus and dictionary, in scripts/fuzz.
+function(rzd_add_fuzzer target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;INSTRUMENT" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+  foreach(library ${ARG_INSTRUMENT})
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
+endfunction()
+
 # rzd_version_record(<target>...)
 # Links the version record (cmake/version_record.cpp.in: the project's version as "1, 0, 0, 0")
 # into each executable or shared library named, so file-version queries of the platform find it

@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  // The library stays loaded until the process ends (the tool ends right after its last call),
-  // so its process-wide state (command lock, cached records) is never unloaded under it.
+  // The library stays loaded until the process ends; its unload then closes whatever the tool
+  // left open (after a failed step it returns at once).
   static rzd::Module* const driver = LoadDriver().release();
   if (!driver) {
     std::fprintf(stderr, "rzd-lldctl: cannot load %s\n", kLowLevelDriverFileName);

@@ -109,6 +109,46 @@ TEST_F(MessageQueueTest, PostNeedsAThreadWithAQueue) {
   EXPECT_EQ(PostThreadMessage(0, WM_USER), ERROR_INVALID_THREAD_ID);
 }
 
+// What a thread's end destroys last, after its queue: the message functions it calls then (as the
+// main thread does from static destructors and library unloads at the end of the process) find
+// no queue, hand nothing out and make no new one.
+struct AfterQueueEnd {
+  std::atomic<uint32_t>* waitResult = nullptr;
+  std::atomic<uint32_t>* waitNoObjects = nullptr;
+  std::atomic<bool>* peeked = nullptr;
+  ~AfterQueueEnd() {
+    if (waitResult == nullptr) return;
+    Event set = Event::Unnamed(true, true);
+    *waitResult = WaitPumping({set}, kShort);
+    *waitNoObjects = WaitPumping({}, 1);
+    PostQuitMessage(3);
+    SetThreadMessageHandler([](const ThreadMessage&) {});
+    *peeked = PeekThreadMessage().has_value();
+  }
+};
+
+TEST_F(MessageQueueTest, AThreadPastItsEndHasNoQueue) {
+  std::atomic<uint32_t> waitResult{0xDEAD};
+  std::atomic<uint32_t> waitNoObjects{0xDEAD};
+  std::atomic<bool> peeked{true};
+  std::atomic<uint32_t> id{0};
+  std::thread t([&] {
+    // Made before the queue, so destroyed after it when the thread ends.
+    thread_local AfterQueueEnd after;
+    after.waitResult = &waitResult;
+    after.waitNoObjects = &waitNoObjects;
+    after.peeked = &peeked;
+    EnsureMessageQueue();
+    id = CurrentThreadId();
+    PostThreadMessage(id, WM_USER);  // left in the queue the thread's end takes away
+  });
+  t.join();
+  EXPECT_EQ(waitResult.load(), WAIT_OBJECT_0);
+  EXPECT_EQ(waitNoObjects.load(), WAIT_TIMEOUT);
+  EXPECT_FALSE(peeked.load());
+  EXPECT_EQ(PostThreadMessage(id, WM_USER), ERROR_INVALID_THREAD_ID);
+}
+
 TEST_F(MessageQueueTest, FullQueueRefusesPosts) {
   EnsureMessageQueue();
   for (size_t i = 0; i < kMaxQueuedMessages; ++i) {

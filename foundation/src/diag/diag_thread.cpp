@@ -2,6 +2,7 @@
 // the configuration on change events, and takes everything down again on stop.
 #include "foundation/diag_sink.h"
 
+#include "foundation/module_objects.h"
 #include "platform/process.h"
 
 #include <atomic>
@@ -34,8 +35,8 @@ struct DiagnosticsState {
   std::atomic<uint32_t> stopWaitMs{kDiagnosticsStopWaitMs};
   std::atomic<uint32_t> overruns{0};
 
-  // At the end of the process (or of the library holding this code) a thread still running is
-  // stopped and joined, never left behind.
+  // At the unload of the library holding this code a thread still running is stopped and joined,
+  // never left behind.
   ~DiagnosticsState() {
     if (!thread.joinable()) return;
     {
@@ -48,8 +49,8 @@ struct DiagnosticsState {
 };
 
 DiagnosticsState& State() {
-  static DiagnosticsState state;
-  return state;
+  static ModuleObject<DiagnosticsState> state;
+  return state.Get();
 }
 
 void Signal(ThreadRun& run, bool ThreadRun::*flag) {
@@ -120,7 +121,7 @@ void ReportOverrun(uint32_t waitedMs) {
   const std::u16string text = FormatWString(
       u"The diagnostics thread did not end within %u ms of the stop request; waiting for it.", waitedMs);
   OutputDebugText(text + u"\n");
-  static const std::u16string feature = u"Diagnostics Sink";
+  const std::u16string feature = u"Diagnostics Sink";
   FeatureLevel* level = CLogInterface::LookupFeatureLevel(feature);
   LogObjectUse logger(GetGlobalLogObject());
   if (logger && (level->load(std::memory_order_relaxed) & LOG_LEVEL_ERROR) != 0) {

@@ -1,6 +1,8 @@
 // The process-wide feature-to-level map and the list of registered feature names.
 #include "foundation/log_interface.h"
 
+#include "foundation/module_objects.h"
+
 #include <map>
 #include <mutex>
 
@@ -15,9 +17,9 @@ struct FeatureTable {
 };
 
 FeatureTable& Table() {
-  // Never destroyed: level pointers handed out stay valid until the process ends.
-  static FeatureTable* table = new FeatureTable;
-  return *table;
+  // A module object: level pointers handed out stay valid until the deliverable's unload.
+  static ModuleObject<FeatureTable> table;
+  return table.Get();
 }
 
 }  // namespace

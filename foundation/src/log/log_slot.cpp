@@ -1,6 +1,8 @@
 // The logger slot: publishing, withdrawing, and pinning a logger for the length of one call.
 #include "foundation/log_interface.h"
 
+#include "foundation/module_objects.h"
+
 #include <chrono>
 #include <thread>
 
@@ -33,9 +35,10 @@ CLogInterface* LogObjectSlot::Withdraw() {
 }
 
 CLogInterfacePtr GetGlobalLogObject() {
-  // Never destroyed: classes may log from static destructors at process end.
-  static LogObjectSlot* slot = new LogObjectSlot;
-  return slot;
+  // A module object: classes may log from static destructors at process end, and the unload
+  // after them still logs.
+  static ModuleObject<LogObjectSlot> slot;
+  return &slot.Get();
 }
 
 }  // namespace rzd

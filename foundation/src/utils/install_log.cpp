@@ -32,8 +32,8 @@ void WriteCoInstallerLog(const char16_t* format, ...) {
                                   CurrentProcessId(), CurrentThreadId());
     std::string bytes = ToUtf8(line + text) + "\r\n";
 
-    static std::mutex* lock = new std::mutex;
-    std::lock_guard guard(*lock);
+    static std::mutex lock;  // nothing to destroy: usable to the end of the process
+    std::lock_guard guard(lock);
     std::ofstream file(CoInstallerLogPath(), std::ios::binary | std::ios::app);
     if (!file) return;
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

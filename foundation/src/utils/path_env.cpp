@@ -10,8 +10,8 @@ namespace rzd {
 
 namespace {
 std::mutex& EnvironmentLock() {
-  static std::mutex* lock = new std::mutex;
-  return *lock;
+  static std::mutex lock;  // nothing to destroy: usable to the end of the process
+  return lock;
 }
 }  // namespace
 

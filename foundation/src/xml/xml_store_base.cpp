@@ -1,6 +1,8 @@
 // MSXML6StoreBase: the document's life and the operations on the context.
 #include "foundation/xml_store.h"
 
+#include "foundation/module_objects.h"
+
 #include "platform/text.h"
 #include "xml/xml_dom.h"
 #include "xml/xml_store_impl.h"
@@ -17,8 +19,8 @@ std::mutex& MessageHandlerLock() {
   return lock;
 }
 XmlMessageHandler& MessageHandler() {
-  static XmlMessageHandler handler;
-  return handler;
+  static ModuleObject<XmlMessageHandler> handler;
+  return handler.Get();
 }
 
 }  // namespace

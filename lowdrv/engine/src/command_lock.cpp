@@ -1,12 +1,14 @@
 #include "lowdrv/engine/command_lock.h"
 
+#include "foundation/module_objects.h"
+
 namespace rzd::lowdrv {
 
 CriticalSection& EngineCommandLock() {
-  // Never destroyed: a command still running on another thread while the process ends must not
-  // meet a destroyed lock.
-  static CriticalSection* const lock = new CriticalSection();
-  return *lock;
+  // A module object: a command still running on another thread while the process ends, or the
+  // unload's closes after that, never meet a destroyed lock.
+  static ModuleObject<CriticalSection> lock;
+  return lock.Get();
 }
 
 }  // namespace rzd::lowdrv

@@ -111,8 +111,14 @@ BOOL CReduzidInterface::SetWindowClassic(ReduzidWindowDesc& window) {
   EngineOperation op(*this, u"SetWindow");
   if (DataDumpsOn(*this)) RZD_LOG_DATA_INFO(u"%S", DumpWindow(window).c_str());
   // The transfer length is one byte: the low byte of the descriptor length plus the header.
-  // What lies beyond the record is sent as zeros rather than read from past its end.
+  // A length that byte cannot hold is refused, so the block never names fewer bytes than go
+  // out. What lies beyond the record is sent as zeros rather than read from past its end.
   const uint32_t length = ClassicWindowTransferLength(window);
+  if (length > kClassicWindowMaxTransfer) {
+    RZD_LOG_ERROR(u"SetWindow failed because the window's length %u does not fit the command block",
+                  static_cast<uint32_t>(window.Data.Length));
+    return op.Done(Refuse(lld::kInvalidParameter));
+  }
   std::vector<uint8_t> wire(length, 0);
   ReduzidWindowDesc converted = window;
   ConvertByteOrder(converted);

@@ -16,6 +16,15 @@ namespace {
 
 uint32_t SizeOf(const Bytes& b) { return static_cast<uint32_t>(b.size()); }
 
+// Fields of an answer are turned to host order only when they arrived whole: a short answer
+// leaves the caller's bytes beyond it as they were.
+void SwapArrived16(uint8_t* answer, uint32_t at, uint32_t arrived) {
+  if (at + 2 <= arrived) SwapField16(answer + at);
+}
+void SwapArrived32(uint8_t* answer, uint32_t at, uint32_t arrived) {
+  if (at + 4 <= arrived) SwapField32(answer + at);
+}
+
 }  // namespace
 
 // ---- Lamp and buttons.
@@ -146,9 +155,10 @@ BOOL CReduzidInterface::ReadLCDStringInfoHeaderNew(uint8_t (&header)[20]) {
   if (!m_bNewCommandSet) return op.Done(RefuseClassic());
   const BOOL ok = ReadNew(dt::kLCDStringInfo, header, sizeof header);
   if (ok) {
-    SwapField16(header);
-    SwapField32(header + 4);
-    SwapField16(header + 8);
+    const uint32_t arrived = std::min<uint32_t>(m_ulDataTransferred, sizeof header);
+    SwapArrived16(header, 0, arrived);
+    SwapArrived32(header, 4, arrived);
+    SwapArrived16(header, 8, arrived);
   }
   return op.Done(ok);
 }
@@ -165,11 +175,13 @@ BOOL CReduzidInterface::ReadLCDSpecifyStringDataAllNew(uint8_t* buffer, uint32_t
   if (!m_bNewCommandSet) return op.Done(RefuseClassic());
   if (!buffer || length < 7) return op.Done(Refuse(lld::kInternal));
   if (!ReadNew(dt::kLCDStringData, buffer, length)) return op.Done(FALSE);
-  SwapField16(buffer);
-  SwapField32(buffer + 3);
+  const uint32_t arrived = std::min(m_ulDataTransferred, length);
+  SwapArrived16(buffer, 0, arrived);
+  SwapArrived32(buffer, 3, arrived);
+  if (arrived < 7) return op.Done(TRUE);  // no length stated: no entry to convert
   // Entries are converted only within the stated length, the buffer and what arrived.
   const uint32_t stated = GetLE32(buffer + 3);
-  const uint32_t used = std::min({stated, length, m_ulDataTransferred});
+  const uint32_t used = std::min(stated, arrived);
   if (used > 266) {
     const uint32_t entries = (used - 267) / 260 + 1;
     for (uint32_t i = 0; i < entries; ++i) SwapField16(buffer + 7 + 260 * i);

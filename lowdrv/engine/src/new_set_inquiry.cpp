@@ -81,7 +81,7 @@ void TranslateNewInquiry(const uint8_t* data, size_t size, ReduzidInq& inq, Engi
   // 6: the capability word.
   const uint16_t w = a.Word(56);
   inq.AbilityEx6 |= 0x06;
-  inq.ScannerType |= static_cast<uint8_t>(w & 0x02);
+  inq.ScannerType = static_cast<uint8_t>(inq.ScannerType + (w & 0x02));  // added, as the unit does
   SetIf(rec[155], !(w & 0x20), 0x01);
   SetIf(rec[155], !(w & 0x10), 0x02);
   SetIf(inq.AbilityEx5, w & 0x40, 0x20);

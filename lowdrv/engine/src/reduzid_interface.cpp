@@ -141,7 +141,10 @@ BOOL CReduzidInterface::DoCommandPhases(void* data, uint32_t dataLength, int dir
       }
     } else if (direction == kDataIn) {
       n = device.DeviceRead(data, dataLength, false);
-      if (n == 0) {
+      // A read that completed with no byte is an empty data phase (the unit ends the data phase
+      // of a READ it fails at once): the status phase follows and brings the check condition.
+      // Only a read the transport failed skips it.
+      if (n == 0 && device.m_dwLastError != ERROR_SUCCESS) {
         m_ulLastError = InterfaceToScannerError();
         RZD_LOG_ERROR(u"Detected Read Data Phase failure");
         device.CancelPipeIo(READ_DATA_PIPE);

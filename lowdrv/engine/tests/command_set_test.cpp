@@ -577,6 +577,24 @@ TEST(CommandSetTest, LcdReadsConvertOnlyWithinWhatArrived) {
   EXPECT_EQ(GetLE16(&buffer[7]), 5);
   EXPECT_EQ(buffer[267], 0x00);  // the second entry did not arrive whole: not converted
   EXPECT_EQ(buffer[268], 0x09);
+
+  // Header fields that did not arrive whole are left as the caller's bytes were.
+  Engine shortHeader(true);
+  shortHeader.script.On(op::kNewRead, Reply{ByteList{0x00, 0x03, 0x00, 0x00, 0x02}});
+  uint8_t partial[20];
+  std::memset(partial, 0xCC, sizeof partial);
+  EXPECT_TRUE(shortHeader.iface.ReadLCDStringInfoHeaderNew(partial));
+  EXPECT_EQ(GetLE16(partial), 3);  // the count arrived
+  EXPECT_EQ(partial[4], 0x02);     // the length did not arrive whole: as it came
+  EXPECT_EQ(partial[5], 0xCC);
+  EXPECT_EQ(partial[8], 0xCC);
+  Engine shortTable(true);
+  shortTable.script.On(op::kNewRead, Reply{ByteList{0x00, 0x01, 0x00, 0x00, 0x01}});
+  ByteList table(600, 0xCC);
+  EXPECT_TRUE(shortTable.iface.ReadLCDSpecifyStringDataAllNew(table.data(), 600));
+  EXPECT_EQ(GetLE16(table.data()), 1);
+  EXPECT_EQ(table[4], 0x01);
+  for (size_t i = 5; i < table.size(); ++i) ASSERT_EQ(table[i], 0xCC) << i;
 }
 
 TEST(CommandSetTest, ClassicWindowSendsTheLengthByteAndPadsBeyondTheRecord) {
@@ -597,6 +615,31 @@ TEST(CommandSetTest, ClassicWindowSendsTheLengthByteAndPadsBeyondTheRecord) {
   EXPECT_EQ(data[154], 0x99);
   for (size_t i = 155; i < data.size(); ++i) EXPECT_EQ(data[i], 0) << i;
   EXPECT_EQ(Copy(w.Desc.XRes), 300);  // the caller's record stays in host order
+}
+
+TEST(CommandSetTest, ClassicWindowWhoseLengthTheBlockCannotNameIsRefused) {
+  // The length byte holds the low byte of the descriptor length plus 8: up to 0xF7 it names what
+  // goes out; from 0xF8 on it would name 0 to 7 bytes while 256 or more went out.
+  struct Case {
+    uint16_t length;
+    bool sent;
+  };
+  for (const Case c : {Case{0xF7, true}, Case{0x1F7, true}, Case{0xF8, false}, Case{0xFF, false}, Case{0x2FA, false}}) {
+    SCOPED_TRACE(c.length);
+    Engine e(false);
+    ReduzidWindowDesc w{};
+    w.Data.Length = c.length;
+    e.iface.m_ulLastError = 0;
+    EXPECT_EQ(e.iface.SetWindow(w), c.sent ? TRUE : FALSE);
+    if (c.sent) {
+      ASSERT_EQ(e.pipes.commands.size(), 1u);
+      EXPECT_EQ(e.pipes.commands[0].cdb[8], (c.length & 0xFF) + 8);
+      EXPECT_EQ(e.pipes.commands[0].dataOut.size(), static_cast<size_t>((c.length & 0xFF) + 8));
+    } else {
+      EXPECT_TRUE(e.pipes.commands.empty());
+      EXPECT_EQ(e.iface.m_ulLastError, 0x8005u);
+    }
+  }
 }
 
 TEST(CommandSetTest, NewSetOnlyOperationsRefuseUnderTheClassicSet) {

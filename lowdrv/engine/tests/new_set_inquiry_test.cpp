@@ -150,12 +150,12 @@ TEST(NewSetInquiryTest, BytesBeyondTheReceivedLengthReadAsZero) {
   EXPECT_EQ(caps.Imprinter, 0);
 }
 
-TEST(NewSetInquiryTest, CapabilityWordIsCombinedWithOr) {
+TEST(NewSetInquiryTest, CapabilityWordBitsAreSetAndItsTypeBitIsAdded) {
   std::vector<uint8_t> a = Answer();
   Word(a, 54, 0x0002);   // scanner type already has bit 0x02
   Word(a, 56, 0x0FF2);   // every word bit the translation reads, bit 0x02 included
   const ReduzidInq inq = Translate(a);
-  EXPECT_EQ(inq.ScannerType, 0x02);  // OR, not addition (which would give 0x04)
+  EXPECT_EQ(inq.ScannerType, 0x04);  // 0x02 + 0x02: added, not combined with OR
   EXPECT_EQ(inq.AbilityEx6 & 0x07, 0x07);
   EXPECT_EQ(InqBytes(inq)[155] & 0x03, 0);  // bits 0x20 and 0x10 set: neither flag
   EXPECT_EQ(inq.AbilityEx5 & 0x28, 0x28);

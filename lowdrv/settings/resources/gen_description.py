@@ -155,7 +155,8 @@ def limits(w):
 
 
 def imprinters(w):
-    """The front post-imprinter: one list item, not set by default (no IsSet, no IsSetByDefault)."""
+    """The front post-imprinter: one list item, not set by default (no IsSet, no IsSetByDefault).
+    The model's engine facts remove the whole element on a unit that reports no imprinter."""
     w.open("Imprinters")
     w.open("List")
     w.open("Item", ("Name", "Imprinter"), ("ID", "Imprinter1"), ("Type", "FrontPost"))
@@ -235,7 +236,7 @@ def stream(w, ident, kind, bit_depth, is_set):
         w.text(channel, LINEAR_GAMMA)
     w.close("EightBit")
     w.close("Gamma")
-    w.enum("Invert", ["Off", "On"], "Off")
+    w.enum("Invert", ["Off"], "Off")
     w.enum("Mirror", ["Off"], "Off")
     channels = ["Main", "Red", "Green", "Blue"] if colour else ["Main"]
     w.enum("RGBChannel", channels, "Main")

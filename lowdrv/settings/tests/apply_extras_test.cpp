@@ -154,15 +154,18 @@ TEST_F(ApplyExtrasTest, LongLengthSetLengthIsHeldWithinTheSourceLimits) {
   struct Case {
     const char16_t* sent;
     uint32_t code;
-    const char* adf;   // ADF limit: LongLength 236000
-    const char* tray;  // tray limit: Length 14000
+    const char* adf;   // ADF limits: MinLength 2000, LongLength 236000
+    const char* tray;  // tray limits: MinLength 2000, Length 14000
   };
   const Case cases[] = {
       {u"10000", kApplyOk, "10000", "10000"},
       {u"50000", kApplyAdjusted, "50000", "14000"},
       {u"300000", kApplyAdjusted, "236000", "14000"},
-      {u"0", kApplyAdjusted, "1", "1"},
-      {u"-5", kApplyAdjusted, "1", "1"},
+      {u"2000", kApplyOk, "2000", "2000"},
+      {u"1999", kApplyAdjusted, "2000", "2000"},
+      {u"1", kApplyAdjusted, "2000", "2000"},
+      {u"0", kApplyAdjusted, "2000", "2000"},
+      {u"-5", kApplyAdjusted, "2000", "2000"},
       {u"99999999999", kApplyAdjusted, "236000", "14000"},
       {u"-1", kApplyOk, "-1", "-1"},      // no length set
       {u"abc", kApplyOk, "-1", "-1"},     // not a whole number: ignored
@@ -175,6 +178,12 @@ TEST_F(ApplyExtrasTest, LongLengthSetLengthIsHeldWithinTheSourceLimits) {
     EXPECT_EQ(Narrow(AttrOf(result.supportedXml, adfLong, u"SetLength")), c.adf);
     EXPECT_EQ(Narrow(AttrOf(result.supportedXml, trayLong, u"SetLength")), c.tray);
   }
+  // A source without MinLength holds the length at 1 at least.
+  const std::u16string supported = Edited(kApplySupported, {Remove(kTray + u"/Limits/MinLength")});
+  apply::ApplyResult result = Apply(supported, Edited(supported, {Attr(adfLong, u"SetLength", u"0")}));
+  EXPECT_EQ(result.code, kApplyAdjusted);
+  EXPECT_EQ(Narrow(AttrOf(result.supportedXml, adfLong, u"SetLength")), "2000");
+  EXPECT_EQ(Narrow(AttrOf(result.supportedXml, trayLong, u"SetLength")), "1");
 }
 
 TEST_F(ApplyExtrasTest, NetworkDataHookSeesTheClientDocument) {

@@ -59,7 +59,7 @@ TEST_F(ApplyNvDataTest, CountersDatesIdentityAndVersionsFromTheRecords) {
   EXPECT_EQ(doc.Text(hw + u"VendorID"), u"2E5A");
   EXPECT_EQ(doc.Text(hw + u"ScannerModel"), u"M48tz");
   EXPECT_EQ(doc.Text(hw + u"CanUpdateFirmware"), u"0");
-  EXPECT_EQ(doc.Text(hw + u"FrontPostImprinter"), u"0");
+  EXPECT_EQ(doc.Text(hw + u"FrontPostImprinter"), u"1");  // the fixture's unit has one
   // The power times are the unit's; without the engine driver's limits the carried ones stay.
   EXPECT_EQ(doc.Text(hw + u"SleepTimeout/Range/Value"), u"30");
   EXPECT_EQ(doc.Text(hw + u"OffTimeout/Range/Value"), u"60");

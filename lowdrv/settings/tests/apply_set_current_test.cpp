@@ -77,6 +77,9 @@ TEST_F(ApplySetCurrentTest, AcceptedValuesReachBothDocuments) {
       {"gamma off the step", kMainGamma, u"1.05", 0x800C, u"1.0"},
       {"frame length below the minimum", kColor + u"/Frame/Length", u"1000", 0x800C, u"2000"},
       {"frame left beyond the width", kColor + u"/Frame/Left", u"8000", 0x800C, u"0"},
+      // This model's windows never invert: Off is the only value offered.
+      {"invert off", kQuality + u"/Invert/Enum/Value", u"Off", 0, u"Off"},
+      {"invert on is not offered", kQuality + u"/Invert/Enum/Value", u"On", 0x800C, u"Off"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

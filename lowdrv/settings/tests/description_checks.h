@@ -184,10 +184,16 @@ class DescriptionChecker {
     for (const char16_t* id : {u"Button2", u"Button3", u"Button9"})
       Some(u"/Scanner/Buttons/List/Item[@ID='" + std::u16string(id) + u"']", "the buttons");
     Some(u"/Scanner/Indicators/List/Item[@ID='Segment1']", "the segment indicator");
-    Some(u"//Item[@Name='DocumentSource']/Imprinters/List/Item[not(@IsSet)][not(@IsSetByDefault)]"
-         u"[PrinterEscString][CounterDigits/Range/Value][Cleaning/Enum][PrinterMode/Enum][TopOffset/Range]"
-         u"[CounterStart/Range][Pages/Range][FontRotations/Enum][FontType/Enum][FontStyle/Enum]",
-         "an imprinter item, not set by default, with its settings");
+    // The description carries the imprinter; a supported document keeps it only for a unit with
+    // one, and then as carried.
+    const std::u16string imprinter =
+        u"//Item[@Name='DocumentSource']/Imprinters/List/Item[not(@IsSet)][not(@IsSetByDefault)]"
+        u"[PrinterEscString][CounterDigits/Range/Value][Cleaning/Enum][PrinterMode/Enum][TopOffset/Range]"
+        u"[CounterStart/Range][Pages/Range][FontRotations/Enum][FontType/Enum][FontStyle/Enum]";
+    if (kind_ == DocKind::Resource || doc_.Has(u"//Imprinters"))
+      Some(imprinter, "an imprinter item, not set by default, with its settings");
+    None(u"//Imprinters[not(parent::Item[@Name='DocumentSource'])] | //Imprinters[count(List/Item) != 1]",
+         "one imprinter item, under the document source");
     Some(u"/Scanner/HardwareSettings/SleepTimeout/Range/Value", "SleepTimeout");
     Some(u"/Scanner/HardwareSettings/OffTimeout/Range/Value", "OffTimeout");
     Some(u"/Scanner/HardwareSettings/ERPTimeout/Range/Value", "ERPTimeout");

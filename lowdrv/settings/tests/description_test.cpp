@@ -105,12 +105,19 @@ void ExpectChainsExist(MSXML6StoreSTL& current, Doc& supported, const std::u16st
 }
 
 TEST_F(DescriptionTest, SupportedAndCurrentDocumentsKeepTheRulesAfterReset) {
-  for (const bool dfdButtons : {true, false}) {
-    SCOPED_TRACE(dfdButtons ? "unit with DFD buttons" : "unit without DFD buttons");
+  struct Unit {
+    const char* name;
+    bool dfdButtons;
+    bool imprinter;
+  };
+  for (const Unit unit : {Unit{"unit with DFD buttons and imprinter", true, true},
+                          Unit{"unit without DFD buttons", false, true}, Unit{"unit without imprinter", true, false}}) {
+    SCOPED_TRACE(unit.name);
     TestSettings settings;
     settings.conversion = TestSettings::Conversion::Real;
     ReduzidInq inq = FixtureInquiry();
-    if (!dfdButtons) InqBytes(inq)[133] &= 0x7F;
+    if (!unit.dfdButtons) InqBytes(inq)[133] &= 0x7F;
+    if (!unit.imprinter) InqBytes(inq)[156] &= static_cast<uint8_t>(~0x08);
     FakeEngineLink link;
     link.haveLimits = true;
     link.limits = {kPowerLimitsSleep | kPowerLimitsOff | kPowerLimitsERP, 5, 60, 15, 0, 4320, 0, 0, 4320, 0};
@@ -122,6 +129,10 @@ TEST_F(DescriptionTest, SupportedAndCurrentDocumentsKeepTheRulesAfterReset) {
     EXPECT_TRUE(violations.empty()) << "supported:" << JoinViolations(violations);
     violations = DescriptionChecker(current, DocKind::Current).Run();
     EXPECT_TRUE(violations.empty()) << "current:" << JoinViolations(violations);
+
+    // The imprinter settings are offered only by a unit with an imprinter.
+    EXPECT_EQ(Doc(supported).Has(u"//Imprinters"), unit.imprinter);
+    EXPECT_EQ(Doc(supported).Has(u"//Item[@ID='Button7']"), unit.dfdButtons);
 
     // UpdateCurrent again gives the same current document.
     ASSERT_TRUE(settings.UpdateCurrent());

@@ -35,6 +35,7 @@ inline ReduzidInq FixtureInquiry() {
   inq.ADFMaxWidth = 2550;   // 8.5 inches in 1/300 inch
   inq.ADFMaxLength = 4200;
   InqBytes(inq)[133] |= 0x80;  // DFD buttons
+  InqBytes(inq)[156] |= 0x08;  // the front post-imprinter
   return inq;
 }
 

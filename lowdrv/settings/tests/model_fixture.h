@@ -3,6 +3,7 @@
 // tests and the settings fuzz target, so both work on the settings object the driver builds.
 #pragma once
 
+#include "lowdrv/engine/engine_caps.h"
 #include "lowdrv/settings/m48tz_settings.h"
 
 #include <cstring>
@@ -11,7 +12,8 @@ namespace rzd::lowdrv::fixtures {
 
 // The simulated unit's inquiry facts as the settings model sees them after the model driver's
 // open: feeder width 2700/300 inch, pixel boundaries 8 (colour, gray) and 32 (line art), one-byte
-// tone tables (byte 91 = 0x80), the wider over-scan width 0x0A5A, the DFD button capability.
+// tone tables (byte 91 = 0x80), the wider over-scan width 0x0A5A, the DFD button capability, the
+// front post-imprinter.
 inline ReduzidInq ModelInquiry() {
   ReduzidInq inq{};
   inq.ProductQualifier = 6;
@@ -23,6 +25,7 @@ inline ReduzidInq ModelInquiry() {
   inq.ASICShadingTableType = 0x80;
   inq.AbilityEx8 = 0x80;
   inq.OverscanWidth = 0x0A5A;
+  InqBytes(inq)[caps::kInqFrontPostImprinter.offset] |= caps::kInqFrontPostImprinter.mask;
   std::memcpy(inq.ProductReversion, "1.00", 4);
   return inq;
 }

@@ -84,6 +84,8 @@ std::string Engine::Help() {
          "  stall [once]                    answer nothing (host transfers time out) until resume\n"
          "  halt [once]                     stall the pipes (pipe error) until a pipe reset\n"
          "  resume                          answer again\n"
+         "  failedreads empty|padded        a failed read without data ends its data phase with\n"
+         "                                  zero bytes, or with one byte (default)\n"
          "  unanswered                      how many requests the unit met while keeping quiet\n"
          "                                  (since the last stall or halt)\n"
          "  log [clear]                     every command and data block received, one hex line\n"

@@ -48,6 +48,7 @@ void Engine::BuildInquiryAnswer() {
   a[48] = static_cast<uint8_t>(kFeederHardMax >> 16);
   wire::Put16(&a[49], kFeederHardMax & 0xFFFF);
   wire::Put16(&a[54], 0x0002);  // sheet-fed scanner
+  wire::Put16(&a[56], options_.capabilityWord);
   wire::Put16(&a[58], 600);     // optical resolution
   wire::Put16(&a[60], 600);     // maximum resolution
   wire::Put16(&a[62], 1200);

@@ -300,7 +300,7 @@ CommandResult Engine::ReadImage(size_t allowed) {
         page.multifeedSeen = true;
       } else {
         const size_t delivered = at > run.pos ? static_cast<size_t>(at - run.pos) : 0;
-        std::vector<uint8_t> data(std::max<size_t>(delivered, 1), 0);
+        std::vector<uint8_t> data(delivered, 0);  // none: the port decides how the data phase ends
         if (delivered > 0) Produce(page, run, run.pos, delivered, data.data());
         Sense se;
         switch (fault->kind) {

@@ -50,6 +50,9 @@ struct SimUnit::Impl {
   Quiet quiet = Quiet::None;
   bool quietOnce = false;
   uint64_t unanswered = 0;  // requests met while quiet, since the last stall or halt
+  // A failed command with a data-in phase and no data: its data phase brings zero bytes (a
+  // zero-length packet) rather than one padding byte.
+  bool emptyFailedReads = false;
 
   std::deque<ReceivedBlock> log;
   size_t logBytes = 0;
@@ -100,13 +103,13 @@ struct SimUnit::Impl {
   }
 
   // Runs the command; queues its data-in (at least one byte when the command has a data-in
-  // phase) and its status.
+  // phase, unless it failed and empty failed reads are asked for) and its status.
   void Run(size_t inAllowed) {
     CommandResult r = newSet ? engine.ExecuteNew(cdb, outData, inAllowed)
                              : engine.ExecuteClassic(cdb, outData, inAllowed);
     if (plan.dir == CommandPlan::Dir::In) {
       std::vector<uint8_t> data = std::move(r.data);
-      if (data.empty()) data.push_back(0);
+      if (data.empty() && !(r.check && emptyFailedReads)) data.push_back(0);
       if (data.size() > inAllowed) data.resize(inAllowed);
       inQueue.push_back(std::move(data));
     }
@@ -214,6 +217,15 @@ std::string SimUnit::Control(const std::string& line) {
       u.quiet = Impl::Quiet::None;
       u.quietOnce = false;
       reply = "ok";
+    } else if (verb == "failedreads") {
+      const std::string rest = line.substr(start + verb.size());
+      const bool empty = rest.find("empty") != std::string::npos;
+      if (!empty && rest.find("padded") == std::string::npos) {
+        reply = "error usage: failedreads empty|padded";
+      } else {
+        u.emptyFailedReads = empty;
+        reply = std::string("ok failedreads ") + (empty ? "empty" : "padded");
+      }
     } else if (verb == "log") {
       if (line.find("clear") != std::string::npos) {
         u.log.clear();

@@ -111,6 +111,27 @@ TEST_P(UnitInquiry, ClassicInquiryInTwoStepsCarriesTheSameFacts) {
   EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqDfdButtons));
   EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqButtons));
   EXPECT_TRUE(caps::IsSet(full.data.data(), full.data.size(), caps::kInqFrontPostImprinter));
+  EXPECT_EQ(full.data[62], 0x02);  // the scanner type, with a capability word of 0
+}
+
+TEST(UnitInquiry, ClassicScannerTypeAddsTheCapabilityWordsTypeBit) {
+  struct Case {
+    uint16_t word;
+    uint8_t type;
+  };
+  for (const Case c : {Case{0x0000, 0x02}, Case{0x0002, 0x04}, Case{0x0FF2, 0x04}, Case{0x0FFD, 0x02}}) {
+    SCOPED_TRACE(c.word);
+    SimUnitOptions options;
+    options.capabilityWord = c.word;
+    SimUnit unit(options);
+    HostLink host(unit);
+    const Reply answer = host.New(InquiryCdb(255), {}, 255);
+    ASSERT_TRUE(answer.Good());
+    EXPECT_EQ(test::Get16(&answer.data[56]), c.word);
+    const Reply record = host.Classic({0x12, 0, 0, 0, 159, 0}, {}, 159);
+    ASSERT_TRUE(record.Good());
+    EXPECT_EQ(record.data[62], c.type);
+  }
 }
 
 TEST_P(UnitSense, CheckConditionSenseIsReturnedOnceByEitherForm) {
@@ -188,15 +209,29 @@ TEST_P(UnitPhases, DataInIsNeverLongerThanAskedAndShortReadsAreGood) {
   EXPECT_EQ(r.data.size(), 36u);
 }
 
-TEST_P(UnitPhases, AFailedReadStillHasAOneByteDataPhase) {
+TEST_P(UnitPhases, AFailedReadEndsItsDataPhaseWithOnePaddingByteOrNone) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
-  const Reply r = host.Read(0x77, 16);
+  // The default: one padding byte.
+  Reply r = host.Read(0x77, 16);
   EXPECT_EQ(r.data.size(), 1u);
   EXPECT_TRUE(r.CheckCondition());
-  const test::SenseView s = host.RequestSense();
+  test::SenseView s = host.RequestSense();
   EXPECT_EQ(s.key, 5);
   EXPECT_EQ(s.asc, 0x24);
+  // Asked so, a zero-length data phase; the status and the sense are the same.
+  EXPECT_EQ(unit.Control("failedreads empty"), "ok failedreads empty");
+  r = host.Read(0x77, 16);
+  EXPECT_TRUE(r.data.empty());
+  EXPECT_TRUE(r.CheckCondition());
+  s = host.RequestSense();
+  EXPECT_EQ(s.key, 5);
+  EXPECT_EQ(s.asc, 0x24);
+  // A good read still brings its data.
+  EXPECT_TRUE(host.New(InquiryCdb(5), {}, 5).Good());
+  EXPECT_EQ(unit.Control("failedreads padded"), "ok failedreads padded");
+  EXPECT_EQ(host.Read(0x77, 16).data.size(), 1u);
+  EXPECT_EQ(unit.Control("failedreads"), "error usage: failedreads empty|padded");
 }
 
 TEST_P(UnitPhases, PipeResetDropsWhatIsQueuedForTheCommand) {

@@ -14,10 +14,11 @@ namespace {
 
 class LldctlTest : public rzd::test::TempRoot {
  protected:
-  std::string RunLldctl(int* exitCode) {
+  std::string RunLldctl(int* exitCode, const std::string& arguments = "") {
     std::filesystem::path out = RootPath() / "lldctl.out";
     auto child = rzd::ChildProcess::Start(
-        "/bin/sh", {"-c", "\"" + (rzd::test::BinaryDir() / "rzd-lldctl").string() + "\" > \"" + out.string() + "\" 2>&1"});
+        "/bin/sh", {"-c", "\"" + (rzd::test::BinaryDir() / "rzd-lldctl").string() + "\" " + arguments + " > \"" +
+                              out.string() + "\" 2>&1"});
     EXPECT_TRUE(child);
     auto code = child ? child->Wait(120000) : std::nullopt;
     *exitCode = code.value_or(-1);
@@ -43,6 +44,15 @@ TEST_F(LldctlTest, OpensReadsStatusAndClosesTheUnit) {
   EXPECT_NE(output.find("Status: 1"), std::string::npos) << output;
   engine->Terminate();
   EXPECT_EQ(engine->Wait(60000), 0);
+}
+
+// The path of a unit that is not there: the open fails, and the process ends with the library
+// still loaded (its unload stops the diagnostics thread the open started) and exit code 1.
+TEST_F(LldctlTest, AnOpenThatFailsEndsCleanly) {
+  int exitCode = -1;
+  std::string output = RunLldctl(&exitCode, "--path 'usb#vid_2e5a&pid_0148#QM48TZ000009#{6bdd1fc6-810f-11d0-bec7-08002be2092f}'");
+  EXPECT_EQ(exitCode, 1) << output;
+  EXPECT_NE(output.find("Open:\n(no document)"), std::string::npos) << output;
 }
 
 TEST_F(LldctlTest, NoUnitIsAnError) {

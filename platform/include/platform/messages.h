@@ -3,6 +3,9 @@
 // A thread has a message queue from its first call to EnsureMessageQueue, PeekThreadMessage,
 // MsgWaitForObjects or WaitPumping; the queue ends with the thread. Posting to a thread without
 // a queue (or to an id that is no thread of this process) fails with ERROR_INVALID_THREAD_ID.
+// A thread that calls these functions after its end has begun (the main thread does so from
+// static destructors and library unloads at the end of the process) has no queue and gets none:
+// its waits see no message and its peeks find none.
 // Queues are per process: messages are posted between threads of one process.
 #pragma once
 

@@ -50,17 +50,46 @@ struct ThreadState {
   }
 };
 
-thread_local ThreadState t_state;
+// The state is reached through a plain pointer, readable for the whole life of the thread. The
+// thread's end destroys the state and leaves the pointer null; a thread that still calls a message
+// function after that (the main thread does, from static destructors and library unloads at the
+// end of the process) finds no queue rather than a destroyed one, and gets no new one.
+thread_local ThreadState* t_state = nullptr;
+thread_local bool t_ended = false;
 
-Queue& OwnQueue() {
-  if (!t_state.queue) {
-    t_state.queue = std::make_shared<Queue>();
-    t_state.tid = CurrentThreadId();
+struct ThreadEnd {
+  bool armed = false;
+  ~ThreadEnd() {
+    delete t_state;
+    t_state = nullptr;
+    t_ended = true;
+  }
+};
+thread_local ThreadEnd t_end;
+
+// The calling thread's state, made at first use; null once the thread's end has taken it.
+ThreadState* OwnState() {
+  if (t_state == nullptr && !t_ended) {
+    t_end.armed = true;  // its destructor now runs at the thread's end
+    t_state = new ThreadState;
+  }
+  return t_state;
+}
+
+// The calling thread's queue, made at first use; null once the thread's end has taken it.
+Queue* OwnQueue() {
+  ThreadState* state = OwnState();
+  if (state == nullptr) return nullptr;
+  if (!state->queue) {
+    auto queue = std::make_shared<Queue>();
+    const uint32_t tid = CurrentThreadId();
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
-    registry.queues[t_state.tid] = t_state.queue;
+    registry.queues[tid] = queue;
+    state->queue = std::move(queue);
+    state->tid = tid;
   }
-  return *t_state.queue;
+  return state->queue.get();
 }
 
 std::shared_ptr<Queue> FindQueue(uint32_t threadId) {
@@ -86,46 +115,61 @@ uint32_t PostThreadMessage(uint32_t threadId, uint32_t id, uint64_t wparam, int6
 }
 
 void PostQuitMessage(uint32_t exitCode) {
-  Queue& queue = OwnQueue();
-  std::lock_guard lock(queue.mutex);
-  bool wasEmpty = queue.EmptyLocked();
-  queue.quitPending = true;
-  queue.quitCode = exitCode;
-  if (wasEmpty) queue.ready.Set();
+  Queue* queue = OwnQueue();
+  if (queue == nullptr) return;
+  std::lock_guard lock(queue->mutex);
+  bool wasEmpty = queue->EmptyLocked();
+  queue->quitPending = true;
+  queue->quitCode = exitCode;
+  if (wasEmpty) queue->ready.Set();
 }
 
 std::optional<ThreadMessage> PeekThreadMessage(bool remove) {
-  Queue& queue = OwnQueue();
-  std::lock_guard lock(queue.mutex);
+  Queue* queue = OwnQueue();
+  if (queue == nullptr) return std::nullopt;
+  std::lock_guard lock(queue->mutex);
   std::optional<ThreadMessage> message;
-  if (!queue.messages.empty()) {
-    message = queue.messages.front();
-    if (remove) queue.messages.pop_front();
-  } else if (queue.quitPending) {
-    message = ThreadMessage{WM_QUIT, queue.quitCode, 0};
-    if (remove) queue.quitPending = false;
+  if (!queue->messages.empty()) {
+    message = queue->messages.front();
+    if (remove) queue->messages.pop_front();
+  } else if (queue->quitPending) {
+    message = ThreadMessage{WM_QUIT, queue->quitCode, 0};
+    if (remove) queue->quitPending = false;
   }
-  if (remove && message && queue.EmptyLocked()) queue.ready.Reset();
+  if (remove && message && queue->EmptyLocked()) queue->ready.Reset();
   return message;
 }
 
 MessageHandler SetThreadMessageHandler(MessageHandler handler) {
-  MessageHandler previous = std::move(t_state.handler);
-  t_state.handler = std::move(handler);
+  ThreadState* state = OwnState();
+  if (state == nullptr) return {};
+  MessageHandler previous = std::move(state->handler);
+  state->handler = std::move(handler);
   return previous;
 }
 
 void DispatchThreadMessage(const ThreadMessage& message) {
+  ThreadState* state = OwnState();
+  if (state == nullptr) return;
   // A copy, so a handler that replaces itself while it runs stays alive for this call.
-  MessageHandler handler = t_state.handler;
+  MessageHandler handler = state->handler;
   if (handler) handler(message);
 }
 
 namespace messages_detail {
-// The calling thread's "queue holds something" event.
-Event QueueReadyEvent() { return OwnQueue().ready; }
-// The calling thread's handler.
-const MessageHandler& ThreadHandler() { return t_state.handler; }
+
+Event QueueReadyEvent() {
+  Queue* queue = OwnQueue();
+  // A thread past its end has no queue: an event that is never set stands for "no message".
+  return queue != nullptr ? queue->ready : Event::Unnamed(true, false);
+}
+
+const MessageHandler& ThreadHandler() {
+  static const MessageHandler* const none = new MessageHandler();
+  ThreadState* state = OwnState();
+  return state != nullptr ? state->handler : *none;
+}
+
 }  // namespace messages_detail
 
 }  // namespace rzd

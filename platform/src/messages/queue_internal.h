@@ -6,7 +6,8 @@
 
 namespace rzd::messages_detail {
 
-// The calling thread's "queue holds something" event (the queue is made if missing).
+// The calling thread's "queue holds something" event (the queue is made if missing; a thread
+// past its end gets an event that is never set).
 Event QueueReadyEvent();
 // The handler set with SetThreadMessageHandler on the calling thread.
 const MessageHandler& ThreadHandler();

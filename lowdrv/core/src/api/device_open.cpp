@@ -7,6 +7,7 @@
 
 #include "foundation/diag_sink.h"
 #include "foundation/folders.h"
+#include "foundation/module_objects.h"
 #include "platform/kernel.h"
 #include "platform/text.h"
 
@@ -24,8 +25,8 @@ struct FactoryHolder {
 };
 
 FactoryHolder& Factory() {
-  static FactoryHolder holder;
-  return holder;
+  static ModuleObject<FactoryHolder> holder;
+  return holder.Get();
 }
 
 std::unique_ptr<IDriverObject> MakeDriverObject(const std::u16string& devicePath) {

@@ -5,6 +5,7 @@
 #include "lowdrv/core/driver_codes.h"
 
 #include "foundation/func_trace.h"
+#include "foundation/module_objects.h"
 
 #include <mutex>
 
@@ -16,8 +17,8 @@ LLDError DeviceLease::Release() {
 }
 
 DeviceTable& DeviceTable::Instance() {
-  static DeviceTable table;
-  return table;
+  static ModuleObject<DeviceTable> table;
+  return table.Get();
 }
 
 DeviceTable::~DeviceTable() = default;

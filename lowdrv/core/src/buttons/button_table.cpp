@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 namespace rzd::lowdrv::buttons {
@@ -21,10 +22,12 @@ struct Table {
   uint8_t function = 0;
 };
 
-// Lives as long as the process: a report may be recorded while the library's statics go.
+// Nothing to destroy (a static without a destructor): a report may be recorded while the
+// library's statics go, and an unload leaves no memory behind.
 Table& TheTable() {
-  static Table* const table = new Table();
-  return *table;
+  static Table table;
+  static_assert(std::is_trivially_destructible_v<Table>);
+  return table;
 }
 
 }  // namespace

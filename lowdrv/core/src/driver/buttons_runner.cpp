@@ -3,12 +3,14 @@
 #include "buttons/button_table.h"
 #include "foundation/func_trace.h"
 #include "foundation/message_wait.h"
+#include "foundation/module_objects.h"
 #include "lowdrv/core/driver_codes.h"
 #include "lowdrv/core/driver_process.h"
 #include "platform/usb.h"
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace rzd::lowdrv::buttons {
 
@@ -20,17 +22,21 @@ struct Runner {
   bool running = false;
   Thread thread;
   std::shared_ptr<ThreadContext> context;
+  std::vector<Thread> overran;  // threads that did not end within their stop's wait
 };
 
 Runner& TheRunner() {
-  static Runner* const runner = new Runner();
-  return *runner;
+  static ModuleObject<Runner> runner;
+  return runner.Get();
 }
 
 // Forgets the thread and gives the unit's button-thread event back (under the runner's lock),
 // unless the thread already gave itself up.
 void Release(Runner& r) {
   if (r.context) GiveUp(*r.context);
+  // A thread still running is kept until it ends, so the library's unload can wait for it.
+  std::erase_if(r.overran, [](const Thread& t) { return t.Join(0) == WAIT_OBJECT_0; });
+  if (r.thread && r.thread.Join(0) == WAIT_TIMEOUT) r.overran.push_back(r.thread);
   r.thread = Thread();
   r.context.reset();
   r.running = false;
@@ -184,6 +190,16 @@ LLDError Stop(uint32_t waitMs, CLogClient& log, const char16_t* overrunFormat) {
   }
   Release(r);
   return result;
+}
+
+void WaitForOverrunThreads() {
+  Runner& r = TheRunner();
+  std::vector<Thread> overran;
+  {
+    std::lock_guard guard(r.lock);
+    overran.swap(r.overran);
+  }
+  for (const Thread& t : overran) t.Join(INFINITE);
 }
 
 }  // namespace rzd::lowdrv::buttons

@@ -55,4 +55,8 @@ LLDError Start(const std::u16string& devicePath, const Event& buttonThreadEvent,
 // 0, or 0x8002 for an overrun.
 LLDError Stop(uint32_t waitMs, CLogClient& log, const char16_t* overrunFormat);
 
+// Waits, without a limit, for every thread that overran its stop to end (the library's unload:
+// no thread may run the library's code once it is gone).
+void WaitForOverrunThreads();
+
 }  // namespace rzd::lowdrv::buttons

@@ -1,5 +1,6 @@
 #include "process_state.h"
 
+#include "foundation/module_objects.h"
 #include "lowdrv/core/driver_process.h"
 
 namespace rzd::lowdrv::driver_process {
@@ -16,11 +17,11 @@ struct State {
   RZDPowerTimeoutLimits limits;
 };
 
-// Never destroyed: a driver object closed from another static destructor at the end of the
-// process still finds it.
+// A module object: the unload's closes, after every static destructor at the end of the process,
+// still find it.
 State& TheState() {
-  static State* const state = new State();
-  return *state;
+  static ModuleObject<State> state;
+  return state.Get();
 }
 
 }  // namespace
@@ -28,8 +29,8 @@ State& TheState() {
 std::mutex& Lock() { return TheState().lock; }
 
 std::mutex& OpenLock() {
-  static std::mutex* const lock = new std::mutex();
-  return *lock;
+  static std::mutex lock;  // nothing to destroy: usable to the end of the process
+  return lock;
 }
 
 uint32_t OpenCount() {

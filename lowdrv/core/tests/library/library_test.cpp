@@ -23,12 +23,6 @@
 #include <sstream>
 #include <string>
 
-// The foundation linked into the library keeps a few process-wide objects on the heap for good
-// (the logger slot, the lock of the program search path); made by the library's load, they are
-// left behind when the library is unloaded. Leak checking (sanitizer builds) is told so; any
-// other leak is still reported.
-extern "C" const char* __lsan_default_suppressions() { return "leak:call_init\n"; }
-
 namespace rzd::lowdrv::test {
 namespace {
 
@@ -150,12 +144,6 @@ TEST_F(LibraryTest, AnswersThroughTheBoundExports) {
 // The whole road through the loaded library: the model driver of a simulated unit the service
 // announced online is opened, answers, refuses a read before a lock, and is closed.
 TEST_F(LibraryTest, OpensAndClosesTheModelDriverOfASimulatedUnit) {
-  // The engine link and the driver keep process-wide records on the heap while the library's
-  // code exists (command lock, process state, buttons runner), and an unload leaves them behind;
-  // this test keeps the library loaded to the end of its process, so leak checking finds them
-  // still in reach.
-  static Module* const resident = Module::Load(kLibrary).release();
-  ASSERT_NE(resident, nullptr);
   Load();
   engine::SimUnit unit;
   engine::UnitServer server(unit, engine::ModelUnitOptions(1, "QM48TZ000001", u"Quarx M48tz Scanner"));

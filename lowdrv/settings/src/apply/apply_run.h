@@ -78,7 +78,8 @@ uint32_t ApplyPowerTimeouts(ApplyRun& run, PowerTimes& times);
 // The tray's eject direction is turned to the front when the client asked for "Back" on a
 // second document source.
 uint32_t ApplyEjectDirection(ApplyRun& run);
-// The client's long-length SetLength, held within 1 and its document source's long length.
+// The client's long-length SetLength, held within its document source's MinLength (1 without
+// one) and its long length.
 uint32_t ApplyLongLength(ApplyRun& run);
 
 }  // namespace rzd::lowdrv::apply

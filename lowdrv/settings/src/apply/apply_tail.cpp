@@ -91,7 +91,8 @@ uint32_t ApplyLongLength(ApplyRun& run) {
   if (requested == -1) return kApplyOk;
 
   return ForEachSelected(sc, u"//./LongLengthEnabled", [&]() -> uint32_t {
-    // Held within 1 and the document source's long length (its Length without one).
+    // Held within the document source's shortest page (its MinLength, 1 without one) and its
+    // long length (its Length without one), so the unit never gets a window shorter than a page.
     int64_t lmax = kInt32Max;
     if (auto text = TextAt(sc, u"../Limits/LongLength")) {
       lmax = WToI(*text);
@@ -99,7 +100,9 @@ uint32_t ApplyLongLength(ApplyRun& run) {
       lmax = WToI(*length);
     }
     lmax = std::max<int64_t>(lmax, 1);
-    const int64_t value = std::clamp<int64_t>(requested, 1, lmax);
+    int64_t lmin = 1;
+    if (auto text = TextAt(sc, u"../Limits/MinLength")) lmin = std::clamp<int64_t>(WToI(*text), 1, lmax);
+    const int64_t value = std::clamp<int64_t>(requested, lmin, lmax);
     if (value != requested) {
       std::u16string chain;
       NodeIdChain(sc, chain);

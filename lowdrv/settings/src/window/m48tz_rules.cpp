@@ -1,6 +1,7 @@
 // CM48tzScannerSettings: the model's engine facts (operation 21) and its window rules
 // (operation 26).
 #include "foundation/func_trace.h"
+#include "lowdrv/engine/engine_caps.h"
 #include "lowdrv/settings/m48tz_settings.h"
 #include "model_rules.h"
 #include "store_read.h"
@@ -45,6 +46,8 @@ BOOL CM48tzScannerSettings::ApplyNvData(MSXML6StoreBSTR& store) {
     MarkValue(store, u"//Item[@ID=\"Ultrasonic\"]/Action/Enum/Value[.=\"Stop\"]", true);
     MarkValue(store, u"//Item[@ID=\"Ultrasonic\"]/Action/Enum/Value[.=\"StopAndContinue\"]", false);
   }
+  // The imprinter settings are offered only by a unit that reports its front post-imprinter.
+  if (!caps::IsSet(InqBytes(inq), sizeof inq, caps::kInqFrontPostImprinter)) RemoveAll(store, u"//Imprinters");
   store.SelectRoot();
   return CScannerSettings_AV::ApplyNvData(store);
 }

@@ -32,6 +32,7 @@ struct SimUnitOptions {
   bool inputTray = true;
   std::string serialNumber = "QM48TZ000001";  // at most 24 characters
   std::string revision = "1.00";              // the firmware revision text, 4 characters
+  uint16_t capabilityWord = 0;                // the new set's inquiry word at answer bytes 56-57
 };
 
 // One block the unit received: a command block of either set, or a data-out block.

@@ -11,11 +11,10 @@
 
 namespace rzd::lowdrv {
 
-// ---- Driver result codes beside the engine's own (0x8000-0x8002).
+// ---- Driver result codes beside the engine's own (0x8000-0x8002 and 0x8005).
 namespace lld {
 constexpr LLDError kInvalidDeviceHandle = 0x8003;
 constexpr LLDError kInvalidXml = 0x8004;
-constexpr LLDError kInvalidParameter = 0x8005;
 constexpr LLDError kInvalidXmlValue = 0x8006;
 constexpr LLDError kWrongSequence = 0x8007;
 constexpr LLDError kInUse = 0x8008;

@@ -1,6 +1,7 @@
 // Engine result codes: what an engine command ended with. 0 is success, 1 an unclassified
 // transport failure, 2 to 78 are decoded from the engine's sense data, 0x8000 and up are the
-// transport's own outcomes. The driver core adds its own codes from 0x8003 on.
+// transport's own outcomes, and 0x8005 a record refused before it is sent. The driver core adds
+// its own codes from 0x8003 on.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,7 @@ constexpr LLDError kMisfeed = 78;
 constexpr LLDError kUnreachable = 0x8000;  // the unit is gone or does not answer
 constexpr LLDError kTimeout = 0x8001;
 constexpr LLDError kInternal = 0x8002;     // a failure inside the driver
+constexpr LLDError kInvalidParameter = 0x8005;  // a record the command cannot carry as it stands
 }  // namespace lld
 
 }  // namespace rzd::lowdrv

@@ -83,6 +83,8 @@ void ConvertByteOrder(ReduzidWindowDesc& window);
 inline uint32_t ClassicWindowTransferLength(const ReduzidWindowDesc& window) {
   return static_cast<uint32_t>(window.Data.Length & 0xFF) + 8;
 }
+// The most a classic SET WINDOW block can name (its one length byte).
+inline constexpr uint32_t kClassicWindowMaxTransfer = 0xFF;
 
 std::string DumpWindow(const ReduzidWindowDesc& window);
 

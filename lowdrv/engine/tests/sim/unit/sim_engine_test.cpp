@@ -59,6 +59,24 @@ class SimEngineTest : public rzd::test::TempRoot {
     ASSERT_TRUE(iface_.ReserveUnit(0)) << iface_.m_ulLastError;
   }
 
+  // Loads one sheet that jams at `line`, starts its page and reads into the jam: the read fails
+  // with the decoded sense, and its data phase brought `transferred` bytes. The buffer read.
+  std::vector<uint8_t> ReadIntoAJam(uint32_t line, uint32_t transferred) {
+    Control("load 1 simplex lines=40");
+    Control("jam 1 front line=" + std::to_string(line));
+    StartPage();
+    std::vector<uint8_t> buffer(4096);
+    uint8_t end = 0;
+    ImageReadResult r;
+    EXPECT_FALSE(iface_.ReadImageData(buffer.data(), 4096, end, r));
+    EXPECT_EQ(iface_.m_ulLastError, 8u);  // "An item is jammed in the scanner."
+    EXPECT_EQ(iface_.m_byStatus, 2);
+    EXPECT_EQ(r.actualLength, 0u);
+    EXPECT_EQ(r.transferred, transferred);
+    EXPECT_EQ(Copy(iface_.m_Sense.CommandInfo), transferred);
+    return buffer;
+  }
+
   engine::SimUnit unit_;
   std::unique_ptr<engine::UnitServer> server_;
   CUSBDevice device_;
@@ -86,6 +104,18 @@ TEST_F(SimEngineTest, OpenReadsTheInquiryAndTheNewSetCapabilities) {
   EXPECT_GT(inquiries[1][10], 5);
 }
 
+// A read that fails before any data: the unit ends its data phase with one padding byte, or (asked
+// so) with none. Either way the host reads the status and reports the decoded sense.
+TEST_F(SimEngineTest, AReadThatFailsBeforeAnyDataReportsTheDecodedSense) {
+  ASSERT_EQ(Control("failedreads padded"), "ok failedreads padded");
+  ReadIntoAJam(0, 1);
+}
+
+TEST_F(SimEngineTest, AReadThatFailsWithAnEmptyDataPhaseReportsTheDecodedSense) {
+  ASSERT_EQ(Control("failedreads empty"), "ok failedreads empty");
+  ReadIntoAJam(0, 0);
+}
+
 TEST_F(SimEngineTest, NvramIsReadInTwoStepsAndSendsReachTheUnit) {
   ReduzidNVMData nvm{};
   ASSERT_TRUE(iface_.ReadNVRAM(nvm));
@@ -100,18 +130,7 @@ TEST_F(SimEngineTest, NvramIsReadInTwoStepsAndSendsReachTheUnit) {
 }
 
 TEST_F(SimEngineTest, CheckConditionFetchesTheSenseAndKeepsTheDataCount) {
-  Control("load 1 simplex lines=40");
-  Control("jam 1 front line=10");
-  StartPage();
-  std::vector<uint8_t> buffer(4096);
-  uint8_t end = 0;
-  ImageReadResult r;
-  EXPECT_FALSE(iface_.ReadImageData(buffer.data(), 4096, end, r));
-  EXPECT_EQ(iface_.m_ulLastError, 8u);  // "An item is jammed in the scanner."
-  EXPECT_EQ(iface_.m_byStatus, 2);
-  EXPECT_EQ(r.actualLength, 0u);
-  EXPECT_EQ(r.transferred, 10u * kBytesPerLine);  // the lines before the jam arrived
-  EXPECT_EQ(Copy(iface_.m_Sense.CommandInfo), 10u * kBytesPerLine);
+  const std::vector<uint8_t> buffer = ReadIntoAJam(10, 10u * kBytesPerLine);  // the lines before the jam arrived
   EXPECT_EQ(buffer[0], engine::PatternByte(1, 0, 0, 0));
   // The sense was fetched with the form used after a check condition.
   const std::vector<engine::ReceivedBlock> received = unit_.Received();
@@ -200,6 +219,36 @@ TEST_F(SimEngineTest, LcdScreensArriveWhole) {
   const auto stored = unit_.LcdScreens();
   ASSERT_EQ(stored.count(4001), 1u);
   EXPECT_EQ(stored.at(4001)[0], 0x5A);
+}
+
+// The capability word's type bit (0x02) is added to the scanner type by the host's translation of
+// the new inquiry and by the unit's own classic inquiry record alike, so both sets describe the
+// same unit.
+TEST(SimEngineInquiryTest, BothCommandSetsAddTheCapabilityWordsTypeBit) {
+  rzd::test::ScopedRoot root;
+  struct Case {
+    uint16_t word;
+    uint8_t type;
+  };
+  for (const Case c : {Case{0x0000, 0x02}, Case{0x0002, 0x04}, Case{0x0FF2, 0x04}}) {
+    SCOPED_TRACE(c.word);
+    engine::SimUnitOptions options;
+    options.capabilityWord = c.word;
+    engine::SimUnit unit(options);
+    engine::UnitServer server(unit, engine::ModelUnitOptions(2, "QM48TZ000001", u"Unit"));
+    ASSERT_EQ(server.Start(), ERROR_SUCCESS);
+    for (const uint8_t newSet : {1, 0}) {
+      CUSBDevice device;
+      device.SetUniqueName(server.Entry().interfacePath);
+      ASSERT_TRUE(device.OpenAndFlush(true));
+      CReduzidInterface iface;
+      iface.m_bNewCommandSet = newSet;
+      ASSERT_TRUE(iface.SetDevice(&device, nullptr, 5000));
+      EXPECT_EQ(iface.ReduzidInq.ScannerType, c.type) << (newSet ? "new set" : "classic set");
+      device.CloseDevice();
+    }
+    server.Stop();
+  }
 }
 
 }  // namespace
