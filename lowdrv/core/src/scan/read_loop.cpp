@@ -4,7 +4,8 @@
 // scan; JPEG sides get the driver's header, restart markers and end marker around the engine's
 // data; fixed-length raster sides are filled to their length; the unit is released at the end.
 //
-// Image bytes go from the engine straight into the caller's buffer; nothing copies them again.
+// The engine's image read writes into the caller's buffer; the loop itself never copies image
+// bytes (it only appends the JPEG markers behind them).
 #include "foundation/func_trace.h"
 #include "lowdrv/core/driver_system.h"
 #include "lowdrv/engine/byte_order.h"
@@ -322,7 +323,7 @@ LLDError ReadLoop::ReadData() {
       if (width == 0 || width > line || got != width) {
         RZD_LOG_WARN_OF(ScanSteps::Log(d_), u"Read keeps the window's width: the unit reported a width of %d",
                         static_cast<int>(width));
-        width = got == line ? line : got;
+        width = line;
       }
       if (width != 0) {
         s_.bytesPerLine = width;
