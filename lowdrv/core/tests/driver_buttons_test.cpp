@@ -145,6 +145,27 @@ TEST_F(DriverButtonsTest, OneThreadPerUnitAcrossProcessesHandedOverWhenItsProces
   EXPECT_EQ(ReadLines(outA), (std::vector<std::string>{"open 0", "buttons 1", "close 0", "buttons 0"}));
 }
 
+TEST_F(DriverButtonsTest, AThreadWhoseProcessWasKilledIsTakenOverByTheNextOpener) {
+  StartUnit();
+  Event opened = NamedEvent("k_opened");
+  NamedEvent("k_end");
+  StartProbe({"open", "buttons", "signal", "k_opened", "wait", "k_end"});
+  ASSERT_TRUE(WaitFor(opened));
+
+  // The probe runs the thread; this process keeps the unit open all along.
+  CScannerLLD keeper(path_);
+  ASSERT_EQ(keeper.OpenScanner(), 0u);
+  EXPECT_FALSE(ButtonsThreadRunsHere());
+  probes_[0].Kill();  // killed while it runs the unit's buttons thread
+
+  // Its take of the unit's event came back with it: the next open here starts the thread.
+  CScannerLLD next(path_);
+  ASSERT_EQ(next.OpenScanner(), 0u);
+  EXPECT_TRUE(ButtonsThreadRunsHere());
+  EXPECT_EQ(next.CloseScanner(), 0u);
+  EXPECT_EQ(keeper.CloseScanner(), 0u);
+}
+
 TEST_F(DriverButtonsTest, OpensAndClosesOnManyThreadsKeepTheCountAndTheThreadTogether) {
   StartUnit();
   // Held by the test so that they outlive the driver objects.

@@ -15,9 +15,10 @@ namespace rzd::lowdrv {
 CRZDREduzidLLD::CRZDREduzidLLD(std::u16string_view devicePath)
     : CRZDBaseLLD(devicePath), m_pSettings(std::make_unique<CScannerSettings_AV>()), m_EngineLog(u"RZD REduzid LLD") {
   // The unit's button-thread event: created first (which also opens an existing one, signalled
-  // when new), opened when creation is denied.
+  // when new), opened when creation is denied. A process that took it and was killed counts as
+  // having given it back, so another process can take the buttons thread over.
   const std::u16string name = ButtonThreadEventName(m_strDevicePath);
-  ObjectResult<Event> made = Event::Create(name, false, true);
+  ObjectResult<Event> made = Event::Create(name, false, true, TakeRule::kGivenBackWhenTakerEnds);
   if (!made && made.error == ERROR_ACCESS_DENIED) made = Event::Open(name);
   m_hButtonThreadEvent = made.handle;
   m_hCalibEvent = Event::Unnamed(true, false);  // the calibration thread's started event
