@@ -10,7 +10,17 @@
 namespace rzd::lowdrv {
 
 namespace {
-constexpr std::chrono::microseconds kCompletionLook(50);
+// Long enough for the largest read of a scan (256 KiB) to come back without this thread sleeping.
+constexpr std::chrono::microseconds kCompletionLook(200);
+
+// A pause between two looks that leaves the core to its other thread (no system call).
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
 }  // namespace
 
 CDevice::CDevice() : CDevice(u"Device Driver") {}
@@ -96,7 +106,7 @@ BOOL CDevice::WaitOverlappedResult(UsbRequest& request, const Event& event, uint
   // The unit answers a command within microseconds: look for the completion for a moment before
   // the wait sleeps.
   const auto lookUntil = std::chrono::steady_clock::now() + kCompletionLook;
-  while (!request.IsComplete() && std::chrono::steady_clock::now() < lookUntil) std::this_thread::yield();
+  while (!request.IsComplete() && std::chrono::steady_clock::now() < lookUntil) CpuRelax();
   const uint32_t wait = WaitWithMessageLoop(event, timeoutMs);
   RZD_LOG_INFO(u"WaitObject result 0x%08X", wait);
   if (wait == WAIT_OBJECT_0) {
