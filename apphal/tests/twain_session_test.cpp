@@ -32,10 +32,11 @@ std::vector<uint8_t> TransferImage(CTwainSession& session, uint32_t bytesPerRow,
   return image;
 }
 
+// The source's colour lines: 24-bit pixels blue first.
 std::vector<uint8_t> ExpectedImage(uint32_t sheet, uint32_t side, uint32_t lines, uint32_t bytesPerRow) {
   std::vector<uint8_t> image;
   for (uint32_t line = 0; line < lines; ++line) {
-    std::vector<uint8_t> row = engine::PatternLine(sheet, side, line, bytesPerRow);
+    std::vector<uint8_t> row = twainds::SourceLine(sheet, side, line, bytesPerRow, bytesPerRow / 3, 24);
     image.insert(image.end(), row.begin(), row.end());
   }
   return image;

@@ -144,9 +144,11 @@ DataSource::Answer DataSource::Dispatch(TW_IDENTITY* origin, TW_UINT32 dataGroup
       case DAT_GRAYRESPONSE:
       case DAT_RGBRESPONSE: {
         if (message != MSG_SET || state_ != 4) return Fail(TWCC_SEQERROR);
+        const TW_ELEMENT8& first = static_cast<TW_RESPONSETABLE*>(data)->Response[0];
         const TW_ELEMENT8& last = static_cast<TW_RESPONSETABLE*>(data)->Response[255];
         return Answer{TWRC_SUCCESS, TWCC_SUCCESS,
-                      Format("last=%u,%u,%u,%u", last.Index, last.Channel1, last.Channel2, last.Channel3)};
+                      Format("first=%u,%u,%u,%u last=%u,%u,%u,%u", first.Index, first.Channel1, first.Channel2,
+                             first.Channel3, last.Index, last.Channel1, last.Channel2, last.Channel3)};
       }
       default: return Fail(TWCC_BUMMER);
     }
@@ -245,8 +247,8 @@ ImageGeometry DataSource::NextGeometry() const {
   geometry.jpegQuality = static_cast<int>(capabilities_.Current(ICAP_JPEGQUALITY));
   const double width = std::llround((frame_[2] - frame_[0]) * geometry.xResolution);
   const double lines = std::llround((frame_[3] - frame_[1]) * geometry.yResolution);
-  geometry.width = width < 1 || width > kMaxImageDimension ? 0 : static_cast<uint32_t>(width);
-  geometry.lines = lines < 1 || lines > kMaxImageDimension ? 0 : static_cast<uint32_t>(lines);
+  geometry.width = width < 1 || width > kMaxImageWidth ? 0 : static_cast<uint32_t>(width);
+  geometry.lines = lines < 1 || lines > kMaxImageLines ? 0 : static_cast<uint32_t>(lines);
   return geometry;
 }
 
@@ -403,8 +405,9 @@ DataSource::Answer DataSource::ImageInfo(TW_IMAGEINFO* info) {
   std::memset(static_cast<void*>(info), 0, sizeof(*info));
   info->XResolution = ToFix32(g.xResolution);
   info->YResolution = ToFix32(g.yResolution);
-  info->ImageWidth = static_cast<TW_INT32>(g.width);
-  info->ImageLength = static_cast<TW_INT32>(g.lines);
+  info->ImageWidth = script_.reportedWidth >= 0 ? static_cast<TW_INT32>(script_.reportedWidth) : static_cast<TW_INT32>(g.width);
+  info->ImageLength =
+      script_.reportedLength >= 0 ? static_cast<TW_INT32>(script_.reportedLength) : static_cast<TW_INT32>(g.lines);
   info->SamplesPerPixel = g.pixelType == TWPT_RGB ? 3 : 1;
   for (int i = 0; i < info->SamplesPerPixel; ++i) {
     info->BitsPerSample[i] = static_cast<TW_INT16>(g.bitsPerPixel / info->SamplesPerPixel);
@@ -436,7 +439,7 @@ DataSource::Answer DataSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
   transfer->Rows = rows;
   transfer->XOffset = 0;
   transfer->YOffset = firstRow;
-  transfer->BytesWritten = bytes;
+  transfer->BytesWritten = bytes + script_.claimExtraBytes;
   state_ = 7;
   return Answer{image_.Done() ? TWRC_XFERDONE : TWRC_SUCCESS, TWCC_SUCCESS, Format("rows=%u bytes=%u", rows, bytes)};
 }

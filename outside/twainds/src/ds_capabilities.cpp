@@ -308,6 +308,10 @@ TW_UINT16 Capabilities::Set(const TW_CAPABILITY& capability, const Memory& memor
   } else {
     entry->current = taken;
   }
+  // Square pixels: the vertical resolution follows the horizontal one.
+  if (capability.Cap == ICAP_XRESOLUTION) {
+    if (CapabilityEntry* vertical = Find(ICAP_YRESOLUTION)) vertical->current = entry->current;
+  }
   return TWCC_SUCCESS;
 }
 

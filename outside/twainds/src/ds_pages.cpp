@@ -2,6 +2,7 @@
 #include "ds_pages.h"
 
 #include "engine/page_pattern.h"
+#include "twainds/script.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -104,7 +105,8 @@ bool Image::Deliver(uint8_t* memory, uint32_t length, uint32_t* rows, uint32_t* 
   const uint32_t count = std::min(fit, geometry_.lines - nextRow_);
   if (count == 0) return false;
   for (uint32_t i = 0; i < count; ++i) {
-    engine::FillPattern(sheet_, side_, nextRow_ + i, 0, memory + static_cast<size_t>(i) * rowBytes, rowBytes);
+    FillSourceLine(sheet_, side_, nextRow_ + i, memory + static_cast<size_t>(i) * rowBytes, rowBytes, geometry_.width,
+                   geometry_.bitsPerPixel);
   }
   nextRow_ += count;
   *rows = count;

@@ -24,8 +24,10 @@ struct ImageGeometry {
   uint32_t BytesPerRow() const { return ((width * bitsPerPixel + 7) / 8 + 3) / 4 * 4; }
 };
 
-// Most pixels one side may have in either direction, so a script cannot ask for absurd images.
-constexpr uint32_t kMaxImageDimension = 20000;
+// Most pixels one side may have across, and most lines (a 236-inch document at 600 dpi has
+// 141600), so a script cannot ask for absurd images. Raw lines are made as they are delivered.
+constexpr uint32_t kMaxImageWidth = 20000;
+constexpr uint32_t kMaxImageLines = 150000;
 
 class Image {
  public:

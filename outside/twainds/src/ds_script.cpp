@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "twainds/script.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -77,6 +78,9 @@ DsScript LoadScript() {
   if (signal == "NONE") script.signal = Signal::None;
   if (UpperAscii(value(u"Announce")) == "CLOSEDSREQ") script.announce = MSG_CLOSEDSREQ;
   script.noDs2 = Number(value(u"NoDS2")) != 0;
+  if (std::string v = value(u"ReportedWidth"); !v.empty()) script.reportedWidth = Number(v);
+  if (std::string v = value(u"ReportedLength"); !v.empty()) script.reportedLength = Number(v);
+  script.claimExtraBytes = static_cast<uint32_t>(std::max(0L, Number(value(u"ClaimExtraBytes"))));
 
   for (const std::u16string& key : GetPrivateProfileKeyNames(u"Fail", file)) {
     script.fails[UpperAscii(ToUtf8(key))] = ParseRule(ToUtf8(GetPrivateProfileString(u"Fail", key, u"", file)));

@@ -37,6 +37,9 @@ struct DsScript {
   Signal signal = Signal::Message;
   TW_UINT16 announce = MSG_XFERREADY;
   bool noDs2 = false;
+  uint32_t claimExtraBytes = 0;  // added to every BytesWritten
+  int64_t reportedWidth = -1;    // the ImageWidth image information answers; -1: the true one
+  int64_t reportedLength = -1;   // the ImageLength likewise
   std::map<std::string, FailRule> fails;     // by upper-cased triplet
   std::map<TW_UINT16, std::string> broken;   // by capability
 };

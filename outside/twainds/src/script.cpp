@@ -1,6 +1,8 @@
 // Paths, triplet names, the script builder and the log reader of the scripted data source.
 #include "twainds/script.h"
 
+#include "engine/page_pattern.h"
+
 #include "platform/ini.h"
 #include "platform/root.h"
 #include "platform/text.h"
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace rzd::twainds {
 
@@ -99,6 +102,20 @@ std::string TripletName(TW_UINT32 dataGroup, TW_UINT16 dataArgumentType, TW_UINT
 
 std::string CapabilityTripletName(TW_UINT16 message, TW_UINT16 capability) {
   return TripletName(DG_CONTROL, DAT_CAPABILITY, message) + "#" + Hex(capability, 4);
+}
+
+void FillSourceLine(uint32_t sheet, uint32_t side, uint32_t line, uint8_t* out, uint32_t bytesPerRow, uint32_t width,
+                    uint32_t bitsPerPixel) {
+  engine::FillPattern(sheet, side, line, 0, out, bytesPerRow);
+  if (bitsPerPixel != 24) return;
+  for (uint32_t x = 0; x < width && x * 3 + 2 < bytesPerRow; ++x) std::swap(out[x * 3], out[x * 3 + 2]);
+}
+
+std::vector<uint8_t> SourceLine(uint32_t sheet, uint32_t side, uint32_t line, uint32_t bytesPerRow, uint32_t width,
+                                uint32_t bitsPerPixel) {
+  std::vector<uint8_t> bytes(bytesPerRow);
+  FillSourceLine(sheet, side, line, bytes.data(), bytesPerRow, width, bitsPerPixel);
+  return bytes;
 }
 
 ScriptBuilder& ScriptBuilder::Source(std::string_view key, std::string_view value) {

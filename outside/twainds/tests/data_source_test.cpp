@@ -4,7 +4,6 @@
 #include "session_fixture.h"
 
 #include <cstdio>
-#include <jpeglib.h>
 
 namespace rzd::twainds {
 namespace {
@@ -63,9 +62,10 @@ TEST_F(DataSourceTest, DuplexSheetsComeFrontThenBackWithTheirPendingCounts) {
     EXPECT_EQ(pageSide, side + 1);
     std::vector<uint8_t> image = Transfer(*session, 1000);
     ASSERT_EQ(image.size(), 10u * 60);  // 20 colour pixels a row, 10 rows
-    EXPECT_EQ(image[0], (sheet >> 8) & 0xFF);
+    // The first pixel comes blue first: pattern bytes 2, 1, 0 (side, sheet low, sheet high).
+    EXPECT_EQ(image[2], (sheet >> 8) & 0xFF);
     EXPECT_EQ(image[1], sheet & 0xFF);
-    EXPECT_EQ(image[2], side);
+    EXPECT_EQ(image[0], side);
     bool more = false;
     uint32_t extra = 0;
     ASSERT_EQ(session->EndTransfer(&more, &extra), 0u);
@@ -98,7 +98,7 @@ TEST_F(DataSourceTest, EveryPixelTypeAndBitDepthCarriesThePattern) {
     std::vector<uint8_t> image = Transfer(*session, c.bytesPerRow * 2);
     std::vector<uint8_t> expected;
     for (uint32_t line = 0; line < 5; ++line) {
-      std::vector<uint8_t> row = engine::PatternLine(1, 0, line, c.bytesPerRow);
+      std::vector<uint8_t> row = twainds::SourceLine(1, 0, line, c.bytesPerRow, 30, static_cast<uint32_t>(c.bitDepth));
       expected.insert(expected.end(), row.begin(), row.end());
     }
     EXPECT_TRUE(image == expected);
@@ -108,30 +108,6 @@ TEST_F(DataSourceTest, EveryPixelTypeAndBitDepthCarriesThePattern) {
     EXPECT_EQ(session->DisableDS(), 0u);
     EXPECT_EQ(session->CloseDS(), 0u);
   }
-}
-
-// Decodes a JPEG stream; the samples, or nothing when it does not decode.
-std::vector<uint8_t> DecodeJpeg(const std::vector<uint8_t>& stream, uint32_t* width, uint32_t* height, int* components) {
-  jpeg_decompress_struct cinfo{};
-  jpeg_error_mgr errors{};
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, stream.data(), stream.size());
-  std::vector<uint8_t> samples;
-  if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK) {
-    jpeg_start_decompress(&cinfo);
-    *width = cinfo.output_width;
-    *height = cinfo.output_height;
-    *components = cinfo.output_components;
-    samples.resize(static_cast<size_t>(*width) * *height * *components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = samples.data() + static_cast<size_t>(cinfo.output_scanline) * *width * *components;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-  }
-  jpeg_destroy_decompress(&cinfo);
-  return samples;
 }
 
 TEST_F(DataSourceTest, JpegSidesAreWholeStreamsOfThePattern) {
@@ -153,7 +129,7 @@ TEST_F(DataSourceTest, JpegSidesAreWholeStreamsOfThePattern) {
     EXPECT_EQ(stream.back(), 0xD9);
     uint32_t width = 0, height = 0;
     int components = 0;
-    std::vector<uint8_t> samples = DecodeJpeg(stream, &width, &height, &components);
+    std::vector<uint8_t> samples = twainds::DecodeJpeg(stream, &width, &height, &components);
     EXPECT_EQ(width, 64u);
     EXPECT_EQ(height, 32u);
     EXPECT_EQ(components, pixelType == TWPT_RGB ? 3 : 1);

@@ -23,6 +23,14 @@
 //                         MSG_INVOKE_CALLBACK from its own thread) or "none"
 //   Announce=closedsreq   what it announces when enabled: "xferready" (default) or "closedsreq"
 //   NoDS2=1               the identity lacks DF_DS2
+//   ClaimExtraBytes=100   every memory transfer reports this many bytes more in BytesWritten than
+//                         it wrote (a source that overstates what it delivered)
+//   ReportedWidth=0       DAT_IMAGEINFO answers this ImageWidth whatever the image is
+//   ReportedLength=1      and this ImageLength (a long document whose length is not known yet)
+//
+// Raw images carry the simulated unit's pattern line by line (engine/page_pattern.h); a 24-bit
+// colour pixel is delivered blue first, as the model's source delivers it (SourceLine). JPEG
+// images are whole streams encoded from the pattern lines read as red, green, blue.
 // Section [Fail]: key = a logged triplet ("DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118"), value =
 // "rc,cc" or "rc,cc,n" (only the n-th such call, from 1) or "throw" / "throw,n" (the entry
 // point raises an exception). A return code of 1 (failure) or 3 (cancel) refuses the call; any
@@ -54,6 +62,19 @@ std::filesystem::path LogPath();
 std::string TripletName(TW_UINT32 dataGroup, TW_UINT16 dataArgumentType, TW_UINT16 message);
 // The triplet with a capability: "DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118".
 std::string CapabilityTripletName(TW_UINT16 message, TW_UINT16 capability);
+
+// The bytes the source delivers for one raw line of `bytesPerRow` bytes of `width` pixels of
+// `bitsPerPixel` bits: the pattern line, with the first and third byte of each pixel exchanged
+// at 24 bits per pixel.
+std::vector<uint8_t> SourceLine(uint32_t sheet, uint32_t side, uint32_t line, uint32_t bytesPerRow, uint32_t width,
+                                uint32_t bitsPerPixel);
+void FillSourceLine(uint32_t sheet, uint32_t side, uint32_t line, uint8_t* out, uint32_t bytesPerRow, uint32_t width,
+                    uint32_t bitsPerPixel);
+
+// The samples of a JPEG stream the source delivered, with its size and components; empty when
+// the stream does not decode.
+std::vector<uint8_t> DecodeJpeg(const std::vector<uint8_t>& stream, uint32_t* width, uint32_t* height,
+                                int* components);
 
 // Writes the script for the source, replacing any earlier one.
 class ScriptBuilder {

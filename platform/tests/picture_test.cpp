@@ -1,0 +1,225 @@
+// Icons from bitmap strips and icon files, and the picture objects that carry them.
+#include "platform/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace rzd {
+namespace {
+
+template <typename T>
+void Put(std::vector<uint8_t>& bytes, size_t offset, T value) {
+  if (bytes.size() < offset + sizeof(T)) bytes.resize(offset + sizeof(T));
+  std::memcpy(bytes.data() + offset, &value, sizeof(T));
+}
+
+// A bitmap file of `width` x `height` (negative: top-down) pixels of `bits` bits; pixel (x, y)
+// from the top is colour(x, y).
+std::vector<uint8_t> BitmapFile(int32_t width, int32_t height, uint16_t bits,
+                                const std::function<gdi::Rgb(int32_t, int32_t)>& colour) {
+  const int32_t rows = height < 0 ? -height : height;
+  const size_t stride = (static_cast<size_t>(width) * bits / 8 + 3) / 4 * 4;
+  std::vector<uint8_t> bytes(54 + stride * rows);
+  Put<uint16_t>(bytes, 0, 0x4D42);
+  Put<uint32_t>(bytes, 2, static_cast<uint32_t>(bytes.size()));
+  Put<uint32_t>(bytes, 10, 54);
+  Put<uint32_t>(bytes, 14, 40);
+  Put<int32_t>(bytes, 18, width);
+  Put<int32_t>(bytes, 22, height);
+  Put<uint16_t>(bytes, 26, 1);
+  Put<uint16_t>(bytes, 28, bits);
+  for (int32_t y = 0; y < rows; ++y) {
+    const size_t fileRow = static_cast<size_t>(height < 0 ? y : rows - 1 - y);
+    for (int32_t x = 0; x < width; ++x) {
+      const gdi::Rgb c = colour(x, y);
+      uint8_t* p = bytes.data() + 54 + fileRow * stride + static_cast<size_t>(x) * bits / 8;
+      p[0] = c.b;
+      p[1] = c.g;
+      p[2] = c.r;
+    }
+  }
+  return bytes;
+}
+
+// An icon file with one image per size: 32-bit with alpha 255 except the top-left pixel, or
+// 24-bit with that pixel masked.
+std::vector<uint8_t> IconFile(const std::vector<int32_t>& sizes, uint16_t bits) {
+  std::vector<uint8_t> bytes(6 + 16 * sizes.size());
+  Put<uint16_t>(bytes, 2, 1);
+  Put<uint16_t>(bytes, 4, static_cast<uint16_t>(sizes.size()));
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    const int32_t side = sizes[i];
+    const size_t stride = (static_cast<size_t>(side) * bits / 8 + 3) / 4 * 4;
+    const size_t maskStride = (static_cast<size_t>(side) + 31) / 32 * 4;
+    std::vector<uint8_t> image(40 + stride * side + maskStride * side);
+    Put<uint32_t>(image, 0, 40);
+    Put<int32_t>(image, 4, side);
+    Put<int32_t>(image, 8, side * 2);
+    Put<uint16_t>(image, 12, 1);
+    Put<uint16_t>(image, 14, bits);
+    for (int32_t y = 0; y < side; ++y) {
+      const size_t row = static_cast<size_t>(side - 1 - y);
+      for (int32_t x = 0; x < side; ++x) {
+        uint8_t* p = image.data() + 40 + row * stride + static_cast<size_t>(x) * bits / 8;
+        p[0] = static_cast<uint8_t>(side);  // blue tells the sizes apart
+        p[2] = 200;
+        if (bits == 32) p[3] = (x == 0 && y == 0) ? 0 : 255;
+      }
+    }
+    if (bits == 24) image[40 + stride * side + static_cast<size_t>(side - 1) * maskStride] = 0x80;
+    const size_t at = bytes.size();
+    bytes.insert(bytes.end(), image.begin(), image.end());
+    bytes[6 + 16 * i] = static_cast<uint8_t>(side == 256 ? 0 : side);
+    bytes[6 + 16 * i + 1] = static_cast<uint8_t>(side == 256 ? 0 : side);
+    Put<uint16_t>(bytes, 6 + 16 * i + 6, bits);
+    Put<uint32_t>(bytes, 6 + 16 * i + 8, static_cast<uint32_t>(image.size()));
+    Put<uint32_t>(bytes, 6 + 16 * i + 12, static_cast<uint32_t>(at));
+  }
+  return bytes;
+}
+
+gdi::Rgb Checker(int32_t x, int32_t y) { return gdi::Rgb{static_cast<uint8_t>(x * 10), static_cast<uint8_t>(y * 10), 7}; }
+
+TEST(Picture, BitmapFilesBothWaysUp) {
+  for (int32_t height : {3, -3}) {
+    for (uint16_t bits : {uint16_t{24}, uint16_t{32}}) {
+      std::shared_ptr<gdi::Bitmap> bitmap = ReadBitmapFile(BitmapFile(5, height, bits, Checker));
+      ASSERT_TRUE(bitmap) << height << " " << bits;
+      EXPECT_EQ(bitmap->Width(), 5);
+      EXPECT_EQ(bitmap->Height(), 3);
+      for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(bitmap->GetPixel(x, y), Checker(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(Picture, BrokenBitmapFilesAreRefused) {
+  const std::vector<uint8_t> good = BitmapFile(4, 4, 24, Checker);
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> spoil;
+  } cases[] = {
+      {"empty", [](std::vector<uint8_t>& b) { b.clear(); }},
+      {"no magic", [](std::vector<uint8_t>& b) { b[0] = 'X'; }},
+      {"short header", [](std::vector<uint8_t>& b) { b.resize(30); }},
+      {"header size", [](std::vector<uint8_t>& b) { Put<uint32_t>(b, 14, 12); }},
+      {"8 bits", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 28, 8); }},
+      {"compressed", [](std::vector<uint8_t>& b) { Put<uint32_t>(b, 30, 1); }},
+      {"no width", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 18, 0); }},
+      {"no height", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 22, 0); }},
+      {"huge", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 18, 1 << 30); }},
+      {"most negative height", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 22, INT32_MIN); }},
+      {"rows past the end", [](std::vector<uint8_t>& b) { b.resize(b.size() - 1); }},
+      {"pixels past the end", [](std::vector<uint8_t>& b) { Put<uint32_t>(b, 10, 0xFFFFFFF0); }},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = good;
+    c.spoil(bytes);
+    EXPECT_FALSE(ReadBitmapFile(bytes)) << c.name;
+  }
+}
+
+TEST(Picture, IconFilesTakeTheSizeAskedFor) {
+  const std::vector<uint8_t> file = IconFile({16, 48, 32}, 32);
+  std::shared_ptr<Icon> icon = ReadIconFile(file, 48);
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->Width(), 48);
+  EXPECT_EQ(icon->Height(), 48);
+  EXPECT_EQ(icon->At(0, 0).a, 0);
+  EXPECT_EQ(icon->At(1, 0), (Icon::Pixel{48, 0, 200, 255}));
+  icon = ReadIconFile(file, 20);  // none of that size: the largest
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->Width(), 48);
+  // A 24-bit image is made transparent by its mask.
+  icon = ReadIconFile(IconFile({24}, 24), 24);
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->At(0, 0).a, 0);
+  EXPECT_EQ(icon->At(1, 0).a, 255);
+  EXPECT_EQ(icon->At(5, 5), (Icon::Pixel{24, 0, 200, 255}));
+}
+
+TEST(Picture, BrokenIconFilesAreRefused) {
+  const std::vector<uint8_t> good = IconFile({16}, 32);
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> spoil;
+  } cases[] = {
+      {"empty", [](std::vector<uint8_t>& b) { b.clear(); }},
+      {"not an icon", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 2, 2); }},
+      {"no images", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 4, 0); }},
+      {"more images than entries", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 4, 500); }},
+      {"image past the end", [](std::vector<uint8_t>& b) { Put<uint32_t>(b, 6 + 12, 0xFFFFFF00); }},
+      {"image too long", [](std::vector<uint8_t>& b) { Put<uint32_t>(b, 6 + 8, 0x7FFFFFFF); }},
+      {"odd height", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 22 + 8, 31); }},
+      {"too wide", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 22 + 4, 4096); }},
+      {"mask cut", [](std::vector<uint8_t>& b) { b.resize(b.size() - 4); }},
+      {"compressed", [](std::vector<uint8_t>& b) { Put<uint32_t>(b, 22 + 16, 1); }},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = good;
+    c.spoil(bytes);
+    EXPECT_FALSE(ReadIconFile(bytes, 16)) << c.name;
+  }
+}
+
+TEST(Picture, AnImageListCutsAStripAndMasksItsColour) {
+  gdi::BitmapInfo info;
+  info.width = 75;  // two whole images and a sliver
+  info.height = 36;
+  info.bitsPerPixel = 24;
+  std::shared_ptr<gdi::Bitmap> strip = gdi::Bitmap::Create(info);
+  strip->Fill(gdi::kWhite);
+  strip->SetPixel(5, 6, gdi::Rgb{1, 2, 3});
+  strip->SetPixel(36 + 7, 8, gdi::Rgb{9, 8, 7});
+  ImageList images(36, 36, 2, 2);
+  EXPECT_EQ(images.AddMasked(*strip, gdi::kWhite), 0);
+  EXPECT_EQ(images.Count(), 2);
+  std::shared_ptr<Icon> first = images.GetIcon(0);
+  std::shared_ptr<Icon> second = images.GetIcon(1);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->At(5, 6), (Icon::Pixel{3, 2, 1, 255}));
+  EXPECT_EQ(first->At(0, 0).a, 0);
+  EXPECT_EQ(second->At(7, 8), (Icon::Pixel{7, 8, 9, 255}));
+  EXPECT_FALSE(images.GetIcon(2));
+  EXPECT_FALSE(images.GetIcon(-1));
+  info.width = 20;
+  EXPECT_EQ(images.AddMasked(*gdi::Bitmap::Create(info), gdi::kWhite), -1);
+}
+
+TEST(Picture, AnIconPictureKeepsItsIcon) {
+  std::shared_ptr<Icon> icon = Icon::Create(48, 24);
+  ASSERT_TRUE(icon);
+  const Icon* raw = icon.get();
+  IPicture* picture = nullptr;
+  ASSERT_EQ(CreateIconPicture(std::move(icon), IID_IPicture, reinterpret_cast<void**>(&picture)), S_OK);
+  int16_t type = 0;
+  ASSERT_EQ(picture->get_Type(&type), S_OK);
+  EXPECT_EQ(type, PICTYPE_ICON);
+  OLE_XSIZE_HIMETRIC width = 0;
+  OLE_YSIZE_HIMETRIC height = 0;
+  ASSERT_EQ(picture->get_Width(&width), S_OK);
+  ASSERT_EQ(picture->get_Height(&height), S_OK);
+  EXPECT_EQ(width, 1270);
+  EXPECT_EQ(height, 635);
+  OLE_HANDLE handle = 0;
+  ASSERT_EQ(picture->get_Handle(&handle), S_OK);
+  EXPECT_EQ(IconFromHandle(handle), raw);
+  EXPECT_EQ(raw->Width(), 48);  // alive while the picture lives
+  EXPECT_EQ(picture->get_Type(nullptr), E_POINTER);
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(picture->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  unknown->Release();
+  EXPECT_EQ(picture->Release(), 0u);
+
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(CreateIconPicture(nullptr, IID_IPicture, &none), E_INVALIDARG);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_FALSE(Icon::Create(0, 5));
+  EXPECT_FALSE(Icon::Create(5, kMaxIconSide + 1));
+}
+
+}  // namespace
+}  // namespace rzd
