@@ -7,11 +7,11 @@ namespace rzd::lowdrv::test {
 namespace {
 
 // Grey raw duplex pages: small and quick.
-ScanSpec GreyDuplex() {
-  ScanSpec spec;
-  spec.kind = ScanSpec::Kind::Gray;
-  spec.jpeg = false;
-  return spec;
+ScanChoice GreyDuplex() {
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Gray;
+  choice.jpeg = false;
+  return choice;
 }
 
 class ScanFaultsTest : public ScanTest {
@@ -91,9 +91,9 @@ class ScanFaultTable : public ScanFaultsTest, public ::testing::WithParamInterfa
 TEST_P(ScanFaultTable, EndsTheBatchCleanly) {
   const Fault& fault = GetParam();
   OpenAndLock({"load 3 duplex"});
-  ScanSpec spec = GreyDuplex();
-  spec.dfdAction = u"Stop";
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ScanChoice choice = GreyDuplex();
+  choice.dfdAction = u"Stop";
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   if (!fault.setup.empty()) {
     ASSERT_EQ(Control(fault.setup).rfind("ok", 0), 0u);
   }
@@ -127,7 +127,7 @@ TEST_P(ScanFaultTable, EndsTheBatchCleanly) {
     ASSERT_TRUE(::Control(nullptr, cc::kOpen, path_.c_str(), nullptr, nullptr, 0, &handle_, &size, &error));
     SysFreeString(error);
     ASSERT_EQ(Call(cc::kLock, 5000), 0u);
-    ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+    ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   }
   ExpectUnitReleased();
   ExpectNextBatchScans(2);

@@ -39,7 +39,7 @@ inline SettingEdit EditCurrent(std::u16string path, std::u16string value) {
 }
 
 // What a scan asks for.
-struct ScanSpec {
+struct ScanChoice {
   enum class Kind { Gray, Color, LineArt };
   Kind kind = Kind::Color;
   bool jpeg = false;
@@ -174,35 +174,35 @@ class ScanTest : public DriverUnitTest {
     return ResultOf(std::u16string(error.View()));
   }
 
-  // The settings of a scan spec.
-  static std::vector<SettingEdit> EditsFor(const ScanSpec& spec) {
+  // The settings edits of a scan choice.
+  static std::vector<SettingEdit> EditsFor(const ScanChoice& choice) {
     std::vector<SettingEdit> edits;
     const char16_t* kinds[3] = {u"Gray", u"Color", u"Mono"};
-    const int k = static_cast<int>(spec.kind);
+    const int k = static_cast<int>(choice.kind);
     for (int side = 1; side <= 2; ++side) {
       const std::u16string n = side == 1 ? u"1" : u"2";
       const std::u16string chosen = u"//Item[@ID='" + std::u16string(kinds[k]) + n + u"']";
       for (const char16_t* kind : kinds) edits.push_back(DropAttr(u"//Item[@ID='" + std::u16string(kind) + n + u"']", u"IsSet"));
       edits.push_back(EditAttr(chosen, u"IsSet", u"true"));
-      edits.push_back(EditCurrent(chosen + u"/Resolutions", FromUtf8(std::to_string(spec.dpi))));
-      edits.push_back(EditText(chosen + u"/Frame/Width", FromUtf8(std::to_string(spec.widthMils))));
-      edits.push_back(EditText(chosen + u"/Frame/Length", FromUtf8(std::to_string(spec.lengthMils))));
-      if (spec.kind != ScanSpec::Kind::LineArt) {
-        edits.push_back(EditCurrent(chosen + u"/Format/JPEGTransfer", spec.jpeg ? u"On" : u"Off"));
+      edits.push_back(EditCurrent(chosen + u"/Resolutions", FromUtf8(std::to_string(choice.dpi))));
+      edits.push_back(EditText(chosen + u"/Frame/Width", FromUtf8(std::to_string(choice.widthMils))));
+      edits.push_back(EditText(chosen + u"/Frame/Length", FromUtf8(std::to_string(choice.lengthMils))));
+      if (choice.kind != ScanChoice::Kind::LineArt) {
+        edits.push_back(EditCurrent(chosen + u"/Format/JPEGTransfer", choice.jpeg ? u"On" : u"Off"));
       }
-      if (spec.kind == ScanSpec::Kind::Color && spec.jpeg)
-        edits.push_back(EditCurrent(chosen + u"/Format/CompressionSubSamping", spec.subsampling));
-      if (spec.fixedLength) {
+      if (choice.kind == ScanChoice::Kind::Color && choice.jpeg)
+        edits.push_back(EditCurrent(chosen + u"/Format/CompressionSubSamping", choice.subsampling));
+      if (choice.fixedLength) {
         for (const char16_t* edge : {u"Top", u"Left", u"Width", u"Length"})
           edits.push_back(EditAttr(chosen + u"/Frame/" + edge, u"OverScan", u"Off"));
       }
-      if (spec.autoCrop) edits.push_back(EditCurrent(u"//Item[@ID='" + std::u16string(side == 1 ? u"Front1" : u"Back1") + u"']/AutoCrop", u"On"));
+      if (choice.autoCrop) edits.push_back(EditCurrent(u"//Item[@ID='" + std::u16string(side == 1 ? u"Front1" : u"Back1") + u"']/AutoCrop", u"On"));
     }
-    if (!spec.duplex) edits.push_back(DropAttr(u"//Item[@ID='Back1']", u"IsSet"));
-    if (spec.fixedLength) edits.push_back(EditCurrent(u"//Item[@ID='ADF']/LengthDetection", u"Off"));
-    if (spec.dfdAction) {
+    if (!choice.duplex) edits.push_back(DropAttr(u"//Item[@ID='Back1']", u"IsSet"));
+    if (choice.fixedLength) edits.push_back(EditCurrent(u"//Item[@ID='ADF']/LengthDetection", u"Off"));
+    if (choice.dfdAction) {
       edits.push_back(EditCurrent(u"//Item[@ID='Ultrasonic']/IsEnabled", u"On"));
-      edits.push_back(EditCurrent(u"//Item[@ID='Ultrasonic']/Action", spec.dfdAction));
+      edits.push_back(EditCurrent(u"//Item[@ID='Ultrasonic']/Action", choice.dfdAction));
     }
     return edits;
   }

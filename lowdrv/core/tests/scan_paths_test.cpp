@@ -12,19 +12,19 @@
 namespace rzd::lowdrv::test {
 namespace {
 
-ScanSpec Grey(bool duplex = true) {
-  ScanSpec spec;
-  spec.kind = ScanSpec::Kind::Gray;
-  spec.duplex = duplex;
-  return spec;
+ScanChoice Grey(bool duplex = true) {
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Gray;
+  choice.duplex = duplex;
+  return choice;
 }
 
-ScanSpec ColourJpeg(bool duplex = true) {
-  ScanSpec spec;
-  spec.kind = ScanSpec::Kind::Color;
-  spec.jpeg = true;
-  spec.duplex = duplex;
-  return spec;
+ScanChoice ColourJpeg(bool duplex = true) {
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Color;
+  choice.jpeg = true;
+  choice.duplex = duplex;
+  return choice;
 }
 
 class ScanPathsTest : public ScanTest {
@@ -63,9 +63,9 @@ class ScanPathsTest : public ScanTest {
 
 TEST_F(ScanPathsTest, TheDoubleFeedPauseReportsThePageAndGoesOnWithTheNextSheet) {
   OpenAndLock({"load 3 duplex", "multifeed 2 back"});
-  ScanSpec spec = Grey();
-  spec.dfdAction = u"StopAndContinue";
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ScanChoice choice = Grey();
+  choice.dfdAction = u"StopAndContinue";
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   const std::vector<ReadCall> calls = GoodBatch();
   int pageEnds = 0;
   for (const ReadCall& c : calls) {
@@ -105,9 +105,9 @@ TEST_F(ScanPathsTest, ABlankSideIsDeliveredAndMarked) {
 
 TEST_F(ScanPathsTest, ShortSheetsOfAFixedLengthAreFilledWithTheBackground) {
   OpenAndLock({"load 2 duplex lines=100"});
-  ScanSpec spec = Grey();
-  spec.fixedLength = true;
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ScanChoice choice = Grey();
+  choice.fixedLength = true;
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   const uint32_t line = WindowLineBytes();
   const uint32_t lines = WindowLinesPerSide();
   ASSERT_GT(lines, 100u);
@@ -133,10 +133,10 @@ TEST_F(ScanPathsTest, ShortSheetsOfAFixedLengthAreFilledWithTheBackground) {
 
 TEST_F(ScanPathsTest, ACroppingWindowTakesTheWidthTheUnitFound) {
   OpenAndLock({"load 2 duplex width=300"});
-  ScanSpec spec;
-  spec.kind = ScanSpec::Kind::Color;
-  spec.autoCrop = true;
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Color;
+  choice.autoCrop = true;
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   ASSERT_GT(WindowLineBytes(), 900u);
   const uint32_t lines = WindowLinesPerSide();
   const auto sides = CollectSides(GoodBatch(256 * 1024));
@@ -199,12 +199,12 @@ INSTANTIATE_TEST_SUITE_P(Modes, EngineHeadersTest,
 
 TEST_F(ScanPathsTest, ColourPagesOfBothRoadsAsPictures) {
   OpenAndLock({"load 2 duplex"});
-  ScanSpec spec;
-  spec.kind = ScanSpec::Kind::Color;
-  spec.dpi = 150;
-  spec.widthMils = 8500;
-  spec.lengthMils = 11000;
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Color;
+  choice.dpi = 150;
+  choice.widthMils = 8500;
+  choice.lengthMils = 11000;
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   const uint32_t line = WindowLineBytes();
   const uint32_t lines = WindowLinesPerSide();
   {
@@ -213,9 +213,9 @@ TEST_F(ScanPathsTest, ColourPagesOfBothRoadsAsPictures) {
     ASSERT_EQ(front.bytes.size(), static_cast<size_t>(line) * lines);
     Picture("scan_raw_colour_page1_front", line / 3, lines, 3, front.bytes);
   }
-  spec.jpeg = true;
+  choice.jpeg = true;
   ASSERT_EQ(Control("load 1 duplex").rfind("ok", 0), 0u);
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   const auto sides = CollectSides(GoodBatch());
   const Decoded d = DecodeJpeg(sides.begin()->second.bytes);
   ASSERT_TRUE(d.ok) << d.error;

@@ -79,7 +79,7 @@ class ScanPrepareTest : public ScanTest {
 TEST_F(ScanPrepareTest, ARefusedBatchReleaseBetweenPagesFailsThePreparation) {
   OpenInProcess();
   ASSERT_EQ(port_.Control("load 1 duplex kind=a").rfind("ok", 0), 0u);
-  ASSERT_LE(Apply(EditsFor(ScanSpec{})), 0x800Cu);
+  ASSERT_LE(Apply(EditsFor(ScanChoice{})), 0x800Cu);
   CScannerLLD& driver = Driver();
   // Between two pages of a batch: the unit reserved, one page since the last media check, and the
   // last window another one.
@@ -109,10 +109,10 @@ TEST_F(ScanPrepareTest, ARefusedBatchReleaseBetweenPagesFailsThePreparation) {
 TEST_F(ScanPrepareTest, ARefusedBatchReleaseAtTheEndOfAScanIsItsResult) {
   OpenInProcess();
   ASSERT_EQ(port_.Control("load 2 duplex").rfind("ok", 0), 0u);
-  ScanSpec spec;
-  spec.kind = ScanSpec::Kind::Gray;
-  spec.duplex = false;
-  ASSERT_LE(Apply(EditsFor(spec)), 0x800Cu);
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Gray;
+  choice.duplex = false;
+  ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   std::vector<ReadCall> calls;
   for (;;) {
     calls.push_back(ReadOnce(1u << 20));

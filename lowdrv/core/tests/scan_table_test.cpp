@@ -17,19 +17,19 @@ constexpr uint32_t kSheets = 3;
 
 struct Format {
   const char* name;
-  ScanSpec::Kind kind;
+  ScanChoice::Kind kind;
   bool jpeg;
   const char16_t* subsampling;
 };
 const Format kFormats[] = {
-    {"RawGrey", ScanSpec::Kind::Gray, false, u"2"},
-    {"RawColour", ScanSpec::Kind::Color, false, u"2"},
+    {"RawGrey", ScanChoice::Kind::Gray, false, u"2"},
+    {"RawColour", ScanChoice::Kind::Color, false, u"2"},
     // The model scans line art as grey JPEG and hands the threshold to the client.
-    {"LineArt", ScanSpec::Kind::LineArt, true, u"2"},
-    {"JpegGrey", ScanSpec::Kind::Gray, true, u"2"},
-    {"JpegColourSampling1", ScanSpec::Kind::Color, true, u"4"},
-    {"JpegColourSampling2", ScanSpec::Kind::Color, true, u"2"},
-    {"JpegColourSampling3", ScanSpec::Kind::Color, true, u"1"},
+    {"LineArt", ScanChoice::Kind::LineArt, true, u"2"},
+    {"JpegGrey", ScanChoice::Kind::Gray, true, u"2"},
+    {"JpegColourSampling1", ScanChoice::Kind::Color, true, u"4"},
+    {"JpegColourSampling2", ScanChoice::Kind::Color, true, u"2"},
+    {"JpegColourSampling3", ScanChoice::Kind::Color, true, u"1"},
 };
 
 struct Mode {
@@ -63,12 +63,12 @@ TEST_P(ScanTableTest, DeliversEveryPageWhole) {
   const Buffer buffer = std::get<2>(GetParam());
   OpenAndLock({"load " + std::to_string(kSheets) + " duplex", std::string("duplexmode ") + mode.unitMode});
 
-  ScanSpec spec;
-  spec.kind = format.kind;
-  spec.jpeg = format.jpeg;
-  spec.subsampling = format.subsampling;
-  spec.duplex = mode.duplex;
-  const uint32_t applied = Apply(EditsFor(spec));
+  ScanChoice choice;
+  choice.kind = format.kind;
+  choice.jpeg = format.jpeg;
+  choice.subsampling = format.subsampling;
+  choice.duplex = mode.duplex;
+  const uint32_t applied = Apply(EditsFor(choice));
   ASSERT_TRUE(applied == 0 || applied == 0x800C) << applied;
 
   const ReduzidWindowDescriptor window = *Driver().m_pSettings->GetWindowDescription();
@@ -136,7 +136,7 @@ TEST_P(ScanTableTest, DeliversEveryPageWhole) {
         EXPECT_EQ(s.length, static_cast<int64_t>(s.lines));
       }
     }
-    if (format.kind == ScanSpec::Kind::LineArt) {
+    if (format.kind == ScanChoice::Kind::LineArt) {
       EXPECT_EQ(doc.Text(u"/Result/ConvertToBWThreshold"), u"102");
     }
   }
@@ -186,7 +186,7 @@ TEST_P(ScanTableTest, DeliversEveryPageWhole) {
         EXPECT_EQ(static_cast<int64_t>(d.width), s.width);
         EXPECT_EQ(static_cast<int64_t>(d.height), s.length);
         EXPECT_EQ(d.height, linesPerSide);
-        EXPECT_EQ(d.components, format.kind == ScanSpec::Kind::Color ? 3 : 1);
+        EXPECT_EQ(d.components, format.kind == ScanChoice::Kind::Color ? 3 : 1);
       }
     }
   }
