@@ -2,13 +2,18 @@
 
 set(RZD_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# rzd_add_tests(<target> SOURCES ... LIBS ...)
+# rzd_add_tests(<target> SOURCES ... LIBS ... [UNDER_UMOCKDEV])
 # One GoogleTest executable per component; every test case runs as its own CTest test, in its own
 # process, so tests run in parallel and each one gets a fresh system root from the test support.
+# UNDER_UMOCKDEV: the program runs under umockdev's preload (scripts/under-umockdev), for tests
+# that put a unit on a mocked USB port.
 function(rzd_add_tests target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "UNDER_UMOCKDEV" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} rzd_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  if(ARG_UNDER_UMOCKDEV)
+    set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/under-umockdev)
+  endif()
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
 

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   if (path.empty()) {
     auto units = rzd::EnumerateDevices(GUID_DEVINTERFACE_IMAGE);
     if (units.empty()) {
-      std::fprintf(stderr, "rzd-lldctl: no unit present (start rzd-engine first)\n");
+      std::fprintf(stderr, "rzd-lldctl: no unit present (plug a unit in, or start rzd-engine)\n");
       return 1;
     }
     path = units.front().interfacePath;

@@ -328,7 +328,8 @@ TEST_F(UsbTest, OpenFailsForMissingUnknownAndSilentUnits) {
     uint32_t error;
   };
   const Case cases[] = {
-      {"backend this build lacks", "LIBUSB", "libusb", "1:2", ERROR_NOT_SUPPORTED},
+      {"backend this build lacks", "OTHER", "bluetooth", "1:2", ERROR_NOT_SUPPORTED},
+      {"a real unit no longer on its port", "GONE", "libusb", "/sys/devices/none/9-9", ERROR_DEVICE_NOT_CONNECTED},
       {"no unit behind the socket", "DEAD", "sim", (RootPath() / "dead.usb").string(), ERROR_DEVICE_NOT_CONNECTED},
       {"a unit that serves another path", "WRONG", "sim", unit.Entry().address, ERROR_FILE_NOT_FOUND},
   };

@@ -1,5 +1,6 @@
 // Every READ and SEND data type of the new command set, and the records behind them. The tables
-// on UnitBench run twice: on the unit in this process and on rzd-engine in its own.
+// on UnitBench run three times: on the unit in this process, on rzd-engine in its own, and on the
+// unit on a mocked USB port over libusb.
 #include "engine/sim_unit.h"
 #include "host_link.h"
 #include "unit_bench.h"
@@ -28,14 +29,14 @@ class UnitLamp : public test::EitherLink {};
 class UnitCalibration : public test::EitherLink {};
 class UnitFirmware : public test::EitherLink {};
 class UnitReset : public test::EitherLink {};
-INSTANTIATE_TEST_SUITE_P(Links, UnitDataTypes, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitNvram, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitImprinter, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitTray, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitLamp, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitCalibration, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitFirmware, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitReset, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitDataTypes, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitNvram, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitImprinter, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitTray, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitLamp, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitCalibration, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitFirmware, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitReset, test::AllLinks(), test::LinkName());
 
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 

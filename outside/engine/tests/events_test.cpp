@@ -1,6 +1,6 @@
 // Button presses: device-event reports through the listener, the button status read and the
-// double-feed decision buttons. The tables on UnitBench run twice: on the unit in this process
-// and on rzd-engine in its own.
+// double-feed decision buttons. The tables on UnitBench run three times: on the unit in this
+// process, on rzd-engine in its own, and on the unit on a mocked USB port over libusb.
 #include "engine/sim_unit.h"
 #include "host_link.h"
 #include "unit_bench.h"
@@ -18,7 +18,7 @@ namespace {
 using test::HostLink;
 
 class UnitButtons : public test::EitherLink {};
-INSTANTIATE_TEST_SUITE_P(Links, UnitButtons, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitButtons, test::AllLinks(), test::LinkName());
 
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 

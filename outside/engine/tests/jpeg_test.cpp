@@ -1,6 +1,7 @@
 // JPEG sides: the unit sends only entropy-coded data made with the host's tables; with a
 // standard header in front (built here the way the host builds it) libjpeg decodes it cleanly.
-// The layouts table runs twice: on the unit in this process and on rzd-engine in its own.
+// The layouts table runs three times: on the unit in this process, on rzd-engine in its own, and
+// on the unit on a mocked USB port over libusb.
 #include "engine/page_pattern.h"
 #include "engine/sim_unit.h"
 #include "host_link.h"
@@ -259,7 +260,7 @@ TEST_P(UnitJpeg, SidesDecodeWithoutWarningsOnceTheHeaderIsAdded) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, UnitJpeg,
     ::testing::Combine(
-        test::BothLinks(),
+        test::AllLinks(),
         ::testing::Values(JpegCase{"grey", 0x10, 4, 1, 0}, JpegCase{"colour2x2", 0x80, 1, 1, 0},
                           JpegCase{"colour2x1", 0x80, 2, 1, 0}, JpegCase{"colour1x1", 0x80, 3, 1, 0},
                           JpegCase{"duplexAlternating", 0x80, 1, 4, 0},

@@ -27,7 +27,7 @@ using test::HostLink;
 using test::Put16;
 
 class UnitMaintenance : public test::EitherLink {};
-INSTANTIATE_TEST_SUITE_P(Links, UnitMaintenance, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitMaintenance, test::AllLinks(), test::LinkName());
 
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 

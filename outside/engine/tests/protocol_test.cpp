@@ -1,5 +1,6 @@
 // The command phases, the sense rules, the inquiry and the port-level switches of the unit. The
-// tables on UnitBench run twice: on the unit in this process and on rzd-engine in its own.
+// tables on UnitBench run three times: on the unit in this process, on rzd-engine in its own, and
+// on the unit on a mocked USB port over libusb.
 #include "engine/sim_unit.h"
 #include "host_link.h"
 #include "lowdrv/engine/engine_caps.h"
@@ -23,10 +24,10 @@ class UnitInquiry : public test::EitherLink {};
 class UnitSense : public test::EitherLink {};
 class UnitPhases : public test::EitherLink {};
 class UnitStall : public test::EitherLink {};
-INSTANTIATE_TEST_SUITE_P(Links, UnitInquiry, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitSense, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitPhases, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitStall, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitInquiry, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitSense, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitPhases, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitStall, test::AllLinks(), test::LinkName());
 
 std::vector<uint8_t> InquiryCdb(uint8_t allocation) {
   std::vector<uint8_t> c = HostLink::Cdb(0xE2);

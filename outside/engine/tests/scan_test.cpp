@@ -1,5 +1,6 @@
 // Paper in the feeder, raw image data in chunks, the ends of sides and the paper faults. The
-// tables on UnitBench run twice: on the unit in this process and on rzd-engine in its own.
+// tables on UnitBench run three times: on the unit in this process, on rzd-engine in its own, and
+// on the unit on a mocked USB port over libusb.
 #include "engine/page_pattern.h"
 #include "engine/sim_unit.h"
 #include "host_link.h"
@@ -24,9 +25,9 @@ using test::WindowParams;
 class UnitScan : public test::EitherLink {};
 class UnitCounters : public test::EitherLink {};
 class UnitClassic : public test::EitherLink {};
-INSTANTIATE_TEST_SUITE_P(Links, UnitScan, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitCounters, test::BothLinks(), test::LinkName());
-INSTANTIATE_TEST_SUITE_P(Links, UnitClassic, test::BothLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitScan, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitCounters, test::AllLinks(), test::LinkName());
+INSTANTIATE_TEST_SUITE_P(Links, UnitClassic, test::AllLinks(), test::LinkName());
 
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
@@ -194,7 +195,7 @@ TEST_P(UnitDuplex, EveryLineOfBothSidesArrivesInTheModesOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes, UnitDuplex, ::testing::Combine(test::BothLinks(), ::testing::Values(0, 5)),
+    Modes, UnitDuplex, ::testing::Combine(test::AllLinks(), ::testing::Values(0, 5)),
     [](const ::testing::TestParamInfo<UnitDuplex::ParamType>& info) {
       return std::to_string(std::get<1>(info.param)) + "_" + test::LinkKindName(std::get<0>(info.param));
     });

@@ -27,7 +27,52 @@ std::string StateField(const std::string& state, const std::string& name) {
 }
 
 std::string LinkKindName(LinkKind kind) {
-  return kind == LinkKind::InProcess ? "InProcess" : "CrossProcess";
+  switch (kind) {
+    case LinkKind::InProcess: return "InProcess";
+    case LinkKind::CrossProcess: return "CrossProcess";
+    case LinkKind::MockedUsb: return "MockedUsb";
+  }
+  return "Unknown";
+}
+
+std::optional<DeviceEntry> ListedEntryOf(const MockedUsbUnit& port) {
+  for (const DeviceEntry& entry : EnumerateDevices(GUID_DEVINTERFACE_IMAGE)) {
+    if (entry.backend == "libusb" && entry.address == port.SysPath()) return entry;
+  }
+  return std::nullopt;
+}
+
+MockedUsbBench::MockedUsbBench(SimUnitOptions options, MockedUsbOptions usb) : unit_(std::move(options)) {
+  if (!MockedUsbUnit::PreloadActive()) {
+    throw std::runtime_error(
+        "the mocked USB port needs umockdev's preload: run the tests through ctest, or under umockdev-wrapper");
+  }
+  port_ = std::make_unique<MockedUsbUnit>(unit_, std::move(usb));
+  std::optional<DeviceEntry> entry = ListedEntryOf(*port_);
+  if (!entry) throw std::runtime_error("discovery does not list the unit on the mocked port");
+  entry_ = std::move(*entry);
+  uint32_t error = ERROR_GEN_FAILURE;
+  std::shared_ptr<UsbDevice> device = UsbDevice::Open(entry_.interfacePath, &error);
+  if (!device) {
+    throw std::runtime_error("the mocked unit's device path cannot be opened: Win32 error " + std::to_string(error));
+  }
+  link_ = std::make_unique<UsbLink>(std::move(device));
+}
+
+MockedUsbBench::~MockedUsbBench() {
+  if (link_) link_->Device().Close();
+  link_.reset();
+  port_.reset();
+}
+
+std::string MockedUsbBench::Control(const std::string& line) {
+  if (line == "unplug" || line == "replug") {
+    const bool plug = line == "replug";
+    if (port_->Plugged() == plug) return "error the unit is " + std::string(plug ? "plugged in" : "unplugged") + " already";
+    plug ? port_->Replug() : port_->Unplug();
+    return "ok";
+  }
+  return unit_.Control(line);
 }
 
 EngineProcess::EngineProcess(EngineStart start) : start_(std::move(start)) {

@@ -1,10 +1,13 @@
-// A simulated unit under test and the host's link to it, either in this process (SimUnit through
-// PortLink) or as the program rzd-engine in a process of its own, reached only through
-// platform/devices and platform/usb and steered through its control socket. A test written
-// against UnitBench and parameterised by LinkKind runs its table against both, so the same
-// assertions prove the unit in-process and across the process boundary.
+// A simulated unit under test and the host's link to it: in this process (SimUnit through
+// PortLink); as the program rzd-engine in a process of its own, reached only through
+// platform/devices and platform/usb and steered through its control socket; or as a unit on a USB
+// port of a umockdev testbed, found by udev and driven by libusb through platform/devices and
+// platform/usb, its usbfs requests answered by the SimUnit. A test written against UnitBench and
+// parameterised by LinkKind runs its table against all three, so the same assertions prove the
+// unit in-process, across the process boundary and over real USB host code.
 #pragma once
 
+#include "engine/mocked_usb.h"
 #include "engine/sim_unit.h"
 #include "host_link.h"
 #include "platform/devices.h"
@@ -26,7 +29,7 @@
 
 namespace rzd::engine::test {
 
-enum class LinkKind : uint8_t { InProcess, CrossProcess };
+enum class LinkKind : uint8_t { InProcess, CrossProcess, MockedUsb };
 
 class UnitBench {
  public:
@@ -99,6 +102,37 @@ class EngineProcess final : public UnitBench {
   std::unique_ptr<UsbLink> link_;
 };
 
+// The unit on a USB port of a umockdev testbed in this process, reached through platform/devices
+// (udev) and platform/usb (libusb). Needs umockdev's preload: without it the constructor throws.
+class MockedUsbBench final : public UnitBench {
+ public:
+  explicit MockedUsbBench(SimUnitOptions options = {}, MockedUsbOptions usb = {});
+  ~MockedUsbBench() override;  // closes the handle, then removes the testbed
+  MockedUsbBench(const MockedUsbBench&) = delete;
+  MockedUsbBench& operator=(const MockedUsbBench&) = delete;
+
+  Link& Host() override { return *link_; }
+  // "unplug" and "replug" move the unit off and onto its port; any other line goes to the unit.
+  std::string Control(const std::string& line) override;
+  size_t SheetsInFeeder() override { return unit_.SheetsInFeeder(); }
+  std::string Revision() override { return unit_.Revision(); }
+  std::array<uint8_t, kNvramSize> Nvram() override { return unit_.Nvram(); }
+
+  SimUnit& Unit() { return unit_; }
+  MockedUsbUnit& Port() { return *port_; }
+  UsbLink& Usb() { return *link_; }
+  const DeviceEntry& Entry() const { return entry_; }
+
+ private:
+  SimUnit unit_;
+  std::unique_ptr<MockedUsbUnit> port_;
+  DeviceEntry entry_;
+  std::unique_ptr<UsbLink> link_;
+};
+
+// The real unit's entry of a mocked port, as discovery lists it; nullopt when it is not listed.
+std::optional<DeviceEntry> ListedEntryOf(const MockedUsbUnit& port);
+
 // Where the build put rzd-engine (beside the test programs).
 std::filesystem::path EnginePath();
 
@@ -108,7 +142,9 @@ std::string StateField(const std::string& state, const std::string& name);
 std::string LinkKindName(LinkKind kind);
 // How the test framework prints a LinkKind parameter.
 inline void PrintTo(LinkKind kind, std::ostream* out) { *out << LinkKindName(kind); }
-inline auto BothLinks() { return ::testing::Values(LinkKind::InProcess, LinkKind::CrossProcess); }
+inline auto AllLinks() {
+  return ::testing::Values(LinkKind::InProcess, LinkKind::CrossProcess, LinkKind::MockedUsb);
+}
 struct LinkName {
   std::string operator()(const ::testing::TestParamInfo<LinkKind>& info) const {
     return LinkKindName(info.param);
@@ -130,11 +166,13 @@ class OnLink : public rzd::test::TempRoot, public ::testing::WithParamInterface<
   }
 
   // A fresh unit on this test's link; the unit made before is stopped first. Across processes
-  // each unit gets its own device instance.
+  // each unit gets its own device instance; on a mocked port each gets a testbed of its own.
   UnitBench& NewUnit() {
     unit_.reset();
     if (Kind() == LinkKind::InProcess) {
       unit_ = std::make_unique<InProcessUnit>();
+    } else if (Kind() == LinkKind::MockedUsb) {
+      unit_ = std::make_unique<MockedUsbBench>();
     } else {
       EngineStart start;
       start.instance = nextInstance_++;

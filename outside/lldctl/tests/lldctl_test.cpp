@@ -1,5 +1,8 @@
-// rzd-lldctl against rzd-engine, each in its own process: list, open, status and close of the
-// unit through the driver library's exports.
+// rzd-lldctl against rzd-engine, each in its own process, and against the simulated unit on a
+// mocked USB port (found by udev, driven by libusb): list, open, status and close of the unit
+// through the driver library's exports.
+#include "engine/mocked_usb.h"
+#include "engine/sim_unit.h"
 #include "platform/devices.h"
 #include "platform/kernel.h"
 #include "platform/process.h"
@@ -44,6 +47,26 @@ TEST_F(LldctlTest, OpensReadsStatusAndClosesTheUnit) {
   EXPECT_NE(output.find("Status: 1"), std::string::npos) << output;
   engine->Terminate();
   EXPECT_EQ(engine->Wait(60000), 0);
+}
+
+TEST_F(LldctlTest, ListsOpensReadsStatusAndClosesTheUnitOnAUsbPort) {
+  ASSERT_TRUE(rzd::engine::MockedUsbUnit::PreloadActive()) << "run under umockdev's preload (ctest, or scripts/under-umockdev)";
+  rzd::engine::SimUnit unit;
+  ASSERT_EQ(unit.Control("load 2").rfind("ok", 0), 0u);
+  // The child inherits the testbed: its udev and libusb see the unit, and this process answers
+  // the unit's usbfs requests.
+  rzd::engine::MockedUsbUnit port(unit, {.serial = "QM48TZ000077"});
+  int exitCode = -1;
+  std::string output = RunLldctl(&exitCode);
+  EXPECT_EQ(exitCode, 0) << output;
+  EXPECT_NE(output.find("<DeviceID ID=\"0\">"), std::string::npos) << output;
+  EXPECT_NE(output.find("qm48tz000077"), std::string::npos) << output;
+  EXPECT_NE(output.find("<ErrorCode>0</ErrorCode>"), std::string::npos) << output;
+  EXPECT_NE(output.find("Status: 1"), std::string::npos) << output;
+  // The driver spoke to the unit: its inquiry reached it over the port.
+  EXPECT_NE(unit.Control("log").find(" new 12: E2"), std::string::npos);
+  // Every transfer the driver started has ended.
+  EXPECT_EQ(port.TransfersInFlight(), 0u);
 }
 
 // The path of a unit that is not there: the open fails, and the process ends with the library

@@ -1,10 +1,17 @@
 // The device table: the present devices of the machine, their interfaces and properties, and
 // notifications of device-interface arrival and removal.
 //
-// Each present device interface is one file in SystemRoot()/devices/. A unit (the simulated
-// scanner, later a real one found by a hot-plug helper) adds its entry when it comes and removes
-// it when it goes; every process that registered a notification for the entry's class hears of
-// it. Entries are written whole (temporary file + rename), so a reader never sees half an entry.
+// Simulated units: each present device interface is one file in SystemRoot()/devices/. A
+// simulated unit adds its entry when it starts and removes it when it stops; every process that
+// registered a notification for the entry's class hears of it. Entries are written whole
+// (temporary file + rename), so a reader never sees half an entry.
+//
+// Real units: every USB device whose vendor and product id are the model's is an entry of the
+// image class too, found with udev (backend "libusb", address its sysfs path), in the same form
+// as a simulated unit's entry; its arrival and removal come from a udev monitor and reach the
+// same registrations. Its driver-key number is given the first time it is seen and kept (under
+// HKLM\SYSTEM\CurrentControlSet\Enum\USB\VID_vvvv&PID_pppp\<serial number>). Real units are not in
+// the table's files: AddDevice, RemoveDevice and UpdateDevice do not reach them.
 #pragma once
 
 #include "platform/types.h"
@@ -53,7 +60,8 @@ struct DeviceEntry {
   std::u16string serialNumber;
   // Values of the device's hardware key (`SymbolicName`, ...), in the order they were set.
   std::vector<std::pair<std::u16string, DeviceValue>> hardwareValues;
-  // How the unit is reached: backend kind ("sim") and its address (sim: the unit's socket path).
+  // How the unit is reached: backend kind and its address ("sim": the unit's socket path;
+  // "libusb": the sysfs path of a real unit).
   std::string backend;
   std::string address;
 
@@ -99,9 +107,12 @@ uint32_t RemoveDevice(std::u16string_view interfacePath);
 // ERROR_FILE_NOT_FOUND when there is none; the interface path and class cannot change.
 uint32_t UpdateDevice(std::u16string_view interfacePath, const std::function<void(DeviceEntry&)>& change);
 
-// The entry of an interface path (compared without regard to case), when present.
+// The entry of an interface path (compared without regard to case), when present: the table's,
+// else a real unit's.
 std::optional<DeviceEntry> FindDevice(std::u16string_view interfacePath);
-// The present interfaces of a class, in a stable order: by driver key, then interface path.
+// The present interfaces of a class, simulated and real, in a stable order: by driver key, then
+// interface path. Where a simulated and a real unit have one path, the simulated unit's entry is
+// listed.
 std::vector<DeviceEntry> EnumerateDevices(const GUID& classGuid);
 
 // ---- Device-interface notifications.

@@ -10,11 +10,18 @@
 // another thread cancels their transfers (995) and no descriptor is reused under them. Many
 // handles, in many processes, may be open on one unit at a time.
 //
+// Backends, by the entry's kind (platform/devices.h): "sim" speaks to a simulated unit over its
+// socket; "libusb" drives a real unit with asynchronous libusb transfers (the process opens the
+// unit once, claims its interface and shares that among its handles; a cancel or a time-out waits
+// until the kernel has given the transfer back, and a pipe reset clears the endpoint's halt).
+//
 // Errors: 0 success; 258 WAIT_TIMEOUT (synchronous forms); 995 ERROR_OPERATION_ABORTED
 // (cancelled, pipe reset, handle closed); 1167 ERROR_DEVICE_NOT_CONNECTED (the unit went away);
 // 31 ERROR_GEN_FAILURE (stalled pipe); 6 ERROR_INVALID_HANDLE (call after Close);
 // 87 ERROR_INVALID_PARAMETER (bad pipe, size above the transfer bound, device-to-host vendor
 // request); 2 ERROR_FILE_NOT_FOUND (no such device); 50 ERROR_NOT_SUPPORTED (unknown backend).
+// A real unit's open also answers 5 ERROR_ACCESS_DENIED (no right to its device node) and
+// 32 ERROR_SHARING_VIOLATION (another process has it open).
 #pragma once
 
 #include "platform/errors.h"
@@ -45,8 +52,10 @@ class Link;
 }  // namespace usbdetail
 
 // Called once when a request completes, with its error and byte count, on the thread that
-// completed it (the handle's receiving thread, or the caller's own for an immediate failure or a
-// cancel). It must not wait for its own request. A later adaptor signals a kernel event here.
+// completed it (the handle's receiving thread, libusb's event thread, or the caller's own for an
+// immediate failure or a cancel). It must not wait for or cancel requests, reset a pipe or close
+// the handle (on a real unit the thread it runs on is the one that completes requests); setting a
+// kernel event is what it is for.
 using UsbCompletion = std::function<void(uint32_t error, size_t transferred)>;
 
 class UsbRequest {
@@ -87,7 +96,8 @@ class UsbDevice {
  public:
   // Opens a handle on the unit of a device interface path (compared without regard to case).
   // nullptr with the Win32 error in `error`: 2 no such interface, 1167 the unit does not answer
-  // or is unplugged, 50 a backend this build does not have.
+  // or is unplugged, 50 a backend this build does not have (or a real unit whose interface is not
+  // the model's), 5 and 32 for a real unit as above.
   static std::shared_ptr<UsbDevice> Open(std::u16string_view devicePath, uint32_t* error = nullptr);
   ~UsbDevice();  // closes
   UsbDevice(const UsbDevice&) = delete;
@@ -105,7 +115,8 @@ class UsbDevice {
   UsbRequest StartWrite(const void* data, size_t size, UsbCompletion done = {});
   UsbRequest StartVendorRequest(const UsbVendorRequest& request, UsbCompletion done = {});
   // Resets a pipe (READ_DATA_PIPE or WRITE_DATA_PIPE): the unit drops what is queued on it, and
-  // this handle's transfers still waiting on it complete with 995.
+  // this handle's transfers still waiting on it complete with 995. On a real unit the endpoint's
+  // halt is cleared (a control request the kernel bounds) before this returns.
   UsbRequest StartResetPipe(uint32_t pipeType, UsbCompletion done = {});
   // Waits for the unit's next device event report (16 bytes; a smaller buffer takes the head).
   // Stays pending until the unit has an event or the request is cancelled.

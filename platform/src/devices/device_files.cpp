@@ -3,6 +3,11 @@
 #include "platform/root.h"
 #include "platform/text.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <system_error>
@@ -216,6 +221,18 @@ std::optional<DeviceEntry> ReadEntryFile(const std::filesystem::path& file) {
   if (got > kMaxEntryFile) return std::nullopt;
   text.resize(got);
   return ParseEntry(text);
+}
+
+TableLock::TableLock(const std::filesystem::path& folder) {
+  fd_ = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ >= 0) {
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+}
+
+TableLock::~TableLock() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace rzd::devices

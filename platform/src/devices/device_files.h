@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rzd::devices {
 
@@ -33,5 +34,22 @@ std::optional<DeviceEntry> ParseEntry(std::string_view text);
 
 // Reads and parses one entry file; nullopt when it is missing, too large or not an entry.
 std::optional<DeviceEntry> ReadEntryFile(const std::filesystem::path& file);
+
+// The entries of a class in the table (the simulated units), in no particular order.
+std::vector<DeviceEntry> TableEntries(const GUID& classGuid);
+
+// Exclusive lock on "<table>/.lock" for the lifetime of the object: one writer of the table (and
+// of the real units' driver-key records) at a time, across processes.
+class TableLock {
+ public:
+  explicit TableLock(const std::filesystem::path& folder);
+  ~TableLock();  // closing the file drops the lock
+  TableLock(const TableLock&) = delete;
+  TableLock& operator=(const TableLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
 
 }  // namespace rzd::devices

@@ -1,8 +1,10 @@
 // Device-interface notifications: a thread per registration watches the table folder with inotify
 // and turns entry files that appear into arrivals and entry files that go into removals. The
 // interface path is read from the file name, so a removal (or an entry that came and went at
-// once) is announced without reading the file.
+// once) is announced without reading the file. For the image class the same thread also listens
+// to udev for the model's real units coming and going, and delivers them the same way.
 #include "devices/device_files.h"
+#include "devices/usb_units.h"
 #include "errors/errno_map.h"
 
 #include <poll.h>
@@ -25,6 +27,8 @@ struct DeviceNotification::State {
   int stopFd = -1;
   std::thread thread;
   std::atomic<bool> stopping{false};
+  // Real units (image class only; nullptr when udev cannot be watched).
+  std::unique_ptr<devices::RealUnitWatch> realUnits;
   // Entry files known to be present (file name -> interface path); touched by the thread only.
   std::map<std::string, std::u16string> known;
 
@@ -90,13 +94,18 @@ struct DeviceNotification::State {
   void Run() {
     alignas(inotify_event) char buffer[16 * 1024];
     while (!stopping.load()) {
-      pollfd fds[2] = {{inotifyFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-      int ready = ::poll(fds, 2, -1);
+      pollfd fds[3] = {{inotifyFd, POLLIN, 0}, {stopFd, POLLIN, 0}, {realUnits ? realUnits->Fd() : -1, POLLIN, 0}};
+      int ready = ::poll(fds, 3, -1);
       if (ready < 0) {
         if (errno == EINTR) continue;
         return;
       }
       if (fds[1].revents != 0 || stopping.load()) return;
+      if (fds[2].revents & POLLIN) {
+        for (const devices::RealUnitWatch::Change& change : realUnits->Read()) Deliver(change.eventType, change.interfacePath);
+      } else if (fds[2].revents != 0) {
+        realUnits.reset();  // a monitor that broke: the table's units are still heard of
+      }
       if (fds[0].revents == 0) continue;
       ssize_t got = ::read(inotifyFd, buffer, sizeof buffer);
       if (got < 0) {
@@ -155,6 +164,11 @@ std::unique_ptr<DeviceNotification> DeviceNotification::Register(const GUID& cla
     return fail(Win32FromErrno(errno, "watch of the device table"));
   }
   state->known = state->ListPresent();
+  if (classGuid == GUID_DEVINTERFACE_IMAGE) {
+    // Without udev only the table's units are heard of.
+    state->realUnits = devices::RealUnitWatch::Start();
+    if (state->realUnits) state->realUnits->ListPresent();
+  }
   state->thread = std::thread([state] { state->Run(); });
   if (error) *error = ERROR_SUCCESS;
   return std::unique_ptr<DeviceNotification>(new DeviceNotification(state));

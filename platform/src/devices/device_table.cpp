@@ -2,6 +2,7 @@
 // so a read-modify-write of one process never loses the write of another; readers need no lock,
 // since every entry file is replaced whole by a rename.
 #include "devices/device_files.h"
+#include "devices/usb_units.h"
 #include "errors/errno_map.h"
 #include "platform/text.h"
 
@@ -22,27 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using devices::EntryFileName;
-
-// Exclusive lock on "<table>/.lock" for the lifetime of the object.
-class TableLock {
- public:
-  explicit TableLock(const fs::path& folder) {
-    fd_ = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
-  }
-  ~TableLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing drops the lock
-  }
-  TableLock(const TableLock&) = delete;
-  TableLock& operator=(const TableLock&) = delete;
-  bool Held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
+using devices::TableLock;
 
 // Writes the entry to a temporary file and renames it over the entry's file.
 uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const DeviceEntry& entry) {
@@ -118,21 +99,42 @@ uint32_t UpdateDevice(std::u16string_view interfacePath, const std::function<voi
 }
 
 std::optional<DeviceEntry> FindDevice(std::u16string_view interfacePath) {
-  std::optional<std::string> name = EntryFileName(interfacePath);
-  if (!name) return std::nullopt;
-  return devices::ReadEntryFile(devices::TableFolder() / *name);
+  if (std::optional<std::string> name = EntryFileName(interfacePath)) {
+    if (std::optional<DeviceEntry> entry = devices::ReadEntryFile(devices::TableFolder() / *name)) return entry;
+  }
+  if (devices::ClassOfInterfacePath(interfacePath) != GUID_DEVINTERFACE_IMAGE) return std::nullopt;
+  return devices::FindRealUnit(interfacePath);
 }
 
-std::vector<DeviceEntry> EnumerateDevices(const GUID& classGuid) {
+namespace devices {
+
+std::vector<DeviceEntry> TableEntries(const GUID& classGuid) {
   std::vector<DeviceEntry> entries;
   std::error_code ec;
-  for (const fs::directory_entry& file : fs::directory_iterator(devices::TableFolder(), ec)) {
+  for (const fs::directory_entry& file : fs::directory_iterator(TableFolder(), ec)) {
     std::string fileName = file.path().filename().string();
-    std::optional<std::u16string> path = devices::InterfacePathFromFileName(fileName);
-    if (!path || devices::ClassOfInterfacePath(*path) != classGuid) continue;
+    std::optional<std::u16string> path = InterfacePathFromFileName(fileName);
+    if (!path || ClassOfInterfacePath(*path) != classGuid) continue;
     // An entry removed between the listing and the read is simply no longer present.
-    std::optional<DeviceEntry> entry = devices::ReadEntryFile(file.path());
+    std::optional<DeviceEntry> entry = ReadEntryFile(file.path());
     if (entry && entry->classGuid == classGuid) entries.push_back(std::move(*entry));
+  }
+  return entries;
+}
+
+}  // namespace devices
+
+std::vector<DeviceEntry> EnumerateDevices(const GUID& classGuid) {
+  std::vector<DeviceEntry> entries = devices::TableEntries(classGuid);
+  if (classGuid == GUID_DEVINTERFACE_IMAGE) {
+    // Real units sit beside the simulated ones; where both claim one path the table's entry
+    // stands.
+    for (DeviceEntry& unit : devices::PresentRealUnits()) {
+      const bool taken = std::any_of(entries.begin(), entries.end(), [&](const DeviceEntry& e) {
+        return EqualsNoCase(e.interfacePath, unit.interfacePath);
+      });
+      if (!taken) entries.push_back(std::move(unit));
+    }
   }
   std::sort(entries.begin(), entries.end(), [](const DeviceEntry& a, const DeviceEntry& b) {
     int byKey = CompareNoCase(a.driverKey, b.driverKey);

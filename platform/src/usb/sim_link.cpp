@@ -351,7 +351,10 @@ class SimLink final : public Link, public std::enable_shared_from_this<SimLink> 
     core_->Send(header.id, parts, lock);
   }
 
-  void Cancelled(RequestState& request) override {
+  // Completes the request at once and only then tells the unit, so a cancel never waits on a
+  // silent unit; an answer that comes later is dropped.
+  void Cancel(RequestState& request) override {
+    if (!request.Complete(ERROR_OPERATION_ABORTED)) return;
     std::unique_lock<std::mutex> lock(core_->mutex);
     auto it = core_->pending.find(request.id);
     if (it == core_->pending.end()) return;

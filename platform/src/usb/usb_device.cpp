@@ -43,7 +43,11 @@ std::shared_ptr<UsbDevice> UsbDevice::Open(std::u16string_view devicePath, uint3
   if (!entry) return fail(ERROR_FILE_NOT_FOUND);
   std::shared_ptr<usbdetail::Link> link;
   uint32_t linkError = ERROR_NOT_SUPPORTED;
-  if (entry->backend == "sim") link = usbdetail::OpenSimLink(*entry, &linkError);
+  if (entry->backend == "sim") {
+    link = usbdetail::OpenSimLink(*entry, &linkError);
+  } else if (entry->backend == "libusb") {
+    link = usbdetail::OpenLibusbLink(*entry, &linkError);
+  }
   if (!link) return fail(linkError);
   if (error) *error = ERROR_SUCCESS;
   return std::shared_ptr<UsbDevice>(new UsbDevice(entry->interfacePath, std::move(link)));

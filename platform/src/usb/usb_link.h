@@ -1,5 +1,6 @@
 // Inside platform/usb: the state of one request, and the backend interface a handle talks to.
-// A backend (the sim socket today, libusb later) carries requests to a unit and completes them.
+// A backend (the sim socket, or libusb for real units) carries requests to a unit and completes
+// them.
 #pragma once
 
 #include "platform/devices.h"
@@ -49,8 +50,10 @@ class Link {
   virtual ~Link() = default;
   // Carries the request to the unit; completes it at once when that cannot be done.
   virtual void Submit(const std::shared_ptr<RequestState>& request) = 0;
-  // The request was completed locally as cancelled: forget it and tell the unit.
-  virtual void Cancelled(RequestState& request) = 0;
+  // Ends a request of this link as cancelled (995), unless it completes otherwise first. On
+  // return the request is complete, or will complete without touching the caller's memory
+  // again; the caller then waits for it.
+  virtual void Cancel(RequestState& request) = 0;
   // Pending requests on a pipe, for CancelPipe.
   virtual std::vector<std::shared_ptr<RequestState>> PendingOn(uint8_t pipe) = 0;
   // Pending requests complete with 995; later submits fail with ERROR_INVALID_HANDLE.
@@ -59,5 +62,6 @@ class Link {
 
 // Backends. Each answers nullptr with a Win32 error when the unit cannot be reached.
 std::shared_ptr<Link> OpenSimLink(const DeviceEntry& entry, uint32_t* error);
+std::shared_ptr<Link> OpenLibusbLink(const DeviceEntry& entry, uint32_t* error);
 
 }  // namespace rzd::usbdetail

@@ -85,8 +85,10 @@ uint32_t UsbRequest::Wait(uint32_t timeoutMs) {
 
 void UsbRequest::Cancel() {
   if (!state_) return;
-  if (state_->Complete(ERROR_OPERATION_ABORTED)) {
-    if (std::shared_ptr<usbdetail::Link> link = state_->link.lock()) link->Cancelled(*state_);
+  if (std::shared_ptr<usbdetail::Link> link = state_->link.lock()) {
+    link->Cancel(*state_);
+  } else {
+    state_->Complete(ERROR_OPERATION_ABORTED);
   }
   Wait(INFINITE);
 }
