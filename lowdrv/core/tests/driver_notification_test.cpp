@@ -202,11 +202,12 @@ TEST_F(DriverNotificationTest, ARemovalEndsACommandTheUnitLeftUnanswered) {
   command.join();
   EXPECT_EQ(stalled.load(), lld::kUnreachable);
 
-  // The read the driver has today (the image loop is not there yet) answers at once.
+  // A read after the removal finds the unit gone, at once.
   size = sizeof buffer;
   EXPECT_FALSE(Read(handle, buffer, &size, &meta, &boundary));
   ASSERT_NE(meta, nullptr);
-  EXPECT_EQ(WToI(BstrView(meta).substr(19)), static_cast<int32_t>(lld::kNotImplemented));
+  EXPECT_EQ(WToI(BstrView(meta).substr(19)), static_cast<int32_t>(lld::kUnreachable));
+  EXPECT_EQ(boundary, 6u);
   SysFreeString(meta);
 
   ASSERT_EQ(Control("resume"), "ok");

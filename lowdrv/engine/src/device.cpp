@@ -3,9 +3,25 @@
 
 #include "foundation/message_wait.h"
 
+#include <chrono>
+#include <thread>
 #include <cstring>
 
 namespace rzd::lowdrv {
+
+namespace {
+// Long enough for the largest read of a scan (256 KiB) to come back without this thread sleeping.
+constexpr std::chrono::microseconds kCompletionLook(200);
+
+// A pause between two looks that leaves the core to its other thread (no system call).
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+}  // namespace
 
 CDevice::CDevice() : CDevice(u"Device Driver") {}
 
@@ -87,6 +103,10 @@ BOOL CDevice::WaitOverlappedResult(UsbRequest& request, const Event& event, uint
   RZD_LOG_INFO(u"WaitOverlappedResult Params: Timeout = %d ms, dwBytesXfer Pointer = 0x%X", static_cast<int>(timeoutMs),
                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(transferred)));
   BOOL ok = FALSE;
+  // The unit answers a command within microseconds: look for the completion for a moment before
+  // the wait sleeps.
+  const auto lookUntil = std::chrono::steady_clock::now() + kCompletionLook;
+  while (!request.IsComplete() && std::chrono::steady_clock::now() < lookUntil) CpuRelax();
   const uint32_t wait = WaitWithMessageLoop(event, timeoutMs);
   RZD_LOG_INFO(u"WaitObject result 0x%08X", wait);
   if (wait == WAIT_OBJECT_0) {

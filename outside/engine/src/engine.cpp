@@ -2,6 +2,8 @@
 // the sense of a check condition for the next REQUEST SENSE.
 #include "engine.h"
 #include "jpeg_entropy.h"
+#include "lowdrv/engine/engine_caps.h"
+#include "lowdrv/engine/jpeg_tables.h"
 #include "wire.h"
 
 #include <algorithm>
@@ -13,8 +15,8 @@ Engine::Engine(const SimUnitOptions& options) : options_(options) {
   revision_.resize(4, ' ');
   BuildInquiryAnswer();
   InitNvram();
-  luminance_ = kStandardLuminanceTable;  // until the host sends its own
-  chrominance_ = kStandardChrominanceTable;
+  luminance_ = lowdrv::jpeg::kStandardLuminanceTable;  // until the host sends its own
+  chrominance_ = lowdrv::jpeg::kStandardChrominanceTable;
   lcdStrings_[1] = "Quarx M48tz";
   lcdStrings_[2] = "Ready";
 }
@@ -68,7 +70,7 @@ CommandResult Engine::Check(const Sense& s, std::vector<uint8_t> data) {
 CommandResult Engine::Finish(CommandResult result, size_t inMax) {
   if (result.data.size() > inMax) result.data.resize(inMax);
   if (result.check) {
-    result.sense.autoWidthBytesPerLine = window_ ? window_->bytesPerLine : 0;
+    result.sense.autoWidthBytesPerLine = page_ ? page_->bytesPerLine : window_ ? window_->bytesPerLine : 0;
     pendingSense_ = result.sense;
   }
   return result;
@@ -76,7 +78,7 @@ CommandResult Engine::Finish(CommandResult result, size_t inMax) {
 
 Sense Engine::StandingSense() const {
   Sense s = coverOpen_ ? sense::CoverOpen() : locked_ ? sense::Locked() : Sense{};
-  s.autoWidthBytesPerLine = window_ ? window_->bytesPerLine : 0;
+  s.autoWidthBytesPerLine = page_ ? page_->bytesPerLine : window_ ? window_->bytesPerLine : 0;
   return s;
 }
 
@@ -188,12 +190,15 @@ CommandResult Engine::Release(uint8_t control) {
     batchReserved_ = false;
     return Good();
   }
-  // 0 ends the page, 1 cancels the scan; a sheet not read to its end leaves the unit.
+  // 0 ends the page, 1 cancels the scan; a sheet not read to its end leaves the unit. A double
+  // feed found while the unit was set to pause on one is reported now, when the page is done.
+  const bool doubleFed = page_ && page_->multifeedSeen && control == 0;
   if (page_) {
     if (page_->Complete()) page_.reset();
     else EjectPage();
   }
   pageReserved_ = false;
+  if (doubleFed) return Check(sense::Multifeed());
   return Good();
 }
 
@@ -209,7 +214,10 @@ CommandResult Engine::ResetUnit() {
   return Good();
 }
 
-uint8_t Engine::FeederStatus() const { return feeder_.empty() ? 0x00 : 0x01; }
+uint8_t Engine::FeederStatus() const {
+  if (feeder_.empty()) return 0x00;
+  return static_cast<uint8_t>(lowdrv::caps::kFeederPaper | feeder_.front().kind);
+}
 
 uint8_t Engine::LampStatus() {
   if (!lampOn_) return 0;

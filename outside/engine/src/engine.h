@@ -70,6 +70,8 @@ class Engine {
     uint32_t number = 0;  // 0: the background (no paper)
     bool twoSided = true;  // a one-sided sheet has a blank back
     uint32_t lines = 0;    // its own length in lines; 0 = as long as the window
+    uint32_t width = 0;    // its own width in pixels (found by a cropping window); 0 = the window's
+    uint8_t kind = 0;      // media kind bits of the feeder status (0x20 A, 0x10 B)
   };
   enum class FaultKind : uint8_t { Jam, Multifeed, Staple, Misfeed };
   struct Fault {
@@ -89,6 +91,11 @@ class Engine {
     bool reportBlank = false;  // its end carries ASCQ 0x21
     bool encoded = false;
     std::vector<uint8_t> jpeg;
+    std::vector<uint64_t> pieceEnds;  // restart points: where the side's pieces end
+    size_t nextPiece = 0;             // the first piece end not reached yet
+    uint64_t pieceStart = 0;          // where the current piece began
+    uint32_t pieceLines = 0;          // lines of the pieces before the current one
+    bool firstReadDone = false;
   };
   struct Page {
     Sheet sheet;
@@ -96,6 +103,15 @@ class Engine {
     std::array<SideRun, 2> sides;
     int lastSide = -1;
     uint8_t transferMode = 0;
+    bool combined = false;        // mode 3 raster: both sides in one stream of alternating blocks
+    bool restartPoints = false;   // mode 6: pieces end at restart points, the sides alternate there
+    bool wholeJpeg = false;       // the unit writes the JPEG headers itself
+    bool crop = false;            // the window asks the unit to find the sheet's width
+    bool multifeedPause = false;  // a double feed is reported when the page is released
+    bool multifeedSeen = false;
+    int activeSide = 0;           // mode 6: the side whose piece is being delivered
+    uint32_t bytesPerLine = 0;    // of this page (a cropped sheet has fewer)
+    uint32_t pixelsPerLine = 0;
     std::array<uint8_t, 64> luminance{};
     std::array<uint8_t, 64> chrominance{};
     bool Complete() const {
@@ -151,6 +167,11 @@ class Engine {
   std::optional<Fault> FaultFor(const Page& page, int side) const;
   void EjectPage();
   void ReturnPageToFeeder();
+  void ProduceCombined(const Page& page, uint64_t pos, size_t n, uint8_t* out) const;
+  uint32_t LinesOfPiece(const Page& page, const SideRun& run) const;
+
+  // Control words of the scan modes (engine_scan_control.cpp); nullopt for a word they do not know.
+  std::optional<std::string> ControlScan(const std::vector<std::string>& words);
 
   // Control words (engine_control.cpp).
   std::string ControlLoad(const std::vector<std::string>& words);
@@ -222,6 +243,7 @@ class Engine {
   std::vector<uint8_t> slaveFirmware_;
 
   uint8_t transferMode_ = 0;
+  bool engineJpegHeaders_ = false;  // the unit writes its own JPEG headers (inquiry byte 164 bit 1)
   bool batchReserved_ = false;
   bool pageReserved_ = false;
 

@@ -38,10 +38,13 @@ std::string Error(const std::string& text) { return "error " + text; }
 
 std::string Engine::Help() {
   return "Control commands of the simulated unit (one per line; replies start with ok or error):\n"
-         "  load <n> [duplex|simplex] [lines=<l>]  put n sheets on the feeder stack; duplex sheets\n"
-         "                                  are printed on both sides, simplex ones have a white\n"
-         "                                  back; lines=<l> makes each sheet l lines long (default:\n"
-         "                                  as long as the window); sheets are numbered on from 1\n"
+         "  load <n> [duplex|simplex] [lines=<l>] [width=<w>] [kind=a|b]  put n sheets on the\n"
+         "                                  feeder stack; duplex sheets are printed on both sides,\n"
+         "                                  simplex ones have a white back; lines=<l> makes each\n"
+         "                                  sheet l lines long (default: as long as the window);\n"
+         "                                  width=<w> makes it w pixels wide, which a cropping\n"
+         "                                  window finds; kind=a|b the media kind the feeder reports\n"
+         "                                  for it; sheets are numbered on from 1\n"
          "  empty                           take every sheet off the feeder\n"
          "  cover open|close                open or close the feeder cover\n"
          "  jam <sheet> [front|back] [line=<l>]        the sheet jams at that line (default: half\n"
@@ -58,8 +61,14 @@ std::string Engine::Help() {
          "                                  (fewer than 16 make a short report)\n"
          "  function <f>                    the function number shown and reported (byte 6)\n"
          "  dfd ignore|retry|stop|none      the double-feed decision button pressed (1, 2, 3, 0)\n"
-         "  duplexmode 0|5                  duplex transfer: 0 sides alternate per read, 5 front\n"
-         "                                  side then back side\n"
+         "  duplexmode 0|3|5|6|7            duplex transfer: 0 and 7 the sides alternate per read;\n"
+         "                                  3 raster sides in one stream of 16-line blocks (JPEG as\n"
+         "                                  0); 5 front side then back side; 6 the sides alternate\n"
+         "                                  at restart points (every 64 lines; also in simplex)\n"
+         "  jpegheaders engine|host         who writes the JPEG headers (the unit's inquiry says it;\n"
+         "                                  the host reads that when it opens the unit)\n"
+         "  reset                           a power-on reset: reservations go, a sheet in the paper\n"
+         "                                  path leaves it (the transport sends it on unplug)\n"
          "  calib steps <n>|fail <k>|ok     calibration step count (0 or more); step k fails once\n"
          "  ink <whole> <tenth>             the imprinter's ink level\n"
          "  lock on|off                     the scanner lock closes (test unit ready and the sense\n"
@@ -161,11 +170,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
     }
     return Error("usage: dfd ignore|retry|stop|none");
   }
-  if (verb == "duplexmode") {
-    if (words.size() != 2 || (words[1] != "0" && words[1] != "5")) return Error("usage: duplexmode 0|5");
-    transferMode_ = words[1] == "5" ? 5 : 0;
-    return "ok duplexmode " + words[1];
-  }
+  if (std::optional<std::string> reply = ControlScan(words)) return *reply;
   if (verb == "calib" && words.size() >= 2) {
     uint32_t n = 0;
     if (words[1] == "ok" && words.size() == 2) {
@@ -222,6 +227,8 @@ std::string Engine::ControlLoad(const std::vector<std::string>& words) {
     if (words[i] == "duplex") sheet.twoSided = true;
     else if (words[i] == "simplex") sheet.twoSided = false;
     else if (Option(words[i], "lines", value) && ParseNumber(value, sheet.lines) && sheet.lines > 0) {}
+    else if (Option(words[i], "width", value) && ParseNumber(value, sheet.width) && sheet.width > 0) {}
+    else if (Option(words[i], "kind", value) && (value == "a" || value == "b")) sheet.kind = value == "a" ? 0x20 : 0x10;
     else return Error("bad word: " + words[i]);
   }
   const uint32_t first = nextSheet_;
@@ -305,7 +312,8 @@ std::string Engine::ControlState() const {
   }
   out << " reserved=" << (batchReserved_ ? "batch" : "-") << "," << (pageReserved_ ? "page" : "-")
       << " cover=" << (coverOpen_ ? "open" : "closed") << " revision=" << revision_
-      << " duplexmode=" << static_cast<int>(transferMode_);
+      << " duplexmode=" << static_cast<int>(transferMode_)
+      << " jpegheaders=" << (engineJpegHeaders_ ? "engine" : "host");
   if (pendingSense_) {
     char text[32];
     std::snprintf(text, sizeof text, " sense=%X/%02X/%02X", pendingSense_->key, pendingSense_->asc,

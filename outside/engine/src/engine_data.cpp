@@ -1,6 +1,7 @@
 // READ and SEND data types of both command sets.
 #include "engine.h"
 #include "engine/page_pattern.h"
+#include "lowdrv/engine/engine_caps.h"
 #include "lowdrv/engine/imprinter_records.h"
 #include "wire.h"
 
@@ -8,6 +9,8 @@
 #include <cstring>
 
 namespace rzd::engine {
+
+namespace caps = rzd::lowdrv::caps;
 
 namespace {
 
@@ -82,7 +85,7 @@ CommandResult Engine::ReadNew(uint16_t dataType, size_t length, size_t inMax) {
     case 0xB2: {
       std::vector<uint8_t> a = wire::ShortAnswer(7);
       a[4] = transferMode_;
-      wire::Put16(&a[5], 1);
+      wire::Put16(&a[5], transferMode_ == caps::kDuplexBlocks ? caps::kDuplexBlockLines : 1);
       return Good(std::move(a));
     }
     case 0xD5:

@@ -64,6 +64,7 @@ void Engine::BuildInquiryAnswer() {
   SetBit(a, caps::kAnswerPowerOffTimer);
   SetBit(a, caps::kAnswerDfdButtons);
   SetBit(a, caps::kAnswerTruncation);
+  if (engineJpegHeaders_) SetBit(a, caps::kAnswerEngineJpegHeaders);
   if (options_.lcd) SetBit(a, caps::kAnswerLcd);
   if (options_.ultrasonic) {
     SetBit(a, caps::kAnswerUltrasonic);

@@ -8,17 +8,6 @@
 
 namespace rzd::engine {
 
-const std::array<uint8_t, 64> kStandardLuminanceTable = {
-    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-const std::array<uint8_t, 64> kStandardChrominanceTable = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
-    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
-
 namespace {
 
 struct ErrorManager {
@@ -52,6 +41,39 @@ bool FindEntropy(const unsigned char* data, size_t size, size_t& begin, size_t& 
   return false;
 }
 
+bool IsRestartMarker(const unsigned char* p) { return p[0] == 0xFF && p[1] >= 0xD0 && p[1] <= 0xD7; }
+
+// The unit's own Exif segment: a big-endian TIFF header and one IFD with Make and Model.
+std::vector<uint8_t> ExifSegment(const std::string& make, const std::string& model) {
+  std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 0x2A, 0, 0, 0, 8, 0, 2};
+  auto put32 = [&b](uint32_t v) {
+    for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  const std::string texts[2] = {make, model};
+  uint32_t at = 8 + 2 + 2 * 12 + 4;  // values after the IFD, offsets from the TIFF header
+  for (int i = 0; i < 2; ++i) {
+    const uint32_t count = static_cast<uint32_t>(texts[i].size()) + 1;
+    b.insert(b.end(), {0x01, static_cast<uint8_t>(0x0F + i), 0, 2});
+    put32(count);
+    if (count <= 4) {
+      std::string inline4 = texts[i];
+      inline4.resize(4, '\0');
+      b.insert(b.end(), inline4.begin(), inline4.end());
+    } else {
+      put32(at);
+      at += (count + 1) / 2 * 2;
+    }
+  }
+  put32(0);
+  for (const std::string& text : texts) {
+    if (text.size() + 1 <= 4) continue;
+    b.insert(b.end(), text.begin(), text.end());
+    b.push_back(0);
+    if ((text.size() + 1) % 2) b.push_back(0);
+  }
+  return b;
+}
+
 // The libjpeg part. Everything that must survive a longjmp is set up by the caller.
 bool Compress(jpeg_compress_struct& cinfo, const JpegSideLayout& layout, const JpegRowSource& rows,
               std::vector<uint8_t>& line, unsigned char** out, unsigned long* outSize) {
@@ -65,8 +87,9 @@ bool Compress(jpeg_compress_struct& cinfo, const JpegSideLayout& layout, const J
   cinfo.in_color_space = layout.color ? JCS_RGB : JCS_GRAYSCALE;
   jpeg_set_defaults(&cinfo);
   cinfo.optimize_coding = FALSE;
-  cinfo.restart_interval = 0;
+  cinfo.restart_interval = layout.restartInterval;
   cinfo.restart_in_rows = 0;
+  cinfo.write_JFIF_header = layout.wholeStream ? TRUE : FALSE;
   unsigned int table[64];
   for (int i = 0; i < 64; ++i) table[i] = layout.luminance[i];
   jpeg_add_quant_table(&cinfo, 0, table, 100, TRUE);
@@ -83,6 +106,10 @@ bool Compress(jpeg_compress_struct& cinfo, const JpegSideLayout& layout, const J
     }
   }
   jpeg_start_compress(&cinfo, TRUE);
+  if (layout.wholeStream) {
+    const std::vector<uint8_t> exif = ExifSegment(layout.exifMake, layout.exifModel);
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned int>(exif.size()));
+  }
   while (cinfo.next_scanline < cinfo.image_height) {
     rows(cinfo.next_scanline, line.data());
     JSAMPROW row = line.data();
@@ -94,8 +121,13 @@ bool Compress(jpeg_compress_struct& cinfo, const JpegSideLayout& layout, const J
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> EncodeJpegEntropy(const JpegSideLayout& layout,
-                                                      const JpegRowSource& rows) {
+uint32_t RestartIntervalFor(uint32_t width, bool color, uint8_t sampling, uint32_t lines) {
+  const uint32_t h = color && sampling != 3 ? 2 : 1;
+  const uint32_t v = color && sampling == 1 ? 2 : 1;
+  return (width + 8 * h - 1) / (8 * h) * (lines / (8 * v));
+}
+
+std::optional<JpegSideData> EncodeJpegSide(const JpegSideLayout& layout, const JpegRowSource& rows) {
   if (layout.width == 0 || layout.height == 0) return std::nullopt;
   std::vector<uint8_t> line(static_cast<size_t>(layout.width) * (layout.color ? 3 : 1));
   jpeg_compress_struct cinfo{};
@@ -107,10 +139,29 @@ std::optional<std::vector<uint8_t>> EncodeJpegEntropy(const JpegSideLayout& layo
   unsigned long outSize = 0;
   const bool ok = Compress(cinfo, layout, rows, line, &out, &outSize);
   jpeg_destroy_compress(&cinfo);
-  std::optional<std::vector<uint8_t>> result;
+  std::optional<JpegSideData> result;
   size_t begin = 0, end = 0;
-  if (ok && out != nullptr && FindEntropy(out, outSize, begin, end))
-    result.emplace(out + begin, out + end);
+  if (ok && out != nullptr && FindEntropy(out, outSize, begin, end)) {
+    JpegSideData side;
+    if (layout.wholeStream) {
+      side.bytes.assign(out, out + outSize);
+      for (size_t i = begin; i + 1 < end; ++i) {
+        if (IsRestartMarker(out + i)) side.pieceEnds.push_back(i + 2);
+      }
+    } else {
+      // Entropy data alone: restart markers out, their places kept.
+      side.bytes.reserve(end - begin);
+      for (size_t i = begin; i < end; ++i) {
+        if (i + 1 < end && IsRestartMarker(out + i)) {
+          side.pieceEnds.push_back(side.bytes.size());
+          ++i;
+          continue;
+        }
+        side.bytes.push_back(out[i]);
+      }
+    }
+    result = std::move(side);
+  }
   std::free(out);
   return result;
 }

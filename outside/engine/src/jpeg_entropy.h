@@ -1,12 +1,17 @@
-// JPEG entropy-coded data of one side, made with libjpeg: baseline, the host's quantisation
-// tables, the standard Huffman tables (no optimised coding), no restart markers. Only the bytes
-// between the scan header and the end-of-image marker are kept; the host writes the headers.
+// JPEG data of one side, made with libjpeg: baseline, the host's quantisation tables, the
+// standard Huffman tables (no optimised coding), restart markers when asked.
+//
+// Two forms: the entropy-coded data alone (the host writes the headers and the restart markers;
+// the markers are taken out, their places kept as the ends of the side's pieces), or the whole
+// stream as the unit writes it itself (with an Exif segment naming the unit, restart markers
+// in place, the end-of-image marker; the pieces end after each restart marker).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace rzd::engine {
@@ -18,17 +23,24 @@ struct JpegSideLayout {
   uint8_t sampling = 3; // colour only: 1 = 2x2, 2 = 2x1, 3 = 1x1 for the first component
   std::array<uint8_t, 64> luminance{};    // natural (row by row) order
   std::array<uint8_t, 64> chrominance{};  // natural order
+  uint32_t restartInterval = 0;           // MCUs; 0: no restart markers
+  bool wholeStream = false;               // the unit writes its own headers
+  std::string exifMake;                   // with the whole stream
+  std::string exifModel;
+};
+
+struct JpegSideData {
+  std::vector<uint8_t> bytes;
+  std::vector<uint64_t> pieceEnds;  // where the pieces before the last end (restart points)
 };
 
 // Fills one line of samples: width bytes (grey) or width * 3 bytes (R, G, B).
 using JpegRowSource = std::function<void(uint32_t line, uint8_t* samples)>;
 
-// The entropy-coded segment, or nullopt when libjpeg refused the job.
-std::optional<std::vector<uint8_t>> EncodeJpegEntropy(const JpegSideLayout& layout,
-                                                      const JpegRowSource& rows);
+// nullopt when libjpeg refused the job.
+std::optional<JpegSideData> EncodeJpegSide(const JpegSideLayout& layout, const JpegRowSource& rows);
 
-// The example tables of the JPEG standard (Annex K.1 and K.2), natural order.
-extern const std::array<uint8_t, 64> kStandardLuminanceTable;
-extern const std::array<uint8_t, 64> kStandardChrominanceTable;
+// The restart interval in MCUs that makes a piece of `lines` lines (the unit's restart spacing).
+uint32_t RestartIntervalFor(uint32_t width, bool color, uint8_t sampling, uint32_t lines);
 
 }  // namespace rzd::engine

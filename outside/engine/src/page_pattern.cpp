@@ -31,7 +31,12 @@ void FillPattern(uint32_t sheet, uint32_t side, uint32_t line, size_t first, uin
   constexpr size_t kPeriod = 256;
   const size_t head = std::min(n, kPeriod);
   for (size_t k = 0; k < head; ++k) rest[k] = static_cast<uint8_t>(start + 7u * k);
-  for (size_t k = head; k < n; k += kPeriod) std::memcpy(rest + k, rest, std::min(kPeriod, n - k));
+  // The bytes written so far are whole periods: each copy doubles them.
+  for (size_t have = head; have < n;) {
+    const size_t more = std::min(have, n - have);
+    std::memcpy(rest + have, rest, more);
+    have += more;
+  }
 }
 
 std::vector<uint8_t> PatternLine(uint32_t sheet, uint32_t side, uint32_t line,

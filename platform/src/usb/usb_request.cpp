@@ -95,8 +95,7 @@ void UsbRequest::Cancel() {
 
 bool UsbRequest::IsComplete() const {
   if (!state_) return true;
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->settled;
+  return state_->settledFlag.load(std::memory_order_acquire);
 }
 
 uint32_t UsbRequest::Error() const {

@@ -170,6 +170,11 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
     if (!running || !unit.plugged.exchange(false)) return "error the unit is not plugged in";
     unit.events.SetPlugged(false);
     {
+      // Without power the unit forgets its state: reservations, the page in the paper path.
+      std::lock_guard<std::mutex> port(unit.portMutex);
+      unit.port.Control("reset");
+    }
+    {
       std::lock_guard<std::mutex> guard(connectionsMutex);
       for (const auto& connection : connections) {
         if (connection->IsUsb()) connection->Shutdown();

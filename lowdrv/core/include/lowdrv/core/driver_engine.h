@@ -12,6 +12,7 @@
 
 #include "lowdrv/core/driver_base.h"
 #include "lowdrv/core/imprinter.h"
+#include "lowdrv/core/scan_state.h"
 #include "lowdrv/engine/reduzid_interface.h"
 #include "lowdrv/engine/usb_device.h"
 #include "lowdrv/settings/settings_av.h"
@@ -206,6 +207,7 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   // outlive a wait for it.
   std::shared_ptr<calibration::Run> m_pCalibration;
   uint32_t m_ulCalibStepWait = 1000;        // ms between two calibration steps
+  ScanState m_Scan;                         // the scan in progress (scan/)
   // The model's changes to the engine's inquiry record (applied before the settings see it).
   struct InquiryPatch {
     bool apply = false;
@@ -222,6 +224,8 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   LLDError EngineReadBackgroundRaster(uint8_t* pbyBuffer, uint32_t length);
 
  private:
+  // The scan pipeline's steps (scan/) work on the driver's members and log under its feature.
+  friend class ScanSteps;
   // Open steps after the semaphore: device, engine binding, configuration read.
   LLDError OpenUnitAndReadConfig(bool semaphoreHeld);
   // Gives back what a failed open took: the semaphore count, the old-driver event, the handles.

@@ -53,7 +53,8 @@ inline constexpr RecordBit kInqDfdButtons{133, 0x80};
 // Truncation lengths taken (ReduzidInq byte 94 bit 0x04): answer byte 91 bit 0x01.
 inline constexpr AnswerBit kAnswerTruncation{91, 0x01};
 // The engine writes its own JPEG headers (ReduzidInq byte 164 bit 0x02): answer byte 96 bit
-// 0x01. This model's engine leaves it clear: it sends only entropy-coded data.
+// 0x01. This model's engine leaves it clear and sends only entropy-coded data; the simulated
+// unit can be switched to write whole streams (its control word "jpegheaders").
 inline constexpr AnswerBit kAnswerEngineJpegHeaders{96, 0x01};
 // Buttons are reported (ReduzidInq byte 51 bit 0x04); the translation always sets it.
 inline constexpr RecordBit kInqButtons{51, 0x04};
@@ -72,6 +73,36 @@ inline constexpr uint16_t kAnswerImageProcessingOffset = 98;
 // the end flag clear on entry.
 enum class SideEndInfo : uint8_t { BytesDelivered, BytesNotDelivered };
 inline constexpr SideEndInfo kSideEndInfo = SideEndInfo::BytesDelivered;
+
+// --- Duplex transfer and restart points ----------------------------------------------------
+// The duplex transfer modes the unit reports (READ 0xB2, answer byte 4), and what each means for
+// the order of the data:
+//   0, 7  the sides alternate from read to read while both have data;
+//   3     raster: both sides in one transfer, in alternating blocks of kDuplexBlockLines lines
+//         (front first; the answer's count, bytes 5-6); JPEG: as mode 0;
+//   5     the whole front side, then the whole back side;
+//   6     the sides alternate at restart points.
+inline constexpr uint8_t kDuplexAlternateReads = 0;
+inline constexpr uint8_t kDuplexBlocks = 3;
+inline constexpr uint8_t kDuplexFrontThenBack = 5;
+inline constexpr uint8_t kDuplexRestartPoints = 6;
+inline constexpr uint8_t kDuplexAlternateReads7 = 7;
+inline constexpr uint16_t kDuplexBlockLines = 16;
+// In mode 6 a side is delivered in pieces of kRestartSpacingLines lines; a read that ends a piece
+// (and not the side) ends with a check condition, ASC 0x80, ASCQ 0x22, and the sense values of
+// that piece (pixels per line, its lines, its bytes). JPEG sides are coded with a restart
+// interval of exactly those lines' MCU rows, so the interval the host announces in its header is
+// (pixels per line / MCU width, rounded up) x (kRestartSpacingLines / MCU height).
+inline constexpr uint32_t kRestartSpacingLines = 64;
+inline constexpr uint8_t kRestartPointAscq = 0x22;
+
+// --- Feeder status (MEDIA CHECK, answer byte 4) --------------------------------------------
+// Bit 0 paper in the feeder; bits 4-5 the kind of the sheet on top: 0x20 kind A, 0x10 kind B
+// (the unit reports what the sheet was loaded as; 0 for an ordinary sheet).
+inline constexpr uint8_t kFeederPaper = 0x01;
+inline constexpr uint8_t kFeederMediaKindA = 0x20;
+inline constexpr uint8_t kFeederMediaKindB = 0x10;
+inline constexpr uint8_t kFeederMediaKindMask = 0x30;
 
 // Test whether a bit is set in an answer or a record.
 inline bool IsSet(const uint8_t* bytes, size_t size, AnswerBit bit) {
