@@ -5,127 +5,155 @@
     <name>DriversConfig</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished"></translation>
+        <translation>Form</translation>
     </message>
     <message>
         <source>General</source>
-        <translation type="unfinished"></translation>
+        <translation>General</translation>
     </message>
     <message>
         <source>Lock settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Lock settings</translation>
     </message>
     <message>
         <source>Select to prevent the interface options from being changed by a user.</source>
-        <translation type="unfinished"></translation>
+        <translation>Select to prevent the interface options from being changed by a user.</translation>
     </message>
     <message>
         <source>Default preset:</source>
-        <translation type="unfinished"></translation>
+        <translation>Default preset:</translation>
     </message>
     <message>
         <source>Select a default preset for the TWAIN interface.</source>
-        <translation type="unfinished"></translation>
+        <translation>Select a default preset for the TWAIN interface.</translation>
     </message>
     <message>
         <source>TWAIN driver</source>
-        <translation type="unfinished"></translation>
+        <translation>TWAIN driver</translation>
     </message>
     <message>
         <source>Auto transfer</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto transfer</translation>
     </message>
     <message>
         <source>Scanning and transfer starts when the scanner detects media.</source>
-        <translation type="unfinished"></translation>
+        <translation>Scanning and transfer starts when the scanner detects media.</translation>
     </message>
     <message>
         <source>Auto close on transfer</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto close on transfer</translation>
     </message>
     <message>
         <source>The interface closes automatically when scanning is complete.</source>
-        <translation type="unfinished"></translation>
+        <translation>The interface closes automatically when scanning is complete.</translation>
     </message>
     <message>
         <source>Force UI-less</source>
-        <translation type="unfinished"></translation>
+        <translation>Force UI-less</translation>
     </message>
     <message>
         <source>For use with applications that do not normally support UI-less mode.</source>
-        <translation type="unfinished"></translation>
+        <translation>For use with applications that do not normally support UI-less mode.</translation>
     </message>
     <message>
         <source>Preset overrides capabilities</source>
-        <translation type="unfinished"></translation>
+        <translation>Preset overrides capabilities</translation>
     </message>
     <message>
         <source>The default preset will override any changes made by the calling application.</source>
-        <translation type="unfinished"></translation>
+        <translation>The default preset will override any changes made by the calling application.</translation>
     </message>
     <message>
         <source>Fail open if scanner not present</source>
-        <translation type="unfinished"></translation>
+        <translation>Fail open if scanner not present</translation>
     </message>
     <message>
         <source>Prevents the driver from opening if the scanner is not connected.</source>
-        <translation type="unfinished"></translation>
+        <translation>Prevents the driver from opening if the scanner is not connected.</translation>
     </message>
     <message>
         <source>Enable user compression</source>
-        <translation type="unfinished"></translation>
+        <translation>Enable user compression</translation>
     </message>
     <message>
         <source>Allows the user to specify the type of compression used.</source>
-        <translation type="unfinished"></translation>
+        <translation>Allows the user to specify the type of compression used.</translation>
     </message>
     <message>
         <source>Remember compression</source>
-        <translation type="unfinished"></translation>
+        <translation>Remember compression</translation>
     </message>
     <message>
         <source>Compression settings will be saved and loaded from presets and last used settings.</source>
-        <translation type="unfinished"></translation>
+        <translation>Compression settings will be saved and loaded from presets and last used settings.</translation>
     </message>
     <message>
         <source>Suppress TWCC_CAPSEQERROR</source>
-        <translation type="unfinished"></translation>
+        <translation>Suppress TWCC_CAPSEQERROR</translation>
     </message>
     <message>
         <source>Return default value if there is a TWCC_CAPSEQERROR error</source>
-        <translation type="unfinished"></translation>
+        <translation>Return default value if there is a TWCC_CAPSEQERROR error</translation>
     </message>
     <message>
         <source>Make TWAIN topmost UI</source>
-        <translation type="unfinished"></translation>
+        <translation>Make TWAIN topmost UI</translation>
     </message>
     <message>
         <source>Always show the TWAIN interface in front of all other open windows. </source>
-        <translation type="unfinished"></translation>
+        <translation>Always show the TWAIN interface in front of all other open windows. </translation>
     </message>
     <message>
         <source>Suppress EnableDS failure</source>
-        <translation type="unfinished"></translation>
+        <translation>Suppress EnableDS failure</translation>
     </message>
     <message>
         <source>WIA driver</source>
-        <translation type="unfinished"></translation>
+        <translation>WIA driver</translation>
     </message>
     <message>
         <source>Use default WIA UI</source>
-        <translation type="unfinished"></translation>
+        <translation>Use default WIA UI</translation>
     </message>
     <message>
-        <source>Use the Microsoft WIA interface instead of the scanner&apos;s custom interface.</source>
-        <translation type="unfinished"></translation>
+        <source>Use the Microsoft WIA interface instead of the scanner's custom interface.</source>
+        <translation>Use the Microsoft WIA interface instead of the scanner's custom interface.</translation>
     </message>
     <message>
         <source>Emulate WIA 1.0</source>
-        <translation type="unfinished"></translation>
+        <translation>Emulate WIA 1.0</translation>
     </message>
     <message>
-        <source>Select to display the scanner&apos;s custom interface in WIA 1.0 applications.</source>
-        <translation type="unfinished"></translation>
+        <source>Select to display the scanner's custom interface in WIA 1.0 applications.</source>
+        <translation>Select to display the scanner's custom interface in WIA 1.0 applications.</translation>
+    </message>
+    <message>
+        <source>Default settings</source>
+        <translation>Default settings</translation>
+    </message>
+    <message>
+        <source>Last used settings</source>
+        <translation>Last used settings</translation>
+    </message>
+    <message>
+        <source>This option can only be changed when the scanner properties windows are opened from the Windows Control Panel.</source>
+        <translation>This option can only be changed when the scanner properties windows are opened from the Windows Control Panel.</translation>
+    </message>
+    <message>
+        <source>You need administrative privileges to change this setting.</source>
+        <translation>You need administrative privileges to change this setting.</translation>
+    </message>
+    <message>
+        <source>Attention!</source>
+        <translation>Attention!</translation>
+    </message>
+    <message>
+        <source>This will change WIA driver behaviour. Do you want to continue?</source>
+        <translation>This will change WIA driver behaviour. Do you want to continue?</translation>
+    </message>
+    <message>
+        <source>Power cycle the scanner and click OK.</source>
+        <translation>Power cycle the scanner and click OK.</translation>
     </message>
 </context>
 </TS>

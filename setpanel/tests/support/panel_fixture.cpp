@@ -13,6 +13,8 @@
 #include <QEventLoop>
 #include <QPainter>
 #include <QStyleFactory>
+#include <QToolTip>
+#include <QVBoxLayout>
 
 #include <fstream>
 #include <sstream>
@@ -70,6 +72,26 @@ std::string DefaultSupportedDocument() {
 
 std::string DefaultCurrentDocument() { return "<Scanner Name=\"Quarx M48tz\">" + Hardware(true) + "</Scanner>"; }
 
+QImage FramedGrab(QWidget* widget) {
+  const QPixmap inner = widget->grab();
+  if (!widget->isWindow()) return inner.toImage();
+  constexpr int kBar = 30;
+  QImage framed(inner.width() + 2, inner.height() + kBar + 1, QImage::Format_RGB32);
+  framed.fill(QColor(0x8A, 0x90, 0x98));
+  QPainter painter(&framed);
+  QLinearGradient bar(QPointF(0, 1), QPointF(0, kBar));
+  bar.setColorAt(0.0, QColor(0xF1, 0xF3, 0xF5));
+  bar.setColorAt(1.0, QColor(0xDC, 0xE0, 0xE5));
+  painter.fillRect(QRect(1, 1, inner.width(), kBar - 1), bar);
+  QFont font = widget->font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(QColor(0x20, 0x24, 0x2A));
+  painter.drawText(QRect(12, 1, inner.width() - 24, kBar - 1), Qt::AlignVCenter | Qt::AlignLeft, widget->windowTitle());
+  painter.drawPixmap(1, kBar, inner);
+  return framed;
+}
+
 // ---- BoxWatcher
 
 BoxWatcher::BoxWatcher() {
@@ -93,20 +115,7 @@ void BoxWatcher::Look() {
   handled_ = box;
   seen_.push_back(SeenBox{box->windowTitle(), box->text(), box->icon()});
   if (!pictureName_.empty()) {
-    // The box with its title, as a window manager would frame it.
-    const QPixmap inner = box->grab();
-    QImage framed(inner.width() + 2, inner.height() + 30, QImage::Format_RGB32);
-    framed.fill(QColor(0x9A, 0xA0, 0xA8));
-    QPainter painter(&framed);
-    painter.fillRect(QRect(1, 1, inner.width(), 28), QColor(0xE4, 0xE7, 0xEB));
-    QFont font = box->font();
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(QColor(0x20, 0x24, 0x2A));
-    painter.drawText(QRect(10, 1, inner.width() - 20, 28), Qt::AlignVCenter | Qt::AlignLeft, box->windowTitle());
-    painter.drawPixmap(1, 29, inner);
-    painter.end();
-    framed.save(QString::fromStdString((PicturesDir() / (pictureName_ + ".png")).string()));
+    FramedGrab(box).save(QString::fromStdString((PicturesDir() / (pictureName_ + ".png")).string()));
     pictureName_.clear();
   }
   QAbstractButton* button = answer_ != QMessageBox::NoButton ? box->button(answer_) : nullptr;
@@ -120,6 +129,55 @@ void BoxWatcher::Look() {
       box->close();
     }
   });
+}
+
+// ---- SheetHost
+
+SheetHost::SheetHost() : dialog_(std::make_unique<QDialog>()) {
+  auto* layout = new QVBoxLayout(dialog_.get());
+  tabs_ = new QTabWidget(dialog_.get());
+  for (int i = 0; i < 3; ++i) {
+    containers_[i] = new QWidget();
+    new QVBoxLayout(containers_[i]);
+    containers_[i]->layout()->setContentsMargins(0, 0, 0, 0);
+    tabs_->addTab(containers_[i], QString::number(i));
+  }
+  layout->addWidget(tabs_);
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog_.get());
+  buttons_->button(QDialogButtonBox::Apply)->setEnabled(false);
+  layout->addWidget(buttons_);
+}
+
+SheetHost::~SheetHost() = default;
+
+void SheetHost::ShowTab(int index) { tabs_->setCurrentIndex(index); }
+
+bool SheetHost::ApplyEnabled() const { return buttons_->button(QDialogButtonBox::Apply)->isEnabled(); }
+
+void SheetHost::Changed(void* hostData, int32_t changed) {
+  auto* sheet = static_cast<SheetHost*>(hostData);
+  ++sheet->changes_;
+  sheet->buttons_->button(QDialogButtonBox::Apply)->setEnabled(changed != 0);
+}
+
+bool PanelTest::CreatePage(SheetHost& sheet, int index) {
+  auto create = Export<CreateHWPropPageFn>(kCreateHWPropPageName);
+  const std::u16string classId = FormatGuid(kPanelHalClass);
+  const std::u16string device = PanelDevice();
+  return create(index, nullptr, sheet.Container(index), &sheet, classId.c_str(), device.c_str(), &SheetHost::Changed) ==
+         TRUE;
+}
+
+void PanelTest::CreateSheet(SheetHost& sheet) {
+  auto name = Export<GetHWPPNameFn>(kGetHWPPNameName);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(CreatePage(sheet, i)) << i;
+    BSTR text = nullptr;
+    ASSERT_EQ(name(i, &text), TRUE);
+    auto* tabs = sheet.Dialog()->findChild<QTabWidget*>();
+    tabs->setTabText(i, QString::fromStdU16String(std::u16string(BstrView(text))));
+    SysFreeString(text);
+  }
 }
 
 // ---- PanelTest
@@ -244,11 +302,28 @@ std::vector<std::string> PanelTest::HwPropsLines() const {
   return lines;
 }
 
-void PanelTest::Picture(QWidget* widget, const std::string& name) {
+void PanelTest::Picture(QWidget* widget, const std::string& name, QWidget* tipOf) {
   widget->adjustSize();
   widget->show();
   Pump(50);
-  widget->grab().save(QString::fromStdString((PicturesDir() / (name + ".png")).string()));
+  QImage image = FramedGrab(widget);
+  if (tipOf != nullptr && !tipOf->toolTip().isEmpty()) {
+    // The tooltip as the pointer resting on the control shows it, below and right of its middle.
+    QPainter painter(&image);
+    const int bar = widget->isWindow() ? 30 : 0;
+    const QPoint at = tipOf->mapTo(widget, QPoint(tipOf->width() / 2, tipOf->height())) + QPoint(1, bar + 4);
+    QFont font = QToolTip::font();
+    painter.setFont(font);
+    const QRect text = painter.fontMetrics().boundingRect(QRect(0, 0, 360, 400), Qt::TextWordWrap, tipOf->toolTip());
+    QRect box(at, text.size() + QSize(12, 8));
+    if (box.right() > image.width() - 12) box.moveRight(image.width() - 12);
+    painter.setPen(QColor(0x76, 0x7C, 0x84));
+    painter.setBrush(QColor(0xFF, 0xFF, 0xE1));
+    painter.drawRect(box);
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    painter.drawText(box.adjusted(6, 4, -6, -4), Qt::TextWordWrap, tipOf->toolTip());
+  }
+  image.save(QString::fromStdString((PicturesDir() / (name + ".png")).string()));
 }
 
 void PanelTest::Pump(int ms) {

@@ -11,6 +11,9 @@
 #include "testsupport/temp_root.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QTabWidget>
 #include <QLibrary>
 #include <QPluginLoader>
 #include <QMessageBox>
@@ -34,6 +37,9 @@ inline constexpr char16_t kUnitFriendlyName[] = u"Quarx M48tz Scanner #2";
 std::string DefaultInfoDocument();
 std::string DefaultSupportedDocument();
 std::string DefaultCurrentDocument();
+
+// A picture of `widget`; a window is framed with a title bar that shows its title.
+QImage FramedGrab(QWidget* widget);
 
 // A message box the watcher met.
 struct SeenBox {
@@ -61,6 +67,27 @@ class BoxWatcher : public QObject {
   std::string pictureName_;
   std::vector<SeenBox> seen_;
   QPointer<QMessageBox> handled_;
+};
+
+// A property sheet as a host shows it: a dialog with a tab per page (each tab the container a
+// page is created in), OK, Cancel and Apply; a page's change callback enables Apply.
+class SheetHost {
+ public:
+  SheetHost();
+  ~SheetHost();
+  QDialog* Dialog() { return dialog_.get(); }
+  QWidget* Container(int index) { return containers_[index]; }
+  void ShowTab(int index);
+  bool ApplyEnabled() const;
+  int Changes() const { return changes_; }
+  static void Changed(void* hostData, int32_t changed);
+
+ private:
+  std::unique_ptr<QDialog> dialog_;
+  QTabWidget* tabs_ = nullptr;
+  QDialogButtonBox* buttons_ = nullptr;
+  QWidget* containers_[3] = {};
+  int changes_ = 0;
 };
 
 class PanelTest : public TempRoot {
@@ -94,12 +121,18 @@ class PanelTest : public TempRoot {
     return reinterpret_cast<F>(library_->resolve(name));
   }
   void LoadLibrary();
+  // Creates page `index` of the sheet through the exports; its result.
+  bool CreatePage(SheetHost& sheet, int index);
+  // The sheet with all three pages, their tabs named by GetHWPPName.
+  void CreateSheet(SheetHost& sheet);
   std::filesystem::path HwPropsPath() const;
   // Every "key=value" line of HWProps.ini, in file order.
   std::vector<std::string> HwPropsLines() const;
 
-  // Saves a picture of `widget` (shown, at its size hint) as <pictures>/<name>.png.
-  static void Picture(QWidget* widget, const std::string& name);
+  // Saves a picture of `widget` (shown, at its size hint) as <pictures>/<name>.png; a window
+  // gets a title bar with its title. With `tipOf`, that control's tooltip is drawn below it, as
+  // the pointer resting on it shows it.
+  static void Picture(QWidget* widget, const std::string& name, QWidget* tipOf = nullptr);
   // Runs the event loop for `ms` milliseconds.
   static void Pump(int ms);
 
