@@ -4,6 +4,7 @@
 #include "service/service_module.h"
 
 #include "coclass/hal_coclass.h"
+#include "interfaces/rzdhal_proxy_stub.h"
 #include "scanhost/class_key_values.h"
 
 #include "lowdrv/engine/unit_names.h"
@@ -72,7 +73,11 @@ bool ServiceModule::NamedAsLocalService() const {
 
 int ServiceModule::Run() {
   SetCurrent(this);
-  if (NamedAsLocalService()) {
+  if (HRESULT hr = RegisterRzdHalProxyStub(); FAILED(hr)) return static_cast<int>(hr);
+  // The service control manager started this process as its service, or the instance's
+  // application identifier names it as a local service.
+  const std::optional<std::u16string> startedAs = ServiceNameOfThisProcess();
+  if ((startedAs && EqualsNoCase(*startedAs, values_.name.service)) || NamedAsLocalService()) {
     runningAsService_ = true;
     const SERVICE_TABLE_ENTRY table[] = {{values_.name.service.c_str(), &ServiceMainEntry}, {nullptr, nullptr}};
     const uint32_t error = StartServiceCtrlDispatcher(table);

@@ -33,7 +33,7 @@ struct State {
   std::mutex lock;
   std::set<uintptr_t> handles;
   uintptr_t next = 1;
-  std::map<std::string, uint32_t> used;  // calls a counted rule has answered, by its line
+  std::map<size_t, uint32_t> used;  // calls a counted rule has answered, by its line number
 };
 
 State& Fake() {
@@ -77,7 +77,7 @@ uint32_t Scripted(uint32_t code) {
   std::ifstream in(FakeDriverScript());
   std::string line;
   uint32_t result = 0;
-  while (std::getline(in, line)) {
+  for (size_t number = 0; std::getline(in, line); ++number) {
     std::istringstream words(line);
     std::string verb, codeText, argument, countText;
     words >> verb >> codeText >> argument >> countText;
@@ -89,8 +89,8 @@ uint32_t Scripted(uint32_t code) {
       const std::optional<uint32_t> count = countText.empty() ? std::nullopt : Number(countText);
       State& state = Fake();
       std::lock_guard guard(state.lock);
-      if (failure && (!count || state.used[line] < *count)) {
-        ++state.used[line];
+      if (failure && (!count || state.used[number] < *count)) {
+        ++state.used[number];
         result = *failure;
       }
     }
@@ -150,6 +150,7 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
   return result == 0 ? TRUE : FALSE;
 }
 
+#ifndef RZD_FAKE_WITHOUT_READ
 RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* /*pbyBufferOut*/, uint32_t* pstActualSizeOut,
                             BSTR* pstrMetaOut, uint32_t* pdwBoundary) {
   Journal("Read " + HandleName(pvDevHandle) + " " + (pstrMetaOut != nullptr && *pstrMetaOut == nullptr ? "clean" : "dirty"));
@@ -157,5 +158,6 @@ RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* /*pbyBufferOut*/, uint32
   if (pdwBoundary != nullptr) *pdwBoundary = 6;
   return TRUE;
 }
+#endif
 
 }  // extern "C"
