@@ -162,6 +162,13 @@ size_t ServiceModule::ClientCount() const {
   return scanners_.size();
 }
 
+std::vector<std::weak_ptr<CRZDHALScannerBase>> ServiceModule::ClientObjects() const {
+  std::vector<std::weak_ptr<CRZDHALScannerBase>> objects;
+  std::lock_guard guard(lockA_);
+  for (const ClientEntry& entry : scanners_) objects.push_back(entry.slot->Get());
+  return objects;
+}
+
 bool ServiceModule::IsRegisteredClient(const CRZDHALScannerBase* scanner) const {
   std::lock_guard guard(lockB_);
   return registrations_.count(scanner) != 0;

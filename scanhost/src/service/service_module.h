@@ -104,6 +104,8 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   // FriendlyName of the device class key (read again by the message loop while it is empty).
   std::u16string FriendlyName() const;
   size_t ClientCount() const;
+  // The client objects of the list (for tests: a weak reference does not keep an object).
+  std::vector<std::weak_ptr<CRZDHALScannerBase>> ClientObjects() const;
   bool IsRegisteredClient(const CRZDHALScannerBase* scanner) const;
 
  private:
