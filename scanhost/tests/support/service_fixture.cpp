@@ -27,7 +27,10 @@ void ServiceFixture::SetUp() {
 void ServiceFixture::TearDown() {
   for (const std::u16string& name : ListServices()) {
     ServiceRunStatus status;
-    if (QueryServiceRunStatus(name, &status) != ERROR_SUCCESS || status.state == SERVICE_STOPPED) continue;
+    if (QueryServiceRunStatus(name, &status) != ERROR_SUCCESS || status.state == SERVICE_STOPPED ||
+        status.processId == CurrentProcessId()) {
+      continue;
+    }
     if (ControlServiceByName(name, SERVICE_CONTROL_STOP) != ERROR_SUCCESS ||
         WaitForServiceState(name, SERVICE_STOPPED, 60000) != ERROR_SUCCESS) {
       ADD_FAILURE() << ToUtf8(name) << " did not stop";
