@@ -37,8 +37,8 @@ struct State {
 };
 
 State& Fake() {
-  static State* const state = new State;  // lives as long as the process: no destructor at unload
-  return *state;
+  static State state;  // goes with the library's unload, when no call runs in it
+  return state;
 }
 
 std::optional<uint32_t> Number(const std::string& text) {
