@@ -10,12 +10,17 @@ namespace rzd::scanhost {
 
 namespace {
 
+// A bare file name is looked for beside the running executable, then beside the stack's own
+// libraries (the folder of the platform library), then on the system's library search path.
 std::unique_ptr<Module> LoadByName(const std::u16string& fileName) {
   const std::filesystem::path name(fileName);
   if (!name.has_parent_path()) {
-    const std::filesystem::path beside = ExecutablePath().parent_path() / name;
-    std::error_code ec;
-    if (std::filesystem::exists(beside, ec)) return Module::Load(beside);
+    const std::filesystem::path folders[] = {ExecutablePath().parent_path(),
+                                             ModulePathOf(reinterpret_cast<const void*>(&ExecutablePath)).parent_path()};
+    for (const std::filesystem::path& folder : folders) {
+      std::error_code ec;
+      if (std::filesystem::exists(folder / name, ec)) return Module::Load(folder / name);
+    }
   }
   return Module::Load(name);
 }

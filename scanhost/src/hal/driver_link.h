@@ -39,8 +39,8 @@ class DriverLink {
 
   // Loads the library and binds "Control" and "Read", logging each step on `log`. A bare file
   // name is looked for beside the running executable first (as the system loader looks in the
-  // program's folder first), then on the library search path. When either export is missing
-  // the library is unloaded again. True when both are bound.
+  // program's folder first), then beside the stack's own libraries, then on the library search
+  // path. When either export is missing the library is unloaded again. True when both are bound.
   bool Load(const std::u16string& fileName, const CLogClient& log);
   // Unloads the library once no call runs in it; both entry points are cleared. Harmless when
   // nothing is loaded.
