@@ -17,6 +17,7 @@
 #include "hal/scanner_parent.h"
 
 #include "foundation/log_client.h"
+#include "lowdrv/core/driver_codes.h"
 #include "platform/kernel.h"
 #include "platform/types.h"
 
@@ -33,16 +34,10 @@ namespace rzd::scanhost {
 constexpr HRESULT kHalBusy = static_cast<HRESULT>(ERROR_BUSY);
 constexpr HRESULT kHalDriverRefused = 12;
 // Driver result code: the unit is in use by another application.
-constexpr int32_t kDriverInUse = 0x8008;
+constexpr int32_t kDriverInUse = static_cast<int32_t>(lowdrv::lld::kInUse);
 
-// The driver codes the object sends.
-namespace driver_code {
-constexpr uint32_t kOpen = 0x48000004;
-constexpr uint32_t kClose = 0x80000005;
-constexpr uint32_t kLock = 0x90000001;
-constexpr uint32_t kUnlock = 0x80000002;
-constexpr uint32_t kSessionStateChanged = 0x94000018;
-}  // namespace driver_code
+// The driver codes the object sends (kOpen, kClose, kLock, kUnlock, kSessionStateChanged, ...).
+namespace driver_code = lowdrv::cc;
 
 // The event codes of SessionStateChanged and of the driver's notification code.
 namespace event_code {
