@@ -15,8 +15,7 @@ namespace {
 class ServiceCallsTest : public PanelTest {
  protected:
   // Presses the feed roller's reset with the scripted answers; the calls after the refresh.
-  std::vector<std::string> Reset(const std::string& answers, BoxWatcher& boxes) {
-    QWidget* panel = OpenPluginPanel();
+  std::vector<std::string> Reset(QWidget* panel, const std::string& answers) {
     ClearCalls();
     SetAnswers(answers);
     Child<QPushButton>(panel, "m_btnScnrCfgRollerCtReset")->click();
@@ -26,7 +25,6 @@ class ServiceCallsTest : public PanelTest {
       if (call.rfind("control 6 ", 0) == 0 || call.rfind("control 4 ", 0) == 0) continue;
       calls.push_back(call);
     }
-    (void)boxes;
     return calls;
   }
 };
@@ -56,11 +54,13 @@ TEST_F(ServiceCallsTest, LockControlUnlockTable) {
       {"unlock fails", "unlock -2147467259\n", {processId, lock, reset, "unlock"}, {kNoConnection}},
       {"success: unlock, no box", "", {processId, lock, reset, "unlock"}, {}},
   };
+  // One panel and one service object for the whole table: only the pattern's calls are logged.
+  QWidget* panel = OpenPluginPanel();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     BoxWatcher boxes;
     WriteDocument("info.xml", DefaultInfoDocument());
-    EXPECT_EQ(Reset(c.answers, boxes), c.calls);
+    EXPECT_EQ(Reset(panel, c.answers), c.calls);
     EXPECT_EQ(boxes.Texts(), c.boxes);
     for (const SeenBox& box : boxes.Seen()) {
       EXPECT_EQ(box.title, QStringLiteral("Error Occurred"));

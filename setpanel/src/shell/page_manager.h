@@ -6,7 +6,9 @@
 #include "interfaces/rzdhal.h"
 #include "platform/com.h"
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <array>
 #include <memory>
@@ -14,7 +16,6 @@
 
 class QApplication;
 class QTranslator;
-class QWidget;
 
 namespace rzd::panel {
 
@@ -23,8 +24,10 @@ class CHScannerQTModule;
 class PageManager {
  public:
   struct HostedPage {
-    CHScannerQTModule* page = nullptr;
-    QWidget* holder = nullptr;  // the widget that carries the page inside the host's container
+    // Guarded: a host may delete its page window (and with it the page) before it destroys the
+    // page through the export.
+    QPointer<CHScannerQTModule> page;
+    QPointer<QWidget> holder;  // the widget that carries the page inside the host's container
     int32_t key = 0;
   };
 

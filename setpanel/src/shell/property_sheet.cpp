@@ -60,7 +60,7 @@ void CloseService() {
   service.Reset();
 }
 
-void DestroyHosted(rzd::panel::PageManager::HostedPage& hosted) { delete hosted.holder; }
+void DestroyHosted(rzd::panel::PageManager::HostedPage& hosted) { delete hosted.holder.data(); }
 
 }  // namespace
 
