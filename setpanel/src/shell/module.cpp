@@ -49,9 +49,13 @@ CHScannerQTModule::CHScannerQTModule(void* connector, QWidget* parent, void* hos
       BuildDriversForm();
       layout->addWidget(driversConfig_);
       break;
-    default:
-      BuildHwipForm();
+    default: {
+      // The form gets a widget of its own: the page already has its layout.
+      auto* form = new QWidget(this);
+      layout->addWidget(form);
+      BuildHwipForm(form);
       break;
+    }
   }
   ConnectSlotsByName(this, this);
   InitVars();
@@ -83,6 +87,8 @@ void CHScannerQTModule::BuildConfigForm(QWidget* root) {
            config_->m_btnScnrCfgJamCtReset, config_->m_chkFW, config_->m_btnUpdateFirmware}) {
     hidden->hide();
   }
+  // The "Update" button waits for the unit's information to enable it.
+  config_->m_btnUpdateFirmware->setEnabled(false);
   connect(config_->m_lblHelp, &QLabel::linkActivated, this, &CHScannerQTModule::slotOnLinkActivated);
   maintenanceTimer_.setSingleShot(true);
   maintenanceTimer_.setInterval(2000);
@@ -90,9 +96,9 @@ void CHScannerQTModule::BuildConfigForm(QWidget* root) {
   AdjustLayout(root);
 }
 
-void CHScannerQTModule::BuildHwipForm() {
+void CHScannerQTModule::BuildHwipForm(QWidget* root) {
   hwip_ = std::make_unique<Ui::CHScannerQTModuleConfigPanelHWIP>();
-  hwip_->setupUi(this);
+  hwip_->setupUi(root);
   for (QCheckBox* box : {hwip_->m_chkFilter, hwip_->m_chkBDR, hwip_->m_chkCropDeskew, hwip_->m_chkMoire,
                          hwip_->m_chkRotate, hwip_->m_chkBPD}) {
     connect(box, &QCheckBox::toggled, this, &CHScannerQTModule::OnHwipToggled);

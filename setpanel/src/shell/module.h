@@ -122,7 +122,7 @@ class CHScannerQTModule : public CCHScannerQTModuleBase, public ICorModuleCfgPan
 
   void InitVars();
   void BuildConfigForm(QWidget* root);
-  void BuildHwipForm();
+  void BuildHwipForm(QWidget* root);
   void BuildDriversForm();
   void MarkChanged();
   void ResetCounter(const std::u16string& counter);
