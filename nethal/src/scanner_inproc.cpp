@@ -6,6 +6,7 @@
 #include "foundation/func_trace.h"
 #include "foundation/module_info.h"
 #include "foundation/xml_store.h"
+#include "interfaces/rzdhal_codes.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -14,14 +15,6 @@
 namespace rzd::nethal {
 
 namespace {
-
-constexpr LONG kGetScanners = 0;
-constexpr LONG kSetCurrent = 8;
-constexpr LONG kCancelOperation = 11;
-constexpr LONG kConnect = 14;
-constexpr LONG kAllocateVBuffer = 20;
-constexpr LONG kReleaseVBuffer = 21;
-constexpr LONG kSetProcessId = 35;
 
 const char16_t* TextOrNull(BSTR text) { return text != nullptr ? text : u"NULL"; }
 
@@ -135,13 +128,13 @@ HRESULT CRZDHALScannerInProc::raw_Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLO
     const uint32_t cc = code & 0xFF;
     RZD_LOG_DATA_INFO(u"STANDARD CONTROL CODE: CC = 0x%02X, Flags = 0x%02X, Value = 0x%04X", cc, code >> 24,
                       (code >> 8) & 0xFFFF);
-    if (cc == kGetScanners) {
+    if (cc == RZDHAL_CC_GET_SCANNERS) {
       BSTR list = AllocBstr(MakeHalIdList(facts_.modelName, facts_.instanceClasses));
       if (list == nullptr) return hr = E_OUTOFMEMORY;
       *strXMLOut = list;  // the caller passes the slot empty
       return hr = S_OK;
     }
-    if (cc == kConnect) return hr = Open(lCC, strXMLIn, strXMLOut, pvBufIn, pvBufOut);
+    if (cc == RZDHAL_CC_CONNECT) return hr = Open(lCC, strXMLIn, strXMLOut, pvBufIn, pvBufOut);
     ComPtr<IRZDHAL> service = Service();
     if (!service) return hr = E_NOTIMPL;
     hr = service->Control(lCC, strXMLIn, strXMLOut, pvBufIn, pvBufOut);
@@ -169,7 +162,7 @@ HRESULT CRZDHALScannerInProc::SendProcessId(IRZDHAL* service) {
   in.vt = VT_UI4;
   in.ulVal = CurrentProcessId();
   Bstr answer;
-  const HRESULT hr = service->Control(kSetProcessId, nullptr, answer.Out(), &in, &out);
+  const HRESULT hr = service->Control(RZDHAL_CC_SET_PROCESS_ID, nullptr, answer.Out(), &in, &out);
   VariantClear(&out);
   return hr;
 }
@@ -281,7 +274,7 @@ HRESULT CRZDHALScannerInProc::Configure(LONG /*lReserved1*/, IUnknown* modPrecur
     RZD_LOG_ERROR(u"No configuration information provided");
     return hr = E_INVALIDARG;
   }
-  const HRESULT settings = SendHALControl(kSetCurrent, strSettings);
+  const HRESULT settings = SendHALControl(RZDHAL_CC_SET_CURRENT, strSettings);
   if (settings != S_OK) RZD_LOG_ERROR(u"Failed setting current HAL Configuration");
   {
     std::lock_guard guard(fieldsLock_);
@@ -401,7 +394,7 @@ HRESULT CRZDHALScannerInProc::Produce(IUnknown* plData) {
     const HRESULT asked = callback->QueryAbort(&abort);
     keep(asked);
     if (SUCCEEDED(asked) && abort != VARIANT_FALSE) {
-      SendHALControl(kCancelOperation, nullptr);
+      SendHALControl(RZDHAL_CC_CANCEL_OPERATION, nullptr);
       blocks->SetBoundary(6);
       hr = E_ABORT;
     }
@@ -416,7 +409,7 @@ HRESULT CRZDHALScannerInProc::CreateMMFile(BSTR strName, LONG lReqSize) {
   RZD_FUNC_TRACE(u"CreateMMFile");
   RZD_TRACE_HRESULT(&hr, u"strName = %s, lReqSize = %d", TextOrNull(strName), lReqSize);
   Bstr parameters(MakeAllocateParameters(BstrView(strName), lReqSize));
-  return hr = SendHALControl(kAllocateVBuffer, parameters.Get());
+  return hr = SendHALControl(RZDHAL_CC_ALLOCATEVBUFF, parameters.Get());
 }
 
 HRESULT CRZDHALScannerInProc::ReleaseMMFile(BSTR strName) {
@@ -424,7 +417,7 @@ HRESULT CRZDHALScannerInProc::ReleaseMMFile(BSTR strName) {
   RZD_FUNC_TRACE(u"ReleaseMMFile");
   RZD_TRACE_HRESULT(&hr, u"strName = %s", TextOrNull(strName));
   Bstr parameters(MakeReleaseParameters(BstrView(strName)));
-  return hr = SendHALControl(kReleaseVBuffer, parameters.Get());
+  return hr = SendHALControl(RZDHAL_CC_RELEASEVBUFF, parameters.Get());
 }
 
 HRESULT CRZDHALScannerInProc::raw_DLLPath(BSTR* strDLLPath) {

@@ -6,6 +6,7 @@
 #include "foundation/xml_store.h"
 #include "interfaces/raster_buffers.h"
 #include "interfaces/rzdhal.h"
+#include "interfaces/rzdhal_codes.h"
 #include "platform/com_object.h"
 #include "platform/text.h"
 
@@ -110,25 +111,25 @@ class ScriptedScanHal final : public ComObject<IRZDHAL> {
     const ScanScript script = ScanScript::Load();
     std::lock_guard guard(lock_);
     switch (lCC & 0xFF) {
-      case 14: return static_cast<HRESULT>(script.Number("connect", 0));
-      case 35:
+      case RZDHAL_CC_CONNECT: return static_cast<HRESULT>(script.Number("connect", 0));
+      case RZDHAL_CC_SET_PROCESS_ID:
         if (pidFailures_ < script.Number("pid-failures", 0)) {
           ++pidFailures_;
           return E_FAIL;
         }
         return S_OK;
-      case 6:
-      case 7:
-        if (strXMLOut != nullptr) *strXMLOut = AllocBstr(lCC == 7 && !settings_.empty() ? settings_ : ScriptedSupportedSettings());
+      case RZDHAL_CC_GET_SUPPORTED:
+      case RZDHAL_CC_GET_CURRENT:
+        if (strXMLOut != nullptr) *strXMLOut = AllocBstr(lCC == RZDHAL_CC_GET_CURRENT && !settings_.empty() ? settings_ : ScriptedSupportedSettings());
         return S_OK;
-      case 8:
+      case RZDHAL_CC_SET_CURRENT:
         settings_.assign(BstrView(strXMLIn));
         choice_ = ReadChoice(settings_);
         chunks_.clear();
         started_ = false;
         if (strXMLOut != nullptr) *strXMLOut = AllocBstr(u"<Result><ErrorCode>0</ErrorCode></Result>");
         return static_cast<HRESULT>(script.Number("settings", 0));
-      case 11:
+      case RZDHAL_CC_CANCEL_OPERATION:
         chunks_.clear();
         started_ = false;
         return S_OK;

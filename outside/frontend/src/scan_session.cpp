@@ -8,6 +8,7 @@
 
 #include "foundation/xml_store.h"
 #include "interfaces/rzd_module.h"
+#include "interfaces/rzdhal_codes.h"
 #include "interfaces/rzdhal.h"
 #include "nethal/bridge.h"
 #include "platform/process.h"
@@ -24,12 +25,6 @@ namespace rzd::frontend {
 
 namespace {
 
-constexpr LONG kGetScanners = 0;
-constexpr LONG kGetSupported = 6;
-constexpr LONG kSetCurrent = 8;
-constexpr LONG kCancel = 11;
-constexpr LONG kConnect = 14;
-constexpr LONG kDisconnect = 15;
 constexpr DWORD kLockTimeoutMs = 3000;
 constexpr DWORD kBufferContext = 0x17;
 // The transfer buffer: eight blocks of 4 MiB.
@@ -76,7 +71,7 @@ ComPtr<IRZDHAL> CreateBridge(FILE* err) {
 
 std::optional<std::vector<Unit>> ListUnits(IRZDHAL* bridge, FILE* err) {
   std::u16string list;
-  const HRESULT hr = Call(bridge, kGetScanners, u"", &list);
+  const HRESULT hr = Call(bridge, RZDHAL_CC_GET_SCANNERS, u"", &list);
   std::optional<std::vector<std::u16string>> classes;
   if (SUCCEEDED(hr)) classes = ParseHalIdList(list);
   if (!classes) {
@@ -159,7 +154,7 @@ class Batch {
   // through Configure, which also makes the metadata buffer.
   int Apply(IRZDModule* module, const std::u16string& settings) {
     std::u16string answer;
-    HRESULT hr = Call(hal_, kSetCurrent, settings, &answer);
+    HRESULT hr = Call(hal_, RZDHAL_CC_SET_CURRENT, settings, &answer);
     bool adjusted = false;
     if (hr == static_cast<HRESULT>(ERROR_BUSY)) {
       Say(err_, "%s", CallFailureText(hr).c_str());
@@ -206,7 +201,7 @@ class Batch {
         ++written;
         ended = page.boundary >= 6;
         if (!ended && options_.pages && written == *options_.pages) {
-          Call(hal_, kCancel, u"");  // enough pages: the rest of the batch stays in the feeder
+          Call(hal_, RZDHAL_CC_CANCEL_OPERATION, u"");  // enough pages: the rest of the batch stays in the feeder
           ended = true;
         }
         if (ended) break;
@@ -302,7 +297,7 @@ int RunScan(const ScanOptions& options, FILE* out, FILE* err) {
     return kExitFault;
   }
 
-  HRESULT hr = Call(bridge.Get(), kConnect, u"<HAL_CLSID>" + unit->instanceClass + u"</HAL_CLSID>");
+  HRESULT hr = Call(bridge.Get(), RZDHAL_CC_CONNECT, u"<HAL_CLSID>" + unit->instanceClass + u"</HAL_CLSID>");
   if (hr != S_OK) {
     Say(err, "%s", CallFailureText(hr).c_str());
     return kExitFault;
@@ -315,7 +310,7 @@ int RunScan(const ScanOptions& options, FILE* out, FILE* err) {
     result = kExitFault;
   } else {
     std::u16string supported;
-    hr = Call(bridge.Get(), kGetSupported, u"", &supported);
+    hr = Call(bridge.Get(), RZDHAL_CC_GET_SUPPORTED, u"", &supported);
     ChosenSettings chosen;
     if (hr != S_OK) {
       chosen.error = "the unit's settings could not be read: " + CallFailureText(hr);
@@ -330,7 +325,7 @@ int RunScan(const ScanOptions& options, FILE* out, FILE* err) {
     }
     bridge->UnlockScanner(&status);
   }
-  Call(bridge.Get(), kDisconnect, u"");
+  Call(bridge.Get(), RZDHAL_CC_DISCONNECT, u"");
   return result;
 }
 

@@ -7,8 +7,9 @@
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
+#include "png_file.h"
+
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <memory>
 
@@ -80,35 +81,6 @@ TEST(PageAssemblerTest, AnErrorEndsThePageAndAnEmptyEndIsNoPage) {
 
 // ---- Files.
 
-struct DecodedPng {
-  uint32_t width = 0, height = 0;
-  int bitDepth = 0, colourType = 0;
-  std::vector<std::vector<uint8_t>> rows;
-};
-
-DecodedPng ReadPng(const std::filesystem::path& file) {
-  DecodedPng decoded;
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
-  if (!in) return decoded;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return DecodedPng();
-  }
-  png_init_io(png, in.get());
-  png_read_info(png, info);
-  decoded.width = png_get_image_width(png, info);
-  decoded.height = png_get_image_height(png, info);
-  decoded.bitDepth = png_get_bit_depth(png, info);
-  decoded.colourType = png_get_color_type(png, info);
-  decoded.rows.assign(decoded.height, std::vector<uint8_t>(png_get_rowbytes(png, info)));
-  for (auto& row : decoded.rows) png_read_row(png, row.data(), nullptr);
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return decoded;
-}
-
 class SideFilesTest : public test::TempRoot {};
 
 TEST_F(SideFilesTest, RawSidesBecomePngsOfTheirLinesTurnedTheRightWay) {
@@ -139,7 +111,7 @@ TEST_F(SideFilesTest, RawSidesBecomePngsOfTheirLinesTurnedTheRightWay) {
     ImageSize size;
     std::string error;
     ASSERT_TRUE(WriteSideImage(file, side, &size, &error)) << c.name << ": " << error;
-    const DecodedPng png = ReadPng(file);
+    const test::PngFile png = test::ReadPng(file);
     EXPECT_EQ(png.height, 3u) << c.name;
     EXPECT_EQ(size.height, 3u) << c.name;
     EXPECT_EQ(png.width, size.width) << c.name;

@@ -16,8 +16,9 @@
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
+#include "png_file.h"
+
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <memory>
 #include <sstream>
@@ -39,34 +40,6 @@ struct Outcome {
     return at == std::string::npos ? text : text.substr(at + 1);
   }
 };
-
-struct Png {
-  uint32_t width = 0, height = 0;
-  int bitDepth = 0;
-  std::vector<std::vector<uint8_t>> rows;
-};
-
-Png ReadPng(const fs::path& file) {
-  Png decoded;
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
-  if (!in) return decoded;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return Png();
-  }
-  png_init_io(png, in.get());
-  png_read_info(png, info);
-  decoded.width = png_get_image_width(png, info);
-  decoded.height = png_get_image_height(png, info);
-  decoded.bitDepth = png_get_bit_depth(png, info);
-  decoded.rows.assign(decoded.height, std::vector<uint8_t>(png_get_rowbytes(png, info)));
-  for (auto& row : decoded.rows) png_read_row(png, row.data(), nullptr);
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return decoded;
-}
 
 // A text value of a side's metadata file.
 std::u16string MetadataValue(const fs::path& file, const char16_t* path) {
@@ -119,7 +92,7 @@ class ScanCommandTest : public test::TempRoot {
 
   // The side's lines must be the unit's pattern for that sheet and side.
   // Line art keeps only the bits of its pixels: `lastBits` of the last byte are compared.
-  static void ExpectPattern(const Png& png, uint32_t sheet, uint32_t side, uint32_t lines, size_t rowBytes,
+  static void ExpectPattern(const test::PngFile& png, uint32_t sheet, uint32_t side, uint32_t lines, size_t rowBytes,
                             uint32_t lastBits = 8) {
     ASSERT_EQ(png.height, lines);
     const auto mask = static_cast<uint8_t>(0xFF00 >> lastBits);
@@ -156,7 +129,7 @@ TEST_F(ScanCommandTest, ADuplexColourBatchWritesEachSideAsAPngOfThePatternWithIt
   for (uint32_t sheet = 1; sheet <= 2; ++sheet) {
     for (uint32_t side = 0; side < 2; ++side) {
       const std::string stem = FormatA("page-%03u-%s", sheet, side == 0 ? "front" : "back");
-      const Png png = ReadPng(out_ / (stem + ".png"));
+      const test::PngFile png = test::ReadPng(out_ / (stem + ".png"));
       EXPECT_EQ(png.width, 50u);
       ExpectPattern(png, sheet, side, 40, 150);
       EXPECT_EQ(MetadataValue(out_ / (stem + ".xml"), u"/Result/Address/Side"), side == 0 ? u"Front" : u"Back");
@@ -199,7 +172,7 @@ TEST_F(ScanCommandTest, EachModeAndSourceGivesItsFiles) {
     for (const char* name : c.files) {
       const uint32_t side = std::string(name).find("back") != std::string::npos ? 1 : 0;
       if (c.rowBytes != 0) {
-        ExpectPattern(ReadPng(out_ / name), 1, side, 20, c.rowBytes, c.lastBits);
+        ExpectPattern(test::ReadPng(out_ / name), 1, side, 20, c.rowBytes, c.lastBits);
         continue;
       }
       // The stream exactly as the service delivered it.
@@ -219,8 +192,8 @@ TEST_F(ScanCommandTest, BothSidesInOneStreamAreWrittenAsTwoSides) {
   test::WriteScanScript({"sheets=1", "width=10", "lines=40", "both=1", "chunk-lines=16"});
   const Outcome run = ScanInto("--source duplex --mode gray");
   ASSERT_EQ(run.exit, 0) << run.err;
-  ExpectPattern(ReadPng(out_ / "page-001-front.png"), 1, 0, 40, 10);
-  ExpectPattern(ReadPng(out_ / "page-001-back.png"), 1, 1, 40, 10);
+  ExpectPattern(test::ReadPng(out_ / "page-001-front.png"), 1, 0, 40, 10);
+  ExpectPattern(test::ReadPng(out_ / "page-001-back.png"), 1, 1, 40, 10);
 }
 
 TEST_F(ScanCommandTest, APageLargerThanTheTransferBufferStillArrivesWhole) {
@@ -229,7 +202,7 @@ TEST_F(ScanCommandTest, APageLargerThanTheTransferBufferStillArrivesWhole) {
   test::WriteScanScript({"sheets=1", "width=5000", "lines=2300", "chunk-lines=100"});
   const Outcome run = ScanInto("--mode color");
   ASSERT_EQ(run.exit, 0) << run.err;
-  const Png png = ReadPng(out_ / "page-001-front.png");
+  const test::PngFile png = test::ReadPng(out_ / "page-001-front.png");
   ASSERT_EQ(png.height, 2300u);
   for (uint32_t l : {0u, 1u, 1117u, 2299u}) EXPECT_EQ(png.rows[l], engine::PatternLine(1, 0, l, 15000)) << l;
 }
