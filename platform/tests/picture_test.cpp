@@ -1,5 +1,6 @@
 // Icons from bitmap strips and icon files, and the picture objects that carry them.
 #include "platform/picture.h"
+#include "platform/resources.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,85 @@ TEST(Picture, BitmapFilesBothWaysUp) {
       }
     }
   }
+}
+
+// A bitmap file of `bits` bits per pixel (1, 4 or 8) with a palette of `entries` entries, each
+// pixel's index given by index(x, y) (top row first, rows bottom-up in the file).
+std::vector<uint8_t> PalettedFile(int32_t width, int32_t height, uint16_t bits, uint32_t entries, uint32_t used,
+                                  const std::function<uint32_t(int32_t, int32_t)>& index) {
+  const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+  const size_t pixelsAt = 54 + 4 * static_cast<size_t>(entries);
+  std::vector<uint8_t> bytes(pixelsAt + stride * height);
+  Put<uint16_t>(bytes, 0, 0x4D42);
+  Put<uint32_t>(bytes, 10, static_cast<uint32_t>(pixelsAt));
+  Put<uint32_t>(bytes, 14, 40);
+  Put<int32_t>(bytes, 18, width);
+  Put<int32_t>(bytes, 22, height);
+  Put<uint16_t>(bytes, 26, 1);
+  Put<uint16_t>(bytes, 28, bits);
+  Put<uint32_t>(bytes, 46, used);
+  for (uint32_t i = 0; i < entries; ++i) {
+    bytes[54 + 4 * i] = static_cast<uint8_t>(i);             // blue: the index
+    bytes[54 + 4 * i + 1] = static_cast<uint8_t>(100 + i);   // green
+    bytes[54 + 4 * i + 2] = 7;                               // red
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = bytes.data() + pixelsAt + static_cast<size_t>(height - 1 - y) * stride;
+    for (int32_t x = 0; x < width; ++x) {
+      const size_t bit = static_cast<size_t>(x) * bits;
+      row[bit / 8] |= static_cast<uint8_t>(index(x, y) << (8 - bits - bit % 8));
+    }
+  }
+  return bytes;
+}
+
+TEST(Picture, PalettedBitmapFilesAndWhatAFileTakes) {
+  for (uint16_t bits : {uint16_t{1}, uint16_t{4}, uint16_t{8}}) {
+    SCOPED_TRACE(bits);
+    const uint32_t entries = bits == 1 ? 2 : 6;  // a short palette, as "colours used" says
+    const auto index = [&](int32_t x, int32_t y) { return static_cast<uint32_t>(x + y) % entries; };
+    std::vector<uint8_t> file = PalettedFile(13, 3, bits, entries, bits == 1 ? 0 : entries, index);
+    file.resize(file.size() + 9, 0xEE);  // whatever follows the file
+    BitmapFileFacts facts;
+    const std::shared_ptr<gdi::Bitmap> bitmap = ReadBitmapFile(file, &facts);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(facts.size, file.size() - 9);
+    EXPECT_EQ(facts.bitsPerPixel, bits);
+    EXPECT_TRUE(facts.alpha.empty());
+    for (int32_t y = 0; y < 3; ++y) {
+      for (int32_t x = 0; x < 13; ++x) {
+        const uint32_t i = index(x, y);
+        EXPECT_EQ(bitmap->GetPixel(x, y), (gdi::Rgb{7, static_cast<uint8_t>(100 + i), static_cast<uint8_t>(i)}));
+      }
+    }
+  }
+  // An index past a short palette reads black; a palette past the pixels' offset is refused.
+  const std::vector<uint8_t> beyond = PalettedFile(2, 1, 8, 2, 2, [](int32_t x, int32_t) { return x == 0 ? 1u : 9u; });
+  const std::shared_ptr<gdi::Bitmap> bitmap = ReadBitmapFile(beyond);
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(bitmap->GetPixel(0, 0), (gdi::Rgb{7, 101, 1}));
+  EXPECT_EQ(bitmap->GetPixel(1, 0), gdi::kBlack);
+  EXPECT_FALSE(ReadBitmapFile(PalettedFile(2, 1, 8, 2, 3, [](int32_t, int32_t) { return 0u; })));
+  EXPECT_FALSE(ReadBitmapFile(PalettedFile(2, 1, 4, 2, 0, [](int32_t, int32_t) { return 0u; })))
+      << "no count given: all 16 entries must be there";
+  // A 32-bit file keeps its fourth bytes aside.
+  std::vector<uint8_t> withAlpha = BitmapFile(2, 2, 32, Checker);
+  withAlpha[54 + 3] = 0x11;  // bottom-left pixel
+  BitmapFileFacts facts;
+  ASSERT_TRUE(ReadBitmapFile(withAlpha, &facts));
+  EXPECT_EQ(facts.alpha, (std::vector<uint8_t>{0, 0, 0x11, 0}));
+}
+
+TEST(Picture, BitmapResourcesAreBitmapFiles) {
+  static const std::vector<uint8_t> file = BitmapFile(4, 2, 24, Checker);
+  static const uint8_t broken[] = {'B', 'M', 0, 0};
+  const ResourceRegistration good(&file, kResourceTypeBitmap, 7301, file.data(), file.size());
+  const ResourceRegistration bad(&file, kResourceTypeBitmap, 7302, broken, sizeof broken);
+  const std::shared_ptr<gdi::Bitmap> bitmap = LoadBitmapResource(&file, 7301);
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(bitmap->GetPixel(3, 1), Checker(3, 1));
+  EXPECT_FALSE(LoadBitmapResource(&file, 7302));
+  EXPECT_FALSE(LoadBitmapResource(&file, 7303));
 }
 
 TEST(Picture, BrokenBitmapFilesAreRefused) {

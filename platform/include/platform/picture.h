@@ -42,10 +42,23 @@ class Icon {
   std::vector<Pixel> pixels_;  // top row first
 };
 
-// A bitmap file (file header, an information header of 40 bytes or more, uncompressed 24- or
-// 32-bit rows, bottom-up or top-down) as a 24-bit bitmap. Null when the bytes break the form or
-// a side passes gdi::kMaxBitmapSide.
-std::shared_ptr<gdi::Bitmap> ReadBitmapFile(std::span<const uint8_t> bytes);
+// What ReadBitmapFile found beside the pixels.
+struct BitmapFileFacts {
+  size_t size = 0;             // bytes from the file header to the end of the last row
+  uint16_t bitsPerPixel = 0;   // the file's own depth
+  std::vector<uint8_t> alpha;  // 32-bit files: each pixel's fourth byte, top row first
+};
+
+// A bitmap file (file header, an information header of 40 bytes or more, uncompressed rows of 1,
+// 4 or 8 bits with their palette, or of 24 or 32 bits, bottom-up or top-down) as a 24-bit bitmap.
+// Null when the bytes break the form (the palette or the rows pass the end of the bytes) or a side
+// passes gdi::kMaxBitmapSide. A pixel whose palette index passes the palette reads as black.
+std::shared_ptr<gdi::Bitmap> ReadBitmapFile(std::span<const uint8_t> bytes, BitmapFileFacts* facts = nullptr);
+
+// The BITMAP resource `id` of the module that contains `addressInModule` (platform/resources.h),
+// a bitmap file as ReadBitmapFile reads it. Null when the module has no such resource or its bytes
+// are no such file.
+std::shared_ptr<gdi::Bitmap> LoadBitmapResource(const void* addressInModule, uint32_t id);
 
 // The image of an icon file whose width is `size`, else its largest: a 32-bit image takes its
 // alpha (or its AND mask when every alpha is 0), a 24-bit one its AND mask. Null when the bytes
