@@ -303,3 +303,137 @@ TEST(Picture, AnIconPictureKeepsItsIcon) {
 
 }  // namespace
 }  // namespace rzd
+
+namespace rzd {
+namespace {
+
+// A strip of `count` 5 x 3 images: image i's pixel (x, y) has red 10 i + x, green y, and its
+// top-left pixel is the mask colour (transparent).
+const gdi::Rgb kMaskColour{255, 0, 255};
+ImageList Strip(int32_t count) {
+  gdi::BitmapInfo info;
+  info.width = 5 * count;
+  info.height = 3;
+  info.bitsPerPixel = 24;
+  std::shared_ptr<gdi::Bitmap> strip = gdi::Bitmap::Create(info);
+  for (int32_t x = 0; x < info.width; ++x) {
+    for (int32_t y = 0; y < 3; ++y) {
+      const bool corner = x % 5 == 0 && y == 0;
+      strip->SetPixel(x, y, corner ? kMaskColour : gdi::Rgb{static_cast<uint8_t>(10 * (x / 5) + x % 5), static_cast<uint8_t>(y), 9});
+    }
+  }
+  ImageList list(5, 3, count, 4);
+  list.AddMasked(*strip, kMaskColour);
+  return list;
+}
+
+TEST(ImageListStream, WrittenAndReadBackImageByImage) {
+  for (int32_t count : {1, 4, 5, 9}) {
+    SCOPED_TRACE(count);
+    const ImageList written = Strip(count);
+    std::vector<uint8_t> stream = written.Write();
+    const size_t length = stream.size();
+    stream.push_back(0x42);  // what follows the list in its storage
+    size_t used = 0;
+    const std::optional<ImageList> read = ImageList::Read(stream, &used);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(used, length);
+    ASSERT_EQ(read->Count(), count);
+    EXPECT_EQ(read->ImageWidth(), 5);
+    EXPECT_EQ(read->ImageHeight(), 3);
+    for (int32_t i = 0; i < count; ++i) {
+      for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 5; ++x) {
+          EXPECT_EQ(read->GetIcon(i)->At(x, y), written.GetIcon(i)->At(x, y)) << i << ": " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(ImageListStream, DrawingLeavesTransparentPixelsAndBlendsPartlyTransparentOnes) {
+  const ImageList list = Strip(3);
+  const std::shared_ptr<gdi::Bitmap> target = gdi::CreateDibSection(8, 8, 32);
+  target->Fill(gdi::kWhite);
+  EXPECT_FALSE(list.Draw(3, *target, 0, 0));
+  EXPECT_FALSE(list.Draw(-1, *target, 0, 0));
+  ASSERT_TRUE(list.Draw(2, *target, 4, 6));  // partly outside: clipped
+  EXPECT_EQ(target->GetPixel(4, 6), gdi::kWhite) << "the masked corner";
+  EXPECT_EQ(target->GetPixel(5, 6), (gdi::Rgb{21, 0, 9}));
+  EXPECT_EQ(target->GetPixel(7, 7), (gdi::Rgb{23, 1, 9}));
+  EXPECT_EQ(target->GetPixel(3, 6), gdi::kWhite);
+
+  // A 32-bit list with alpha: half transparent over white.
+  std::vector<uint8_t> stream = list.Write();
+  // Rewrite the head's flags to 32-bit colour and the image bitmap to 32 bits with alpha 128.
+  const std::optional<ImageList> read = ImageList::Read(stream);
+  ASSERT_TRUE(read);
+  ImageList half(1, 1, 1, 1);
+  gdi::BitmapInfo info;
+  info.width = 1;
+  info.height = 1;
+  info.bitsPerPixel = 24;
+  std::shared_ptr<gdi::Bitmap> one = gdi::Bitmap::Create(info);
+  one->SetPixel(0, 0, gdi::Rgb{0, 0, 0});
+  half.AddMasked(*one, gdi::kWhite);
+  std::vector<uint8_t> halfStream = half.Write();
+  // Head 28, then the image file: 54 bytes of headers and one row of 12 bytes (4 pixels of a row).
+  std::vector<uint8_t> alphaStream(halfStream.begin(), halfStream.begin() + 28);
+  alphaStream[18] = 0x20;  // ILC_COLOR32, no mask
+  std::vector<uint8_t> file(54 + 16, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  Put<uint32_t>(file, 10, 54);
+  Put<uint32_t>(file, 14, 40);
+  Put<int32_t>(file, 18, 4);
+  Put<int32_t>(file, 22, 1);
+  Put<uint16_t>(file, 26, 1);
+  Put<uint16_t>(file, 28, 32);
+  file[54 + 3] = 128;  // the first pixel: black, alpha 128
+  alphaStream.insert(alphaStream.end(), file.begin(), file.end());
+  const std::optional<ImageList> blended = ImageList::Read(alphaStream);
+  ASSERT_TRUE(blended);
+  target->Fill(gdi::kWhite);
+  ASSERT_TRUE(blended->Draw(0, *target, 0, 0));
+  EXPECT_EQ(target->GetPixel(0, 0), (gdi::Rgb{127, 127, 127}));
+}
+
+TEST(ImageListStream, BrokenStreamsAreRefused) {
+  const std::vector<uint8_t> good = Strip(5).Write();
+  ASSERT_TRUE(ImageList::Read(good));
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> spoil;
+  } cases[] = {
+      {"empty", [](std::vector<uint8_t>& b) { b.clear(); }},
+      {"short head", [](std::vector<uint8_t>& b) { b.resize(27); }},
+      {"no magic", [](std::vector<uint8_t>& b) { b[0] = 'X'; }},
+      {"another version", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 2, 0x600); }},
+      {"no width", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 10, 0); }},
+      {"no height", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 12, 0); }},
+      {"images wider than an icon", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 10, 257); }},
+      {"too many images", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 4, kMaxImageListImages + 1); }},
+      {"more images than the bitmap holds", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 4, 9); }},
+      {"images taller than the bitmap's rows", [](std::vector<uint8_t>& b) { Put<uint16_t>(b, 12, 4); }},
+      {"no image bitmap", [](std::vector<uint8_t>& b) { b.resize(28); }},
+      {"the mask cut short", [](std::vector<uint8_t>& b) { b.resize(b.size() - 1); }},
+      {"image rows past the end", [](std::vector<uint8_t>& b) { Put<int32_t>(b, 28 + 22, 3000); }},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = good;
+    c.spoil(bytes);
+    EXPECT_FALSE(ImageList::Read(bytes)) << c.name;
+  }
+  // Without the mask flag the mask is not read: a list cut after its images still reads.
+  std::vector<uint8_t> noMask = good;
+  Put<uint16_t>(noMask, 18, 0x18);
+  BitmapFileFacts facts;
+  ASSERT_TRUE(ReadBitmapFile(std::span<const uint8_t>(noMask).subspan(28), &facts));
+  noMask.resize(28 + facts.size);
+  const std::optional<ImageList> opaque = ImageList::Read(noMask);
+  ASSERT_TRUE(opaque);
+  EXPECT_EQ(opaque->GetIcon(0)->At(0, 0).a, 255) << "no mask: every pixel opaque";
+}
+
+}  // namespace
+}  // namespace rzd
