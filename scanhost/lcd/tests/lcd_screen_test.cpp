@@ -151,6 +151,51 @@ TEST(LcdScreen, EveryPartLandsInItsPlace) {
   }
 }
 
+// A link icon as a cache would hand it: a blue envelope on white.
+std::shared_ptr<gdi::Bitmap> EnvelopeIcon() {
+  std::shared_ptr<gdi::Bitmap> icon = gdi::CreateDibSection(32, 32, 32);
+  icon->Fill(gdi::kWhite);
+  const gdi::Rgb blue{47, 109, 181};
+  for (int32_t x = 3; x < 29; ++x) {
+    for (int32_t y = 8; y < 25; ++y) icon->SetPixel(x, y, (y == 8 || y == 24 || x == 3 || x == 28) ? blue : gdi::Rgb{230, 238, 248});
+  }
+  for (int32_t i = 0; i < 13; ++i) {
+    icon->SetPixel(3 + i, 8 + i * 8 / 13, blue);
+    icon->SetPixel(28 - i, 8 + i * 8 / 13, blue);
+  }
+  return icon;
+}
+
+TEST(LcdScreen, ScreensWithTheMachinesFontsAsPictures) {
+  struct Sample {
+    const char* picture;
+    ScreenContent content;
+    ScreenFont font;
+  } samples[] = {
+      {"lcd-sample-english", {u"Invoices", FormatOfTransfer(0x400), EnvelopeIcon(), u"Color", u"300 DPI", u"Letter"},
+       {u"Arial", 14}},
+      {"lcd-sample-russian", {u"Договоры", FormatOfTransfer(0x30004), nullptr, u"Оттен. серого", u"200 DPI", u"A4"},
+       {u"Arial", 14}},
+      {"lcd-sample-chinese", {u"扫描到邮件", FormatOfTransfer(0x20002), EnvelopeIcon(), u"Couleur", u"150 DPI",
+                              u"Taille auto."},
+       {u"simsun", 12}},
+  };
+  for (const Sample& sample : samples) {
+    const std::optional<DrawnScreen> drawn = DrawProfileScreen(sample.content, sample.font);
+    ASSERT_TRUE(drawn) << sample.picture;
+    // Every text leaves ink inside its cell, and nothing of it outside its bitmap.
+    for (const PlacedItem& item : drawn->items) {
+      if (!item.text) continue;
+      int inked = 0;
+      for (int32_t y = item.placed.top; y < item.placed.bottom; ++y) {
+        for (int32_t x = item.placed.left; x < item.placed.right; ++x) inked += drawn->screen->GetPixel(x, y) == gdi::kBlack;
+      }
+      EXPECT_GT(inked, 10) << sample.picture << " item " << item.bitmap;
+    }
+    EXPECT_FALSE(test::WritePicture(sample.picture, *drawn->screen, 4).empty());
+  }
+}
+
 TEST(LcdScreen, SlotsOfProfileKeysAndFunctions) {
   EXPECT_EQ(SlotName(u"F4"), u"F4N33");
   EXPECT_EQ(SlotName(u"F1"), u"F1N33");
