@@ -1,0 +1,122 @@
+// The desktop application's side of the LCD screens, as tests write it: the console user, the
+// user's language, event profiles with their scan profiles, and the link cache.
+#pragma once
+
+#include "platform/picture.h"
+#include "platform/registry.h"
+#include "platform/storage.h"
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rzd::scanhost::test {
+
+inline constexpr char16_t kTestUserSid[] = u"S-1-5-21-7000-1001";
+
+struct EventProfile {
+  std::u16string key;  // "F1"
+  std::optional<std::u16string> name;
+  std::optional<uint32_t> transfer;
+  std::optional<std::u16string> link;
+  std::optional<std::u16string> scanConfig;
+};
+
+struct ScanProfile {
+  std::u16string key;
+  std::optional<uint32_t> dataType;
+  std::optional<uint32_t> xResolution;
+  std::optional<uint32_t> pageWidth;
+  std::optional<uint32_t> pageHeight;
+  std::optional<std::u16string> name;
+  std::optional<std::u16string> vantixConfig;
+};
+
+inline RegKey CreateKey(Hive hive, const std::u16string& path) {
+  RegKey key;
+  EXPECT_EQ(RegKey::Create(hive, path, &key), ERROR_SUCCESS) << ToUtf8(path);
+  return key;
+}
+
+// The console user known to the service, with a language ("00000409"); an empty sid forgets it.
+inline void SetConsoleUser(const std::u16string& sid, const std::u16string& locale = u"00000409") {
+  CreateKey(Hive::LocalMachine, u"SOFTWARE\\Corvanite\\RZD").SetString(u"CurrentUserSID", sid);
+  if (!sid.empty()) CreateKey(Hive::Users, sid + u"\\Control Panel\\International").SetString(u"Locale", locale);
+}
+
+inline std::u16string ApplicationKey(const std::u16string& friendlyName, const std::u16string& sid = kTestUserSid) {
+  return sid + u"\\Software\\Corvanite\\Quickarc 4.0\\" + friendlyName;
+}
+
+inline void WriteEventProfile(const std::u16string& friendlyName, const EventProfile& p,
+                              const std::u16string& sid = kTestUserSid) {
+  RegKey key = CreateKey(Hive::Users, ApplicationKey(friendlyName, sid) + u"\\EventProfiles\\" + p.key);
+  if (p.name) key.SetString(u"Name", *p.name);
+  if (p.transfer) key.SetDword(u"Transfer", *p.transfer);
+  if (p.link) key.SetString(u"Link", *p.link);
+  if (p.scanConfig) key.SetString(u"ScanConfig", *p.scanConfig);
+}
+
+inline void WriteScanProfile(const std::u16string& friendlyName, const ScanProfile& p,
+                             const std::u16string& sid = kTestUserSid) {
+  RegKey key = CreateKey(Hive::Users, ApplicationKey(friendlyName, sid) + u"\\ScanProfiles\\" + p.key);
+  if (p.dataType) key.SetDword(u"DataType", *p.dataType);
+  if (p.xResolution) key.SetDword(u"Xresolution", *p.xResolution);
+  if (p.pageWidth) key.SetDword(u"PageWidth", *p.pageWidth);
+  if (p.pageHeight) key.SetDword(u"PageHeight", *p.pageHeight);
+  if (p.name) key.SetString(u"Name", *p.name);
+  if (p.vantixConfig) key.SetString(u"VantixConfig", *p.vantixConfig);
+}
+
+inline void DeleteEventProfiles(const std::u16string& friendlyName, const std::u16string& sid = kTestUserSid) {
+  RegKey::DeleteTree(Hive::Users, ApplicationKey(friendlyName, sid) + u"\\EventProfiles");
+}
+
+// A "LINKS" stream: a 396-byte record per name, the name at byte 128.
+inline std::vector<uint8_t> LinkRecords(const std::vector<std::string>& names) {
+  std::vector<uint8_t> links(names.size() * 396, 0);
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::memcpy(links.data() + i * 396 + 128, names[i].data(), std::min<size_t>(names[i].size(), 268));
+    std::memset(links.data() + i * 396, 0x5A, 128);  // whatever the record holds before the name
+  }
+  return links;
+}
+
+// An image list of `count` 32 x 32 icons: icon i a filled disc of colour (40 i, 200 - 40 i, 160)
+// on a transparent ground.
+inline ImageList DiscIcons(int32_t count) {
+  const gdi::Rgb ground{255, 0, 255};
+  std::shared_ptr<gdi::Bitmap> strip = gdi::CreateDibSection(32 * count, 32, 24);
+  strip->Fill(ground);
+  for (int32_t i = 0; i < count; ++i) {
+    const gdi::Rgb colour{static_cast<uint8_t>(40 * i), static_cast<uint8_t>(200 - 40 * i), 160};
+    for (int32_t y = 0; y < 32; ++y) {
+      for (int32_t x = 0; x < 32; ++x) {
+        const int32_t dx = x - 16, dy = y - 16;
+        if (dx * dx + dy * dy <= 13 * 13) strip->SetPixel(32 * i + x, y, colour);
+      }
+    }
+  }
+  ImageList list(32, 32, count, 4);
+  list.AddMasked(*strip, ground);
+  return list;
+}
+
+// The user's link cache file with these links (record i has icon i) and its registry value.
+inline std::filesystem::path WriteLinkCache(const std::filesystem::path& folder, const std::vector<std::string>& names,
+                                            const std::u16string& sid = kTestUserSid) {
+  const std::filesystem::path file = folder / "LinkCache.dat";
+  std::filesystem::create_directories(folder);
+  EXPECT_TRUE(WriteCompoundFile(file, {{"ICONS", DiscIcons(static_cast<int32_t>(names.size())).Write()},
+                                       {"LINKS", LinkRecords(names)}}));
+  CreateKey(Hive::Users, sid + u"\\Software\\Corvanite\\Quickarc 4.0\\Relaybox 4.0")
+      .SetString(u"LinkCache", FromUtf8(file.string()));
+  return file;
+}
+
+}  // namespace rzd::scanhost::test
