@@ -112,6 +112,11 @@ std::vector<uint8_t> ReadBits32(const Bitmap& bitmap);
 void BitBlt(Bitmap& target, int32_t x, int32_t y, int32_t width, int32_t height, const Bitmap& source,
             int32_t sourceX, int32_t sourceY);
 
+// Saves `width` x `height` colours (rows top first) as an 8-bit RGB PNG file; false on failure.
+bool WritePngFile(const std::filesystem::path& file, int32_t width, int32_t height, std::span<const Rgb> pixels);
+// Saves a bitmap as a PNG file, each pixel as a `scale` x `scale` block (1 to 64).
+bool WritePngFile(const std::filesystem::path& file, const Bitmap& bitmap, int32_t scale = 1);
+
 // ---- Fonts and glyphs.
 
 struct LogFont {
