@@ -304,6 +304,32 @@ TEST(GdiBitmap, DibSectionsAndTheirBitsReadBackAsThirtyTwoBits) {
   }
 }
 
+TEST(GdiPng, PicturesSavedAndReadBack) {
+  test::ScopedRoot root;
+  const std::shared_ptr<Bitmap> bitmap = CreateDibSection(5, 3, 24);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) bitmap->SetPixel(x, y, Rgb{static_cast<uint8_t>(50 * x), static_cast<uint8_t>(80 * y), 7});
+  ASSERT_TRUE(WritePngFile(root.Path() / "one.png", *bitmap));
+  ASSERT_TRUE(WritePngFile(root.Path() / "three.png", *bitmap, 3));
+  const std::shared_ptr<Bitmap> one = ReadPngFile(root.Path() / "one.png");
+  const std::shared_ptr<Bitmap> three = ReadPngFile(root.Path() / "three.png");
+  ASSERT_TRUE(one && three);
+  EXPECT_EQ(one->Width(), 5);
+  EXPECT_EQ(three->Width(), 15);
+  EXPECT_EQ(three->Height(), 9);
+  for (int32_t y = 0; y < 9; ++y) {
+    for (int32_t x = 0; x < 15; ++x) {
+      EXPECT_EQ(three->GetPixel(x, y), bitmap->GetPixel(x / 3, y / 3));
+      EXPECT_EQ(one->GetPixel(x / 3, y / 3), bitmap->GetPixel(x / 3, y / 3));
+    }
+  }
+  EXPECT_FALSE(WritePngFile(root.Path() / "no" / "folder.png", *bitmap));
+  EXPECT_FALSE(WritePngFile(root.Path() / "bad.png", 2, 2, std::vector<Rgb>(3)));
+  EXPECT_FALSE(ReadPngFile(root.Path() / "missing.png"));
+  std::filesystem::resize_file(root.Path() / "three.png", 60);
+  EXPECT_FALSE(ReadPngFile(root.Path() / "three.png")) << "cut short";
+}
+
 // ---- The machine's fonts.
 
 std::shared_ptr<Bitmap> Draw(const LogFont& font, std::string_view text, int32_t x, int32_t y, int32_t size = 64) {

@@ -4,6 +4,7 @@
 #include "engine/sim_unit.h"
 #include "host_link.h"
 #include "testsupport/temp_root.h"
+#include "platform/gdi.h"
 #include "unit_bench.h"
 
 #include <gtest/gtest.h>
@@ -357,7 +358,13 @@ TEST(UnitLcd, WithAnLcdFolderEachScreenHoldingABitmapFileBecomesAPicture) {
   record[10 + 54 + 12 + 2] = 0xFF;      // top row, first pixel: red
   ASSERT_TRUE(host.Send(0xF0, record).Good());
   const std::filesystem::path picture = options.lcdDir / "F4N33.png";
-  ASSERT_TRUE(std::filesystem::exists(picture));
+  const std::shared_ptr<gdi::Bitmap> read = gdi::ReadPngFile(picture);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->Width(), 3);
+  EXPECT_EQ(read->Height(), 2);
+  EXPECT_EQ(read->GetPixel(0, 0), (gdi::Rgb{255, 0, 0}));
+  EXPECT_EQ(read->GetPixel(2, 1), (gdi::Rgb{0, 0, 255}));
+  EXPECT_EQ(read->GetPixel(1, 0), gdi::kBlack);
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(options.lcdDir)) files.push_back(entry.path());
   EXPECT_EQ(files, std::vector<std::filesystem::path>{picture}) << "no partial file left";

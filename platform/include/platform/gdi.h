@@ -116,6 +116,9 @@ void BitBlt(Bitmap& target, int32_t x, int32_t y, int32_t width, int32_t height,
 bool WritePngFile(const std::filesystem::path& file, int32_t width, int32_t height, std::span<const Rgb> pixels);
 // Saves a bitmap as a PNG file, each pixel as a `scale` x `scale` block (1 to 64).
 bool WritePngFile(const std::filesystem::path& file, const Bitmap& bitmap, int32_t scale = 1);
+// A PNG file as a 24-bit bitmap (alpha laid over white); null when it cannot be read or a side
+// passes kMaxBitmapSide.
+std::shared_ptr<Bitmap> ReadPngFile(const std::filesystem::path& file);
 
 // ---- Fonts and glyphs.
 

@@ -36,7 +36,7 @@ struct SimUnitOptions {
   uint16_t capabilityWord = 0;                // the new set's inquiry word at answer bytes 56-57
   // When set, each LCD screen upload that holds a bitmap file is also written there as a PNG
   // named after its slot ("F4N33.png" for slot 4 in 33 blocks), so a person can see the panel.
-  std::filesystem::path lcdDir;
+  std::filesystem::path lcdDir{};
 };
 
 // One block the unit received: a command block of either set, or a data-out block.

@@ -87,18 +87,41 @@ inline std::vector<uint8_t> LinkRecords(const std::vector<std::string>& names) {
   return links;
 }
 
-// An image list of `count` 32 x 32 icons: icon i a filled disc of colour (40 i, 200 - 40 i, 160)
-// on a transparent ground.
-inline ImageList DiscIcons(int32_t count) {
+// An image list of `count` 32 x 32 link icons on a transparent ground, in turn an envelope (mail),
+// a folder (save) and a printer (print).
+inline ImageList LinkIcons(int32_t count) {
   const gdi::Rgb ground{255, 0, 255};
   std::shared_ptr<gdi::Bitmap> strip = gdi::CreateDibSection(32 * count, 32, 24);
   strip->Fill(ground);
+  auto box = [&](int32_t i, int32_t l, int32_t t, int32_t r, int32_t b, gdi::Rgb fill, gdi::Rgb edge) {
+    for (int32_t y = t; y < b; ++y)
+      for (int32_t x = l; x < r; ++x)
+        strip->SetPixel(32 * i + x, y, (x == l || x == r - 1 || y == t || y == b - 1) ? edge : fill);
+  };
   for (int32_t i = 0; i < count; ++i) {
-    const gdi::Rgb colour{static_cast<uint8_t>(40 * i), static_cast<uint8_t>(200 - 40 * i), 160};
-    for (int32_t y = 0; y < 32; ++y) {
-      for (int32_t x = 0; x < 32; ++x) {
-        const int32_t dx = x - 16, dy = y - 16;
-        if (dx * dx + dy * dy <= 13 * 13) strip->SetPixel(32 * i + x, y, colour);
+    switch (i % 3) {
+      case 0: {  // envelope
+        const gdi::Rgb edge{40, 90, 160};
+        box(i, 3, 8, 29, 25, gdi::Rgb{232, 240, 250}, edge);
+        for (int32_t k = 0; k < 13; ++k) {
+          strip->SetPixel(32 * i + 3 + k, 8 + k * 8 / 13, edge);
+          strip->SetPixel(32 * i + 28 - k, 8 + k * 8 / 13, edge);
+        }
+        break;
+      }
+      case 1: {  // folder
+        const gdi::Rgb edge{176, 128, 30};
+        box(i, 3, 7, 14, 11, gdi::Rgb{246, 200, 90}, edge);
+        box(i, 3, 10, 29, 26, gdi::Rgb{250, 212, 110}, edge);
+        break;
+      }
+      default: {  // printer
+        const gdi::Rgb edge{70, 80, 92};
+        box(i, 9, 4, 23, 12, gdi::kWhite, edge);
+        box(i, 3, 11, 29, 23, gdi::Rgb{150, 162, 176}, edge);
+        box(i, 9, 19, 23, 28, gdi::kWhite, edge);
+        strip->SetPixel(32 * i + 25, 14, gdi::Rgb{80, 200, 90});
+        break;
       }
     }
   }
@@ -112,7 +135,7 @@ inline std::filesystem::path WriteLinkCache(const std::filesystem::path& folder,
                                             const std::u16string& sid = kTestUserSid) {
   const std::filesystem::path file = folder / "LinkCache.dat";
   std::filesystem::create_directories(folder);
-  EXPECT_TRUE(WriteCompoundFile(file, {{"ICONS", DiscIcons(static_cast<int32_t>(names.size())).Write()},
+  EXPECT_TRUE(WriteCompoundFile(file, {{"ICONS", LinkIcons(static_cast<int32_t>(names.size())).Write()},
                                        {"LINKS", LinkRecords(names)}}));
   CreateKey(Hive::Users, sid + u"\\Software\\Corvanite\\Quickarc 4.0\\Relaybox 4.0")
       .SetString(u"LinkCache", FromUtf8(file.string()));
