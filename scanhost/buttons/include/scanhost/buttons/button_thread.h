@@ -1,0 +1,77 @@
+// The service's own scanner object polls the unit's buttons on a thread of its own while no
+// client holds the unit, and tells the desktop application of each press (button_events.h).
+//
+// The thread body belongs to the scanner object, which owns the thread, its stop and started
+// events and its running flag; the object lends the body what it needs through
+// ButtonThreadHost. A ButtonPoller is made once per scanner object and lives as long as it (it
+// holds the user-settings event the object makes once).
+#pragma once
+
+#include "platform/kernel.h"
+#include "scanhost/buttons/button_events.h"
+#include "scanhost/lcd/driver_link.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace rzd::scanhost::buttons {
+
+class ButtonThreadHost {
+ public:
+  virtual ~ButtonThreadHost() = default;
+  // The object's driver (its handle, once the unit is open).
+  virtual DriverLink& Driver() = 0;
+  // The unit is open for the object.
+  virtual bool UnitOpened() = 0;
+  // The polling flag: false while a client of the active console session is registered.
+  virtual bool PollingEnabled() = 0;
+  // Reaps clients whose process has ended (through the object's parent).
+  virtual void ReapDeadClients() = 0;
+  // The thread's running flag.
+  virtual void SetThreadRunning(bool running) = 0;
+  // The unit's friendly name and its device class key (under the local machine).
+  virtual std::u16string FriendlyName() = 0;
+  virtual std::u16string DeviceClassKey() = 0;
+};
+
+// The process-wide state of the polls, written only by the poll thread: the stale flag (the next
+// press is discarded) and the lock mode (0 for the first lock after the unit appeared, then 1).
+bool StalePress();
+uint32_t LockMode();
+
+class ButtonPoller {
+ public:
+  explicit ButtonPoller(ButtonThreadHost& host) : host_(host) {}
+  ButtonPoller(const ButtonPoller&) = delete;
+  ButtonPoller& operator=(const ButtonPoller&) = delete;
+
+  // The thread body: starts (below), sets the running flag and the started event, polls until the
+  // stop event is signalled (the first wait 500 ms), then sets the started event again. COM is
+  // initialised for the thread. The thread's exit code (0).
+  uint32_t Run(const Event& stop, const Event& started);
+
+  // The start of the thread: DFD_Skip in the device class key, the user-settings event (made on
+  // the first start only), DisableButtons, the reaping of dead clients, and the poll state (not
+  // stale, lock mode 0).
+  void Start();
+  // One poll: the wait before the next one, in ms. `sleep` waits a short while where the poll
+  // pauses (no driver handle); the thread passes a wait on its stop event.
+  uint32_t Poll(const std::function<void(uint32_t)>& sleep);
+
+  // The user-settings event the object made (empty before the first start).
+  const Event& UserSettingsEvent() const { return userSettings_; }
+  uint32_t DisableButtons() const { return disableButtons_; }
+
+ private:
+  void UpdateDfdSkip();
+
+  ButtonThreadHost& host_;
+  Event userSettings_;
+  uint32_t disableButtons_ = 0;
+};
+
+// DFD_Skip: 1 when the supported-settings document describes a button Button7, else 0.
+inline constexpr char16_t kDfdSkipValue[] = u"DFD_Skip";
+
+}  // namespace rzd::scanhost::buttons
