@@ -54,7 +54,7 @@ void ButtonPoller::Start() {
 }
 
 uint32_t ButtonPoller::Poll(const std::function<void(uint32_t)>& sleep) {
-  DriverLink& driver = host_.Driver();
+  ScannerDriver& driver = host_.Driver();
   if (!driver.HasHandle()) {
     sleep(kNoHandlePauseMs);
     gLockMode = 0;

@@ -27,7 +27,7 @@ std::u16string Press(int id, const char16_t* kind, int function) {
   return FormatW(u"<Buttons><Button ID=\"%d\"><Event Function=\"%d\">%s</Event></Button></Buttons>", id, function, kind);
 }
 
-class ScriptedDriver : public DriverLink {
+class ScriptedDriver : public ScannerDriver {
  public:
   struct Call {
     uint32_t code;
@@ -86,7 +86,7 @@ class ScriptedHost : public ButtonThreadHost {
   int reaps = 0;
   bool running = false;
 
-  DriverLink& Driver() override { return driver; }
+  ScannerDriver& Driver() override { return driver; }
   bool UnitOpened() override { return opened; }
   bool PollingEnabled() override { return polling; }
   void ReapDeadClients() override { ++reaps; }

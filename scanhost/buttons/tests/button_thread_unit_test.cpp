@@ -25,7 +25,7 @@ constexpr char16_t kFriendly[] = u"Quarx M48tz Scanner";
 class UnitHost : public ButtonThreadHost {
  public:
   explicit UnitHost(test::UnitWithDriver& unit) : unit_(unit) {}
-  DriverLink& Driver() override { return unit_; }
+  ScannerDriver& Driver() override { return unit_; }
   bool UnitOpened() override { return unit_.HasHandle(); }
   bool PollingEnabled() override {
     ++polls;

@@ -35,7 +35,7 @@ bool ProfilesReadable(std::u16string_view userSid, std::u16string_view friendlyN
   return RegKey::Open(Hive::Users, EventProfilesKey(userSid, friendlyName), &key) == ERROR_SUCCESS;
 }
 
-void RefreshLocked(LcdState& state, DriverLink& driver, std::u16string_view friendlyName) {
+void RefreshLocked(LcdState& state, ScannerDriver& driver, std::u16string_view friendlyName) {
   const bool redraw = UpdateRequested(friendlyName);
   if (!state.last.empty() && state.last != kDefaultScreensSentinel) {
     const std::u16string sid = GetCurrentUserSid();
@@ -56,13 +56,13 @@ std::u16string ProfilesUpdateEventName(std::u16string_view friendlyName) {
   return u"Global\\LCDProfilesUpdate " + std::u16string(friendlyName);
 }
 
-void RefreshLcdProfiles(DriverLink& driver, std::u16string_view friendlyName) {
+void RefreshLcdProfiles(ScannerDriver& driver, std::u16string_view friendlyName) {
   LcdState& state = State();
   std::lock_guard guard(state.lock);
   RefreshLocked(state, driver, friendlyName);
 }
 
-void RefreshLcdOperation(DriverLink& driver, std::u16string_view friendlyName) {
+void RefreshLcdOperation(ScannerDriver& driver, std::u16string_view friendlyName) {
   LcdState& state = State();
   std::lock_guard guard(state.lock);
   state.started = true;

@@ -76,7 +76,7 @@ class DrawingFonts {
   std::filesystem::path folder_;
 };
 
-void Upload(DriverLink& driver, std::u16string_view slot, const std::vector<uint8_t>& buffer) {
+void Upload(ScannerDriver& driver, std::u16string_view slot, const std::vector<uint8_t>& buffer) {
   const std::u16string name(slot);
   if (!driver.Control(lowdrv::cc::kWriteLcdScreen, name.c_str(), nullptr, buffer.data(),
                       static_cast<uint32_t>(buffer.size()), nullptr, nullptr)) {
@@ -133,7 +133,7 @@ std::u16string PaperText(const ProfileScreen& screen, int language) {
                                         : PaperSizeName(screen.pageWidth, screen.pageHeight, language));
 }
 
-std::u16string BuildLcdProfileScreens(DriverLink& driver, std::u16string_view friendlyName, uint16_t* language) {
+std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view friendlyName, uint16_t* language) {
   if (language) *language = 0;
   const std::u16string sid = GetCurrentUserSid();
   if (sid.empty()) return {};
@@ -162,7 +162,7 @@ std::u16string BuildLcdProfileScreens(DriverLink& driver, std::u16string_view fr
   return SummaryText(screens, languageId);
 }
 
-std::u16string WriteDefaultLcdScreens(DriverLink& driver) {
+std::u16string WriteDefaultLcdScreens(ScannerDriver& driver) {
   const std::shared_ptr<gdi::Bitmap> screen = LoadScreenBitmap(bitmap::kDefaultScreen);
   if (screen) {
     const std::vector<uint8_t> buffer = UploadBuffer(*screen);

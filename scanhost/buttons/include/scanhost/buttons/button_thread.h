@@ -9,7 +9,7 @@
 
 #include "platform/kernel.h"
 #include "scanhost/buttons/button_events.h"
-#include "scanhost/lcd/driver_link.h"
+#include "scanhost/lcd/scanner_driver.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,7 +21,7 @@ class ButtonThreadHost {
  public:
   virtual ~ButtonThreadHost() = default;
   // The object's driver (its handle, once the unit is open).
-  virtual DriverLink& Driver() = 0;
+  virtual ScannerDriver& Driver() = 0;
   // The unit is open for the object.
   virtual bool UnitOpened() = 0;
   // The polling flag: false while a client of the active console session is registered.

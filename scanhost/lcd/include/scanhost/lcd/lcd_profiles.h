@@ -7,7 +7,7 @@
 // whole before the next one starts, whichever thread asks.
 #pragma once
 
-#include "scanhost/lcd/driver_link.h"
+#include "scanhost/lcd/scanner_driver.h"
 #include "scanhost/lcd/lcd_texts.h"
 
 #include <cstdint>
@@ -70,16 +70,16 @@ std::u16string SummaryText(const std::vector<ProfileScreen>& screens, uint16_t l
 
 // Draws and uploads the user's profile screens; their summary (empty without a user, a profile
 // key or a profile). `language` receives the user's language (0 without a user).
-std::u16string BuildLcdProfileScreens(DriverLink& driver, std::u16string_view friendlyName, uint16_t* language);
+std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view friendlyName, uint16_t* language);
 // Uploads the default screen to F1N33 ... F9N33; the sentinel.
-std::u16string WriteDefaultLcdScreens(DriverLink& driver);
+std::u16string WriteDefaultLcdScreens(ScannerDriver& driver);
 
 // The refresh: redraws when the update event is signalled or the last summary is empty (also when
 // the user or the profile key went), then keeps the new summary.
-void RefreshLcdProfiles(DriverLink& driver, std::u16string_view friendlyName);
+void RefreshLcdProfiles(ScannerDriver& driver, std::u16string_view friendlyName);
 // The scanner object's LCD-refresh operation: forgets the last summary once the first refresh
 // has completed, then refreshes.
-void RefreshLcdOperation(DriverLink& driver, std::u16string_view friendlyName);
+void RefreshLcdOperation(ScannerDriver& driver, std::u16string_view friendlyName);
 // True once the LCD-refresh operation has run in this process: from then on each poll of the
 // button thread refreshes.
 bool LcdRefreshStarted();

@@ -4,7 +4,7 @@
 #include "lowdrv/core/driver_codes.h"
 #include "platform/picture.h"
 #include "platform/text.h"
-#include "scanhost/lcd/driver_link.h"
+#include "scanhost/lcd/scanner_driver.h"
 
 #include <map>
 #include <memory>
@@ -14,7 +14,7 @@
 
 namespace rzd::scanhost::test {
 
-class RecordingDriver : public DriverLink {
+class RecordingDriver : public ScannerDriver {
  public:
   struct Upload {
     std::u16string slot;

@@ -1,7 +1,7 @@
 // The service's road to a unit, for tests: rzd-engine in a process of its own (optionally writing
 // its LCD screens to a folder), announced online as the service announces it, and liblowdrv.so
 // loaded by file name with its Control bound, the unit opened through it. The opened handle is
-// the DriverLink a scanner object would be.
+// the ScannerDriver a scanner object would be.
 #pragma once
 
 #include "engine/unit_server.h"
@@ -15,7 +15,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/types.h"
-#include "scanhost/lcd/driver_link.h"
+#include "scanhost/lcd/scanner_driver.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ namespace rzd::scanhost::test {
 
 inline constexpr char kUnitSerial[] = "QM48TZ000001";
 
-class UnitWithDriver : public DriverLink {
+class UnitWithDriver : public ScannerDriver {
  public:
   // Starts the unit of `instance` and registers its device class key with `friendlyName`.
   UnitWithDriver(const std::filesystem::path& driverLibrary, std::u16string friendlyName,

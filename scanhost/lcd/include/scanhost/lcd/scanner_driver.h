@@ -6,9 +6,9 @@
 
 namespace rzd::scanhost {
 
-class DriverLink {
+class ScannerDriver {
  public:
-  virtual ~DriverLink() = default;
+  virtual ~ScannerDriver() = default;
   // True while the object holds an open driver handle.
   virtual bool HasHandle() = 0;
   // One Control call with the object's handle: the code, the string (may be null), the BSTR
