@@ -53,10 +53,10 @@ void ButtonPoller::Start() {
   gLockMode = 0;
 }
 
-uint32_t ButtonPoller::Poll(const std::function<void(uint32_t)>& sleep) {
+uint32_t ButtonPoller::Poll() {
   ScannerDriver& driver = host_.Driver();
   if (!driver.HasHandle()) {
-    sleep(kNoHandlePauseMs);
+    host_.WaitForStop(kNoHandlePauseMs);
     gLockMode = 0;
     return kPollWaitMs;
   }
@@ -86,16 +86,14 @@ uint32_t ButtonPoller::Poll(const std::function<void(uint32_t)>& sleep) {
   return wait;
 }
 
-uint32_t ButtonPoller::Run(const Event& stop, const Event& started) {
-  host_.SetThreadRunning(false);
+uint32_t ButtonPoller::Run() {
+  host_.ClearRunning();
   const ComInit com;
   Start();
-  host_.SetThreadRunning(true);
-  started.Set();
-  const auto sleep = [&stop](uint32_t ms) { stop.Wait(ms); };
+  host_.SignalStarted();
   uint32_t wait = kPollWaitMs;
-  while (stop.Wait(wait) == WAIT_TIMEOUT) wait = Poll(sleep);
-  started.Set();
+  while (host_.WaitForStop(wait)) wait = Poll();
+  host_.SignalEnded();
   return 0;
 }
 

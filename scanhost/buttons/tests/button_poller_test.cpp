@@ -84,13 +84,19 @@ class ScriptedHost : public ButtonThreadHost {
   bool opened = true;
   bool polling = true;
   int reaps = 0;
-  bool running = false;
+  std::vector<uint32_t> pauses;  // the waits on the stop event inside a poll
 
   ScannerDriver& Driver() override { return driver; }
   bool UnitOpened() override { return opened; }
   bool PollingEnabled() override { return polling; }
   void ReapDeadClients() override { ++reaps; }
-  void SetThreadRunning(bool value) override { running = value; }
+  void ClearRunning() override {}
+  void SignalStarted() override {}
+  void SignalEnded() override {}
+  bool WaitForStop(uint32_t waitMs) override {
+    pauses.push_back(waitMs);
+    return true;
+  }
   std::u16string FriendlyName() override { return kFriendly; }
   std::u16string DeviceClassKey() override { return kClassKey; }
 };
@@ -99,12 +105,9 @@ class ButtonPollerTest : public rzd::test::TempRoot {
  protected:
   void SetUp() override { lcd::ResetLcdStateForTests(); }
   void TearDown() override { lcd::ResetLcdStateForTests(); }
-  uint32_t Poll() {
-    return poller_.Poll([this](uint32_t ms) { sleeps_.push_back(ms); });
-  }
+  uint32_t Poll() { return poller_.Poll(); }
   ScriptedHost host_;
   ButtonPoller poller_{host_};
-  std::vector<uint32_t> sleeps_;
 };
 
 TEST_F(ButtonPollerTest, ALockAPollAndAnUnlockEachTimeWithTheLockModeAfterTheFirst) {
@@ -134,7 +137,7 @@ TEST_F(ButtonPollerTest, WhereThePollStopsShort) {
   // No handle: a short pause, and the next lock is a first lock again.
   host_.driver.handle = false;
   EXPECT_EQ(Poll(), kPollWaitMs);
-  EXPECT_EQ(sleeps_, std::vector<uint32_t>{100});
+  EXPECT_EQ(host_.pauses, std::vector<uint32_t>{100});
   EXPECT_EQ(LockMode(), 0u);
   EXPECT_TRUE(host_.driver.TakeCodes().empty());
   host_.driver.handle = true;

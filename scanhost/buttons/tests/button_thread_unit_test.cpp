@@ -32,12 +32,20 @@ class UnitHost : public ButtonThreadHost {
     return true;
   }
   void ReapDeadClients() override {}
-  void SetThreadRunning(bool value) override { running = value; }
+  void ClearRunning() override { running = false; }
+  void SignalStarted() override {
+    running = true;
+    started.Set();
+  }
+  void SignalEnded() override { started.Set(); }
+  bool WaitForStop(uint32_t waitMs) override { return stop.Wait(waitMs) == WAIT_TIMEOUT; }
   std::u16string FriendlyName() override { return kFriendly; }
   std::u16string DeviceClassKey() override { return unit_.ClassKeyPath(); }
 
   std::atomic<int> polls{0};
   std::atomic<bool> running{false};
+  Event stop = Event::Unnamed(false, false);
+  Event started = Event::Unnamed(false, false);
 
  private:
   test::UnitWithDriver& unit_;
@@ -60,20 +68,18 @@ class ButtonThreadUnitTest : public rzd::test::TempRoot {
 
   // The scanner object's start and stop of its thread.
   void StartThread() {
-    stop_ = Event::Unnamed(false, false);
-    started_ = Event::Unnamed(false, false);
-    thread_ = Thread::Start([this] { return poller_->Run(stop_, started_); });
+    host_->stop.Reset();
+    host_->started.Reset();
+    thread_ = Thread::Start([this] { return poller_->Run(); });
     ASSERT_TRUE(thread_);
-    ASSERT_EQ(started_.Wait(60000), WAIT_OBJECT_0);
+    ASSERT_EQ(host_->started.Wait(60000), WAIT_OBJECT_0);
     ASSERT_TRUE(host_->running);
   }
   void StopThread() {
     if (!thread_) return;
-    stop_.Set();
+    host_->stop.Set();
     EXPECT_EQ(thread_.Join(60000), WAIT_OBJECT_0);
     thread_ = Thread();
-    stop_ = Event();
-    started_ = Event();
   }
   // Waits until the thread has polled `count` more times (each poll asks the polling flag once).
   void WaitForPolls(int count) {
@@ -93,7 +99,6 @@ class ButtonThreadUnitTest : public rzd::test::TempRoot {
   std::unique_ptr<test::UnitWithDriver> unit_;
   std::unique_ptr<UnitHost> host_;
   std::unique_ptr<ButtonPoller> poller_;
-  Event stop_, started_;
   Thread thread_;
 };
 
