@@ -1,40 +1,13 @@
 // Captures what the scanner object's feature logs while the capture lives.
 #pragma once
 
-#include "foundation/log_interface.h"
-
-#include <algorithm>
-#include <mutex>
-#include <string>
-#include <vector>
+#include "testsupport/log_capture.h"
 
 namespace rzd::scanhost::test {
 
-class LogCapture : public CLogInterface {
+class LogCapture : public rzd::test::LogCapture {
  public:
-  static constexpr char16_t kFeature[] = u"CRZDHALScannerBase Interface";
-
-  LogCapture() {
-    LookupFeatureLevel(kFeature)->store(7);
-    GetGlobalLogObject()->Publish(this);
-  }
-  ~LogCapture() override {
-    GetGlobalLogObject()->Withdraw();
-    LookupFeatureLevel(kFeature)->store(0);
-  }
-
-  void Log(uint32_t, uint32_t, uint32_t, const char16_t*, const char16_t*, const char16_t* text) override {
-    std::lock_guard guard(lock_);
-    lines_.push_back(text ? text : u"");
-  }
-  bool Contains(const std::u16string& part) const {
-    std::lock_guard guard(lock_);
-    return std::any_of(lines_.begin(), lines_.end(), [&](const std::u16string& l) { return l.find(part) != l.npos; });
-  }
-
- private:
-  mutable std::mutex lock_;
-  std::vector<std::u16string> lines_;
+  LogCapture() : rzd::test::LogCapture({u"CRZDHALScannerBase Interface"}) {}
 };
 
 }  // namespace rzd::scanhost::test
