@@ -6,6 +6,7 @@
 //
 // Without --path the first present unit of the image class is used.
 #include "lowdrv/core/api.h"
+#include "lowdrv/engine/unit_names.h"
 #include "platform/devices.h"
 #include "platform/kernel.h"
 #include "platform/modules.h"
@@ -13,7 +14,6 @@
 #include "platform/types.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 
 namespace {
@@ -30,20 +30,6 @@ std::unique_ptr<rzd::Module> LoadDriver() {
     if (std::filesystem::exists(candidate)) return rzd::Module::Load(candidate);
   }
   return nullptr;
-}
-
-// "Global\RZD_" + the part of the path from "VID_" up to the class identifier, upper-cased,
-// with "&" replaced by "_", + "_ON": the event the service sets while the unit is present.
-std::optional<std::u16string> OnlineEventName(const std::u16string& path) {
-  std::u16string upper = rzd::ToUpper(path);
-  size_t vid = upper.find(u"VID_");
-  size_t cls = upper.rfind(u"#{");
-  if (vid == std::u16string::npos || cls == std::u16string::npos || cls < vid) return std::nullopt;
-  std::u16string id = upper.substr(vid, cls - vid);
-  for (auto& c : id) {
-    if (c == u'&') c = u'_';
-  }
-  return u"Global\\RZD_" + id + u"_ON";
 }
 
 void Print(const char* label, BSTR text) {
@@ -91,7 +77,7 @@ int main(int argc, char** argv) {
     }
     path = units.front().interfacePath;
   }
-  auto eventName = OnlineEventName(path);
+  auto eventName = rzd::lowdrv::DeviceOnlineEventName(path);
   if (!eventName) {
     std::fprintf(stderr, "rzd-lldctl: not a USB device path: %s\n", rzd::ToUtf8(path).c_str());
     return 1;

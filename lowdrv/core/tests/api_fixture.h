@@ -57,7 +57,7 @@ class ApiTest : public rzd::test::TempRoot {
 
   // Announces the unit online (the service's event, set) or present but offline (not set).
   void SetOnline(const std::u16string& path, bool online = true) {
-    const std::optional<std::u16string> name = api::DeviceOnlineEventName(path);
+    const std::optional<std::u16string> name = DeviceOnlineEventName(path);
     ASSERT_TRUE(name);
     ObjectResult<Event> event = Event::Create(*name, true, online);
     ASSERT_TRUE(event);

@@ -84,7 +84,7 @@ TEST_F(OpenCloseTest, OnlineEventNames) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(ToUtf8(c.path));
-    EXPECT_EQ(api::DeviceOnlineEventName(c.path), c.name);
+    EXPECT_EQ(DeviceOnlineEventName(c.path), c.name);
   }
 }
 

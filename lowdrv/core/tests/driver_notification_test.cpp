@@ -81,7 +81,7 @@ class DriverNotificationTest : public MaintenanceTest {
   }
   // Opens the unit through Control (announced online as the service does) and locks it.
   void* OpenLocked() {
-    const std::optional<std::u16string> online = api::DeviceOnlineEventName(path_);
+    const std::optional<std::u16string> online = DeviceOnlineEventName(path_);
     EXPECT_TRUE(online);
     ObjectResult<Event> event = Event::Create(*online, true, true);
     EXPECT_TRUE(event);

@@ -308,7 +308,7 @@ TEST_F(DriverOpenTest, TheOpenCodeMakesTheModelDriverOfAnOnlineUnit) {
   EXPECT_FALSE(::Control(nullptr, cc::kOpen, path_.c_str(), nullptr, nullptr, 0, &handle, &size, error.Out()));
   EXPECT_EQ(handle, nullptr);
 
-  const std::optional<std::u16string> online = api::DeviceOnlineEventName(path_);
+  const std::optional<std::u16string> online = DeviceOnlineEventName(path_);
   ASSERT_TRUE(online);
   EXPECT_EQ(*online, u"Global\\RZD_VID_2E5A_PID_0148#QM48TZ000001_ON");
   ObjectResult<Event> event = Event::Create(*online, true, true);

@@ -1,7 +1,6 @@
 // rzd-install installs the units of the device table that are not installed yet (device class
 // key values, a hard-linked per-unit service executable, its registration) so that activating a
-// unit's class starts its service, and --remove undoes all of it. The scripted IRZDHAL test
-// server stands in for the service executable.
+// unit's class starts its service (scanhost), and --remove undoes all of it.
 #include "interfaces/rzdhal_proxy_stub.h"
 #include "lowdrv/engine/model_ids.h"
 #include "platform/devices.h"
@@ -11,8 +10,7 @@
 #include "platform/service.h"
 #include "platform/session.h"
 #include "platform/text.h"
-#include "scripted_hal.h"
-#include "test_server.h"
+#include "scanhost/instance_ids.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +57,14 @@ bool UnitKeyExists(const std::u16string& subkey) {
 
 class InstallerTest : public rzd::test::TempRoot {
  protected:
-  void TearDown() override { rzd::test::KillTestServers(); }
+  void TearDown() override {
+    for (const std::u16string& name : rzd::ListServices()) {
+      rzd::ServiceRunStatus status;
+      if (rzd::QueryServiceRunStatus(name, &status) == ERROR_SUCCESS && status.processId != 0) {
+        rzd::KillProcess(status.processId);
+      }
+    }
+  }
 
   static int RunInstaller(const std::vector<std::string>& args) {
     auto child = rzd::ChildProcess::Start(rzd::test::BinaryDir() / "rzd-install", args);
@@ -67,9 +72,7 @@ class InstallerTest : public rzd::test::TempRoot {
   }
 
   static int Install(const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"--service-exe", (rzd::test::BinaryDir() / "rzdhal_test_server").string()};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return RunInstaller(args);
+    return RunInstaller(extra);  // the service executable beside the installer
   }
 
   static fs::path Folder() { return rzd::SystemRoot() / "Program Files" / "Corvanite" / "M48tz"; }
@@ -85,7 +88,7 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   ASSERT_EQ(rzd::AddDevice(Unit(0x1234, 0x5678, u"OTHER1", 5)), ERROR_SUCCESS);  // another maker's unit
 
   ASSERT_EQ(Install(), 0);
-  const fs::path link = Folder() / "rzdhal_test_server_0003_0";
+  const fs::path link = Folder() / "scanhost_0003_0";
   EXPECT_EQ(Value(u"0003", u"SymbolicName"), first.interfacePath);
   EXPECT_EQ(Value(u"0003", u"FriendlyName"), u"Quarx M48tz Scanner");
   EXPECT_EQ(Value(u"0003", u"DeviceInstanceID"), u"USB\\VID_2E5A&PID_0148\\QM48TZ000001");
@@ -93,42 +96,43 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   EXPECT_EQ(Value(u"0003", u"HAL_MODEL"), u"M48tz");
   EXPECT_EQ(Value(u"0003", u"TWAIN_DS_PATH"), rzd::FromUtf8(RZD_TWAIN_DATA_SOURCE)) << "the model's data source";
   EXPECT_EQ(Value(u"0003", u"HAL_PATH"), rzd::FromUtf8(link.string()));
-  EXPECT_EQ(Value(u"0007", u"HAL_PATH"), rzd::FromUtf8((Folder() / "rzdhal_test_server_0007_1").string()));
+  EXPECT_EQ(Value(u"0007", u"HAL_PATH"), rzd::FromUtf8((Folder() / "scanhost_0007_1").string()));
   EXPECT_FALSE(UnitKeyExists(u"0005")) << "only the model's units";
   // One copy, with a hard link per unit whose name carries the unit.
-  EXPECT_TRUE(fs::equivalent(link, Folder() / "rzdhal_test_server"));
+  EXPECT_TRUE(fs::equivalent(link, Folder() / "scanhost"));
   EXPECT_EQ(fs::hard_link_count(link), 3u);
   // Each link registered itself: its class for its own instance and its service.
-  EXPECT_EQ(Value(u"0003", u"HAL_CLSID"), rzd::FormatGuid(rzd::test::TestServerClass(0)));
-  EXPECT_EQ(Value(u"0007", u"HAL_CLSID"), rzd::FormatGuid(rzd::test::TestServerClass(1)));
-  EXPECT_TRUE(rzd::ServiceRecordExists(u"rzdhal_test_server_0003_0"));
-  EXPECT_TRUE(rzd::ServiceRecordExists(u"rzdhal_test_server_0007_1"));
+  EXPECT_EQ(Value(u"0003", u"HAL_CLSID"), rzd::FormatGuid(rzd::scanhost::kInstanceClasses[0]));
+  EXPECT_EQ(Value(u"0007", u"HAL_CLSID"), rzd::FormatGuid(rzd::scanhost::kInstanceClasses[1]));
+  EXPECT_TRUE(rzd::ServiceRecordExists(u"scanhost_0003_0"));
+  EXPECT_TRUE(rzd::ServiceRecordExists(u"scanhost_0007_1"));
 
   // Installed units are left alone; a new one gets the next free instance.
-  const size_t registrations = rzd::test::StartedTestServers().size();
   ASSERT_EQ(Install(), 0);
-  EXPECT_EQ(rzd::test::StartedTestServers().size(), registrations);
+  EXPECT_EQ(Value(u"0003", u"HAL_PATH"), rzd::FromUtf8(link.string()));
+  EXPECT_EQ(fs::hard_link_count(link), 3u) << "no unit got a second link";
   ASSERT_EQ(rzd::AddDevice(ModelUnit(u"QM48TZ000009", 12)), ERROR_SUCCESS);
   ASSERT_EQ(Install({"--twain-ds", "/opt/twain/other.ds"}), 0);
-  EXPECT_EQ(Value(u"0012", u"HAL_PATH"), rzd::FromUtf8((Folder() / "rzdhal_test_server_0012_2").string()));
+  EXPECT_EQ(Value(u"0012", u"HAL_PATH"), rzd::FromUtf8((Folder() / "scanhost_0012_2").string()));
   EXPECT_EQ(Value(u"0012", u"TWAIN_DS_PATH"), u"/opt/twain/other.ds");
 
   // The unit's class, activated, runs its own service executable under the service manager;
   // this process finds the IRZDHAL proxy/stub through the registration the installer made.
   ComPtr<IRZDHAL> hal;
-  ASSERT_EQ(CoCreateInstance(rzd::test::TestServerClass(0), nullptr, CLSCTX_LOCAL_SERVER, IID_IRZDHAL, hal.OutVoid()),
+  ASSERT_EQ(CoCreateInstance(rzd::scanhost::kInstanceClasses[0], nullptr, CLSCTX_LOCAL_SERVER, IID_IRZDHAL, hal.OutVoid()),
             S_OK);
   VARIANT in;
   VARIANT out;
   VariantInit(&in);
   VariantInit(&out);
+  in.vt = VT_UI4;
+  in.ulVal = rzd::CurrentProcessId();
   rzd::Bstr text;
-  ASSERT_EQ(hal->Control(rzd::test::kScriptWhoCalls, nullptr, text.Out(), &in, &out), S_OK);
-  ASSERT_EQ(rzd::WaitForServiceState(u"rzdhal_test_server_0003_0", SERVICE_RUNNING, 30000), ERROR_SUCCESS);
+  ASSERT_EQ(hal->Control(35, nullptr, text.Out(), &in, &out), S_OK);
+  ASSERT_EQ(rzd::WaitForServiceState(u"scanhost_0003_0", SERVICE_RUNNING, 30000), ERROR_SUCCESS);
   rzd::ServiceRunStatus status;
-  ASSERT_EQ(rzd::QueryServiceRunStatus(u"rzdhal_test_server_0003_0", &status), ERROR_SUCCESS);
-  EXPECT_EQ(status.processId, out.ulVal);
-  EXPECT_EQ(rzd::ProcessSessionId(out.ulVal), rzd::kServicesSessionId);
+  ASSERT_EQ(rzd::QueryServiceRunStatus(u"scanhost_0003_0", &status), ERROR_SUCCESS);
+  EXPECT_EQ(rzd::ProcessSessionId(status.processId), rzd::kServicesSessionId);
   hal.Reset();
 
   ASSERT_EQ(RunInstaller({"--remove"}), 0);

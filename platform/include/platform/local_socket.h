@@ -23,8 +23,10 @@ struct PeerCredentials {
   uint32_t groupId = 0xFFFFFFFF;
 };
 
-// The calling process's (effective) user id, and a user's login name (its number when unknown).
+// The calling process's (effective) user and group ids, and a user's login name (its number when
+// unknown).
 uint32_t CurrentUserId();
+uint32_t CurrentGroupId();
 std::string UserName(uint32_t userId);
 
 // Makes `folder` (with missing parents) owned by this user with mode 0700. An existing folder of

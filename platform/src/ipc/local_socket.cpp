@@ -82,6 +82,7 @@ fs::path TemporaryName(const fs::path& path) {
 }  // namespace
 
 uint32_t CurrentUserId() { return static_cast<uint32_t>(geteuid()); }
+uint32_t CurrentGroupId() { return static_cast<uint32_t>(getegid()); }
 
 std::string UserName(uint32_t userId) {
   passwd entry{};

@@ -3,7 +3,7 @@
 
 #include "api/api_log.h"
 #include "lowdrv/core/driver_codes.h"
-#include "lowdrv/engine/model_ids.h"
+#include "lowdrv/engine/unit_names.h"
 
 #include "foundation/diag_sink.h"
 #include "foundation/folders.h"
@@ -50,15 +50,6 @@ DiagnosticsGate& Gate() {
   return gate;
 }
 
-// Upper-cases the letters a to z only.
-std::u16string UpperAscii(std::u16string_view text) {
-  std::u16string upper(text);
-  for (char16_t& c : upper) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return upper;
-}
-
 }  // namespace
 
 void SetDriverFactory(DriverFactory factory) {
@@ -66,22 +57,8 @@ void SetDriverFactory(DriverFactory factory) {
   Factory().factory = std::move(factory);
 }
 
-std::optional<std::u16string> DeviceOnlineEventName(std::u16string_view devicePath) {
-  const std::u16string upper = UpperAscii(devicePath);
-  const size_t vid = upper.find(u"VID_");
-  if (vid == std::u16string::npos) return std::nullopt;
-  const std::u16string classPart = std::u16string(u"#") + kImageClassGuidTextW;
-  const size_t classAt = upper.find(classPart);
-  if (classAt == std::u16string::npos || classAt < vid) return std::nullopt;
-  std::u16string id = upper.substr(vid, classAt - vid);
-  for (char16_t& c : id) {
-    if (c == u'&') c = u'_';
-  }
-  return u"Global\\RZD_" + id + u"_ON";
-}
-
 bool IsDeviceSwitchedOn(std::u16string_view devicePath) {
-  const std::optional<std::u16string> name = DeviceOnlineEventName(devicePath);
+  const std::optional<std::u16string> name = lowdrv::DeviceOnlineEventName(devicePath);
   if (!name) return false;
   ObjectResult<Event> online = Event::Open(*name);
   if (!online) return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "api/device_table.h"
+#include "lowdrv/engine/unit_names.h"
 
 #include <functional>
 #include <memory>
@@ -15,12 +16,7 @@ namespace rzd::lowdrv::api {
 // The product name the diagnostics thread runs under (the company is "Corvanite").
 inline constexpr char16_t kDiagnosticsProduct[] = u"M48tz";
 
-// The name of the event the service sets while the unit of `devicePath` is present:
-// "Global\RZD_" + device id + "_ON", the device id being the upper-cased path from "VID_" up to
-// "#{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}" with "&" replaced by "_". Nullopt when the path
-// lacks either part.
-std::optional<std::u16string> DeviceOnlineEventName(std::u16string_view devicePath);
-// True when that event exists and is signalled.
+// True when the unit's device-online event (lowdrv/engine/unit_names.h) exists and is signalled.
 bool IsDeviceSwitchedOn(std::u16string_view devicePath);
 
 // The open code: checks the output size (one pointer), the online event, makes the driver

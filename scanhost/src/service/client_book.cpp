@@ -1,0 +1,177 @@
+// The service module: the scanner list, the client registrations that pause the own object's
+// button polling, the reaping of clients whose process has ended, and events to every object.
+#include "service/service_module.h"
+
+#include "platform/process.h"
+#include "platform/session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace rzd::scanhost {
+
+namespace {
+
+constexpr uint32_t kEndWaitLogMs = 60000;
+
+}  // namespace
+
+std::shared_ptr<ScannerSlot> ServiceModule::AddClient(std::optional<PeerProcess> peer) {
+  auto scanner = std::make_shared<CRZDHALScanner>(this, values_.symbolicName, values_.driverFileName,
+                                                  values_.firmwareUpdater, false);
+  auto slot = std::make_shared<ScannerSlot>(scanner);
+  std::lock_guard guard(lockA_);
+  scanners_.push_back({scanner.get(), slot, peer});
+  return slot;
+}
+
+std::shared_ptr<CRZDHALScannerBase> ServiceModule::TakeOutLocked(CRZDHALScannerBase* scanner) {
+  auto at = std::find_if(scanners_.begin(), scanners_.end(), [&](const ClientEntry& e) { return e.scanner == scanner; });
+  if (at == scanners_.end()) return nullptr;
+  std::shared_ptr<CRZDHALScannerBase> object = at->slot->Drop();
+  scanners_.erase(at);
+  return object;
+}
+
+void ServiceModule::UnregisterLocked(const CRZDHALScannerBase* scanner) {
+  clients_.erase(std::remove(clients_.begin(), clients_.end(), scanner), clients_.end());
+  registrations_.erase(scanner);
+}
+
+void ServiceModule::DestroyScanner(CRZDHALScannerBase* scanner) {
+  std::shared_ptr<CRZDHALScannerBase> object;
+  {
+    std::lock_guard guardA(lockA_);
+    object = TakeOutLocked(scanner);
+    std::lock_guard guardB(lockB_);
+    UnregisterLocked(scanner);
+  }
+  // Its registration went with it: polling may resume.
+  UpdateServicePolling();
+  // `object` ends here unless a call still runs in it (that call's end ends it).
+}
+
+bool ServiceModule::IsAlive(const ClientEntry& entry, uint32_t ownerProcessId) const {
+  // The process behind the connection is the owner, whatever process id the client named.
+  if (entry.peer) return ProcessStartTime(entry.peer->processId) == entry.peer->startTime;
+  return IsProcessAlive(ownerProcessId);
+}
+
+void ServiceModule::ReapDeadClients() {
+  std::vector<std::shared_ptr<CRZDHALScannerBase>> dead;
+  {
+    std::lock_guard guardA(lockA_);
+    for (size_t i = 0; i < scanners_.size();) {
+      const ClientEntry& entry = scanners_[i];
+      std::shared_ptr<CRZDHALScannerBase> object = entry.slot->Get();
+      const uint32_t owner = object ? object->OwnerProcessId() : 0;
+      if (object && (owner == 0 || IsAlive(entry, owner))) {
+        ++i;
+        continue;
+      }
+      {
+        std::lock_guard guardB(lockB_);
+        // Every registration the dead owner made goes with it, and the object's own.
+        std::vector<const CRZDHALScannerBase*> gone;
+        for (const auto& [client, registration] : registrations_) {
+          if (owner != 0 && registration.processId == owner) gone.push_back(client);
+        }
+        for (const CRZDHALScannerBase* client : gone) UnregisterLocked(client);
+        UnregisterLocked(entry.scanner);
+      }
+      object.reset();
+      dead.push_back(TakeOutLocked(entry.scanner));
+    }
+  }
+  if (!dead.empty()) UpdateServicePolling();
+  // The dead clients' objects end here, or when the last call still running in them returns.
+}
+
+void ServiceModule::RegisterClient(CRZDHALScannerBase* scanner, uint32_t processId) {
+  ReapDeadClients();
+  {
+    std::lock_guard guard(lockB_);
+    if (registrations_.count(scanner) != 0) return;
+    clients_.push_back(scanner);
+    registrations_[scanner] = {processId, ActiveConsoleSessionId()};
+  }
+  if (std::shared_ptr<CRZDHALScanner> own = OwnScanner()) own->SetPollingFlag(false);
+}
+
+void ServiceModule::UnregisterClient(CRZDHALScannerBase* scanner) {
+  {
+    std::lock_guard guard(lockB_);
+    UnregisterLocked(scanner);
+  }
+  UpdateServicePolling();
+}
+
+void ServiceModule::UpdateServicePolling() {
+  std::shared_ptr<CRZDHALScanner> own = OwnScanner();
+  if (!own) return;
+  std::lock_guard guard(lockB_);
+  const uint32_t console = ActiveConsoleSessionId();
+  const bool clientAtConsole = std::any_of(registrations_.begin(), registrations_.end(),
+                                           [&](const auto& r) { return r.second.sessionId == console; });
+  own->SetPollingFlag(!clientAtConsole);
+}
+
+void ServiceModule::NotifyAllLLDs(uint32_t code) {
+  if (std::shared_ptr<CRZDHALScanner> own = OwnScanner()) {
+    own->SessionStateChanged(code);
+    if (code == event_code::kConsoleConnect) UpdateServicePolling();
+  }
+  std::lock_guard guard(lockA_);
+  for (const ClientEntry& entry : scanners_) {
+    if (std::shared_ptr<CRZDHALScannerBase> object = entry.slot->Get()) object->SessionStateChanged(code);
+  }
+}
+
+void ServiceModule::EndClients() {
+  std::vector<std::shared_ptr<CRZDHALScannerBase>> held;
+  std::vector<std::weak_ptr<CRZDHALScannerBase>> ending;
+  {
+    std::lock_guard guardA(lockA_);
+    for (ClientEntry& entry : scanners_) {
+      if (std::shared_ptr<CRZDHALScannerBase> object = entry.slot->Drop()) {
+        ending.push_back(object);
+        held.push_back(std::move(object));
+      }
+    }
+    scanners_.clear();
+    std::lock_guard guardB(lockB_);
+    clients_.clear();
+    registrations_.clear();
+  }
+  held.clear();
+  // Calls still running in an object end it when they return.
+  const auto started = std::chrono::steady_clock::now();
+  bool logged = false;
+  while (std::any_of(ending.begin(), ending.end(), [](const auto& w) { return !w.expired(); })) {
+    if (!logged && std::chrono::steady_clock::now() - started > std::chrono::milliseconds(kEndWaitLogMs)) {
+      RZD_LOG_ERROR(u"EndClients: calls still run in client objects after %u ms; still waiting", kEndWaitLogMs);
+      logged = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+size_t ServiceModule::ClientCount() const {
+  std::lock_guard guard(lockA_);
+  return scanners_.size();
+}
+
+std::vector<std::weak_ptr<CRZDHALScannerBase>> ServiceModule::ClientObjects() const {
+  std::vector<std::weak_ptr<CRZDHALScannerBase>> objects;
+  std::lock_guard guard(lockA_);
+  for (const ClientEntry& entry : scanners_) objects.push_back(entry.slot->Get());
+  return objects;
+}
+
+bool ServiceModule::IsRegisteredClient(const CRZDHALScannerBase* scanner) const {
+  std::lock_guard guard(lockB_);
+  return registrations_.count(scanner) != 0;
+}
+
+}  // namespace rzd::scanhost

@@ -1,0 +1,143 @@
+// The service module's bookkeeping of client objects in this process: registrations that pause
+// the service's button polling, and the reaping of clients whose process has ended, with a
+// client process that is killed while its call runs.
+#include "coclass/hal_coclass.h"
+#include "fake_driver_script.h"
+#include "scanner_fixture.h"
+#include "service/service_module.h"
+#include "startup/registration.h"
+
+#include "scanhost/instance_ids.h"
+
+#include "interfaces/rzdhal_proxy_stub.h"
+#include "lowdrv/engine/model_ids.h"
+#include "platform/com.h"
+#include "platform/registry.h"
+
+#include <fstream>
+
+namespace rzd::scanhost::test {
+namespace {
+
+class ClientBookTest : public ScannerTest {
+ protected:
+  void SetUp() override {
+    ScannerTest::SetUp();
+    StartupValues values;
+    values.name = {u"scanhost_0003_7", u"0003", 7};
+    values.instanceText = u"7";
+    values.halClsid = kInstanceClasses[7];
+    values.appId = kInstanceAppIds[7];
+    values.driverFileName = FromUtf8(RZD_FAKE_DRIVER);
+    values.symbolicName = UnitPath();
+    values.classKeyPath = lowdrv::kImageClassKey;
+    values.classKeyPath.append(u"\\0003");
+    values.modulePath = rzd::test::BinaryDir() / "scanhost";
+    module_ = std::make_unique<ServiceModule>(values);
+    ServiceModule::SetCurrent(module_.get());
+  }
+  void TearDown() override {
+    module_.reset();
+    ScannerTest::TearDown();
+  }
+  // A client object made in this process (no connection behind it).
+  std::shared_ptr<CRZDHALScannerBase> LocalClient() { return module_->AddClient(std::nullopt)->Get(); }
+
+  ComInit com_{COINIT_MULTITHREADED};
+  std::unique_ptr<ServiceModule> module_;
+};
+
+TEST_F(ClientBookTest, RegisteredClientsOfTheConsoleSessionPauseTheServicesPolling) {
+  module_->CreateOwnScanner();
+  std::shared_ptr<CRZDHALScanner> own = module_->OwnScanner();
+  ASSERT_TRUE(own);
+  EXPECT_TRUE(own->PollingFlag());
+  std::shared_ptr<CRZDHALScannerBase> client = LocalClient();
+  EXPECT_EQ(Code(*client, 33, 100), S_OK);
+  EXPECT_TRUE(module_->IsRegisteredClient(client.get()));
+  EXPECT_FALSE(own->PollingFlag());
+  EXPECT_EQ(Code(*client, 33, 100), S_OK);  // again: nothing changes
+  EXPECT_EQ(Code(*client, 33, 100, VT_I4), E_FAIL);
+  EXPECT_FALSE(own->PollingFlag());
+  // A console switch: the client's session is no longer the console's.
+  SetActiveConsoleSession(CurrentSessionId() + 1);
+  module_->NotifyAllLLDs(1);
+  EXPECT_TRUE(own->PollingFlag());
+  SetActiveConsoleSession(CurrentSessionId());
+  module_->NotifyAllLLDs(1);
+  EXPECT_FALSE(own->PollingFlag());
+  EXPECT_EQ(Code(*client, 34), S_OK);
+  EXPECT_FALSE(module_->IsRegisteredClient(client.get()));
+  EXPECT_TRUE(own->PollingFlag());
+  // When a registered client's object ends, its registration goes with it.
+  EXPECT_EQ(Code(*client, 33, 100), S_OK);
+  module_->DestroyScanner(client.get());
+  EXPECT_FALSE(module_->IsRegisteredClient(client.get()));
+  EXPECT_TRUE(own->PollingFlag());
+  EXPECT_EQ(module_->ClientCount(), 0u);
+}
+
+TEST_F(ClientBookTest, ReapingKeepsUnnamedAndLivingOwnersAndEndsObjectsOfEndedProcesses) {
+  std::shared_ptr<CRZDHALScannerBase> unnamed = LocalClient();
+  std::shared_ptr<CRZDHALScannerBase> living = LocalClient();
+  std::shared_ptr<CRZDHALScannerBase> ended = LocalClient();
+  ASSERT_EQ(Code(*living, 35, CurrentProcessId()), S_OK);
+  std::optional<ChildProcess> child = ChildProcess::Start(rzd::test::BinaryDir() / "scanhost_test_client", {});
+  ASSERT_TRUE(child);
+  const uint32_t gone = child->Pid();
+  child->Wait(30000);
+  ASSERT_EQ(Code(*ended, 35, gone), S_OK);
+  ASSERT_EQ(Code(*ended, 33, gone), S_OK);
+  ASSERT_EQ(Code(*ended, 14), S_OK);
+  std::weak_ptr<CRZDHALScannerBase> endedObject = ended;
+  ended.reset();
+  module_->ReapDeadClients();
+  EXPECT_EQ(module_->ClientCount(), 2u);
+  EXPECT_TRUE(endedObject.expired()) << "unlocked, closed and ended";
+  EXPECT_EQ(FakeCalls(kCloseCode).size(), 1u);
+}
+
+TEST_F(ClientBookTest, AClientKilledMidCallIsReapedAndItsObjectEndsAfterTheCall) {
+  module_->CreateOwnScanner();
+  std::shared_ptr<CRZDHALScanner> own = module_->OwnScanner();
+  ASSERT_TRUE(own);
+  ASSERT_EQ(RegisterRzdHalProxyStub(), S_OK);
+  // The class as a copy registers it; this process serves it.
+  WriteClassKey("0003", UnitPath());
+  ASSERT_EQ(RunRegistration(Switch::kRegServer, module_->Values()), S_OK);
+  ComPtr<IUnknown> factory = MakeClassFactory(module_.get());
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(kInstanceClasses[7], factory.Get(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+
+  const std::filesystem::path release = RootPath() / "release";
+  FakeBlock(kLockCode, release);
+  const std::filesystem::path out = RootPath() / "client.txt";
+  std::optional<ChildProcess> client = ChildProcess::Start(
+      rzd::test::BinaryDir() / "scanhost_test_client",
+      {FormatGuidA(kInstanceClasses[7]), out.string(), std::to_string(CurrentProcessId()), "pid", "register", "connect",
+       "lock"});
+  ASSERT_TRUE(client);
+  ASSERT_TRUE(WaitForFakeCalls(kLockCode, 1)) << "the client's lock is in the driver";
+  EXPECT_FALSE(own->PollingFlag());
+  std::vector<std::weak_ptr<CRZDHALScannerBase>> objects = module_->ClientObjects();
+  ASSERT_EQ(objects.size(), 1u);
+
+  client->Kill();
+  module_->ReapDeadClients();  // as the message loop does every 2000 ms
+  EXPECT_EQ(module_->ClientCount(), 0u);
+  EXPECT_TRUE(own->PollingFlag()) << "the last registered client died";
+  EXPECT_FALSE(objects[0].expired()) << "the call still runs in it";
+  EXPECT_TRUE(FakeCalls(kCloseCode).empty());
+
+  std::ofstream(release).put('1');
+  EXPECT_TRUE(Eventually([&] { return objects[0].expired(); })) << "it ends once the call returned";
+  const std::vector<std::string> sequence = FakeCallSequence();
+  ASSERT_GE(sequence.size(), 2u);
+  EXPECT_EQ(sequence[sequence.size() - 2], "0x80000002 -") << "unlocked";
+  EXPECT_EQ(sequence.back(), "0x80000005 -") << "and closed";
+  EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+}
+
+}  // namespace
+}  // namespace rzd::scanhost::test

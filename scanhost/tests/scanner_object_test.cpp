@@ -1,0 +1,226 @@
+// The scanner HAL object against the fake driver library, in this process: lock and unlock,
+// open and close, the worker thread, events, and the object's end.
+#include "scanner_fixture.h"
+
+#include "hal/process_state.h"
+
+#include <fstream>
+
+namespace rzd::scanhost::test {
+namespace {
+
+constexpr LONG kConnect = 14;
+constexpr LONG kDisconnect = 15;
+constexpr LONG kSetProcessId = 35;
+
+// True when the process has the library at `path` mapped.
+bool IsMapped(const std::string& fileName) {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    if (line.find(fileName) != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST_F(ScannerTest, LockAnswersBusyUntilTheClientNamedItselfAndASecondLockMakesNoDriverCall) {
+  auto scanner = MakeScanner();
+  ASSERT_TRUE(scanner->Driver().Bound());
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  // The console has a session, and the object's owner session is still unknown.
+  ASSERT_NE(ActiveConsoleSessionId(), kNoConsoleSession);
+  LONG status = -1;
+  EXPECT_EQ(Lock(*scanner, 4242, &status), kHalBusy);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(FakeCalls(kLockCode).empty());
+
+  ASSERT_EQ(Code(*scanner, kSetProcessId, 4242), S_OK);
+  EXPECT_EQ(scanner->OwnerSessionId(), CurrentSessionId());
+  EXPECT_EQ(Lock(*scanner, 4242, &status), S_OK);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(FakeCalls(kLockCode).size(), 1u);
+  // A second lock only changes the owner.
+  EXPECT_EQ(Lock(*scanner, 777), S_OK);
+  EXPECT_EQ(scanner->OwnerProcessId(), 777u);
+  EXPECT_EQ(FakeCalls(kLockCode).size(), 1u);
+
+  LONG unlockStatus = -1;
+  EXPECT_EQ(scanner->raw_UnlockScanner(&unlockStatus), S_OK);
+  EXPECT_EQ(unlockStatus, 0);
+  EXPECT_EQ(scanner->raw_UnlockScanner(&unlockStatus), S_OK);  // not locked: nothing to do
+  EXPECT_EQ(FakeCalls(kUnlockCode).size(), 1u);
+  EXPECT_EQ(scanner->raw_LockScanner(0, &status, 0), E_INVALIDARG);
+  EXPECT_EQ(scanner->raw_LockScanner(1, nullptr, 0), E_INVALIDARG);
+  EXPECT_EQ(scanner->raw_UnlockScanner(nullptr), E_INVALIDARG);
+  EXPECT_EQ(Code(*scanner, kSetProcessId, 1, VT_I4), E_FAIL) << "only VT_UI4 names a process";
+}
+
+TEST_F(ScannerTest, LockAnswersBusyForACallerOutsideTheConsoleSessionAndWhileTheUnitIsInUse) {
+  auto scanner = MakeScanner();
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  ASSERT_EQ(Code(*scanner, kSetProcessId, 10), S_OK);
+  // The console went to another session: this caller is no longer at the console.
+  SetActiveConsoleSession(CurrentSessionId() + 1);
+  EXPECT_EQ(Lock(*scanner, 10), kHalBusy);
+  EXPECT_TRUE(FakeCalls(kLockCode).empty());
+  SetActiveConsoleSession(CurrentSessionId());
+
+  FakeFail(kLockCode, 0x8008, 1);  // another program holds the unit
+  EXPECT_EQ(Lock(*scanner, 10), kHalBusy);
+  FakeFail(kLockCode, 0x8001, 1);  // any other refusal
+  EXPECT_EQ(Lock(*scanner, 10), E_FAIL);
+  EXPECT_FALSE(scanner->IsLocked());
+  EXPECT_EQ(Lock(*scanner, 10), S_OK);
+
+  // With no session at the console at all, the unknown owner session matches it.
+  auto other = MakeScanner();
+  SetActiveConsoleSession(kNoConsoleSession);
+  ASSERT_EQ(Code(*other, kConnect), S_OK);
+  FakeFail(kLockCode, 0x8008, 1);
+  EXPECT_EQ(Lock(*other, 11), kHalBusy) << "it reached the driver";
+  EXPECT_EQ(FakeCalls(kLockCode).size(), 4u);
+}
+
+TEST_F(ScannerTest, EveryDriverCallGetsAnEmptyErrorSlot) {
+  auto scanner = MakeScanner();
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  ASSERT_EQ(Code(*scanner, kSetProcessId, 5), S_OK);
+  FakeFail(kLockCode, 0x8008, 1);
+  EXPECT_EQ(Lock(*scanner, 5), kHalBusy);
+  EXPECT_EQ(Lock(*scanner, 5), S_OK);
+  EXPECT_EQ(scanner->SessionStateChanged(0x4004), 0u);
+  EXPECT_EQ(Code(*scanner, kDisconnect), S_OK);
+  const std::vector<std::string> journal = FakeJournal();
+  size_t calls = 0;
+  for (const std::string& line : journal) {
+    if (line.rfind("Control", 0) != 0) continue;
+    ++calls;
+    EXPECT_NE(line.find(" clean"), std::string::npos) << line;
+  }
+  EXPECT_EQ(calls, 6u);  // open, two locks, the event, unlock, close
+}
+
+TEST_F(ScannerTest, ACloseTheDriverRefusesKeepsTheHandleForTheNextClose) {
+  auto scanner = MakeScanner();
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  void* handle = scanner->DriverHandle();
+  ASSERT_NE(handle, nullptr);
+  FakeFail(kCloseCode, 0x8008, 1);  // a read still runs on the handle
+  EXPECT_EQ(Code(*scanner, kDisconnect), E_FAIL);
+  EXPECT_TRUE(scanner->IsOpened());
+  EXPECT_EQ(scanner->DriverHandle(), handle);
+  EXPECT_EQ(Code(*scanner, kDisconnect), S_OK);
+  EXPECT_FALSE(scanner->IsOpened());
+  EXPECT_EQ(scanner->DriverHandle(), nullptr);
+  const std::vector<std::string> closes = FakeCalls(kCloseCode);
+  ASSERT_EQ(closes.size(), 2u);
+  EXPECT_EQ(closes[0], closes[1]) << "the same handle both times";
+  // A second connect of an open object keeps its one handle.
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  EXPECT_EQ(FakeCalls(kOpenCode).size(), 2u);
+}
+
+TEST_F(ScannerTest, TheEndUnlocksAndClosesOnceAndMayBeAskedTwice) {
+  auto scanner = MakeScanner();
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  ASSERT_EQ(Code(*scanner, kSetProcessId, 9), S_OK);
+  ASSERT_EQ(Lock(*scanner, 9), S_OK);
+  hal_process::BeginScan(9);
+  scanner->Destroy();
+  EXPECT_FALSE(hal_process::ScanInProgress()) << "the record named this owner";
+  scanner->Destroy();
+  EXPECT_FALSE(scanner->Driver().Bound());
+  EXPECT_EQ(Lock(*scanner, 9), E_FAIL);
+  scanner.reset();
+  EXPECT_EQ(FakeCalls(kUnlockCode).size(), 1u);
+  EXPECT_EQ(FakeCalls(kCloseCode).size(), 1u);
+}
+
+TEST_F(ScannerTest, ALibraryWithoutReadLeavesAnObjectWhoseDriverMethodsFail) {
+  ASSERT_FALSE(IsMapped("libscanhost_fake_lowdrv_noread"));
+  auto scanner = MakeScanner(false, RZD_FAKE_DRIVER_WITHOUT_READ);
+  EXPECT_FALSE(scanner->Driver().Bound());
+  EXPECT_FALSE(IsMapped("libscanhost_fake_lowdrv_noread")) << "the library is not left loaded";
+  EXPECT_EQ(Lock(*scanner, 1), E_FAIL);
+  LONG status = 0;
+  EXPECT_EQ(scanner->raw_UnlockScanner(&status), E_FAIL);
+  EXPECT_EQ(Code(*scanner, kConnect), E_FAIL);
+  EXPECT_FALSE(scanner->OpenScanner());
+  // A library that is not there at all.
+  auto missing = MakeScanner(false, "libno_such_driver.so");
+  EXPECT_FALSE(missing->Driver().Bound());
+  EXPECT_TRUE(FakeJournal().empty());
+}
+
+TEST_F(ScannerTest, OpenAgainstAnAbsentUnitTriesTenTimes) {
+  auto scanner = MakeScanner(true);
+  FakeFail(kOpenCode, 0x8000);
+  EXPECT_FALSE(scanner->OpenScanner());
+  EXPECT_EQ(FakeCalls(kOpenCode).size(), 10u);
+}
+
+// A service-owned object whose thread ends at once instead of running.
+class ShortLivedThreadScanner final : public CRZDHALScanner {
+ public:
+  using CRZDHALScanner::CRZDHALScanner;
+  ~ShortLivedThreadScanner() override { Destroy(); }
+  uint32_t ThreadBody() override {
+    ClearRunning();
+    SignalEnded();
+    return 0;
+  }
+};
+
+TEST_F(ScannerTest, AThreadThatDoesNotStayClosesTheUnitAndUnloadsTheDriverWithItsEntryPoints) {
+  auto scanner = std::make_shared<ShortLivedThreadScanner>(&parent_, UnitPath(), FromUtf8(RZD_FAKE_DRIVER), u"", true);
+  scanner->StartThread();
+  EXPECT_FALSE(scanner->IsThreadRunning());
+  EXPECT_FALSE(scanner->IsOpened());
+  EXPECT_FALSE(scanner->Driver().Bound()) << "Control and Read went with the library";
+  EXPECT_EQ(FakeCallSequence(), (std::vector<std::string>{"0x48000004 -", "0x94000018 0x8024", "0x80000005 -"}));
+  // The next arrival finds no driver: nothing is called, nothing breaks.
+  EXPECT_EQ(scanner->SessionStateChanged(0x8000), 0u);
+  EXPECT_EQ(Lock(*scanner, 3), E_FAIL);
+  EXPECT_EQ(FakeCallSequence().size(), 3u);
+}
+
+TEST_F(ScannerTest, TheServiceObjectOpensOnArrivalAndResumeAndClosesOnRemovalAndSuspend) {
+  auto scanner = MakeScanner(true);
+  EXPECT_EQ(scanner->SessionStateChanged(0x8000), 0u);
+  EXPECT_TRUE(scanner->IsThreadRunning());
+  EXPECT_TRUE(scanner->IsOpened());
+  EXPECT_EQ(parent_.Calls(), std::vector<std::string>{"reap"}) << "the thread reaps once at its start";
+  EXPECT_EQ(scanner->SessionStateChanged(0x8000), 0u);  // already running: nothing more
+  EXPECT_EQ(scanner->SessionStateChanged(0x4004), 0u);
+  EXPECT_FALSE(scanner->IsThreadRunning());
+  EXPECT_FALSE(scanner->IsOpened());
+  EXPECT_EQ(scanner->SessionStateChanged(0x4006), 0u);
+  EXPECT_TRUE(scanner->IsThreadRunning());
+  EXPECT_EQ(scanner->SessionStateChanged(0x8002), 0u);  // a failed query-remove changes nothing
+  EXPECT_TRUE(scanner->IsThreadRunning());
+  EXPECT_EQ(scanner->SessionStateChanged(0x8004), 0u);
+  EXPECT_EQ(scanner->SessionStateChanged(0x4012), 0u);
+  EXPECT_EQ(scanner->SessionStateChanged(0), 0u);
+  EXPECT_FALSE(scanner->IsThreadRunning());
+  EXPECT_EQ(FakeCallSequence(), (std::vector<std::string>{
+                                    "0x48000004 -", "0x94000018 0x8024", "0x80000005 -",         // arrival, suspend
+                                    "0x48000004 -", "0x94000018 0x4112",                         // resume
+                                    "0x94000018 0x8024", "0x80000005 -",                         // removal
+                                    "0x48000004 -", "0x94000018 0x4112",                         // automatic resume
+                                    "0x94000018 0x8024", "0x80000005 -"}));                      // service stop
+}
+
+TEST_F(ScannerTest, AClientObjectPassesEventsToItsHandle) {
+  auto scanner = MakeScanner();
+  EXPECT_EQ(scanner->SessionStateChanged(0x8004), 0u) << "no handle: nothing to tell";
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  EXPECT_EQ(scanner->SessionStateChanged(0x8004), 0u);
+  FakeFail(kNotifyCode, 0x8002, 1);
+  EXPECT_EQ(scanner->SessionStateChanged(5), 12u);
+  EXPECT_EQ(FakeCallSequence(), (std::vector<std::string>{"0x48000004 -", "0x94000018 0x8004", "0x94000018 0x5"}));
+  EXPECT_FALSE(scanner->IsThreadRunning()) << "a client object runs no thread";
+}
+
+}  // namespace
+}  // namespace rzd::scanhost::test

@@ -1,0 +1,74 @@
+#include "fake_driver_script.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace rzd::scanhost::test {
+
+namespace {
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+void AddRule(const std::string& line) {
+  std::filesystem::create_directories(FakeDriverFolder());
+  std::ofstream out(FakeDriverScript(), std::ios::app);
+  out << line << '\n';
+}
+
+}  // namespace
+
+void FakeFail(uint32_t code, uint32_t result, std::optional<uint32_t> count) {
+  AddRule("fail " + Hex(code) + " " + Hex(result) + (count ? " " + std::to_string(*count) : ""));
+}
+
+void FakeBlock(uint32_t code, const std::filesystem::path& release) {
+  AddRule("block " + Hex(code) + " " + release.string());
+}
+
+std::vector<std::string> FakeJournal() {
+  std::vector<std::string> lines;
+  std::ifstream in(FakeDriverJournal());
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> FakeCalls(uint32_t code) {
+  std::vector<std::string> calls;
+  for (const std::string& line : FakeJournal()) {
+    std::istringstream words(line);
+    std::string verb, handle, codeText;
+    words >> verb >> handle >> codeText;
+    if (verb == "Control" && codeText == Hex(code)) calls.push_back(line);
+  }
+  return calls;
+}
+
+bool WaitForFakeCalls(uint32_t code, size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (FakeCalls(code).size() < count) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+std::vector<std::string> FakeCallSequence() {
+  std::vector<std::string> calls;
+  for (const std::string& line : FakeJournal()) {
+    std::istringstream words(line);
+    std::string verb, handle, code, value;
+    words >> verb >> handle >> code >> value;
+    if (verb == "Control") calls.push_back(code + " " + value);
+  }
+  return calls;
+}
+
+}  // namespace rzd::scanhost::test
