@@ -1,6 +1,6 @@
 // The poll cycle against a scripted driver: what it asks the driver in which order, when it
 // waits how long, what it discards, and what the thread's start does.
-#include "application_objects.h"
+#include "scanhost/testing/application_objects.h"
 #include "scanhost/buttons/button_thread.h"
 #include "scanhost/lcd/lcd_profiles.h"
 #include "scanhost/testing/desktop_profiles.h"

@@ -1,5 +1,5 @@
 // A press told to the desktop application through the objects it created.
-#include "application_objects.h"
+#include "scanhost/testing/application_objects.h"
 #include "log_capture.h"
 #include "scanhost/buttons/button_events.h"
 #include "testsupport/temp_root.h"

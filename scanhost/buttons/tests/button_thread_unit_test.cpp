@@ -1,6 +1,6 @@
 // The button thread against the simulated unit in its own process, through the driver library as
 // the service loads it: presses on the unit reach the objects the desktop application created.
-#include "application_objects.h"
+#include "scanhost/testing/application_objects.h"
 #include "scanhost/buttons/button_thread.h"
 #include "scanhost/testing/unit_with_driver.h"
 #include "testsupport/temp_root.h"

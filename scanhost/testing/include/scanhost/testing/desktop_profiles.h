@@ -4,6 +4,7 @@
 
 #include "platform/picture.h"
 #include "platform/registry.h"
+#include "platform/root.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 
@@ -140,6 +141,36 @@ inline std::filesystem::path WriteLinkCache(const std::filesystem::path& folder,
   CreateKey(Hive::Users, sid + u"\\Software\\Corvanite\\Quickarc 4.0\\Relaybox 4.0")
       .SetString(u"LinkCache", FromUtf8(file.string()));
   return file;
+}
+
+// Nine profiles as the desktop application writes them for the console user (English), with scan
+// profiles and a link cache.
+inline void WriteNineProfiles(const std::u16string& friendlyName) {
+  SetConsoleUser(kTestUserSid, u"00000409");
+  const std::vector<std::string> links = {"Mail{Outlook}", "Save{Documents}", "Print{Office printer}"};
+  WriteLinkCache(SystemRoot() / "Users" / "AppData", links);
+  struct Profile {
+    const char16_t* name;
+    uint32_t transfer;
+    const char16_t* link;
+    ScanProfile scan;
+  } profiles[] = {
+      {u"Invoices", 0x400, u"Mail{Outlook}", {u"Office", 4, 300, 8500, 11000, u"Office", std::nullopt}},
+      {u"Contracts", 0x8000, u"Save{Documents}", {u"Legal", 1, 200, 8500, 14000, u"Legal", std::nullopt}},
+      {u"Photos", 0x20002, u"Save{Documents}", {u"Photo", 4, 600, 4000, 6000, u"Photo", std::nullopt}},
+      {u"Receipts", 0x2000, u"Mail{Outlook}", {u"Small", 2, 150, 3500, 2000, u"Small", std::nullopt}},
+      {u"Archive", 0x30004, u"Print{Office printer}", {u"A4", 2, 300, 8268, 11693, u"A4", std::nullopt}},
+      {u"Letters", 0x40, u"Print{Office printer}", {u"Text", 1, 300, 8268, 11693, u"Text", std::nullopt}},
+      {u"Drawings", 0x1000, u"Save{Documents}", {u"Big", 4, 400, 11693, 16535, u"Big", std::nullopt}},
+      {u"Cards", 0x10, u"Mail{Outlook}", {u"Cards", 2, 300, 3375, 2125, u"Cards", std::nullopt}},
+      {u"Everything", 0x10008, u"QUICKARC4_INTERNAL:STICLIENT", {u"Any", 4, 0, 0, 0, u"Any", std::nullopt}},
+  };
+  int n = 0;
+  for (const Profile& p : profiles) {
+    const std::u16string key = FormatW(u"F%d", ++n);
+    WriteEventProfile(friendlyName, {key, p.name, p.transfer, p.link, p.scan.key});
+    WriteScanProfile(friendlyName, p.scan);
+  }
 }
 
 }  // namespace rzd::scanhost::test
