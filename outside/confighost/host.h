@@ -14,6 +14,7 @@ namespace rzd::confighost {
 struct Unit {
   std::u16string subkey;      // the device class subkey, "0000"
   std::u16string halClsid;    // HAL_CLSID: the service's class, braced
+  std::u16string inprocClsid; // INPROC_CLSID: the bridge's class, when the service registered it
   std::u16string configUi;    // CONFIG_UI: the panel library's file name
   std::u16string friendlyName;
 };
@@ -25,7 +26,8 @@ std::optional<Unit> FindUnit(const std::u16string& subkey, std::string* error);
 // or in the build's library folder.
 std::optional<std::filesystem::path> PanelPath(const Unit& unit, const std::filesystem::path& given, std::string* error);
 
-// The unit's service object, opened with code 14 for the unit; null with `error` on failure.
+// The unit's service object, opened with code 14 for the unit; null with `error` on failure. It is
+// the bridge (in this process) when the unit names one, else the service's own class.
 ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error);
 // Closes the unit (code 15) and releases the object.
 void CloseUnit(ComPtr<IRZDHAL>& service);

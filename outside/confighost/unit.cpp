@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "lowdrv/engine/model_ids.h"
 #include "platform/modules.h"
 #include "platform/registry.h"
@@ -12,8 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr LONG kCodeConnect = 14;
-constexpr LONG kCodeDisconnect = 15;
 
 struct LocalVariant {
   LocalVariant() { VariantInit(&value); }
@@ -51,6 +50,7 @@ std::optional<Unit> FindUnit(const std::u16string& subkey, std::string* error) {
     Unit unit;
     unit.subkey = name;
     if (key.GetString(scanhost::kValueHalClsid, &unit.halClsid) != 0 || unit.halClsid.empty()) continue;
+    key.GetString(scanhost::kValueInprocClsid, &unit.inprocClsid);
     key.GetString(scanhost::kValueConfigUi, &unit.configUi);
     key.GetString(scanhost::kValueFriendlyName, &unit.friendlyName);
     return unit;
@@ -77,9 +77,10 @@ std::optional<fs::path> PanelPath(const Unit& unit, const fs::path& given, std::
 }
 
 ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
-  const std::optional<GUID> clsid = ParseGuid(std::u16string_view(unit.halClsid));
+  const std::u16string& classText = unit.inprocClsid.empty() ? unit.halClsid : unit.inprocClsid;
+  const std::optional<GUID> clsid = ParseGuid(std::u16string_view(classText));
   if (!clsid) {
-    *error = "the unit's service class is not a class id: " + ToUtf8(unit.halClsid);
+    *error = "the unit's service class is not a class id: " + ToUtf8(classText);
     return {};
   }
   ComPtr<IRZDHAL> service;
@@ -89,7 +90,7 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
     return {};
   }
   const HRESULT opened =
-      SendControl(service.Get(), kCodeConnect, u"<HAL_CLSID>\r\n\t" + unit.halClsid + u"\r\n</HAL_CLSID>");
+      SendControl(service.Get(), RZDHAL_CC_CONNECT, u"<HAL_CLSID>\r\n\t" + unit.halClsid + u"\r\n</HAL_CLSID>");
   if (opened != S_OK) {
     *error = opened == 170 ? "the scanner is in use by another application"
                            : "the unit could not be opened (" + Hex(opened) + ")";
@@ -100,7 +101,7 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
 
 void CloseUnit(ComPtr<IRZDHAL>& service) {
   if (!service) return;
-  SendControl(service.Get(), kCodeDisconnect, {});
+  SendControl(service.Get(), RZDHAL_CC_DISCONNECT, {});
   service.Reset();
 }
 

@@ -1,5 +1,6 @@
 #include "drivers_config_page.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "../shell/module_base.h"
 #include "presets.h"
 #include "foundation/xml_store.h"
@@ -14,7 +15,6 @@
 namespace rzd::panel {
 
 namespace {
-constexpr LONG kCodeGetSupported = 6;
 
 // The 13 switches in the order Apply writes them (after EMULATE_WIA_1_0).
 struct Switch {
@@ -53,7 +53,7 @@ void DriversConfigPage::LoadDriverSettings() {
 
     // "Auto transfer" belongs to units that sense media (or that are combined with another).
     Bstr supported;
-    const HRESULT answer = module_.SendHALControl(kCodeGetSupported, {}, supported.Out(), nullptr, nullptr);
+    const HRESULT answer = module_.SendHALControl(RZDHAL_CC_GET_SUPPORTED, {}, supported.Out(), nullptr, nullptr);
     MSXML6StoreSTL store;
     if (answer == S_OK && store.LoadFromString(supported.View())) {
       const bool media = store.SelectNode(u"/.//Item[@Name=\"Sensor\"][@Type=\"Media\"]");

@@ -1,6 +1,7 @@
 // Page 0: the unit's information, its maintenance counters with their resets and the
 // maintenance reminder.
 #include "../shell/module.h"
+#include "interfaces/rzdhal_codes.h"
 #include "../shell/window_blocking.h"
 #include "foundation/func_trace.h"
 #include "foundation/xml_store.h"
@@ -11,8 +12,6 @@
 namespace rzd::panel {
 
 namespace {
-constexpr LONG kCodeInfo = 4;
-constexpr LONG kCodeGetSupported = 6;
 
 // The text of `path` when the node exists.
 std::optional<QString> NodeText(MSXML6StoreSTL& store, const char16_t* path) {
@@ -36,7 +35,7 @@ bool CHScannerQTModule::GetScannerInfo() {
   RZD_TRACE_BOOL(&read);
   if (hal_) {
     Bstr supported;
-    if (SendHALControl(kCodeGetSupported, {}, supported.Out(), nullptr, nullptr) == S_OK) {
+    if (SendHALControl(RZDHAL_CC_GET_SUPPORTED, {}, supported.Out(), nullptr, nullptr) == S_OK) {
       MSXML6StoreSTL check;
       if (check.LoadFromString(supported.View())) supported_ = supported.Str();
     }
@@ -45,7 +44,7 @@ bool CHScannerQTModule::GetScannerInfo() {
     VARIANT out;
     VariantInit(&in);
     VariantInit(&out);
-    const HRESULT hr = hal_->Control(kCodeInfo, nullptr, info.Out(), &in, &out);
+    const HRESULT hr = hal_->Control(RZDHAL_CC_INFO, nullptr, info.Out(), &in, &out);
     VariantClear(&out);
     MSXML6StoreSTL store;
     if (hr == S_OK && store.LoadFromString(info.View())) {

@@ -1,6 +1,7 @@
 // Page 0: the unit's three power time-outs (sleep, power off, USB off), shown from the
 // information document and changed in the unit's current settings.
 #include "../shell/module.h"
+#include "interfaces/rzdhal_codes.h"
 #include "foundation/system_queries.h"
 #include "foundation/xml_store.h"
 #include "platform/text.h"
@@ -10,8 +11,6 @@
 namespace rzd::panel {
 
 namespace {
-constexpr LONG kCodeGetCurrent = 7;
-constexpr LONG kCodeSetCurrent = 8;
 
 struct Range {
   int minimum;
@@ -145,7 +144,7 @@ void CHScannerQTModule::SetTimeout(PowerRow row) {
   const int index = static_cast<int>(row);
   sets[index]->setEnabled(false);
   Bstr current;
-  HRESULT answer = SendHALControl(kCodeGetCurrent, {}, current.Out(), nullptr, nullptr);
+  HRESULT answer = SendHALControl(RZDHAL_CC_GET_CURRENT, {}, current.Out(), nullptr, nullptr);
   bool changed = false;
   if (answer == S_OK) {
     MSXML6StoreSTL store;
@@ -170,7 +169,7 @@ void CHScannerQTModule::SetTimeout(PowerRow row) {
       std::u16string document;
       store.GetDocumentXML(document);
       Bstr out;
-      answer = SendHALControl(kCodeSetCurrent, document, out.Out(), nullptr, nullptr);
+      answer = SendHALControl(RZDHAL_CC_SET_CURRENT, document, out.Out(), nullptr, nullptr);
     }
   }
   if (answer == kAnswerBusy) {
@@ -196,7 +195,7 @@ void CHScannerQTModule::ResetTimeout(PowerRow row) {
   const int index = static_cast<int>(row);
   resets[index]->setEnabled(false);
   Bstr current;
-  const HRESULT answer = SendHALControl(kCodeGetCurrent, {}, current.Out(), nullptr, nullptr);
+  const HRESULT answer = SendHALControl(RZDHAL_CC_GET_CURRENT, {}, current.Out(), nullptr, nullptr);
   if (answer != S_OK) {
     ShowAnswer(answer);
   } else {

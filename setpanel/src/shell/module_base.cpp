@@ -1,5 +1,6 @@
 #include "module_base.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "foundation/func_trace.h"
 #include "foundation/system_queries.h"
 #include "platform/account.h"
@@ -14,9 +15,6 @@
 namespace rzd::panel {
 
 namespace {
-constexpr LONG kCodeExecControl = 18;
-constexpr LONG kCodeResetCounter = 19;
-constexpr LONG kCodeSetProcessId = 35;
 constexpr DWORD kLockTimeoutMs = 5000;
 
 struct LocalVariant {
@@ -140,7 +138,7 @@ bool CCHScannerQTModuleBase::LockedControl(LONG code, const std::u16string& inpu
   LocalVariant pid;
   pid.value.vt = VT_UI4;
   pid.value.ulVal = CurrentProcessId();
-  SendHALControl(kCodeSetProcessId, {}, nullptr, &pid.value, nullptr);
+  SendHALControl(RZDHAL_CC_SET_PROCESS_ID, {}, nullptr, &pid.value, nullptr);
 
   LONG status = 0;
   const HRESULT locked = hal_->LockScanner(static_cast<LONG>(CurrentProcessId()), &status, kLockTimeoutMs);
@@ -166,10 +164,10 @@ bool CCHScannerQTModuleBase::LockedControl(LONG code, const std::u16string& inpu
   return answer == S_OK;
 }
 
-void CCHScannerQTModuleBase::Lamp(bool on) { LockedControl(kCodeExecControl, u"//Item[@ID='Lamp1']", on ? 1 : 0); }
+void CCHScannerQTModuleBase::Lamp(bool on) { LockedControl(RZDHAL_CC_EXEC_CONTROL, u"//Item[@ID='Lamp1']", on ? 1 : 0); }
 
 bool CCHScannerQTModuleBase::ResetButton(const std::u16string& counter) {
-  return LockedControl(kCodeResetCounter, u"/RZDScanner/" + counter, 0);
+  return LockedControl(RZDHAL_CC_RESET_SCANNER_COUNTER, u"/RZDScanner/" + counter, 0);
 }
 
 void CCHScannerQTModuleBase::SetService(IDispatch* instance) {

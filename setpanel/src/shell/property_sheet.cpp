@@ -3,6 +3,7 @@
 // destroyed unlocks, closes and releases it.
 #include "setpanel/property_sheet.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "module.h"
 #include "page_manager.h"
 #include "platform/text.h"
@@ -16,8 +17,6 @@ namespace {
 using rzd::panel::Pages;
 
 constexpr int32_t kPageCount = 3;
-constexpr LONG kCodeConnect = 14;
-constexpr LONG kCodeDisconnect = 15;
 
 // The library's attach and detach.
 struct LibraryLife {
@@ -43,7 +42,7 @@ rzd::ComPtr<IRZDHAL> OpenService(const char16_t* classId, const char16_t* device
   rzd::Bstr out;
   LocalVariant in;
   LocalVariant result;
-  if (service->Control(kCodeConnect, document.Get(), out.Out(), &in.value, &result.value) != S_OK) return {};
+  if (service->Control(RZDHAL_CC_CONNECT, document.Get(), out.Out(), &in.value, &result.value) != S_OK) return {};
   return service;
 }
 
@@ -56,7 +55,7 @@ void CloseService() {
   rzd::Bstr out;
   LocalVariant in;
   LocalVariant result;
-  service->Control(kCodeDisconnect, nullptr, out.Out(), &in.value, &result.value);
+  service->Control(RZDHAL_CC_DISCONNECT, nullptr, out.Out(), &in.value, &result.value);
   service.Reset();
 }
 
