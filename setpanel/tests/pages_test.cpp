@@ -223,6 +223,21 @@ TEST_F(PagesTest, AutoTransferBelongsToUnitsThatSenseMedia) {
   }
 }
 
+// Every option tells what it does, "Suppress EnableDS failure" included.
+TEST_F(PagesTest, EveryOptionHasATooltipForAnAdministrator) {
+  SheetHost sheet;
+  CreateSheet(sheet);
+  EXPECT_EQ(Child<QCheckBox>(sheet.Container(1), "m_chkSuppressEnableDSFailure")->toolTip(),
+            QStringLiteral("Report success to the application when the scanner's interface cannot be enabled."));
+  for (int page : {1, 2}) {
+    for (QWidget* control : sheet.Container(page)->findChildren<QWidget*>()) {
+      if (qobject_cast<QCheckBox*>(control) == nullptr && qobject_cast<QComboBox*>(control) == nullptr) continue;
+      EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+      EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
+    }
+  }
+}
+
 TEST_F(PagesTest, UsersWithoutElevationSeeEveryOptionDisabledWithTheirReason) {
   struct Case {
     AccountRights rights;

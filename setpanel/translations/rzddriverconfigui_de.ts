@@ -108,6 +108,10 @@
         <translation>EnableDS-Fehler unterdrücken</translation>
     </message>
     <message>
+        <source>Report success to the application when the scanner&apos;s interface cannot be enabled.</source>
+        <translation>Meldet der Anwendung Erfolg, wenn die Oberfläche des Scanners nicht aktiviert werden kann.</translation>
+    </message>
+    <message>
         <source>WIA driver</source>
         <translation>WIA-Treiber</translation>
     </message>

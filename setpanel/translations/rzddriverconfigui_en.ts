@@ -108,6 +108,10 @@
         <translation>Suppress EnableDS failure</translation>
     </message>
     <message>
+        <source>Report success to the application when the scanner&apos;s interface cannot be enabled.</source>
+        <translation>Report success to the application when the scanner&apos;s interface cannot be enabled.</translation>
+    </message>
+    <message>
         <source>WIA driver</source>
         <translation>WIA driver</translation>
     </message>

@@ -108,6 +108,10 @@
         <translation>Suprimir el fallo de EnableDS</translation>
     </message>
     <message>
+        <source>Report success to the application when the scanner&apos;s interface cannot be enabled.</source>
+        <translation>Informa de éxito a la aplicación cuando no se puede activar la interfaz del escáner.</translation>
+    </message>
+    <message>
         <source>WIA driver</source>
         <translation>Controlador WIA</translation>
     </message>

@@ -108,6 +108,10 @@
         <translation>Supprimer l'échec d'EnableDS</translation>
     </message>
     <message>
+        <source>Report success to the application when the scanner&apos;s interface cannot be enabled.</source>
+        <translation>Signale une réussite à l&apos;application lorsque l&apos;interface du scanner ne peut pas être activée.</translation>
+    </message>
+    <message>
         <source>WIA driver</source>
         <translation>Pilote WIA</translation>
     </message>

@@ -108,6 +108,10 @@
         <translation>Подавлять сбой EnableDS</translation>
     </message>
     <message>
+        <source>Report success to the application when the scanner&apos;s interface cannot be enabled.</source>
+        <translation>Сообщать приложению об успехе, если интерфейс сканера не удаётся включить.</translation>
+    </message>
+    <message>
         <source>WIA driver</source>
         <translation>Драйвер WIA</translation>
     </message>

@@ -104,6 +104,8 @@ void DriversConfig::retranslateUi(QWidget* form) {
   m_chkTopmost->setToolTip(QCoreApplication::translate(
       "DriversConfig", "Always show the TWAIN interface in front of all other open windows. "));
   m_chkSuppressEnableDSFailure->setText(QCoreApplication::translate("DriversConfig", "Suppress EnableDS failure"));
+  m_chkSuppressEnableDSFailure->setToolTip(QCoreApplication::translate(
+      "DriversConfig", "Report success to the application when the scanner's interface cannot be enabled."));
   m_grpWia->setTitle(QCoreApplication::translate("DriversConfig", "WIA driver"));
   m_chkDefaultWiaUI->setText(QCoreApplication::translate("DriversConfig", "Use default WIA UI"));
   m_chkDefaultWiaUI->setToolTip(QCoreApplication::translate(
