@@ -33,6 +33,20 @@ uint32_t CleanNumber(const QString& text) {
   return ok ? value : 0;
 }
 
+// The spin box and the two buttons of a row.
+struct RowControls {
+  QSpinBox* box;
+  QPushButton* set;
+  QPushButton* reset;
+};
+RowControls ControlsOf(Ui::CHScannerQTModuleConfigPanel& ui, int row) {
+  const RowControls rows[] = {
+      {ui.m_spnScnrCfgTimeout, ui.m_btnScnrCfgTimeoutSet, ui.m_btnScnrCfgTimeoutReset},
+      {ui.m_spnScnrCfgOffTimeout, ui.m_btnScnrCfgOffTimeoutSet, ui.m_btnScnrCfgOffTimeoutReset},
+      {ui.m_spnScnrCfgERPTimeout, ui.m_btnScnrCfgERPTimeoutSet, ui.m_btnScnrCfgERPTimeoutReset}};
+  return rows[row];
+}
+
 // The setting and reset paths of each row, in the current settings document.
 const char16_t* SettingPath(int row) {
   static const char16_t* const kPaths[] = {u"//SleepTimeout/Range/Value", u"/.//HardwareSettings/OffTimeout/Range/Value",
@@ -138,17 +152,15 @@ void CHScannerQTModule::SetTimeout(PowerRow row) {
     ShowNoConnection();
     return;
   }
-  Ui::CHScannerQTModuleConfigPanel& ui = *config_;
-  QSpinBox* boxes[] = {ui.m_spnScnrCfgTimeout, ui.m_spnScnrCfgOffTimeout, ui.m_spnScnrCfgERPTimeout};
-  QPushButton* sets[] = {ui.m_btnScnrCfgTimeoutSet, ui.m_btnScnrCfgOffTimeoutSet, ui.m_btnScnrCfgERPTimeoutSet};
   const int index = static_cast<int>(row);
-  sets[index]->setEnabled(false);
+  const RowControls controls = ControlsOf(*config_, index);
+  controls.set->setEnabled(false);
   Bstr current;
   HRESULT answer = SendHALControl(RZDHAL_CC_GET_CURRENT, {}, current.Out(), nullptr, nullptr);
   bool changed = false;
   if (answer == S_OK) {
     MSXML6StoreSTL store;
-    const uint32_t v = CleanNumber(boxes[index]->cleanText());
+    const uint32_t v = CleanNumber(controls.box->cleanText());
     const std::u16string value = FormatW(u"%u", v);
     if (store.LoadFromString(current.View()) && store.SelectNode(SettingPath(index)) && store.SetText(value)) {
       changed = true;
@@ -180,7 +192,7 @@ void CHScannerQTModule::SetTimeout(PowerRow row) {
     GetScannerInfo();
   }
   emit moduleSettingsHaveChanged(this);
-  sets[index]->setEnabled(true);
+  controls.set->setEnabled(true);
 }
 
 void CHScannerQTModule::ResetTimeout(PowerRow row) {
@@ -189,11 +201,9 @@ void CHScannerQTModule::ResetTimeout(PowerRow row) {
     ShowNoConnection();
     return;
   }
-  Ui::CHScannerQTModuleConfigPanel& ui = *config_;
-  QSpinBox* boxes[] = {ui.m_spnScnrCfgTimeout, ui.m_spnScnrCfgOffTimeout, ui.m_spnScnrCfgERPTimeout};
-  QPushButton* resets[] = {ui.m_btnScnrCfgTimeoutReset, ui.m_btnScnrCfgOffTimeoutReset, ui.m_btnScnrCfgERPTimeoutReset};
   const int index = static_cast<int>(row);
-  resets[index]->setEnabled(false);
+  const RowControls controls = ControlsOf(*config_, index);
+  controls.reset->setEnabled(false);
   Bstr current;
   const HRESULT answer = SendHALControl(RZDHAL_CC_GET_CURRENT, {}, current.Out(), nullptr, nullptr);
   if (answer != S_OK) {
@@ -205,12 +215,12 @@ void CHScannerQTModule::ResetTimeout(PowerRow row) {
       defaultValue = store.GetAttributeInt(u"Default", -1);
     }
     if (defaultValue >= 0) {
-      boxes[index]->setValue(defaultValue);
+      controls.box->setValue(defaultValue);
       SetTimeout(row);
     }
   }
   emit moduleSettingsHaveChanged(this);
-  resets[index]->setEnabled(true);
+  controls.reset->setEnabled(true);
 }
 
 void CHScannerQTModule::on_m_btnScnrCfgTimeoutSet_clicked() { SetTimeout(PowerRow::Sleep); }
