@@ -96,7 +96,10 @@ TEST_F(SheetLifeTest, BadIndexesAndTheHostsApplication) {
   // Asking for a name alone leaves the host's application alive and usable.
   EXPECT_EQ(QCoreApplication::instance(), app_.get());
   SheetHost sheet;
-  EXPECT_FALSE(CreatePage(sheet, 3));
+  const std::u16string device = PanelDevice();
+  EXPECT_EQ(Export<CreateHWPropPageFn>(kCreateHWPropPageName)(3, nullptr, sheet.Container(0), &sheet, device.c_str(),
+                                                              device.c_str(), &SheetHost::Changed),
+            FALSE);
   EXPECT_TRUE(Calls().empty());
 }
 

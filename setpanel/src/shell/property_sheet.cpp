@@ -4,6 +4,7 @@
 #include "setpanel/property_sheet.h"
 
 #include "interfaces/rzdhal_codes.h"
+#include "foundation/module_objects.h"
 #include "module.h"
 #include "page_manager.h"
 #include "platform/text.h"
@@ -18,10 +19,14 @@ using rzd::panel::Pages;
 
 constexpr int32_t kPageCount = 3;
 
-// The library's attach and detach.
+// The library's attach and detach. At detach the library's process-wide objects (the logger
+// slot above all) go with it: nothing of ours may stay allocated once the code is unmapped.
 struct LibraryLife {
   LibraryLife() { Pages().OnAttach(); }
-  ~LibraryLife() { Pages().OnDetach(); }
+  ~LibraryLife() {
+    Pages().OnDetach();
+    rzd::DestroyModuleObjects();
+  }
 } g_libraryLife;
 
 struct LocalVariant {
