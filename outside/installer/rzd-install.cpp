@@ -12,7 +12,8 @@
 //   gets a hard link to it named <service>_NNNN_N (device class subkey, instance 0 to 9), so its
 //   own file name carries the unit;
 // - the link registers itself (`-Service`: its class, AppID and service record);
-// - the IRZDHAL proxy/stub library is registered.
+// - the component libraries are registered: the IRZDHAL proxy/stub, the image-transfer buffers
+//   and the in-process bridge that data sources load.
 // A unit counts as installed while its HAL_PATH names an existing file. --remove undoes all of
 // it for every installed unit. The service executable defaults to "scanhost" beside this program,
 // the TWAIN data source to the model's data source (rzdtwainds.so) beside it or in the build's
@@ -26,6 +27,7 @@
 #include "platform/text.h"
 
 #include <cstdio>
+#include <iterator>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -37,7 +39,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kRegistrationTimeoutMs = 60000;
-constexpr char kProxyStubLibrary[] = "librzdhalps.so";
+// The component libraries the installation registers, in this order (removed in the other).
+constexpr const char* kComponentLibraries[] = {"librzdhalps.so", "librzdrasterblocks.so", "libnethal.so"};
 constexpr char kTwainDataSource[] = "rzdtwainds.so";
 
 using rzd::lowdrv::kImageClassKey;
@@ -102,15 +105,25 @@ bool RunRegistration(const fs::path& program, const char* option) {
   return child->Wait(kRegistrationTimeoutMs) == 0;
 }
 
-// Calls DllRegisterServer or DllUnregisterServer of the proxy/stub library.
-bool RegisterProxyStub(bool install) {
-  auto path = BesideProgram(kProxyStubLibrary);
+// Calls DllRegisterServer or DllUnregisterServer of a component library beside this program.
+bool RegisterLibrary(const char* name, bool install) {
+  auto path = BesideProgram(name);
   if (!path) return false;
   auto library = rzd::Module::Load(*path);
   if (!library) return false;
   using Entry = int32_t (*)();
   auto entry = library->Bind<Entry>(install ? "DllRegisterServer" : "DllUnregisterServer");
   return entry != nullptr && entry() >= 0;
+}
+
+void RegisterLibraries(bool install) {
+  const size_t count = std::size(kComponentLibraries);
+  for (size_t i = 0; i < count; ++i) {
+    const char* name = kComponentLibraries[install ? i : count - 1 - i];
+    if (!RegisterLibrary(name, install)) {
+      std::fprintf(stderr, "rzd-install: %s could not be %s\n", name, install ? "registered" : "unregistered");
+    }
+  }
 }
 
 int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
@@ -126,7 +139,7 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
     std::fprintf(stderr, "rzd-install: cannot copy %s: %s\n", serviceExe.c_str(), ec.message().c_str());
     return 1;
   }
-  if (!RegisterProxyStub(true)) std::fprintf(stderr, "rzd-install: the proxy/stub library could not be registered\n");
+  RegisterLibraries(true);
 
   std::set<uint32_t> usedInstances;
   std::set<std::u16string> installedSubkeys;
@@ -192,7 +205,7 @@ int Remove() {
   std::error_code ec;
   for (const fs::path& copy : copies) fs::remove(copy, ec);
   fs::remove(folder, ec);  // only when empty
-  if (!RegisterProxyStub(false)) std::fprintf(stderr, "rzd-install: the proxy/stub library could not be unregistered\n");
+  RegisterLibraries(false);
   return status;
 }
 

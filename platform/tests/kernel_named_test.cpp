@@ -497,6 +497,25 @@ TEST_F(NamedObjectTest, AMappingWhoseMemoryAPeerCutShortIsNeverMappedPastItsEnd)
   EXPECT_EQ(RunChild({"map-check", "Global\\Short", "0", "x", std::to_string(1 << 20)}), 10);
 }
 
+TEST_F(NamedObjectTest, AWaitOnASharedWordEndsWhenAnotherProcessChangesItAndWakes) {
+  // Two hand-overs through the first word of a mapping: the child waits for 1 and answers 2, so
+  // each side sleeps until the other wakes it.
+  auto mapping = FileMapping::Create("Global\\Word", 4096);
+  ASSERT_TRUE(mapping);
+  MappedView view = mapping.handle.Map(0, sizeof(uint32_t));
+  ASSERT_TRUE(view);
+  auto* word = view.As<std::atomic<uint32_t>>();
+  auto child = StartChild({"map-wake", "Global\\Word", "1", "2"});
+  ASSERT_TRUE(child);
+  word->store(1);
+  WakeBySharedAddress(word);
+  for (uint32_t seen; (seen = word->load()) == 1;) WaitOnSharedAddress(word, seen, INFINITE);
+  EXPECT_EQ(word->load(), 2u);
+  EXPECT_EQ(child->Wait(kLong), 0);
+  // A word that already differs from the expected value does not sleep.
+  WaitOnSharedAddress(word, 7, INFINITE);
+}
+
 TEST(FileMappingTest, UnnamedMappingIsZeroedAndSharedBetweenViews) {
   auto mapping = FileMapping::Create("", 10000);
   ASSERT_EQ(mapping.error, ERROR_SUCCESS);

@@ -106,6 +106,13 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   EXPECT_EQ(Value(u"0007", u"HAL_CLSID"), rzd::FormatGuid(rzd::scanhost::kInstanceClasses[1]));
   EXPECT_TRUE(rzd::ServiceRecordExists(u"scanhost_0003_0"));
   EXPECT_TRUE(rzd::ServiceRecordExists(u"scanhost_0007_1"));
+  // The component libraries data sources and the service load: buffers and bridge.
+  for (const char16_t* clsid : {u"{C289EC9A-8AE8-4068-8DF3-D45BE383F8FD}", u"{F6F06ED7-3332-4E7E-81A5-16A5DE2A56D6}"}) {
+    rzd::RegKey server;
+    EXPECT_EQ(rzd::RegKey::Open(rzd::Hive::ClassesRoot, u"CLSID\\" + std::u16string(clsid) + u"\\InprocServer32", &server),
+              ERROR_SUCCESS)
+        << rzd::ToUtf8(clsid);
+  }
 
   // Installed units are left alone; a new one gets the next free instance.
   ASSERT_EQ(Install(), 0);
@@ -147,6 +154,10 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   EXPECT_NE(rzd::RegKey::Open(rzd::Hive::ClassesRoot, u"Interface\\" + rzd::FormatGuid(IID_IRZDHAL), &proxyStub),
             ERROR_SUCCESS)
       << "the proxy/stub registration is gone too";
+  rzd::RegKey bridge;
+  EXPECT_NE(rzd::RegKey::Open(rzd::Hive::ClassesRoot, u"CLSID\\{F6F06ED7-3332-4E7E-81A5-16A5DE2A56D6}", &bridge),
+            ERROR_SUCCESS)
+      << "and the bridge's";
 }
 
 TEST_F(InstallerTest, AMissingServiceExecutableInstallsNothing) {

@@ -20,6 +20,7 @@
 
 #include "platform/errors.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -261,5 +262,14 @@ class FileMapping {
   explicit FileMapping(std::shared_ptr<kernel_detail::Core> core) : core_(std::move(core)) {}
   std::shared_ptr<kernel_detail::Core> core_;
 };
+
+// ---- Waiting on a word in memory that processes share (a view of a file mapping).
+// Sleeps while `*word` holds `expected`, at most `timeoutMs` (INFINITE: no limit); returns on a
+// wake, a change of the word or the time-out, so callers look at their condition again. The word
+// may lie at a different address in each process. For hand-overs through shared memory, where the
+// state itself lives in the mapping and no named object is wanted.
+void WaitOnSharedAddress(std::atomic<uint32_t>* word, uint32_t expected, uint32_t timeoutMs);
+// Wakes every thread of any process sleeping on `word`.
+void WakeBySharedAddress(std::atomic<uint32_t>* word);
 
 }  // namespace rzd

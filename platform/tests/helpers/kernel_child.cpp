@@ -12,6 +12,8 @@
 //   own-mutex <name> <ready> exit|hold      takes the mutex, sets ready, exits or sleeps unreleased
 //   map-write <name> <offset> <text>        writes text into the mapping
 //   map-check <name> <offset> <text> <size> 0 when the mapping has that size and holds the text
+//   map-wake <name> <from> <to>             waits for the mapping's first word to hold from,
+//                                           stores to and wakes the word's sleepers
 //   die-holding-guard <event>               dies while holding the event's internal guard
 //   race <mapping> <iterations>             each time: creates the semaphore "Global\Race" (1, 1),
 //                                           takes it, adds 1 to the 32-bit counter at the start
@@ -22,6 +24,7 @@
 // The internal guard is only reachable through the object's core.
 #include "../../src/kernel/core.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -182,6 +185,20 @@ int Race(const std::string& mappingName, int64_t iterations) {
   return 0;
 }
 
+// Waits on the first word of the mapping until it holds `from`, stores `to` there and wakes its
+// sleepers: a hand-over through shared memory.
+int MapWake(const std::string& name, uint32_t from, uint32_t to) {
+  auto mapping = FileMapping::Open(name);
+  if (!mapping) return 10;
+  MappedView view = mapping.handle.Map(0, sizeof(uint32_t));
+  if (!view) return 11;
+  auto* word = view.As<std::atomic<uint32_t>>();
+  for (uint32_t seen; (seen = word->load()) != from;) WaitOnSharedAddress(word, seen, kLong);
+  word->store(to);
+  WakeBySharedAddress(word);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,6 +218,7 @@ int main(int argc, char** argv) {
   if (cmd == "own-mutex") return OwnMutex(arg(2), arg(3), arg(4));
   if (cmd == "map-write") return MapWrite(arg(2), static_cast<uint64_t>(num(3)), arg(4));
   if (cmd == "map-check") return MapCheck(arg(2), static_cast<uint64_t>(num(3)), arg(4), static_cast<uint64_t>(num(5)));
+  if (cmd == "map-wake") return MapWake(arg(2), static_cast<uint32_t>(num(3)), static_cast<uint32_t>(num(4)));
   if (cmd == "die-holding-guard") return DieHoldingGuard(arg(2));
   if (cmd == "race") return Race(arg(2), num(3));
   return 101;

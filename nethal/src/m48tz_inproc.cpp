@@ -1,0 +1,48 @@
+#include "m48tz_inproc.h"
+
+#include "nethal/bridge.h"
+
+#include "lowdrv/engine/model_ids.h"
+#include "platform/text.h"
+
+namespace rzd::nethal {
+
+ComModule& BridgeModule() {
+  static ComModule module;  // a count only: nothing to destroy at the library's unload
+  return module;
+}
+
+ModelFacts M48tzFacts() {
+  ModelFacts facts;
+  facts.modelName = lowdrv::kModelName;
+  for (size_t i = 0; i < facts.instanceClasses.size(); ++i) facts.instanceClasses[i] = lowdrv::kInstanceClassTexts[i];
+  facts.bridgeLibraryName = FromUtf8(kBridgeLibraryName);
+  facts.panelLibraryName = FromUtf8(kPanelLibraryName);
+  return facts;
+}
+
+CRZDHALM48tzInProc::CRZDHALM48tzInProc() : ComObject(&BridgeModule()), CRZDHALScannerInProc(M48tzFacts()) {}
+
+void* CRZDHALM48tzInProc::FindInterface(const IID& iid) {
+  if (iid == IID_IDispatch || iid == IID_IRZDHAL) return static_cast<IRZDHAL*>(this);
+  if (iid == IID_IRZDModule) return static_cast<IRZDModule*>(this);
+  if (iid == IID_IRZDMemMgr) return static_cast<IRZDMemMgr*>(this);
+  if (iid == IID_IRZDUIModule) return static_cast<IRZDUIModule*>(this);
+  return nullptr;
+}
+
+HRESULT CRZDHALM48tzInProc::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT CRZDHALM48tzInProc::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+
+HRESULT CRZDHALM48tzInProc::GetIDsOfNames(const IID&, OLECHAR**, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+HRESULT CRZDHALM48tzInProc::Invoke(DISPID, const IID&, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+  return E_NOTIMPL;
+}
+
+}  // namespace rzd::nethal
