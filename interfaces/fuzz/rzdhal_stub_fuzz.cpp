@@ -35,7 +35,7 @@ class AnsweringHal final : public rzd::ComObject<IRZDHAL> {
     return S_OK;
   }
   HRESULT UnlockScanner(LONG* lpStatus) override {
-    if (lpStatus != nullptr) *lpStatus += 1;
+    if (lpStatus != nullptr) *lpStatus = static_cast<LONG>(static_cast<uint32_t>(*lpStatus) + 1u);
     return 170;
   }
   HRESULT Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut) override {
