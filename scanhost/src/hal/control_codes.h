@@ -3,6 +3,8 @@
 // answered by the scanner HAL object itself.
 #pragma once
 
+#include "platform/types.h"
+
 #include <cstdint>
 
 namespace rzd::scanhost {
@@ -51,5 +53,10 @@ enum HalControlCode : uint32_t {
 
 // The highest code that does anything; higher ones (and 1, 2) answer S_OK with nothing done.
 constexpr uint32_t kLastHalControlCode = RZDHAL_CC_SET_TRAY_HEIGHT;
+
+// A one-dimensional array of bytes with element size 1 and lower bound 0 (VT_ARRAY | VT_UI1), as
+// codes 29 and 30 take them: its data and element count. False for anything else, a null array
+// or a null data pointer included.
+bool ByteArrayOf(const VARIANT* value, uint8_t** data, uint32_t* count);
 
 }  // namespace rzd::scanhost
