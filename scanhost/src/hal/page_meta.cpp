@@ -18,12 +18,13 @@ struct Enumerated {
   Put put;
   std::initializer_list<const char16_t*> values;  // value i is number i
   LONG unknown;
+  bool optional = false;  // a missing value is `unknown`, not a failure
 };
 
 const Enumerated kEnumerated[] = {
     {u"/Result/Format/Compression", u"Compression", &IRasterBlockDescriptor::put_Compression, {u"None", u"JPG", u"Group4"}, -1},
     {u"/Result/Format/Pixels", u"Pixels", &IRasterBlockDescriptor::put_Pixels, {u"RGB", u"BGR", u"SingleChannel"}, -1},
-    {u"/Result/Format/Interleave", u"Interleave", &IRasterBlockDescriptor::put_Interleave, {u"Pixel", u"Line"}, 2},
+    {u"/Result/Format/Interleave", u"Interleave", &IRasterBlockDescriptor::put_Interleave, {u"Pixel", u"Line"}, 2, true},
     {u"/Result/Format/LineOrder", u"LineOrder", &IRasterBlockDescriptor::put_LineOrder, {u"TopDown", u"BottomUp"}, -1},
     {u"/Result/Format/PixelOrder", u"PixelOrder", &IRasterBlockDescriptor::put_PixelOrder, {u"LeftRight", u"RightLeft"}, -1},
     {u"/Result/Format/PixelGender", u"PixelGender", &IRasterBlockDescriptor::put_PixelGender,
@@ -66,7 +67,8 @@ bool CopyMetaToRasterBlock(MSXML6StoreSTL& page, IRasterBlockDescriptor* descrip
   std::u16string text;
   for (const Enumerated& e : kEnumerated) {
     text.clear();
-    if (!page.GetNodeText(e.path, text)) return Fail(log, e.name);
+    // The driver leaves Interleave out of single-channel pages: it has nothing to say there.
+    if (!page.GetNodeText(e.path, text) && !e.optional) return Fail(log, e.name);
     LONG number = e.unknown;
     LONG i = 0;
     for (const char16_t* value : e.values) {
