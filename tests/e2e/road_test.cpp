@@ -176,5 +176,97 @@ TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
   }
 }
 
+// A batch long enough to be cut in the middle: ten duplex sheets.
+constexpr char kLongBatch[] = "10 duplex";
+constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";
+constexpr char kBusyLine[] = "rzd-scan: the unit is busy: another program is using it";
+
+class RoadFaultTest : public RoadTest {
+ protected:
+  void SetUp() override {
+    RoadTest::SetUp();
+    StartUnit(kLongBatch);
+    ASSERT_EQ(Install(), 0);
+  }
+  // Starts the long batch and waits until its first side is written.
+  RunningScan StartLongBatch(const fs::path& out) {
+    RunningScan scan = StartScan(ScanInto(out, kBatchOptions));
+    EXPECT_TRUE(Within(std::chrono::seconds(60), [&] { return fs::exists(out / "page-001-front.xml"); }))
+        << "the batch did not start";
+    return scan;
+  }
+  // One page, after putting a sheet on the feeder.
+  Outcome ScanOnePage(const fs::path& out) {
+    EXPECT_EQ(UnitControl("load 1 duplex").rfind("ok", 0), 0u);
+    return Scan(ScanInto(out, std::string(kBatchOptions) + " --pages 1"));
+  }
+};
+
+TEST_F(RoadFaultTest, AClientKilledMidBatchLeavesTheUnitToTheNextScanWithinThreeSeconds) {
+  RunningScan killed = StartLongBatch(RootPath() / "killed");
+  killed.process->Kill();
+  const auto killedAt = std::chrono::steady_clock::now();
+  UnitControl("empty");
+  Outcome next;
+  int attempts = 0;
+  // Attempts start until 3 s have passed; one of them must scan.
+  while (next.exit != 0 && std::chrono::steady_clock::now() - killedAt < std::chrono::seconds(3)) {
+    ++attempts;
+    next = ScanOnePage(RootPath() / ("next-" + std::to_string(attempts)));
+    if (next.exit != 0) {
+      EXPECT_EQ(next.LastError(), kBusyLine) << "only a busy unit may refuse";
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  ASSERT_EQ(next.exit, 0) << "no scan within 3 s of the kill: " << next.err;
+  EXPECT_TRUE(fs::exists(RootPath() / ("next-" + std::to_string(attempts)) / "page-001-back.png"));
+}
+
+TEST_F(RoadFaultTest, ASecondClientHearsTheUnitIsBusyWhileTheFirstScansAndScansAfterIt) {
+  RunningScan first = StartLongBatch(RootPath() / "first");
+  const Outcome refused = Scan(ScanInto(RootPath() / "second", kBatchOptions));
+  EXPECT_EQ(refused.exit, 1);
+  EXPECT_EQ(refused.LastError(), kBusyLine) << refused.err;
+  const Outcome firstRun = first.Finish();
+  ASSERT_EQ(firstRun.exit, 0) << firstRun.err;
+  EXPECT_NE(firstRun.out.find("scanned 10 pages"), std::string::npos) << firstRun.out;
+  const Outcome second = ScanOnePage(RootPath() / "second");
+  ASSERT_EQ(second.exit, 0) << second.err;
+  EXPECT_TRUE(fs::exists(RootPath() / "second" / "page-001-back.png"));
+}
+
+TEST_F(RoadFaultTest, AServiceKilledMidScanEndsTheClientAtOnceAndTheNextScanStartsAFreshService) {
+  RunningScan scan = StartLongBatch(RootPath() / "cut");
+  const uint32_t service = ServiceProcessId();
+  ASSERT_NE(service, 0u);
+  ASSERT_TRUE(KillProcess(service));
+  const Outcome cut = scan.Finish(1000);
+  ASSERT_NE(cut.exit, -1000) << "the client did not end within a second";
+  EXPECT_EQ(cut.exit, 1);
+  EXPECT_EQ(cut.LastError(), "rzd-scan: the scanner service ended unexpectedly") << cut.err;
+  UnitControl("empty");
+  const Outcome next = ScanOnePage(RootPath() / "next");
+  ASSERT_EQ(next.exit, 0) << next.err;
+  EXPECT_NE(ServiceProcessId(), service);
+  EXPECT_TRUE(fs::exists(RootPath() / "next" / "page-001-front.png"));
+}
+
+TEST_F(RoadFaultTest, AnUnplugMidScanIsSaidClearlyAndAScanAfterReplugSucceeds) {
+  RunningScan scan = StartLongBatch(RootPath() / "unplugged");
+  ASSERT_EQ(UnitControl("unplug").rfind("ok", 0), 0u);
+  const Outcome cut = scan.Finish();
+  EXPECT_EQ(cut.exit, 1);
+  EXPECT_EQ(cut.LastError(), "rzd-scan: the unit is not connected (was it unplugged?)") << cut.err;
+  ASSERT_EQ(UnitControl("replug").rfind("ok", 0), 0u);
+  UnitControl("empty");
+  // The service opens the unit again on its arrival; until then a scan may find it not there.
+  Outcome next;
+  for (int attempt = 0; attempt < 50 && next.exit != 0; ++attempt) {
+    next = ScanOnePage(RootPath() / ("replugged-" + std::to_string(attempt)));
+    if (next.exit != 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_EQ(next.exit, 0) << next.err;
+}
+
 }  // namespace
 }  // namespace rzd::test
