@@ -3,6 +3,8 @@
 #include "nethal/bridge.h"
 
 #include "lowdrv/engine/model_ids.h"
+#include "scanhost/class_key_values.h"
+#include "scanhost/instance_ids.h"
 #include "platform/text.h"
 
 namespace rzd::nethal {
@@ -15,9 +17,9 @@ ComModule& BridgeModule() {
 ModelFacts M48tzFacts() {
   ModelFacts facts;
   facts.modelName = lowdrv::kModelName;
-  for (size_t i = 0; i < facts.instanceClasses.size(); ++i) facts.instanceClasses[i] = lowdrv::kInstanceClassTexts[i];
+  for (size_t i = 0; i < facts.instanceClasses.size(); ++i) facts.instanceClasses[i] = FormatGuid(scanhost::kInstanceClasses[i]);
   facts.bridgeLibraryName = FromUtf8(kBridgeLibraryName);
-  facts.panelLibraryName = FromUtf8(kPanelLibraryName);
+  facts.panelLibraryName = scanhost::kConfigUiFile;
   return facts;
 }
 

@@ -228,15 +228,18 @@ HRESULT CRZDHALScannerInProc::Open(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut, VAR
 HRESULT CRZDHALScannerInProc::SendHALControl(LONG lControlCode, BSTR strXMLIn) {
   HRESULT hr = S_OK;
   Bstr out;
+  uint32_t outAddress = 0;
   RZD_FUNC_TRACE(u"SendHALControl");
   RZD_TRACE_HRESULT(&hr, u"lControlCode = [0x%08X], strXMLIn=%s, pstrXMLOut=[0x%08X], pvBufIn=[0x%08X], pvBufOut=[0x%08X]",
                     static_cast<uint32_t>(lControlCode), TextOrNull(strXMLIn), 0u, 0u, 0u);
+  RZD_TRACE_OUTPUT(u"*pstrXMLOut=[0x%08X]", &outAddress, kTraceUInt32);
   VARIANT in;
   VARIANT outValue;
   VariantInit(&in);
   VariantInit(&outValue);
   hr = raw_Control(lControlCode, strXMLIn, out.Out(), &in, &outValue);
   VariantClear(&outValue);
+  outAddress = Low32(out.Get());
   if (out) RZD_LOG_WARN(u"SendHALControl losing orphaned XML output: %s", out.Get());
   return hr;
 }

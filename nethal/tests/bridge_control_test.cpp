@@ -15,7 +15,7 @@ TEST_F(BridgeControlTest, CodeZeroAnswersTheInstanceListWithDoubleBracesAndNeeds
   std::u16string expected = u"<HALIDList ScannerModel=\"M48tz\">";
   for (int id = 0; id < 10; ++id) {
     expected += std::u16string(31, u' ') + u"<HALGUID ID=\"" + FromUtf8(std::to_string(id)) + u"\">{" +
-                lowdrv::kInstanceClassTexts[id] + u"}</HALGUID>";
+                InstanceClassText(id) + u"}</HALGUID>";
   }
   expected += std::u16string(31, u' ') + u"</HALIDList>";
   for (LONG code : {0x0, 0x100}) {  // the value bits do not matter
@@ -60,7 +60,7 @@ TEST_F(BridgeControlTest, DocumentsWithoutAClassAreRefused) {
   // An instance nobody serves: the activation's failure comes back.
   rzd::RegKey::DeleteTree(rzd::Hive::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\" + FormatGuid(InstanceClass(2)));
   EXPECT_EQ(Open(2), REGDB_E_CLASSNOTREG);
-  EXPECT_TRUE(log_.Has(1, u"Couldn't CoCreate a \"" + std::u16string(lowdrv::kInstanceClassTexts[2]) + u"\""));
+  EXPECT_TRUE(log_.Has(1, u"Couldn't CoCreate a \"" + InstanceClassText(2) + u"\""));
 }
 
 TEST_F(BridgeControlTest, AProcessIdTheServiceRefusedIsSentAgainWithTheNextCodeFourteen) {

@@ -8,7 +8,7 @@
 
 #include "foundation/log_interface.h"
 #include "interfaces/rzdhal_proxy_stub.h"
-#include "lowdrv/engine/model_ids.h"
+#include "scanhost/instance_ids.h"
 #include "platform/com.h"
 #include "platform/modules.h"
 #include "platform/process.h"
@@ -57,11 +57,12 @@ class BridgeLogCapture : public CLogInterface {
   std::vector<std::pair<uint32_t, std::u16string>> lines_;
 };
 
-inline CLSID InstanceClass(uint32_t instance) { return *ParseGuid(std::u16string_view(lowdrv::kInstanceClassTexts[instance])); }
+inline CLSID InstanceClass(uint32_t instance) { return scanhost::kInstanceClasses[instance]; }
+inline std::u16string InstanceClassText(uint32_t instance) { return FormatGuid(InstanceClass(instance)); }
 
 // The document of code 14 as the panel sends it: line breaks and a tab around the class.
 inline std::u16string HalClsidDocument(uint32_t instance) {
-  return u"<HAL_CLSID>\n\t" + std::u16string(lowdrv::kInstanceClassTexts[instance]) + u"\n</HAL_CLSID>";
+  return u"<HAL_CLSID>\n\t" + InstanceClassText(instance) + u"\n</HAL_CLSID>";
 }
 
 class BridgeTest : public rzd::test::TempRoot {

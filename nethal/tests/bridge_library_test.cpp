@@ -56,8 +56,8 @@ TEST_F(BridgeLibraryTest, RegistersTheClassItsProgramIdsAndItsApplicationId) {
   EXPECT_EQ(Value(m, cls + u"\\ProgID"), versioned);
   EXPECT_EQ(Value(m, u"SOFTWARE\\Classes\\" + plain + u"\\CurVer"), versioned);
   EXPECT_EQ(Value(m, cls + u"\\VersionIndependentProgID"), plain);
-  EXPECT_EQ(Value(m, u"SOFTWARE\\Classes\\" + versioned + u"\\CLSID"), lowdrv::kBridgeClassText);
-  EXPECT_EQ(Value(m, u"SOFTWARE\\Classes\\" + plain + u"\\CLSID"), lowdrv::kBridgeClassText);
+  EXPECT_EQ(Value(m, u"SOFTWARE\\Classes\\" + versioned + u"\\CLSID"), FormatGuid(CLSID_RZDHALM48tzInProc));
+  EXPECT_EQ(Value(m, u"SOFTWARE\\Classes\\" + plain + u"\\CLSID"), FormatGuid(CLSID_RZDHALM48tzInProc));
   EXPECT_TRUE(Exists(m, cls + u"\\Programmable"));
   EXPECT_EQ(std::filesystem::path(ToUtf8(Value(m, cls + u"\\InprocServer32"))), std::filesystem::path(RZD_NETHAL_LIBRARY));
   EXPECT_EQ(Value(m, cls + u"\\InprocServer32", u"ThreadingModel"), u"Both");
@@ -109,7 +109,7 @@ TEST_F(BridgeLibraryTest, TheRegisteredClassServesItsInterfacesAndNamesThePanelB
     Bstr path;
     ASSERT_EQ(ui->DLLPath(path.Out()), S_OK);
     EXPECT_EQ(std::filesystem::path(ToUtf8(path.View())),
-              std::filesystem::path(RZD_NETHAL_LIBRARY).parent_path() / kPanelLibraryName);
+              std::filesystem::path(RZD_NETHAL_LIBRARY).parent_path() / "setpanel.so");
     EXPECT_EQ(ui->DLLPath(nullptr), E_FAIL);
     // Both Controls are one: code 0 through IRZDModule.
     Bstr list;

@@ -4,6 +4,11 @@
 
 #include "platform/com_object.h"
 
+#include <atomic>
+#include <functional>
+#include <sstream>
+#include <thread>
+
 namespace rzd::nethal::test {
 namespace {
 
@@ -233,6 +238,49 @@ TEST_F(BridgeModuleTest, AnInvalidPayloadIsRefused) {
   EXPECT_EQ(bridge_->Produce(empty.Get()), E_INVALIDARG);
   EXPECT_TRUE(log_.Has(1, u"The Payload contains an invalid virtual buffer"));
   EXPECT_TRUE(Calls("read").empty());
+}
+
+// Code 14 and Configure swap the object's fields under its lock: callers racing on one object
+// share one service and one metadata buffer, and none of them fails.
+TEST_F(BridgeModuleTest, RacingOpensAndConfiguresShareOneServiceAndOneMetadataBuffer) {
+  constexpr size_t kThreads = 8;
+  const auto race = [&](const std::function<HRESULT()>& call) {
+    std::atomic<size_t> failures{0};
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&] {
+        ComInit com(COINIT_MULTITHREADED);
+        if (call() != S_OK) ++failures;
+      });
+    }
+    for (std::thread& t : threads) t.join();
+    return failures.load();
+  };
+  EXPECT_EQ(race([&] { return Open(0); }), 0u);
+  EXPECT_EQ(Calls("control 14").size(), kThreads);
+  EXPECT_EQ(rzd::test::StartedTestServers().size(), 1u);
+  ASSERT_EQ(Lock(), S_OK);
+  EXPECT_EQ(Calls("lock").size(), 1u);
+
+  rzd::test::WriteScanScript({"sheets=2"});
+  EXPECT_EQ(race([&] { return Configure(); }), 0u);
+  EXPECT_EQ(Calls("control 8").size(), kThreads);
+  ComPtr<IRasterBlocks> payload = Payload();
+  for (int page = 0; page < 2; ++page) {
+    ASSERT_EQ(bridge_->Produce(payload.Get()), S_OK);
+    Drain(payload.Get());
+  }
+  const std::vector<std::string> reads = Calls("read");
+  ASSERT_GE(reads.size(), 2u);
+  // "read <raster> <meta> <level> -> <hresult>": both reads name the same buffer.
+  const auto metaName = [](const std::string& read) {
+    std::istringstream words(read);
+    std::string word;
+    for (int i = 0; i < 3; ++i) words >> word;
+    return word;
+  };
+  EXPECT_EQ(metaName(reads[0]).rfind("Global\\Meta-", 0), 0u) << reads[0];
+  EXPECT_EQ(metaName(reads[0]), metaName(reads.back()));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "testsupport/temp_root.h"
 
 #include <fstream>
+#include <mutex>
 
 namespace rzd::test {
 
@@ -47,6 +48,9 @@ std::vector<std::string> ScanCalls() {
 }
 
 void LogScanCall(const std::string& line) {
+  // The service answers calls on several threads; a long line must not be cut by another.
+  static std::mutex lock;
+  std::lock_guard guard(lock);
   std::ofstream out(ScanCallsPath(), std::ios::app);
   out << line << '\n';
 }

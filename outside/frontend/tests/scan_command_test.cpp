@@ -7,6 +7,7 @@
 #include "foundation/xml_store.h"
 #include "interfaces/rzdhal_proxy_stub.h"
 #include "lowdrv/engine/model_ids.h"
+#include "scanhost/instance_ids.h"
 #include "platform/com.h"
 #include "platform/modules.h"
 #include "platform/process.h"
@@ -51,7 +52,7 @@ std::u16string MetadataValue(const fs::path& file, const char16_t* path) {
   return value;
 }
 
-CLSID InstanceClass(uint32_t n) { return *ParseGuid(std::u16string_view(lowdrv::kInstanceClassTexts[n])); }
+CLSID InstanceClass(uint32_t n) { return scanhost::kInstanceClasses[n]; }
 
 class ScanCommandTest : public test::TempRoot {
  protected:
@@ -70,7 +71,7 @@ class ScanCommandTest : public test::TempRoot {
   static void InstallUnit(const std::u16string& subkey, uint32_t instance, const std::u16string& name) {
     RegKey unit;
     ASSERT_EQ(RegKey::Create(Hive::LocalMachine, std::u16string(lowdrv::kImageClassKey) + u"\\" + subkey, &unit), ERROR_SUCCESS);
-    unit.SetString(u"HAL_CLSID", lowdrv::kInstanceClassTexts[instance]);
+    unit.SetString(u"HAL_CLSID", FormatGuid(InstanceClass(instance)));
     unit.SetString(u"FriendlyName", name);
     test::RegisterScriptedService(InstanceClass(instance));
   }

@@ -375,34 +375,27 @@ HRESULT RasterBlocks::ManagerDescriptor::GetProperty(RasterProperty property, LO
   return S_OK;
 }
 
-HRESULT RasterBlocks::ManagerDescriptor::PutProperty(RasterProperty property, LONG value) {
+template <class Field>
+HRESULT RasterBlocks::ManagerDescriptor::Store(Field field, LONG* kept, LONG value) {
   std::lock_guard guard(owner_->lock_);
   if (BlockRecord* record = owner_->WritingRecord()) {
-    record->properties[property].store(value, std::memory_order_relaxed);
+    field(*record).store(value, std::memory_order_relaxed);
   } else {
-    owner_->values_[property] = value;
+    *kept = value;
   }
   return S_OK;
+}
+
+HRESULT RasterBlocks::ManagerDescriptor::PutProperty(RasterProperty property, LONG value) {
+  return Store([property](BlockRecord& r) -> auto& { return r.properties[property]; }, &owner_->values_[property], value);
 }
 
 HRESULT RasterBlocks::ManagerDescriptor::SetError(LONG errorCode) {
-  std::lock_guard guard(owner_->lock_);
-  if (BlockRecord* record = owner_->WritingRecord()) {
-    record->error.store(errorCode, std::memory_order_relaxed);
-  } else {
-    owner_->error_ = errorCode;
-  }
-  return S_OK;
+  return Store([](BlockRecord& r) -> auto& { return r.error; }, &owner_->error_, errorCode);
 }
 
 HRESULT RasterBlocks::ManagerDescriptor::SetBoundary(LONG level) {
-  std::lock_guard guard(owner_->lock_);
-  if (BlockRecord* record = owner_->WritingRecord()) {
-    record->boundary.store(level, std::memory_order_relaxed);
-  } else {
-    owner_->boundary_ = level;
-  }
-  return S_OK;
+  return Store([](BlockRecord& r) -> auto& { return r.boundary; }, &owner_->boundary_, level);
 }
 
 HRESULT RasterBlocks::ManagerDescriptor::SetOperationText(BSTR text) {

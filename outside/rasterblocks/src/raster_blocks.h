@@ -88,6 +88,10 @@ class RasterBlocks final : public ComObject<IRasterBlocks, IRasterLineSize, IRas
     HRESULT PutProperty(RasterProperty property, LONG value) override;
 
    private:
+    // Stores `value` into the field `field` picks of the block being written, else into `kept`.
+    template <class Field>
+    HRESULT Store(Field field, LONG* kept, LONG value);
+
     RasterBlocks* owner_;
   };
 
