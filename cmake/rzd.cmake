@@ -47,6 +47,27 @@ function(rzd_embed_resource target)
   endif()
 endfunction()
 
+# rzd_embed_bitmap(<target> ID <number> PNG <path>)
+# A picture kept in the source as a PNG file (8-bit RGB or RGBA), turned at build time into a
+# 24-bit bitmap file (cmake/png_to_bmp.py) and embedded as the module's BITMAP resource <number>
+# (LoadBitmapResource in platform/picture.h).
+function(rzd_embed_bitmap target)
+  cmake_parse_arguments(ARG "" "ID;PNG" "" ${ARGN})
+  if(NOT ARG_ID OR NOT ARG_PNG)
+    message(FATAL_ERROR "rzd_embed_bitmap(${target}): ID and PNG are required")
+  endif()
+  if(NOT Python3_EXECUTABLE)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  endif()
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/rzd_bitmaps/${target}_${ARG_ID}.bmp")
+  add_custom_command(OUTPUT "${out}"
+    COMMAND "${Python3_EXECUTABLE}" "${RZD_CMAKE_DIR}/png_to_bmp.py" --input "${ARG_PNG}" --output "${out}"
+    DEPENDS "${ARG_PNG}" "${RZD_CMAKE_DIR}/png_to_bmp.py"
+    COMMENT "Turning ${ARG_PNG} into bitmap ${ARG_ID} of ${target}"
+    VERBATIM)
+  rzd_embed_resource(${target} TYPE BITMAP ID ${ARG_ID} FILE "${out}")
+endfunction()
+
 # rzd_add_fuzzer(<target> SOURCES ... LIBS ... [INSTRUMENT <library>...])
 # A libFuzzer target (fuzz preset: clang with the sanitizers). The INSTRUMENT libraries, those the
 # target exercises, get coverage instrumentation so the fuzzer can steer through their code. Each

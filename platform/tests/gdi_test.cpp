@@ -4,9 +4,12 @@
 #include "platform/gdi.h"
 #include "testsupport/fixed_glyphs.h"
 #include "testsupport/pictures.h"
+#include "testsupport/temp_root.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -200,6 +203,133 @@ TEST(GdiText, ExtentsUnderlineOpaqueCellsAndClipping) {
   EXPECT_EQ(Picture(*bitmap)[13], "############") << "below the cell nothing changes";
 }
 
+TEST(GdiText, DrawTextPlacesItsLineInTheBoxAndClipsToIt) {
+  // Fixed glyphs: digits 6 wide, a cell of 13 rows.
+  struct Case {
+    const char* name;
+    uint32_t format;
+    std::string text;
+    Rect cell;
+  } cases[] = {
+      {"centred both ways", DT_CENTER | DT_VCENTER | DT_SINGLELINE, "00", {19, 8, 31, 21}},
+      {"left, centred vertically", DT_LEFT | DT_VCENTER | DT_SINGLELINE, "00", {10, 8, 22, 21}},
+      {"right, top", DT_RIGHT | DT_SINGLELINE, "00", {28, 5, 40, 18}},
+      {"an odd leftover rounds down", DT_CENTER | DT_VCENTER | DT_SINGLELINE, "0", {22, 8, 28, 21}},
+      {"wider than the box: centred over both edges", DT_CENTER | DT_VCENTER | DT_SINGLELINE, "0000000",
+       {4, 8, 46, 21}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::shared_ptr<Bitmap> bitmap = MonoBitmap(56, 32);
+    DeviceContext dc(std::make_shared<test::FixedGlyphSource>());
+    dc.SelectBitmap(bitmap);
+    ASSERT_TRUE(dc.SelectFont(LogFont{}));
+    dc.SetTextColor(kWhite);
+    dc.SetBkColor(kWhite);  // the opaque cell shows where the line lies
+    const Rect box{10, 5, 40, 25};
+    const std::optional<Rect> cell = dc.DrawText(FromUtf8(c.text), box, c.format);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(*cell, c.cell);
+    const Box ink = InkBox(*bitmap);
+    EXPECT_EQ(ink.left, std::max(c.cell.left, box.left));
+    EXPECT_EQ(ink.right, std::min(c.cell.right, box.right) - 1);
+    EXPECT_EQ(ink.top, c.cell.top);
+    EXPECT_EQ(ink.bottom, c.cell.bottom - 1);
+  }
+  // Without clipping the same line passes the box.
+  const std::shared_ptr<Bitmap> bitmap = MonoBitmap(56, 32);
+  DeviceContext dc(std::make_shared<test::FixedGlyphSource>());
+  EXPECT_FALSE(dc.DrawText(u"0", Rect{0, 0, 8, 8}, DT_LEFT)) << "no font, no bitmap";
+  dc.SelectBitmap(bitmap);
+  ASSERT_TRUE(dc.SelectFont(LogFont{}));
+  dc.SetBkColor(kWhite);
+  ASSERT_TRUE(dc.DrawText(u"0000000", Rect{10, 5, 40, 25}, DT_CENTER | DT_VCENTER | DT_NOCLIP));
+  EXPECT_EQ(InkBox(*bitmap).left, 4);
+  EXPECT_EQ(InkBox(*bitmap).right, 45);
+}
+
+TEST(GdiBitmap, BitBltCopiesOnlyWhatLiesInBothBitmaps) {
+  // A 6 x 4 source of distinct colours onto an 8 x 5 target of grey.
+  const auto colourAt = [](int32_t x, int32_t y) { return Rgb{static_cast<uint8_t>(10 + x), static_cast<uint8_t>(20 + y), 5}; };
+  const Rgb grey{128, 128, 128};
+  struct Case {
+    const char* name;
+    int32_t x, y, width, height, sourceX, sourceY;
+  } cases[] = {
+      {"inside", 1, 1, 3, 2, 2, 1},
+      {"the whole source", 0, 0, 6, 4, 0, 0},
+      {"past the target's right and bottom", 5, 3, 6, 4, 0, 0},
+      {"left of and above the target", -2, -1, 6, 4, 0, 0},
+      {"past the source's edges", 0, 0, 8, 5, 3, 2},
+      {"from before the source", 2, 2, 4, 3, -2, -1},
+      {"nothing: empty area", 0, 0, 0, 3, 0, 0},
+      {"nothing: far away", INT32_MAX - 1, 0, 4, 4, 0, 0},
+      {"nothing: source far away", 0, 0, 4, 4, INT32_MIN, INT32_MIN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::shared_ptr<Bitmap> source = CreateDibSection(6, 4, 32);
+    const std::shared_ptr<Bitmap> target = CreateDibSection(8, 5, 24);
+    ASSERT_TRUE(source && target);
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 6; ++x) source->SetPixel(x, y, colourAt(x, y));
+    target->Fill(grey);
+    BitBlt(*target, c.x, c.y, c.width, c.height, *source, c.sourceX, c.sourceY);
+    for (int32_t y = 0; y < 5; ++y) {
+      for (int32_t x = 0; x < 8; ++x) {
+        const int64_t u = int64_t{x} - c.x, v = int64_t{y} - c.y;
+        const int64_t sx = c.sourceX + u, sy = c.sourceY + v;
+        const bool copied = u >= 0 && v >= 0 && u < c.width && v < c.height && sx >= 0 && sy >= 0 && sx < 6 && sy < 4;
+        EXPECT_EQ(target->GetPixel(x, y), copied ? colourAt(static_cast<int32_t>(sx), static_cast<int32_t>(sy)) : grey)
+            << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(GdiBitmap, DibSectionsAndTheirBitsReadBackAsThirtyTwoBits) {
+  EXPECT_FALSE(CreateDibSection(4, 4, 1));
+  EXPECT_FALSE(CreateDibSection(0, 4, 24));
+  for (uint16_t bits : {uint16_t{24}, uint16_t{32}}) {
+    const std::shared_ptr<Bitmap> bitmap = CreateDibSection(3, 2, bits);
+    ASSERT_TRUE(bitmap);
+    EXPECT_TRUE(bitmap->Info().bottomUp);
+    bitmap->SetPixel(0, 0, Rgb{1, 2, 3});    // top left
+    bitmap->SetPixel(2, 1, Rgb{4, 5, 6});    // bottom right
+    const std::vector<uint8_t> read = ReadBits32(*bitmap);
+    ASSERT_EQ(read.size(), 24u);
+    // Bottom row first: its last pixel, then the top row's first.
+    EXPECT_EQ(std::vector<uint8_t>(read.begin() + 8, read.begin() + 12), (std::vector<uint8_t>{6, 5, 4, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(read.begin() + 12, read.begin() + 16), (std::vector<uint8_t>{3, 2, 1, 0}));
+  }
+}
+
+TEST(GdiPng, PicturesSavedAndReadBack) {
+  test::ScopedRoot root;
+  const std::shared_ptr<Bitmap> bitmap = CreateDibSection(5, 3, 24);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) bitmap->SetPixel(x, y, Rgb{static_cast<uint8_t>(50 * x), static_cast<uint8_t>(80 * y), 7});
+  ASSERT_TRUE(WritePngFile(root.Path() / "one.png", *bitmap));
+  ASSERT_TRUE(WritePngFile(root.Path() / "three.png", *bitmap, 3));
+  const std::shared_ptr<Bitmap> one = ReadPngFile(root.Path() / "one.png");
+  const std::shared_ptr<Bitmap> three = ReadPngFile(root.Path() / "three.png");
+  ASSERT_TRUE(one && three);
+  EXPECT_EQ(one->Width(), 5);
+  EXPECT_EQ(three->Width(), 15);
+  EXPECT_EQ(three->Height(), 9);
+  for (int32_t y = 0; y < 9; ++y) {
+    for (int32_t x = 0; x < 15; ++x) {
+      EXPECT_EQ(three->GetPixel(x, y), bitmap->GetPixel(x / 3, y / 3));
+      EXPECT_EQ(one->GetPixel(x / 3, y / 3), bitmap->GetPixel(x / 3, y / 3));
+    }
+  }
+  EXPECT_FALSE(WritePngFile(root.Path() / "no" / "folder.png", *bitmap));
+  EXPECT_FALSE(WritePngFile(root.Path() / "bad.png", 2, 2, std::vector<Rgb>(3)));
+  EXPECT_FALSE(ReadPngFile(root.Path() / "missing.png"));
+  std::filesystem::resize_file(root.Path() / "three.png", 60);
+  EXPECT_FALSE(ReadPngFile(root.Path() / "three.png")) << "cut short";
+}
+
 // ---- The machine's fonts.
 
 std::shared_ptr<Bitmap> Draw(const LogFont& font, std::string_view text, int32_t x, int32_t y, int32_t size = 64) {
@@ -279,6 +409,65 @@ TEST(GdiFreeType, BoldUnderlinedAndTurnedTextDrawsWhereExpected) {
     return InkBox(*Draw(f, "a", 10, 10));
   }();
   EXPECT_GT(underlined.bottom, bare.bottom) << "the underline lies below the letter";
+}
+
+TEST(GdiFonts, AFontFileAddedForTheProcessServesItsFamilyUntilRemoved) {
+  test::ScopedRoot root;
+  const std::optional<FontFile> installed = FindFontFile(u"Liberation Mono", false);
+  ASSERT_TRUE(installed);
+  const std::filesystem::path copy = root.Path() / "Fonts" / "MONO.TTF";
+  std::filesystem::create_directories(copy.parent_path());
+  std::filesystem::copy_file(installed->path, copy);
+
+  EXPECT_EQ(AddPrivateFont(root.Path() / "Fonts" / "NONE.TTF"), 0) << "a missing file adds nothing";
+  EXPECT_FALSE(RemovePrivateFont(root.Path() / "Fonts" / "NONE.TTF"));
+  ASSERT_EQ(AddPrivateFont(copy), 1);
+  ASSERT_EQ(AddPrivateFont(root.Path() / "Fonts" / ".." / "Fonts" / "MONO.TTF"), 1) << "the same file again";
+  for (const char16_t* face : {u"Liberation Mono", u"liberation mono"}) {
+    const std::optional<FontFile> added = FindFontFile(face, false);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->path, copy);
+    EXPECT_EQ(added->family, u"Liberation Mono");
+    EXPECT_FALSE(added->bold);
+  }
+  const std::optional<FontFile> bold = FindFontFile(u"Liberation Mono", true);
+  ASSERT_TRUE(bold);
+  EXPECT_EQ(bold->path, copy) << "a family added without its bold face is drawn bold from the regular one";
+  DeviceContext dc;
+  LogFont font;
+  font.face = u"Liberation Mono";
+  font.height = -12;
+  EXPECT_TRUE(dc.SelectFont(font));
+
+  EXPECT_TRUE(RemovePrivateFont(copy));
+  EXPECT_EQ(FindFontFile(u"Liberation Mono", false)->path, copy) << "added twice, removed once";
+  EXPECT_TRUE(RemovePrivateFont(copy));
+  EXPECT_EQ(FindFontFile(u"Liberation Mono", false)->path, installed->path);
+  EXPECT_FALSE(RemovePrivateFont(copy));
+}
+
+TEST(GdiFonts, SimSunIsDrawnWithAFaceThatHasTheChineseCharacters) {
+  EXPECT_EQ(SubstituteFace(u"simsun"), u"AR PL UMing CN");
+  const std::shared_ptr<Bitmap> bitmap = CreateDibSection(80, 16, 24);
+  bitmap->Fill(kWhite);
+  DeviceContext dc;
+  dc.SelectBitmap(bitmap);
+  LogFont font;
+  font.face = u"simsun";
+  font.height = 12;
+  ASSERT_TRUE(dc.SelectFont(font));
+  const Size extent = dc.TextExtent(u"扫描文档").value();
+  EXPECT_EQ(extent.cx, 4 * dc.CharWidth(U'扫').value()) << "every character a full cell";
+  EXPECT_GE(dc.CharWidth(U'扫').value(), 11);
+  ASSERT_TRUE(dc.DrawText(u"扫描文档", Rect{0, 0, 80, 16}, DT_LEFT | DT_VCENTER | DT_SINGLELINE));
+  // Each character leaves many pixels (a missing glyph is an empty box of a few lines).
+  for (int32_t i = 0; i < 4; ++i) {
+    int inked = 0;
+    for (int32_t y = 0; y < 16; ++y)
+      for (int32_t x = i * extent.cx / 4; x < (i + 1) * extent.cx / 4; ++x) inked += bitmap->GetPixel(x, y) == kBlack;
+    EXPECT_GT(inked, 25) << "character " << i;
+  }
+  EXPECT_FALSE(test::WritePicture("gdi-simsun", *bitmap, 4).empty());
 }
 
 TEST(GdiFreeType, SampleLinesInEveryEscapementAsAPicture) {

@@ -157,6 +157,20 @@ TEST_F(ServiceTest, SigtermIsAStopEvenWhenStopIsNotAccepted) {
   EXPECT_EQ(ServiceLog().back(), "control 1");
 }
 
+TEST_F(ServiceTest, AServiceThatStopsByItselfAtOnceHasStarted) {
+  CreateService();
+  // The service may end before or after a probe reaches its dispatcher: the start succeeded
+  // either way, and its status holds its own exit code.
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(rzd::StartServiceByName(kName, {u"stop-now"}), ERROR_SUCCESS);
+    ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_STOPPED, 30000), ERROR_SUCCESS);
+    rzd::ServiceRunStatus status;
+    ASSERT_EQ(rzd::QueryServiceRunStatus(kName, &status), ERROR_SUCCESS);
+    EXPECT_EQ(status.exitCode, 42u);
+  }
+}
+
 TEST_F(ServiceTest, ErrorsCarryTheirNumbers) {
   EXPECT_EQ(rzd::StartServiceByName(kName), ERROR_SERVICE_DOES_NOT_EXIST);
   EXPECT_EQ(rzd::ControlServiceByName(kName, SERVICE_CONTROL_STOP), ERROR_SERVICE_DOES_NOT_EXIST);

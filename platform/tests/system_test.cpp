@@ -150,6 +150,17 @@ TEST(Process, StartWaitKillAndLiveness) {
   EXPECT_FALSE(rzd::ChildProcess::Start("/no/such/program", {}).has_value());
 }
 
+TEST(Process, ProcessesAreFoundByTheirExecutablesFileName) {
+  EXPECT_TRUE(rzd::ProcessWithExecutableNameRuns(u"platform_tests")) << "this program";
+  EXPECT_TRUE(rzd::ProcessWithExecutableNameRuns(u"PLATFORM_TESTS")) << "compared in upper case";
+  EXPECT_FALSE(rzd::ProcessWithExecutableNameRuns(u"platform_test"));
+  EXPECT_FALSE(rzd::ProcessWithExecutableNameRuns(u""));
+  auto sleeper = rzd::ChildProcess::Start("/bin/sleep", {"60"});
+  ASSERT_TRUE(sleeper);
+  EXPECT_TRUE(rzd::ProcessWithExecutableNameRuns(u"Sleep"));
+  sleeper->Kill();
+}
+
 // A live process owned by another user answers EPERM to a probe; it still counts as alive.
 TEST(Process, AProcessWeMayNotSignalCountsAsAlive) {
   if (geteuid() != 0) {

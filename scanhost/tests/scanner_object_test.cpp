@@ -178,11 +178,15 @@ TEST_F(ScannerTest, AThreadThatDoesNotStayClosesTheUnitAndUnloadsTheDriverWithIt
   EXPECT_FALSE(scanner->IsThreadRunning());
   EXPECT_FALSE(scanner->IsOpened());
   EXPECT_FALSE(scanner->Driver().Bound()) << "Control and Read went with the library";
-  EXPECT_EQ(FakeCallSequence(), (std::vector<std::string>{"0x48000004 -", "0x94000018 0x8024", "0x80000005 -"}));
+  std::vector<std::string> expected = {"0x48000004 -"};
+  const std::vector<std::string> lcd = NineLcdUploads();  // the open's LCD refresh
+  expected.insert(expected.end(), lcd.begin(), lcd.end());
+  expected.insert(expected.end(), {"0x94000018 0x8024", "0x80000005 -"});
+  EXPECT_EQ(FakeCallSequence(), expected);
   // The next arrival finds no driver: nothing is called, nothing breaks.
   EXPECT_EQ(scanner->SessionStateChanged(0x8000), 0u);
   EXPECT_EQ(Lock(*scanner, 3), E_FAIL);
-  EXPECT_EQ(FakeCallSequence().size(), 3u);
+  EXPECT_EQ(FakeCallSequence().size(), expected.size());
 }
 
 TEST_F(ScannerTest, TheServiceObjectOpensOnArrivalAndResumeAndClosesOnRemovalAndSuspend) {
@@ -203,12 +207,21 @@ TEST_F(ScannerTest, TheServiceObjectOpensOnArrivalAndResumeAndClosesOnRemovalAnd
   EXPECT_EQ(scanner->SessionStateChanged(0x4012), 0u);
   EXPECT_EQ(scanner->SessionStateChanged(0), 0u);
   EXPECT_FALSE(scanner->IsThreadRunning());
-  EXPECT_EQ(FakeCallSequence(), (std::vector<std::string>{
-                                    "0x48000004 -", "0x94000018 0x8024", "0x80000005 -",         // arrival, suspend
-                                    "0x48000004 -", "0x94000018 0x4112",                         // resume
-                                    "0x94000018 0x8024", "0x80000005 -",                         // removal
-                                    "0x48000004 -", "0x94000018 0x4112",                         // automatic resume
-                                    "0x94000018 0x8024", "0x80000005 -"}));                      // service stop
+  // Each open redraws the LCD screens (no user here: the nine default screens) before anything else.
+  std::vector<std::string> expected;
+  auto add = [&](std::vector<std::string> calls) { expected.insert(expected.end(), calls.begin(), calls.end()); };
+  add({"0x48000004 -"});
+  add(NineLcdUploads());
+  add({"0x94000018 0x8024", "0x80000005 -"});  // arrival, suspend
+  add({"0x48000004 -"});
+  add(NineLcdUploads());
+  add({"0x94000018 0x4112"});                  // resume
+  add({"0x94000018 0x8024", "0x80000005 -"});  // removal
+  add({"0x48000004 -"});
+  add(NineLcdUploads());
+  add({"0x94000018 0x4112"});                  // automatic resume
+  add({"0x94000018 0x8024", "0x80000005 -"});  // service stop
+  EXPECT_EQ(FakeCallSequenceWithoutPolls(), expected);
 }
 
 TEST_F(ScannerTest, AClientObjectPassesEventsToItsHandle) {

@@ -130,6 +130,8 @@ class Engine {
   void InitNvram();
   std::vector<uint8_t> CalibrationFormat() const;  // the 32-byte record
   std::vector<uint8_t> LcdHeader() const;
+  // Writes an uploaded screen that holds a bitmap file to the LCD folder as <slot>.png.
+  void SaveLcdScreen(uint16_t slotValue, uint8_t screens, const std::vector<uint8_t>& data) const;
   std::vector<uint8_t> LcdAllStrings() const;
   std::vector<uint8_t> ImprinterRecord(uint16_t dataType) const;
   std::vector<uint8_t> TrayAbility() const;

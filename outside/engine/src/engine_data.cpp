@@ -196,6 +196,7 @@ CommandResult Engine::SendNew(uint16_t dataType, const std::vector<uint8_t>& d) 
       if (n < 10 || declared32() != n || n != 10 + 1086 * screens) return LengthError();
       if (screens == 0) return Refuse(sense::InvalidFieldInParameterList());
       lcdScreens_[wire::Get16(&d[7])].assign(d.begin() + 10, d.end());
+      if (!options_.lcdDir.empty()) SaveLcdScreen(wire::Get16(&d[7]), d[9], lcdScreens_[wire::Get16(&d[7])]);
       return Good();
     }
     case 0xFF:  // reset the double-feed decision

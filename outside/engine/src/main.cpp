@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
   return RunEngine(argc, argv, [](const EngineOptions& options, std::string* error) -> std::unique_ptr<UnitPort> {
     SimUnitOptions unitOptions;
     unitOptions.serialNumber = options.serialNumber;
+    unitOptions.lcdDir = options.lcdDir;
     auto unit = std::make_unique<SimUnit>(unitOptions);
     if (options.paper) {
       // --paper takes what the unit's "load" control line takes: a sheet count and its options.

@@ -3,12 +3,15 @@
 // unit on a mocked USB port over libusb.
 #include "engine/sim_unit.h"
 #include "host_link.h"
+#include "testsupport/temp_root.h"
+#include "platform/gdi.h"
 #include "unit_bench.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace rzd::engine {
@@ -338,6 +341,37 @@ TEST_P(UnitNvram, PowerTimeOutsAreStoredIntoTheRecord) {
   std::vector<uint8_t> cdb = {0x2A, 0, 0xA2, 0, 0, 0, 0, 0, 2, 0};
   ASSERT_TRUE(host.Classic(cdb, {0, 45}).Good());
   EXPECT_EQ(Get16(&unit.Nvram()[70]), 45);
+}
+
+TEST(UnitLcd, WithAnLcdFolderEachScreenHoldingABitmapFileBecomesAPicture) {
+  rzd::test::ScopedRoot root;
+  SimUnitOptions options;
+  options.lcdDir = root.Path() / "lcd";
+  SimUnit unit(options);
+  HostLink host(unit);
+  // A 3 x 2 bitmap file at the start of a 33-block screen: red top-left, blue bottom-right.
+  std::vector<uint8_t> record = LcdScreenRecord(4, 33);
+  std::fill(record.begin() + 10, record.end(), 0);
+  const uint8_t file[] = {'B', 'M', 0x4E, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+  std::memcpy(&record[10], file, sizeof file);
+  record[10 + 54 + 6] = 0xFF;           // bottom row, third pixel: blue
+  record[10 + 54 + 12 + 2] = 0xFF;      // top row, first pixel: red
+  ASSERT_TRUE(host.Send(0xF0, record).Good());
+  const std::filesystem::path picture = options.lcdDir / "F4N33.png";
+  const std::shared_ptr<gdi::Bitmap> read = gdi::ReadPngFile(picture);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->Width(), 3);
+  EXPECT_EQ(read->Height(), 2);
+  EXPECT_EQ(read->GetPixel(0, 0), (gdi::Rgb{255, 0, 0}));
+  EXPECT_EQ(read->GetPixel(2, 1), (gdi::Rgb{0, 0, 255}));
+  EXPECT_EQ(read->GetPixel(1, 0), gdi::kBlack);
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(options.lcdDir)) files.push_back(entry.path());
+  EXPECT_EQ(files, std::vector<std::filesystem::path>{picture}) << "no partial file left";
+  // Screens that hold no bitmap file are kept but make no picture.
+  ASSERT_TRUE(host.Send(0xF0, LcdScreenRecord(5, 1)).Good());
+  EXPECT_FALSE(std::filesystem::exists(options.lcdDir / "F5N1.png"));
+  EXPECT_EQ(unit.LcdScreens().count(4005), 1u);
 }
 
 TEST(UnitLcd, StringsAndScreensAreKept) {

@@ -6,10 +6,12 @@
 // two-entry palette, or 24 / 32 bits per pixel in blue, green, red (, unused) order. Coordinates
 // count from the top-left pixel whatever the row order; drawing outside the bitmap is clipped.
 //
-// Fonts are named by face. Faces this machine does not have are replaced by Debian's fonts:
-// "Courier New" by Liberation Mono, Arial by Liberation Sans, Calibri by Carlito, and every other
-// face that fontconfig cannot find exactly (such as "Microsoft Sans Serif") by DejaVu Sans. Text is
-// drawn monochrome (no smoothing), so a 1-bit bitmap receives exactly the pixels of the glyphs.
+// Fonts are named by face. A font file added for the process (AddPrivateFont) serves its families
+// first. Faces this machine does not have are replaced by Debian's fonts: "Courier New" by
+// Liberation Mono, Arial by Liberation Sans, Calibri by Carlito, SimSun by AR PL UMing (a Ming
+// face with the Chinese characters), and every other face that fontconfig cannot find exactly
+// (such as "Microsoft Sans Serif") by DejaVu Sans. Text is drawn monochrome (no smoothing), so a
+// 1-bit bitmap receives exactly the pixels of the glyphs.
 //
 // Glyphs come from a GlyphSource: the system one renders with FreeType; tests hand a device
 // context a fixed source of their own so that what it draws does not depend on the fonts
@@ -38,6 +40,14 @@ inline constexpr Rgb kWhite{255, 255, 255};
 struct Size {
   int32_t cx = 0, cy = 0;
   friend bool operator==(const Size&, const Size&) = default;
+};
+
+// A rectangle: the pixels from (left, top) up to, not including, (right, bottom).
+struct Rect {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  int32_t Width() const { return right - left; }
+  int32_t Height() const { return bottom - top; }
+  friend bool operator==(const Rect&, const Rect&) = default;
 };
 
 // ---- Bitmaps.
@@ -87,6 +97,28 @@ class Bitmap {
   size_t stride_ = 0;
   std::vector<uint8_t> bits_;
 };
+
+// A bitmap of 24 or 32 bits per pixel whose bits the caller reads and writes (a DIB section):
+// zero-filled, bottom-up. Null for other depths or sides outside 1 to kMaxBitmapSide.
+std::shared_ptr<Bitmap> CreateDibSection(int32_t width, int32_t height, uint16_t bitsPerPixel);
+
+// The pixels of a bitmap read back as 32 bits per pixel (blue, green, red, 0), rows bottom-up,
+// width x 4 bytes each, whatever the bitmap's own depth and row order.
+std::vector<uint8_t> ReadBits32(const Bitmap& bitmap);
+
+// A plain copy (SRCCOPY) of the `width` x `height` pixels at (sourceX, sourceY) of `source` to
+// (x, y) of `target`. Only pixels inside both bitmaps are copied: where the area passes an edge
+// of the source, the target keeps its pixels. Colours pass through the palettes of 1-bit bitmaps.
+void BitBlt(Bitmap& target, int32_t x, int32_t y, int32_t width, int32_t height, const Bitmap& source,
+            int32_t sourceX, int32_t sourceY);
+
+// Saves `width` x `height` colours (rows top first) as an 8-bit RGB PNG file; false on failure.
+bool WritePngFile(const std::filesystem::path& file, int32_t width, int32_t height, std::span<const Rgb> pixels);
+// Saves a bitmap as a PNG file, each pixel as a `scale` x `scale` block (1 to 64).
+bool WritePngFile(const std::filesystem::path& file, const Bitmap& bitmap, int32_t scale = 1);
+// A PNG file as a 24-bit bitmap (alpha laid over white); null when it cannot be read or a side
+// passes kMaxBitmapSide.
+std::shared_ptr<Bitmap> ReadPngFile(const std::filesystem::path& file);
 
 // ---- Fonts and glyphs.
 
@@ -152,9 +184,24 @@ struct FontFile {
 };
 std::optional<FontFile> FindFontFile(std::u16string_view face, bool bold);
 
+// Adds the faces of a font file for this process only, until RemovePrivateFont: their family
+// names are found before every substitute and installed font. The number of faces added; 0 when
+// the file holds no font fontconfig can read. Adding a file again counts once more.
+int32_t AddPrivateFont(const std::filesystem::path& file);
+// Takes back one AddPrivateFont of the file; false when it was not added.
+bool RemovePrivateFont(const std::filesystem::path& file);
+
 // ---- Memory device context.
 
 enum class BackgroundMode : uint8_t { Transparent, Opaque };
+
+// DrawText formats. Text is drawn on one line; without DT_NOCLIP nothing is drawn outside the box.
+inline constexpr uint32_t DT_LEFT = 0x0;
+inline constexpr uint32_t DT_CENTER = 0x1;
+inline constexpr uint32_t DT_RIGHT = 0x2;
+inline constexpr uint32_t DT_VCENTER = 0x4;
+inline constexpr uint32_t DT_SINGLELINE = 0x20;
+inline constexpr uint32_t DT_NOCLIP = 0x100;
 
 class DeviceContext {
  public:
@@ -181,9 +228,19 @@ class DeviceContext {
   bool TextOut(int32_t x, int32_t y, std::string_view ansi);
   bool TextOut(int32_t x, int32_t y, std::u16string_view text);
 
+  // Draws a text on one line in `box` (upright whatever the escapement): at its left edge, centred
+  // (DT_CENTER: x = (left + right - width) / 2) or at its right edge, at its top or vertically
+  // centred (DT_VCENTER: y = (top + bottom - cell height) / 2), clipped to the box unless
+  // DT_NOCLIP. The rectangle of the text's cell (before clipping); nullopt without a font or a
+  // bitmap.
+  std::optional<Rect> DrawText(std::u16string_view text, const Rect& box, uint32_t format);
+
  private:
-  // Turns a pixel at (u, v) of the text's own upright frame into bitmap coordinates.
-  void Plot(int64_t x, int64_t y, int64_t u, int64_t v, Rgb colour);
+  // Draws upright or turned text with its cell's corner at (x, y), nothing outside `clip`.
+  bool Draw(int32_t x, int32_t y, std::u16string_view text, int32_t quarterTurns, const std::optional<Rect>& clip);
+  // Turns a pixel at (u, v) of the text's own frame into bitmap coordinates and sets it.
+  void Plot(int64_t x, int64_t y, int64_t u, int64_t v, int32_t quarterTurns, const std::optional<Rect>& clip,
+            Rgb colour);
 
   std::shared_ptr<GlyphSource> glyphs_;
   std::shared_ptr<Bitmap> bitmap_;

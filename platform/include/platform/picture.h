@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -42,21 +43,55 @@ class Icon {
   std::vector<Pixel> pixels_;  // top row first
 };
 
-// A bitmap file (file header, an information header of 40 bytes or more, uncompressed 24- or
-// 32-bit rows, bottom-up or top-down) as a 24-bit bitmap. Null when the bytes break the form or
-// a side passes gdi::kMaxBitmapSide.
-std::shared_ptr<gdi::Bitmap> ReadBitmapFile(std::span<const uint8_t> bytes);
+// What ReadBitmapFile found beside the pixels.
+struct BitmapFileFacts {
+  size_t size = 0;             // bytes from the file header to the end of the last row
+  uint16_t bitsPerPixel = 0;   // the file's own depth
+  std::vector<uint8_t> alpha;  // 32-bit files: each pixel's fourth byte, top row first
+};
+
+// A bitmap file (file header, an information header of 40 bytes or more, uncompressed rows of 1,
+// 4 or 8 bits with their palette, or of 24 or 32 bits, bottom-up or top-down) as a 24-bit bitmap.
+// Null when the bytes break the form (the palette or the rows pass the end of the bytes) or a side
+// passes gdi::kMaxBitmapSide. A pixel whose palette index passes the palette reads as black.
+std::shared_ptr<gdi::Bitmap> ReadBitmapFile(std::span<const uint8_t> bytes, BitmapFileFacts* facts = nullptr);
+
+// The BITMAP resource `id` of the module that contains `addressInModule` (platform/resources.h),
+// a bitmap file as ReadBitmapFile reads it. Null when the module has no such resource or its bytes
+// are no such file.
+std::shared_ptr<gdi::Bitmap> LoadBitmapResource(const void* addressInModule, uint32_t id);
 
 // The image of an icon file whose width is `size`, else its largest: a 32-bit image takes its
 // alpha (or its AND mask when every alpha is 0), a 24-bit one its AND mask. Null when the bytes
 // break the form, the image is compressed, or no image has a side of 1 to kMaxIconSide.
 std::shared_ptr<Icon> ReadIconFile(std::span<const uint8_t> bytes, int32_t size);
 
+// Most images an image-list stream may hold.
+inline constexpr int32_t kMaxImageListImages = 4096;
+
 // Images of equal size, each with its mask.
 class ImageList {
  public:
   // `initial` and `grow` are the list's room and its growth, as counts of images.
   ImageList(int32_t width, int32_t height, int32_t initial, int32_t grow);
+
+  // A list from its stream: a head of 28 bytes ("IL", version 0x101, then 16-bit image count,
+  // room, growth, image width and height, the 32-bit background colour, 16-bit flags and four
+  // overlay indexes), the images as one bitmap file (four images in a row, rows of images top
+  // first), and with the flag ILC_MASK (1) the mask as a second bitmap file of the same layout
+  // (white pixels transparent). A 32-bit image bitmap with any alpha takes its alpha; otherwise the
+  // mask decides, and without a mask every pixel is opaque. Sides must be 1 to kMaxIconSide, the
+  // count at most kMaxImageListImages, and both bitmaps must hold every image's place; nullopt
+  // when the bytes break the form. `used` receives the bytes the stream took.
+  static std::optional<ImageList> Read(std::span<const uint8_t> stream, size_t* used = nullptr);
+  // The stream of this list: 24-bit images with a mask (pixels whose alpha is below 128 masked).
+  std::vector<uint8_t> Write() const;
+  // Draws image `index` with its top-left pixel at (x, y) of `target`: transparent pixels leave
+  // the target as it is, partly transparent ones are blended into it; nothing outside the target.
+  // False outside the list.
+  bool Draw(int32_t index, gdi::Bitmap& target, int32_t x, int32_t y) const;
+  int32_t ImageWidth() const { return width_; }
+  int32_t ImageHeight() const { return height_; }
 
   // Cuts `strip` left to right into images of the list's size (a part narrower than one image
   // is left out); pixels of the colour `mask` become transparent. The index of the first image

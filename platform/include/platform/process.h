@@ -21,6 +21,10 @@ bool IsProcessAlive(uint32_t pid);
 // ended but was not reaped yet included).
 std::optional<uint64_t> ProcessStartTime(uint32_t pid);
 
+// True while some process runs whose executable's file name equals `fileName`, compared in upper
+// case ("EXPLORER.EXE" finds explorer.exe).
+bool ProcessWithExecutableNameRuns(std::u16string_view fileName);
+
 // Environment variables of this process.
 std::optional<std::string> GetEnv(const std::string& name);
 void SetEnv(const std::string& name, const std::string& value);

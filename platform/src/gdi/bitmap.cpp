@@ -83,4 +83,44 @@ void Bitmap::Fill(Rgb colour) {
   }
 }
 
+std::shared_ptr<Bitmap> CreateDibSection(int32_t width, int32_t height, uint16_t bitsPerPixel) {
+  if (bitsPerPixel != 24 && bitsPerPixel != 32) return nullptr;
+  BitmapInfo info;
+  info.width = width;
+  info.height = height;
+  info.bitsPerPixel = bitsPerPixel;
+  return Bitmap::Create(info);
+}
+
+std::vector<uint8_t> ReadBits32(const Bitmap& bitmap) {
+  const int32_t width = bitmap.Width(), height = bitmap.Height();
+  std::vector<uint8_t> bits(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = bits.data() + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) * 4;
+    for (int32_t x = 0; x < width; ++x) {
+      const Rgb c = bitmap.GetPixel(x, y);
+      row[4 * x] = c.b;
+      row[4 * x + 1] = c.g;
+      row[4 * x + 2] = c.r;
+    }
+  }
+  return bits;
+}
+
+void BitBlt(Bitmap& target, int32_t x, int32_t y, int32_t width, int32_t height, const Bitmap& source,
+            int32_t sourceX, int32_t sourceY) {
+  // The area in 64 bits, cut to both bitmaps.
+  int64_t left = 0, top = 0, right = width, bottom = height;
+  left = std::max({left, -static_cast<int64_t>(x), -static_cast<int64_t>(sourceX)});
+  top = std::max({top, -static_cast<int64_t>(y), -static_cast<int64_t>(sourceY)});
+  right = std::min({right, static_cast<int64_t>(target.Width()) - x, static_cast<int64_t>(source.Width()) - sourceX});
+  bottom = std::min({bottom, static_cast<int64_t>(target.Height()) - y, static_cast<int64_t>(source.Height()) - sourceY});
+  for (int64_t v = top; v < bottom; ++v) {
+    for (int64_t u = left; u < right; ++u) {
+      target.SetPixel(static_cast<int32_t>(x + u), static_cast<int32_t>(y + v),
+                      source.GetPixel(static_cast<int32_t>(sourceX + u), static_cast<int32_t>(sourceY + v)));
+    }
+  }
+}
+
 }  // namespace rzd::gdi

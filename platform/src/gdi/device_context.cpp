@@ -3,6 +3,9 @@
 #include "platform/gdi.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace rzd::gdi {
 
 namespace {
@@ -63,6 +66,34 @@ std::optional<int32_t> DeviceContext::CharWidth(char32_t c) {
 bool DeviceContext::TextOut(int32_t x, int32_t y, std::string_view ansi) { return TextOut(x, y, FromAnsi(ansi)); }
 
 bool DeviceContext::TextOut(int32_t x, int32_t y, std::u16string_view text) {
+  return Draw(x, y, text, quarterTurns_, std::nullopt);
+}
+
+std::optional<Rect> DeviceContext::DrawText(std::u16string_view text, const Rect& box, uint32_t format) {
+  if (!face_ || !bitmap_) return std::nullopt;
+  const std::optional<Size> extent = TextExtent(text);
+  if (!extent) return std::nullopt;
+  // Sums in 64 bits: a box near the ends of the 32-bit range must not overflow.
+  int64_t x = box.left;
+  if (format & DT_CENTER) {
+    x = (static_cast<int64_t>(box.left) + box.right - extent->cx) / 2;
+  } else if (format & DT_RIGHT) {
+    x = static_cast<int64_t>(box.right) - extent->cx;
+  }
+  int64_t y = box.top;
+  if (format & DT_VCENTER) y = (static_cast<int64_t>(box.top) + box.bottom - extent->cy) / 2;
+  const auto clamp = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  const Rect cell{clamp(x), clamp(y), clamp(x + extent->cx), clamp(y + extent->cy)};
+  std::optional<Rect> clip;
+  if (!(format & DT_NOCLIP)) clip = box;
+  Draw(cell.left, cell.top, text, 0, clip);
+  return cell;
+}
+
+bool DeviceContext::Draw(int32_t x, int32_t y, std::u16string_view text, int32_t quarterTurns,
+                         const std::optional<Rect>& clip) {
   if (!face_ || !bitmap_) return false;
   const FontMetrics metrics = face_->Metrics();
   const int32_t cell = metrics.ascent + metrics.descent;
@@ -76,7 +107,7 @@ bool DeviceContext::TextOut(int32_t x, int32_t y, std::u16string_view text) {
   }
   if (backgroundMode_ == BackgroundMode::Opaque) {
     for (int32_t v = 0; v < cell; ++v) {
-      for (int64_t u = 0; u < total; ++u) Plot(x, y, u, v, backgroundColour_);
+      for (int64_t u = 0; u < total; ++u) Plot(x, y, u, v, quarterTurns, clip, backgroundColour_);
     }
   }
   int64_t pen = 0;
@@ -85,30 +116,34 @@ bool DeviceContext::TextOut(int32_t x, int32_t y, std::u16string_view text) {
     for (int32_t gy = 0; gy < glyph.rows; ++gy) {
       for (int32_t gx = 0; gx < glyph.width; ++gx) {
         if (glyph.pixels[static_cast<size_t>(gy) * glyph.width + gx] == 0) continue;
-        Plot(x, y, pen + glyph.left + gx, metrics.ascent - glyph.top + gy, textColour_);
+        Plot(x, y, pen + glyph.left + gx, metrics.ascent - glyph.top + gy, quarterTurns, clip, textColour_);
       }
     }
     pen += advances[i];
   }
   if (font_.underline) {
     for (int32_t t = 0; t < metrics.underlineThickness; ++t) {
-      for (int64_t u = 0; u < total; ++u) Plot(x, y, u, metrics.ascent + metrics.underlinePosition + t, textColour_);
+      for (int64_t u = 0; u < total; ++u) {
+        Plot(x, y, u, metrics.ascent + metrics.underlinePosition + t, quarterTurns, clip, textColour_);
+      }
     }
   }
   return true;
 }
 
-void DeviceContext::Plot(int64_t x, int64_t y, int64_t u, int64_t v, Rgb colour) {
+void DeviceContext::Plot(int64_t x, int64_t y, int64_t u, int64_t v, int32_t quarterTurns,
+                         const std::optional<Rect>& clip, Rgb colour) {
   // The pixel at (u, v) of the upright text covers the unit square from that corner; turned
   // counter-clockwise about (x, y) it covers the pixel named here.
   int64_t px = x + u, py = y + v;
-  switch (quarterTurns_) {
+  switch (quarterTurns) {
     case 1: px = x + v; py = y - u - 1; break;
     case 2: px = x - u - 1; py = y - v - 1; break;
     case 3: px = x - v - 1; py = y + u; break;
     default: break;
   }
   if (px < 0 || py < 0 || px >= bitmap_->Width() || py >= bitmap_->Height()) return;
+  if (clip && (px < clip->left || py < clip->top || px >= clip->right || py >= clip->bottom)) return;
   bitmap_->SetPixel(static_cast<int32_t>(px), static_cast<int32_t>(py), colour);
 }
 

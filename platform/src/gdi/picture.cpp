@@ -1,6 +1,7 @@
 // Icons, bitmap and icon files, image lists and icon pictures.
 #include "platform/com_object.h"
 #include "platform/picture.h"
+#include "platform/resources.h"
 
 #include <algorithm>
 #include <cstring>
@@ -91,39 +92,82 @@ void Icon::Set(int32_t x, int32_t y, Pixel pixel) {
   pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = pixel;
 }
 
-std::shared_ptr<gdi::Bitmap> ReadBitmapFile(std::span<const uint8_t> bytes) {
+std::shared_ptr<gdi::Bitmap> ReadBitmapFile(std::span<const uint8_t> bytes, BitmapFileFacts* facts) {
   uint16_t magic = 0;
   uint32_t pixelsAt = 0;
   DibHeader header;
   if (!Read(bytes, 0, &magic) || magic != 0x4D42 || !Read(bytes, 10, &pixelsAt) || !ReadDibHeader(bytes, 14, &header)) {
     return nullptr;
   }
-  if ((header.bitCount != 24 && header.bitCount != 32) || header.compression != 0 || header.width <= 0 ||
+  const uint16_t bits = header.bitCount;
+  const bool paletted = bits == 1 || bits == 4 || bits == 8;
+  if ((!paletted && bits != 24 && bits != 32) || header.compression != 0 || header.width <= 0 ||
       header.height == 0 || header.height == INT32_MIN || header.width > gdi::kMaxBitmapSide) {
     return nullptr;
   }
   const bool bottomUp = header.height > 0;
   const int32_t height = bottomUp ? header.height : -header.height;
   if (height > gdi::kMaxBitmapSide) return nullptr;
-  const size_t stride = RowBytes(header.width, header.bitCount);
+  const size_t stride = RowBytes(header.width, bits);
   if (!Fits(bytes, pixelsAt, stride, static_cast<size_t>(height))) return nullptr;
+
+  // A palette lies between the information header and the pixels: as many entries as the header
+  // says it uses (every one the depth can name when it says 0), no more than the depth names.
+  std::vector<gdi::Rgb> palette;
+  if (paletted) {
+    uint32_t used = 0;
+    Read(bytes, 14 + 32, &used);
+    const uint32_t most = 1u << bits;
+    if (used == 0 || used > most) used = most;
+    const size_t paletteAt = 14 + static_cast<size_t>(header.size);
+    if (header.size > bytes.size() || pixelsAt < paletteAt || (pixelsAt - paletteAt) / 4 < used) return nullptr;
+    for (uint32_t i = 0; i < used; ++i) {
+      const uint8_t* entry = bytes.data() + paletteAt + 4 * static_cast<size_t>(i);
+      palette.push_back(gdi::Rgb{entry[2], entry[1], entry[0]});
+    }
+  }
 
   gdi::BitmapInfo info;
   info.width = header.width;
   info.height = height;
   info.bitsPerPixel = 24;
+  Read(bytes, 14 + 24, &info.xPelsPerMeter);
+  Read(bytes, 14 + 28, &info.yPelsPerMeter);
   std::shared_ptr<gdi::Bitmap> bitmap = gdi::Bitmap::Create(info);
   if (!bitmap) return nullptr;
-  const size_t step = header.bitCount / 8;
+  if (facts) {
+    facts->size = pixelsAt + stride * static_cast<size_t>(height);
+    facts->bitsPerPixel = bits;
+    facts->alpha.clear();
+    if (bits == 32) facts->alpha.resize(static_cast<size_t>(header.width) * static_cast<size_t>(height));
+  }
+  const size_t step = bits / 8;
   for (int32_t y = 0; y < height; ++y) {
     const size_t fileRow = static_cast<size_t>(bottomUp ? height - 1 - y : y);
     const uint8_t* source = bytes.data() + pixelsAt + fileRow * stride;
     std::span<uint8_t> target = bitmap->Row(y);
     for (int32_t x = 0; x < header.width; ++x) {
-      std::memcpy(target.data() + static_cast<size_t>(x) * 3, source + static_cast<size_t>(x) * step, 3);
+      uint8_t* pixel = target.data() + static_cast<size_t>(x) * 3;
+      if (!paletted) {
+        std::memcpy(pixel, source + static_cast<size_t>(x) * step, 3);
+        if (bits == 32 && facts) facts->alpha[static_cast<size_t>(y) * header.width + x] = source[4 * x + 3];
+        continue;
+      }
+      const size_t bit = static_cast<size_t>(x) * bits;
+      const uint32_t index = (source[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+      // An index past the palette reads as black.
+      const gdi::Rgb colour = index < palette.size() ? palette[index] : gdi::kBlack;
+      pixel[0] = colour.b;
+      pixel[1] = colour.g;
+      pixel[2] = colour.r;
     }
   }
   return bitmap;
+}
+
+std::shared_ptr<gdi::Bitmap> LoadBitmapResource(const void* addressInModule, uint32_t id) {
+  const std::optional<std::span<const uint8_t>> bytes = FindResource(addressInModule, kResourceTypeBitmap, id);
+  return bytes ? ReadBitmapFile(*bytes) : nullptr;
 }
 
 std::shared_ptr<Icon> ReadIconFile(std::span<const uint8_t> bytes, int32_t size) {

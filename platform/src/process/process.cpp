@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -67,6 +68,30 @@ bool IsProcessAlive(uint32_t pid) {
   if (!ValidPid(pid)) return false;
   if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
   return !IsZombie(pid);  // EPERM: it exists, but we may not signal it
+}
+
+bool ProcessWithExecutableNameRuns(std::u16string_view fileName) {
+  if (fileName.empty()) return false;
+  const std::u16string wanted = ToUpper(fileName);
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string pid = it->path().filename().string();
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    // The executable's file name; for a process whose link we may not read, its command name.
+    std::error_code linkError;
+    std::string name = std::filesystem::read_symlink(it->path() / "exe", linkError).filename().string();
+    if (linkError) {
+      FILE* f = std::fopen((it->path() / "comm").c_str(), "r");
+      if (f == nullptr) continue;
+      char buffer[64] = {};
+      const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+      std::fclose(f);
+      name.assign(buffer, n);
+      if (!name.empty() && name.back() == '\n') name.pop_back();
+    }
+    if (ToUpper(FromUtf8(name)) == wanted && IsProcessAlive(static_cast<uint32_t>(std::stoul(pid)))) return true;
+  }
+  return false;
 }
 
 std::optional<std::string> GetEnv(const std::string& name) {

@@ -95,9 +95,12 @@ uint32_t StartServiceByName(std::u16string_view name, const std::vector<std::u16
       return ERROR_SUCCESS;
     }
     if (!IsProcessAlive(*pid)) {
-      // The service ended without a dispatcher, unless it got to record its own end.
+      // A service that recorded its own end ran its dispatcher: it started, and stopped by
+      // itself before a probe reached it (its exit code is in its status). Any other end is an
+      // abort.
       QueryServiceRunStatus(name, &status);
-      if (status.state != SERVICE_STOPPED) SetServiceRunStatus(name, {SERVICE_STOPPED, 0});
+      if (status.state == SERVICE_STOPPED) return ERROR_SUCCESS;
+      SetServiceRunStatus(name, {SERVICE_STOPPED, 0});
       return ERROR_PROCESS_ABORTED;
     }
     if (std::chrono::steady_clock::now() >= deadline) return ERROR_SERVICE_REQUEST_TIMEOUT;

@@ -39,10 +39,11 @@ void Log(const std::string& line) {
   out << line << '\n';
 }
 
-void Report(uint32_t state, uint32_t accepted) {
+void Report(uint32_t state, uint32_t accepted, uint32_t exitCode = 0) {
   SERVICE_STATUS status;
   status.dwCurrentState = state;
   status.dwControlsAccepted = accepted;
+  status.dwWin32ExitCode = exitCode;
   rzd::SetServiceStatus(g_state.status, status);
 }
 
@@ -85,6 +86,13 @@ void ServiceMain(uint32_t argc, char16_t** argv) {
     if (std::u16string_view(argv[i]) == u"no-stop") acceptStop = false;
   }
   Log(line);
+  // "stop-now": the service gives up at once, with an exit code of its own.
+  for (uint32_t i = 1; i < argc; ++i) {
+    if (std::u16string_view(argv[i]) == u"stop-now") {
+      Report(SERVICE_STOPPED, 0, 42);
+      return;
+    }
+  }
   rzd::DeviceNotifyHandle devices = rzd::RegisterServiceDeviceNotification(g_state.status, GUID_DEVINTERFACE_IMAGE);
   rzd::ReportEvent(g_state.name, EVENTLOG_INFORMATION_TYPE, u"service started");
   Report(SERVICE_RUNNING,

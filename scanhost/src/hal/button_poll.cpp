@@ -1,25 +1,12 @@
 // The button poll: the worker thread of the service's own scanner HAL object. It runs from the
 // unit's arrival (or a resume, or the service's start with the unit present) to its removal (or
-// a suspend, or the service's stop), and polls every kButtonPollWaitMs while no client of the
-// console session holds the unit. The poll cycle itself (lock, poll, unlock, the named button
-// events) lives in PollButtonsOnce.
+// a suspend, or the service's stop), and polls every 500 ms while no client of the console
+// session holds the unit. The thread's start, the poll cycle (lock, LCD refresh, poll, unlock)
+// and the named button events are ButtonPoller's (scanhost/buttons).
 #include "hal/scanner.h"
-
-#include "platform/com.h"
 
 namespace rzd::scanhost {
 
-uint32_t CRZDHALScanner::ThreadBody() {
-  ClearRunning();
-  ComInit com(COINIT_MULTITHREADED);
-  Parent()->ReapDeadClients();
-  SignalStarted();
-  uint32_t wait = kButtonPollWaitMs;
-  while (WaitForStop(wait)) wait = PollButtonsOnce();
-  SignalEnded();
-  return 0;
-}
-
-uint32_t CRZDHALScanner::PollButtonsOnce() { return kButtonPollWaitMs; }
+uint32_t CRZDHALScanner::ThreadBody() { return poller_->Run(); }
 
 }  // namespace rzd::scanhost

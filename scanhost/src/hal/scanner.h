@@ -1,14 +1,16 @@
 // CRZDHALScanner: the scanner HAL object the service makes (for every client and for itself).
 // Beside its base it unloads the driver's unit on device removal, runs the button poll as its
-// worker thread, and redraws the LCD profile screens after an open.
+// worker thread (scanhost/buttons), and redraws the LCD profile screens after an open
+// (scanhost/lcd).
 #pragma once
 
 #include "hal/scanner_base.h"
 
-namespace rzd::scanhost {
+#include "scanhost/buttons/button_thread.h"
 
-// The button poll's wait between two polls.
-constexpr uint32_t kButtonPollWaitMs = 500;
+#include <memory>
+
+namespace rzd::scanhost {
 
 class CRZDHALScanner : public CRZDHALScannerBase {
  public:
@@ -18,13 +20,22 @@ class CRZDHALScanner : public CRZDHALScannerBase {
   // before the object's own parts go.
   ~CRZDHALScanner() override;
 
-  // The button poll (button_poll.cpp).
+  // The button poll (button_poll.cpp): ButtonPoller::Run on what the object lends it.
   uint32_t ThreadBody() override;
+  // The LCD-refresh operation: the profile screens of the console user (lcd::RefreshLcdOperation).
   void RefreshLcdProfiles() override;
 
- protected:
-  // One poll cycle of the running thread; the wait before the next one, in ms.
-  virtual uint32_t PollButtonsOnce();
+  // The button thread's poller: made with the object, it keeps the user-settings event from the
+  // thread's first start until the object ends.
+  const buttons::ButtonPoller& ButtonPoll() const { return *poller_; }
+
+ private:
+  // What the object lends the LCD screens and the button thread: its driver with its handle,
+  // its flags, its parent's reaping and names, and its thread's start, stop and waits.
+  class ThreadHost;
+
+  std::unique_ptr<ThreadHost> host_;
+  std::unique_ptr<buttons::ButtonPoller> poller_;
 };
 
 }  // namespace rzd::scanhost

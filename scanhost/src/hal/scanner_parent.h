@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace rzd::scanhost {
 
@@ -18,6 +19,10 @@ class IHALScannerParent {
   // Registers and unregisters a client that pauses the service's button polling.
   virtual void RegisterClient(CRZDHALScannerBase* scanner, uint32_t processId) = 0;
   virtual void UnregisterClient(CRZDHALScannerBase* scanner) = 0;
+  // The unit's friendly name and its device class key (a path under the local machine), which
+  // the own object's LCD screens and button thread name their objects and values by.
+  virtual std::u16string FriendlyName() const = 0;
+  virtual std::u16string DeviceClassKey() const = 0;
 
  protected:
   ~IHALScannerParent() = default;

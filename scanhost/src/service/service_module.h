@@ -70,6 +70,9 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   void ReapDeadClients() override;
   void RegisterClient(CRZDHALScannerBase* scanner, uint32_t processId) override;
   void UnregisterClient(CRZDHALScannerBase* scanner) override;
+  // FriendlyName of the device class key (read again by the message loop while it is empty).
+  std::u16string FriendlyName() const override;
+  std::u16string DeviceClassKey() const override { return values_.classKeyPath; }
 
   void ForwardDeviceEvent(uint32_t eventType, const std::u16string& interfaceName, const CLSID& instanceClass);
   // Passes an event code to the own object, then (under lock A) to every client object.
@@ -101,8 +104,6 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   void OwnUnitLeft(uint32_t eventType);
 
   const StartupValues& Values() const { return values_; }
-  // FriendlyName of the device class key (read again by the message loop while it is empty).
-  std::u16string FriendlyName() const;
   size_t ClientCount() const;
   // The client objects of the list (for tests: a weak reference does not keep an object).
   std::vector<std::weak_ptr<CRZDHALScannerBase>> ClientObjects() const;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -70,5 +71,14 @@ std::vector<std::string> FakeCallSequence() {
   }
   return calls;
 }
+
+std::vector<std::string> FakeCallSequenceWithoutPolls() {
+  const std::set<std::string> polls = {"0x90000001 -", "0xA000001B -", "0x80000002 -", "0xA000000B -"};
+  std::vector<std::string> calls = FakeCallSequence();
+  std::erase_if(calls, [&](const std::string& call) { return polls.count(call) != 0; });
+  return calls;
+}
+
+std::vector<std::string> NineLcdUploads() { return std::vector<std::string>(9, "0x90000023 -"); }
 
 }  // namespace rzd::scanhost::test

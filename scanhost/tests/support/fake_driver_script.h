@@ -23,5 +23,12 @@ std::vector<std::string> FakeCalls(uint32_t code);
 bool WaitForFakeCalls(uint32_t code, size_t count);
 // The driver call lines in order, as "<code> <value>" (e.g. "0x94000018 0x4004").
 std::vector<std::string> FakeCallSequence();
+// The same without what the service's own object does on its button thread's time: its polls
+// (the lock with its 8-byte input, the Buttons poll, the unlock) and the supported-settings ask
+// of the thread's start.
+std::vector<std::string> FakeCallSequenceWithoutPolls();
+// The nine LCD screens' uploads of one refresh (no user: the default screens), as the sequence
+// shows them.
+std::vector<std::string> NineLcdUploads();
 
 }  // namespace rzd::scanhost::test

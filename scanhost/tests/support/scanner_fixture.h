@@ -6,6 +6,7 @@
 #include "hal/scanner.h"
 #include "service_fixture.h"
 
+#include "lowdrv/engine/model_ids.h"
 #include "platform/process.h"
 #include "platform/session.h"
 #include "platform/text.h"
@@ -24,6 +25,8 @@ class RecordingParent final : public IHALScannerParent {
   void ReapDeadClients() override { Note("reap"); }
   void RegisterClient(CRZDHALScannerBase*, uint32_t processId) override { Note("register " + std::to_string(processId)); }
   void UnregisterClient(CRZDHALScannerBase*) override { Note("unregister"); }
+  std::u16string FriendlyName() const override { return friendlyName; }
+  std::u16string DeviceClassKey() const override { return classKey; }
   std::vector<std::string> Calls() {
     std::lock_guard guard(lock_);
     return calls_;
@@ -36,6 +39,11 @@ class RecordingParent final : public IHALScannerParent {
   }
   std::mutex lock_;
   std::vector<std::string> calls_;
+
+ public:
+  // What the unit's device class key says (set before the object is made).
+  std::u16string friendlyName = lowdrv::kModelFriendlyNameW;
+  std::u16string classKey;
 };
 
 // Driver codes as the fake's journal writes them.

@@ -95,11 +95,12 @@ int ServiceFixture::Run(const fs::path& program, const std::vector<std::string>&
 
 int ServiceFixture::Sc(const std::vector<std::string>& args) { return Run(rzd::test::BinaryDir() / "rzd-sc", args); }
 
-void ServiceFixture::StartUnit(const std::string& serial, uint32_t instance) {
-  std::optional<ChildProcess> unit =
-      ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine",
-                          {"--instance", std::to_string(instance), "--serial", serial, "--parent-pid",
-                           std::to_string(CurrentProcessId())});
+void ServiceFixture::StartUnit(const std::string& serial, uint32_t instance,
+                               const std::optional<fs::path>& lcdDir) {
+  std::vector<std::string> args = {"--instance", std::to_string(instance), "--serial", serial, "--parent-pid",
+                                   std::to_string(CurrentProcessId())};
+  if (lcdDir) args.insert(args.end(), {"--lcd-dir", lcdDir->string()});
+  std::optional<ChildProcess> unit = ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine", args);
   ASSERT_TRUE(unit);
   units_.push_back(std::move(*unit));
   ASSERT_TRUE(Eventually([&] { return FindDevice(UnitPath(serial)).has_value(); })) << "the unit did not come";

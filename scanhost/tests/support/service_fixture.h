@@ -43,8 +43,10 @@ class ServiceFixture : public rzd::test::TempRoot {
   static int Run(const std::filesystem::path& program, const std::vector<std::string>& args);
   static int Sc(const std::vector<std::string>& args);
 
-  // Starts rzd-engine for a unit and waits until its entry is in the device table.
-  void StartUnit(const std::string& serial = kSerial, uint32_t instance = 3);
+  // Starts rzd-engine for a unit and waits until its entry is in the device table. With `lcdDir`
+  // the unit writes each LCD screen it receives there as a picture.
+  void StartUnit(const std::string& serial = kSerial, uint32_t instance = 3,
+                 const std::optional<std::filesystem::path>& lcdDir = std::nullopt);
   // A control line to the unit of `instance` (unplug, replug, ...); its reply.
   static std::string UnitControl(uint32_t instance, const std::string& line);
 

@@ -2,6 +2,8 @@
 // and a sign before each number allowed, the screen count 1 when absent).
 #pragma once
 
+#include "lowdrv/engine/send_records.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -18,8 +20,8 @@ struct LcdSlot {
 std::optional<LcdSlot> ParseLcdSlot(std::u16string_view text);
 
 // Bytes of one screen the unit takes, and the ranges of a slot string's numbers.
-inline constexpr uint32_t kLcdScreenBytes = 1086;
-inline constexpr int64_t kLcdSlotBase = 4000;
+inline constexpr uint32_t kLcdScreenBytes = kLCDScreenSize;
+inline constexpr int64_t kLcdSlotBase = kLCDSlotBase;
 inline constexpr int64_t kMaxLcdSlot = 0xFFFF - kLcdSlotBase;
 inline constexpr int64_t kMaxLcdScreens = 255;
 

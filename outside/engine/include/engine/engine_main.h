@@ -17,6 +17,7 @@ struct EngineOptions {
   uint32_t instance = 0;                      // driver key number, 0 to 9999
   std::optional<std::string> paper;           // --paper, as given
   std::string friendlyName;                   // empty: the model's name
+  std::string lcdDir;                         // --lcd-dir: empty for none
 };
 
 // Makes the unit; nullptr with a message in `error` when the options do not suit it.

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +34,9 @@ struct SimUnitOptions {
   std::string serialNumber = "QM48TZ000001";  // at most 24 characters
   std::string revision = "1.00";              // the firmware revision text, 4 characters
   uint16_t capabilityWord = 0;                // the new set's inquiry word at answer bytes 56-57
+  // When set, each LCD screen upload that holds a bitmap file is also written there as a PNG
+  // named after its slot ("F4N33.png" for slot 4 in 33 blocks), so a person can see the panel.
+  std::filesystem::path lcdDir{};
 };
 
 // One block the unit received: a command block of either set, or a data-out block.

@@ -45,6 +45,8 @@ Options:
   --paper SHEETS        paper in the feeder when the unit starts, as the unit's "load"
                         control line takes it (for example 5, or "3 duplex")
   --friendly-name TEXT  friendly name of the device (default: the model's name)
+  --lcd-dir DIR         also write each LCD screen uploaded as DIR/<slot>.png, for example
+                        F4N33.png (the folder is made when missing)
   --parent-pid PID      stop (as on SIGTERM) when the process PID has ended, so a unit started
                         by a test program never outlives it, even when that program is killed
   --control LINE        send LINE to the running unit of --instance, print its reply and exit
@@ -98,7 +100,7 @@ std::optional<CommandLine> Parse(int argc, char** argv) {
       continue;
     }
     bool known = arg == "--serial" || arg == "--instance" || arg == "--paper" || arg == "--friendly-name" ||
-                 arg == "--control" || arg == "--parent-pid";
+                 arg == "--control" || arg == "--parent-pid" || arg == "--lcd-dir";
     if (!known) {
       std::fprintf(stderr, "rzd-engine: unknown argument \"%s\" (see --help)\n", argv[i]);
       return std::nullopt;
@@ -124,6 +126,12 @@ std::optional<CommandLine> Parse(int argc, char** argv) {
       parsed.options.paper = value;
     } else if (arg == "--friendly-name") {
       parsed.options.friendlyName = value;
+    } else if (arg == "--lcd-dir") {
+      if (value.empty()) {
+        std::fprintf(stderr, "rzd-engine: --lcd-dir needs a folder\n");
+        return std::nullopt;
+      }
+      parsed.options.lcdDir = value;
     } else if (arg == "--parent-pid") {
       uint32_t pid = 0;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), pid);

@@ -77,6 +77,8 @@ constexpr size_t kIPBlockSize = 68;
 constexpr size_t kLCDStringBlockSize = 265;
 constexpr size_t kLCDDisplayHeaderSize = 10;
 constexpr size_t kLCDScreenSize = 1086;
+// An LCD screen record names its slot as the slot string's number plus this base.
+constexpr uint16_t kLCDSlotBase = 4000;
 constexpr size_t kJPEGTablesSize = 128;
 constexpr size_t kNewNVRAMRecordSize = 174;
 
