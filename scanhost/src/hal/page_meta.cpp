@@ -1,8 +1,11 @@
 #include "hal/page_meta.h"
 
+#include "platform/text.h"
+
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
+#include <utility>
 
 namespace rzd::scanhost {
 
@@ -55,6 +58,38 @@ const Integer kIntegers[] = {
     {u"/Result/Format/BitsPerPixel", &IRasterBlockDescriptor::put_BitsPerPixel, -1},
 };
 
+// The page document's values, read in one walk: "/Result/<group>/<name>" -> text. A walk and a
+// look-up in a few dozen entries cost far less than an XPath query per value.
+class PageValues {
+ public:
+  explicit PageValues(MSXML6StoreSTL& page) {
+    if (!page.SelectNode(u"/Result/*/*")) return;
+    do {
+      std::u16string name;
+      std::u16string text;
+      std::u16string group;
+      page.GetNodeName(name);
+      page.GetText(text);
+      page.MoveToParent();
+      page.GetNodeName(group);
+      values_.emplace_back(u"/Result/" + group + u"/" + name, std::move(text));
+    } while (page.MoveToNextNode());
+  }
+  const std::u16string* Find(std::u16string_view path) const {
+    for (const auto& [key, text] : values_) {
+      if (key == path) return &text;
+    }
+    return nullptr;
+  }
+  int32_t Int(std::u16string_view path, int32_t fallback) const {
+    const std::u16string* text = Find(path);
+    return text != nullptr ? WToI(*text) : fallback;
+  }
+
+ private:
+  std::vector<std::pair<std::u16string, std::u16string>> values_;
+};
+
 bool Fail(const CLogClient& log, const char16_t* name) {
   RZD_LOG_ERROR_OF(log, u"CopyMetaToRasterBlock failed to read %s", name);
   return false;
@@ -64,28 +99,28 @@ bool Fail(const CLogClient& log, const char16_t* name) {
 
 bool CopyMetaToRasterBlock(MSXML6StoreSTL& page, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
                            const CLogClient& log) {
-  std::u16string text;
+  const PageValues values(page);
   for (const Enumerated& e : kEnumerated) {
-    text.clear();
+    const std::u16string* text = values.Find(e.path);
     // The driver leaves Interleave out of single-channel pages: it has nothing to say there.
-    if (!page.GetNodeText(e.path, text) && !e.optional) return Fail(log, e.name);
+    if (text == nullptr && !e.optional) return Fail(log, e.name);
     LONG number = e.unknown;
     LONG i = 0;
     for (const char16_t* value : e.values) {
-      if (text == value) number = i;
+      if (text != nullptr && *text == value) number = i;
       ++i;
     }
     if (FAILED((descriptor->*e.put)(number))) return false;
   }
-  text.clear();
-  if (!page.GetNodeText(u"/Result/Address/ScanMode", text)) return Fail(log, u"ScanMode");
-  *duplex = text == u"Duplex";
+  const std::u16string* mode = values.Find(u"/Result/Address/ScanMode");
+  if (mode == nullptr) return Fail(log, u"ScanMode");
+  *duplex = *mode == u"Duplex";
   for (const Integer& i : kIntegers) {
-    if (FAILED((descriptor->*i.put)(page.GetNodeInt(i.path, i.fallback)))) return false;
+    if (FAILED((descriptor->*i.put)(values.Int(i.path, i.fallback)))) return false;
   }
-  const LONG lines = page.GetNodeInt(u"/Result/Address/NumberOfLines", -1);
+  const LONG lines = values.Int(u"/Result/Address/NumberOfLines", -1);
   if (first) {
-    if (FAILED(descriptor->put_LineOffset(page.GetNodeInt(u"/Result/Address/LineOffset", -1)))) return false;
+    if (FAILED(descriptor->put_LineOffset(values.Int(u"/Result/Address/LineOffset", -1)))) return false;
     return SUCCEEDED(descriptor->put_NumberOfLines(lines));
   }
   LONG before = 0;
