@@ -4,6 +4,7 @@
 #include "hal/control_codes.h"
 #include "hal/scanner_base.h"
 
+#include "foundation/xml_escape.h"
 #include "foundation/xml_store.h"
 #include "platform/com.h"
 #include "platform/errors.h"
@@ -19,19 +20,6 @@ constexpr int32_t kNotGiven = -1;
 constexpr int64_t kMaxRasterMemory = int64_t{1} << 30;
 constexpr HRESULT kAlreadyExists = MakeHr(0x80070050);
 constexpr HRESULT kNotFound = MakeHr(0x80070002);
-
-std::u16string EscapeXml(std::u16string_view text) {
-  std::u16string escaped;
-  for (char16_t c : text) {
-    switch (c) {
-      case u'&': escaped += u"&amp;"; break;
-      case u'<': escaped += u"&lt;"; break;
-      case u'>': escaped += u"&gt;"; break;
-      default: escaped.push_back(c);
-    }
-  }
-  return escaped;
-}
 
 // The `Parameters` document of codes 20 and 21: its buffer name (empty when missing) and size.
 bool ReadParameters(BSTR strXMLIn, std::u16string* name, int32_t* size) {
@@ -82,7 +70,7 @@ HRESULT CRZDHALScannerBase::AllocateRasterBlocks(BSTR strXMLIn, BSTR* strXMLOut)
     RZD_LOG_ERROR(u"RZDHAL_CC_ALLOCATE_RBLOCKS failed to extract VBuffer name");
     return E_FAIL;
   }
-  *strXMLOut = AllocBstr(u"<Buffer><Name>" + EscapeXml(name.View()) + u"</Name></Buffer>");
+  *strXMLOut = AllocBstr(u"<Buffer><Name>" + EscapeXmlText(name.View()) + u"</Name></Buffer>");
   std::lock_guard guard(buffersLock_);
   rasterBlocks_ = std::move(blocks);
   return S_OK;
