@@ -5,11 +5,16 @@
 #include "hal/page_meta.h"
 #include "scanner_fixture.h"
 
+#include "foundation/hwprops.h"
+#include "lowdrv/engine/model_ids.h"
 #include "platform/com.h"
 #include "platform/modules.h"
+#include "platform/registry.h"
 #include "platform/root.h"
+#include "rasterblocks/block_reader.h"
 
 #include <cstring>
+#include <fstream>
 
 namespace rzd::scanhost::test {
 namespace {
@@ -263,6 +268,147 @@ TEST_F(ControlCodeTest, AReadNeedsALockFirstAndThenALevelFromOneToSix) {
   EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 0), MakeHr(0xE0010007));
   EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 7), MakeHr(0xE0010007));
   EXPECT_TRUE(FakeJournal().back().rfind("Read", 0) != 0) << "no driver read";
+}
+
+// The client's side of a Read: a raster buffer of two blocks read in this process, and a
+// metadata buffer of a given size.
+class ReadTest : public ControlCodeTest {
+ protected:
+  void SetUp() override {
+    ControlCodeTest::SetUp();
+    ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
+    ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_RasterBlocks, nullptr, 0x17, IID_IRasterBlocks, blocks_.OutVoid()), S_OK);
+    ASSERT_EQ(blocks_->Allocate(4096, 2), S_OK);
+    ASSERT_EQ(blocks_.As(IID_IRasterBlockReader, &reader_), S_OK);
+    ComPtr<IUnknown> buffer;
+    ComPtr<IVBuffer> raster;
+    ASSERT_EQ(blocks_->GetVBuffer(buffer.Out()), S_OK);
+    ASSERT_EQ(buffer.As(IID_IVBuffer, &raster), S_OK);
+    ASSERT_EQ(raster->GetName(rasterName_.Out()), S_OK);
+  }
+  Bstr MetaBuffer(ULONGLONG size) {
+    ComPtr<IVBuffer> meta;
+    Bstr name(u"Meta");
+    Bstr real;
+    EXPECT_EQ(CoCreateInstance(CLSID_VBuffer, nullptr, 0x17, IID_IVBuffer, meta.OutVoid()), S_OK);
+    EXPECT_EQ(meta->Create(size, name.Get()), S_OK);
+    EXPECT_EQ(meta->GetName(real.Out()), S_OK);
+    metas_.push_back(meta);
+    return real;
+  }
+  // The page the fake driver delivers: `bytes` bytes of 0xAB and a simplex back page document.
+  static void WritePage(uint32_t bytes, bool fromStream) {
+    std::ofstream page(FakeDriverFolder() / "page.xml");
+    page << bytes << "\n"
+         << "<Result><Address><Side>Back</Side><ScanMode>Simplex</ScanMode><Page>1</Page><NumberOfLines>2</NumberOfLines>"
+         << "<ImageFromTheStream>" << (fromStream ? 1 : 0) << "</ImageFromTheStream></Address>"
+         << "<Format><Compression>None</Compression><Pixels>SingleChannel</Pixels><LineOrder>TopDown</LineOrder>"
+         << "<PixelOrder>LeftRight</PixelOrder><PixelGender>BlackIsZero</PixelGender><BitOrder>MSBFirst</BitOrder>"
+         << "<BytesPerLine>50</BytesPerLine><BitsPerPixel>8</BitsPerPixel></Format>"
+         << "<ImageDimensions><Width>50</Width><Length>2</Length></ImageDimensions></Result>";
+  }
+  // The first finished block's fill and boundary.
+  std::pair<ULONGLONG, LONG> FirstBlock() {
+    RasterBlockInfo info;
+    const BYTE* data = nullptr;
+    if (reader_->WaitBlock(5000, &info, &data) != S_OK) return {0, 0};
+    EXPECT_EQ(data[0], 0xAB);
+    reader_->ReleaseBlock();
+    return {info.fill, info.boundary};
+  }
+
+  ComPtr<IRasterBlocks> blocks_;
+  ComPtr<IRasterBlockReader> reader_;
+  Bstr rasterName_;
+  std::vector<ComPtr<IVBuffer>> metas_;
+};
+
+TEST_F(ReadTest, TheDriverWritesIntoTheBlockAndTheRecordDescribesThePage) {
+  WritePage(100, false);
+  Bstr meta = MetaBuffer(4096);
+  ASSERT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), S_OK);
+  EXPECT_EQ(FirstBlock(), std::make_pair(ULONGLONG{100}, LONG{6}));
+  uint64_t fields[5] = {};
+  void* view = nullptr;
+  ASSERT_EQ(metas_.back()->Map(0, 40, &view), S_OK);
+  std::memcpy(fields, view, sizeof fields);
+  metas_.back()->Unmap(view);
+  EXPECT_EQ(fields[0], 40u);
+  EXPECT_EQ(fields[3], 0u) << "no background data";
+  EXPECT_EQ(fields[4], 1u) << "simplex back";
+}
+
+TEST_F(ReadTest, ARecordLargerThanItsBufferIsNotWrittenAndTheImageDataStay) {
+  WritePage(100, false);
+  Bstr meta = MetaBuffer(64);
+  EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), HRESULT_FROM_WIN32(122));
+  EXPECT_EQ(FirstBlock().first, 100u);
+  uint64_t textOffset = 1;
+  void* view = nullptr;
+  ASSERT_EQ(metas_.back()->Map(0, 8, &view), S_OK);
+  std::memcpy(&textOffset, view, 8);
+  metas_.back()->Unmap(view);
+  EXPECT_EQ(textOffset, 0u) << "nothing written";
+}
+
+TEST_F(ReadTest, AMetadataBufferThatCannotBeOpenedEndsTheReadBeforeAnyDriverRead) {
+  WritePage(100, false);
+  Bstr missing(u"Global\\no-such-buffer");
+  EXPECT_TRUE(FAILED(scanner_->raw_Read(rasterName_.Get(), missing.Get(), 6)));
+  for (const std::string& line : FakeJournal()) EXPECT_NE(line.rfind("Read", 0), 0u) << line;
+}
+
+TEST_F(ReadTest, NoBackgroundDataIsNotAFailedScan) {
+  const struct {
+    std::optional<uint32_t> failure;  // the driver's answer to the background data's first call
+  } kCases[] = {{std::nullopt}, {0x8007}};
+  for (const auto& c : kCases) {
+    if (c.failure) FakeFail(0xA000001D, *c.failure);
+    WritePage(100, true);
+    Bstr meta = MetaBuffer(4096);
+    EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), S_OK);
+    EXPECT_EQ(FirstBlock().first, 100u);
+  }
+  EXPECT_EQ(FakeCalls(0xA000001D).size(), 2u) << "asked once per Read";
+}
+
+TEST_F(ControlCodeTest, CountersGoToTheRegistryUnderTheSerialNumberOnlyWhenItNamesOneUnit) {
+  ASSERT_TRUE(HwPropsFile(lowdrv::kModelName).WriteInt(HwProp::UpdateCountersInRegistry, 1));
+  auto counting = MakeScanner();
+  ASSERT_TRUE(counting->CountersToRegistry());
+  ASSERT_EQ(Code(*counting, kConnect), S_OK);
+  const struct {
+    const char* serial;
+    bool written;
+  } kCases[] = {{"QM48TZ000001", true}, {"", false}, {"QM48\\..\\X", false}};
+  for (const auto& c : kCases) {
+    std::ofstream(FakeDriverFolder() / "info.xml")
+        << "<RZDScanner><RollerScanCount>7</RollerScanCount><ADFJamCount>3</ADFJamCount><SerialNumber><![CDATA["
+        << c.serial << "]]></SerialNumber></RZDScanner>";
+    counting->UpdateCountersInRegistry(counting->DriverHandle());
+    RegKey key;
+    if (!c.written) {
+      // Nothing in the model's Info key itself, nor in a key the serial's backslash would name.
+      uint32_t value = 0;
+      RegKey info;
+      if (RegKey::Open(Hive::LocalMachine, CountersKeyPath(u""), &info) == ERROR_SUCCESS) {
+        EXPECT_NE(info.GetDword(u"RollerScanCount", &value), ERROR_SUCCESS) << c.serial;
+      }
+      EXPECT_NE(RegKey::Open(Hive::LocalMachine, CountersKeyPath(u"QM48"), &key), ERROR_SUCCESS) << c.serial;
+      continue;
+    }
+    ASSERT_EQ(RegKey::Open(Hive::LocalMachine, CountersKeyPath(FromUtf8(c.serial)), &key), ERROR_SUCCESS);
+    {
+      uint32_t value = 0;
+      EXPECT_EQ(key.GetDword(u"RollerScanCount", &value), ERROR_SUCCESS);
+      EXPECT_EQ(value, 7u);
+      EXPECT_EQ(key.GetDword(u"ADFJamCount", &value), ERROR_SUCCESS);
+      EXPECT_EQ(value, 3u);
+      EXPECT_EQ(key.GetDword(u"PadScanCount", &value), ERROR_SUCCESS);
+      EXPECT_EQ(value, 0u);
+    }
+  }
 }
 
 }  // namespace
