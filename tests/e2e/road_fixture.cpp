@@ -33,16 +33,22 @@ void RoadTest::SetUp() {
   ASSERT_TRUE(watcher_);
 }
 
-void RoadTest::TearDown() {
+bool RoadTest::StopService() {
   ServiceRunStatus status;
-  if (QueryServiceRunStatus(kServiceName, &status) == ERROR_SUCCESS && status.state != SERVICE_STOPPED &&
-      status.processId != 0) {
-    if (ControlServiceByName(kServiceName, SERVICE_CONTROL_STOP) != ERROR_SUCCESS ||
-        WaitForServiceState(kServiceName, SERVICE_STOPPED, 60000) != ERROR_SUCCESS) {
-      ADD_FAILURE() << "the service did not stop";
-      KillProcess(status.processId);
-    }
+  if (QueryServiceRunStatus(kServiceName, &status) != ERROR_SUCCESS || status.state == SERVICE_STOPPED ||
+      status.processId == 0) {
+    return true;
   }
+  if (ControlServiceByName(kServiceName, SERVICE_CONTROL_STOP) == ERROR_SUCCESS &&
+      WaitForServiceState(kServiceName, SERVICE_STOPPED, 60000) == ERROR_SUCCESS) {
+    return true;
+  }
+  KillProcess(status.processId);
+  return false;
+}
+
+void RoadTest::TearDown() {
+  if (!StopService()) ADD_FAILURE() << "the service did not stop";
   if (unit_) {
     unit_->Terminate();
     unit_->Wait(30000);

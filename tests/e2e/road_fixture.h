@@ -54,6 +54,8 @@ class RoadTest : public TempRoot {
   // "scan --out <folder> <options>".
   std::string ScanInto(const std::filesystem::path& folder, const std::string& options) const;
 
+  // Stops the service when it runs; false when it did not stop within 60 s.
+  static bool StopService();
   // The service's process id; 0 while it does not run.
   static uint32_t ServiceProcessId();
   // Whether the unit's driver keeps it locked for someone: a status read through a new

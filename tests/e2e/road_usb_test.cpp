@@ -37,6 +37,9 @@ TEST_F(RoadTest, RzdScanScansAPageFromTheUnitOnAUsbPort) {
   }
   // The driver spoke to the unit over the port.
   EXPECT_NE(unit.Control("log").find(" new 12: E2"), std::string::npos);
+  // The service lets the unit go while its port is still there to answer.
+  EXPECT_TRUE(StopService());
+  EXPECT_EQ(port.TransfersInFlight(), 0u);
 }
 
 }  // namespace
