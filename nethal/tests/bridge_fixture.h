@@ -6,55 +6,36 @@
 #include "m48tz_inproc.h"
 #include "scan_script.h"
 
-#include "foundation/log_interface.h"
 #include "interfaces/rzdhal_proxy_stub.h"
-#include "scanhost/instance_ids.h"
 #include "platform/com.h"
 #include "platform/modules.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "rasterblocks/block_reader.h"
+#include "scanhost/instance_ids.h"
 #include "test_server.h"
+#include "testsupport/log_capture.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace rzd::nethal::test {
 
-// What the bridge logs: a recording logger in this program's slot, every level of the bridge's
-// features on while it lives.
-class BridgeLogCapture : public CLogInterface {
+// What the bridge logs: every level of the bridge's features on while it lives.
+class BridgeLogCapture : public rzd::test::LogCapture {
  public:
   static constexpr char16_t kFeature[] = u"CRZDHALScannerInProc Interface";
-  BridgeLogCapture() {
-    LookupFeatureLevel(kFeature)->store(7);
-    LookupFeatureLevel(std::u16string(kFeature) + u".Data")->store(7);
-    GetGlobalLogObject()->Publish(this);
-  }
-  ~BridgeLogCapture() override {
-    GetGlobalLogObject()->Withdraw();
-    LookupFeatureLevel(kFeature)->store(0);
-    LookupFeatureLevel(std::u16string(kFeature) + u".Data")->store(0);
-  }
-  void Log(uint32_t level, uint32_t, uint32_t, const char16_t*, const char16_t*, const char16_t* text) override {
-    std::lock_guard guard(lock_);
-    lines_.push_back({level, text != nullptr ? text : u""});
-  }
+  BridgeLogCapture() : LogCapture({kFeature, std::u16string(kFeature) + u".Data"}) {}
   // A line at `level` holding `part`.
   bool Has(uint32_t level, const std::u16string& part) const {
-    std::lock_guard guard(lock_);
-    return std::any_of(lines_.begin(), lines_.end(),
-                       [&](const auto& l) { return l.first == level && l.second.find(part) != std::u16string::npos; });
+    const std::vector<Line> lines = Lines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const Line& l) { return l.level == level && l.text.find(part) != std::u16string::npos; });
   }
-
- private:
-  mutable std::mutex lock_;
-  std::vector<std::pair<uint32_t, std::u16string>> lines_;
 };
 
 inline CLSID InstanceClass(uint32_t instance) { return scanhost::kInstanceClasses[instance]; }
