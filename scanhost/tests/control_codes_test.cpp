@@ -216,6 +216,11 @@ TEST_F(ControlCodeTest, TheHelpExtractorTakesOnlyPathsInsideTheSystem) {
         u"<Parameters><Src>" + FromUtf8(c.src) + u"</Src><Dst>" + FromUtf8(c.dst) + u"</Dst></Parameters>";
     EXPECT_EQ(Call(36, Value(VT_EMPTY), &out, parameters.c_str()), c.answer) << c.dst;
   }
+  // A path that is no valid UTF-16 is still only a path (no exception leaves the call).
+  VARIANT out = Value(VT_EMPTY);
+  const std::u16string broken = u"<Parameters><Src>" + FromUtf8(root) + u"/a</Src><Dst>" + FromUtf8(root) +
+                                u"/\xD800x</Dst></Parameters>";
+  EXPECT_EQ(Call(36, Value(VT_EMPTY), &out, broken.c_str()), S_OK);
 }
 
 TEST(UnitCountersTest, EachCounterIsReadFromItsOwnElement) {

@@ -1,4 +1,5 @@
 // The scanner HAL object: the engine pass-through (code 30) and the help extractor (code 36).
+#include "hal/client_inputs.h"
 #include "hal/control_codes.h"
 #include "hal/scanner_base.h"
 
@@ -24,9 +25,9 @@ using ExtractHelpFunction = int (*)(const char16_t* source, const char16_t* dest
 
 bool IsHexDigit(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 
-// "0x%08X 0x%08X 0x%08X ": three numbers, each with its 0x prefix, one blank after each (the
-// last blank may be missing).
-bool ReadThreeNumbers(std::u16string_view text, uint32_t numbers[3]) {
+}  // namespace
+
+bool ReadPassThroughNumbers(std::u16string_view text, uint32_t numbers[3]) {
   size_t at = 0;
   for (int i = 0; i < 3; ++i) {
     if (text.substr(at, 2) != u"0x" && text.substr(at, 2) != u"0X") return false;
@@ -41,9 +42,8 @@ bool ReadThreeNumbers(std::u16string_view text, uint32_t numbers[3]) {
   return at == text.size();
 }
 
-// A path the help extractor may read or write: absolute, inside the system root, no "..".
-bool IsHelpPath(const std::u16string& text) {
-  const std::filesystem::path path(text);
+bool IsHelpPath(std::u16string_view text) {
+  const std::filesystem::path path(ToUtf8(text));  // a lenient conversion: any text is a path
   if (!path.is_absolute()) return false;
   for (const std::filesystem::path& part : path) {
     if (part == "..") return false;
@@ -53,14 +53,12 @@ bool IsHelpPath(const std::u16string& text) {
   return !relative.empty() && *relative.begin() != "..";
 }
 
-}  // namespace
-
 HRESULT CRZDHALScannerBase::PassThrough(BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut) {
   uint8_t* input = nullptr;
   uint32_t inputSize = 0;
   if (!ByteArrayOf(pvBufIn, &input, &inputSize)) return E_FAIL;
   uint32_t numbers[3] = {};
-  if (strXMLIn == nullptr || !ReadThreeNumbers(BstrView(strXMLIn), numbers)) return kHalDriverRefused;
+  if (strXMLIn == nullptr || !ReadPassThroughNumbers(BstrView(strXMLIn), numbers)) return kHalDriverRefused;
   if (!driver_.Bound()) return E_FAIL;
   SAFEARRAY* output = nullptr;
   uint32_t outputSize = 0;

@@ -37,7 +37,6 @@ constexpr uint32_t kMaxBackground = 64u << 20;
 
 bool IsNone(BSTR name) { return BstrView(name) == u"None"; }
 
-
 }  // namespace
 
 DriverAnswer CRZDHALScannerBase::ReadFromLLD(uint8_t* region, uint32_t* size, BSTR* metadata, uint32_t* boundary) {
