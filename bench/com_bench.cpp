@@ -5,6 +5,7 @@
 // round trips in microseconds (counters median_us and p99_us); the goal for the call is a
 // median of at most 30 us and a p99 of at most 150 us.
 #include "bench_root.h"
+#include "round_trips.h"
 #include "interfaces/rzdhal_proxy_stub.h"
 #include "platform/local_socket.h"
 #include "platform/modules.h"
@@ -26,23 +27,9 @@ namespace {
 // {5C0F7E50-1A2B-4C3D-8E9F-000000000001}
 constexpr CLSID kBenchClass{0x5C0F7E50, 0x1A2B, 0x4C3D, {0x8E, 0x9F, 0, 0, 0, 0, 0, 1}};
 
-std::filesystem::path TestServer() { return rzd::ExecutablePath().parent_path() / "rzdhal_test_server"; }
-
-// Median and 99th percentile of the samples, as counters.
-void Report(benchmark::State& state, std::vector<double>& samples) {
-  if (samples.empty()) return;
-  auto at = [&samples](double fraction) {
-    auto nth = samples.begin() + static_cast<std::ptrdiff_t>(fraction * static_cast<double>(samples.size() - 1));
-    std::nth_element(samples.begin(), nth, samples.end());
-    return *nth;
-  };
-  state.counters["median_us"] = at(0.5);
-  state.counters["p99_us"] = at(0.99);
-}
-
-double MicrosecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-}
+using rzd::bench::MicrosecondsSince;
+using rzd::bench::Report;
+using rzd::bench::TestServer;
 
 void BM_HalControlRoundTrip(benchmark::State& state) {
   rzd::bench::BenchRoot root;
@@ -85,33 +72,7 @@ void BM_HalControlRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_HalControlRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50000);
 
-void BM_BareSocketRoundTrip(benchmark::State& state) {
-  rzd::bench::BenchRoot root;
-  const std::filesystem::path path = root.Folder() / "echo" / "socket";
-  auto echo = rzd::ChildProcess::Start(TestServer(), {"--echo", path.string()});
-  rzd::LocalStream stream;
-  for (int i = 0; i < 2000 && rzd::LocalStream::Connect(path, &stream) != ERROR_SUCCESS; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (!echo || !stream.Valid()) {
-    state.SkipWithError("the echo process did not start");
-    return;
-  }
-  char message[16] = "ping";
-  std::vector<double> samples;
-  samples.reserve(1 << 20);
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    if (stream.Send(message, sizeof message) != ERROR_SUCCESS || stream.Receive(message, sizeof message) != ERROR_SUCCESS) {
-      state.SkipWithError("the echo failed");
-      break;
-    }
-    samples.push_back(MicrosecondsSince(start));
-  }
-  Report(state, samples);
-  stream.Close();
-  echo->Wait(10000);
-}
+void BM_BareSocketRoundTrip(benchmark::State& state) { rzd::bench::RunBareSocketRoundTrips(state); }
 BENCHMARK(BM_BareSocketRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50000);
 
 }  // namespace

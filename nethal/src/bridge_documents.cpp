@@ -1,5 +1,6 @@
 #include "bridge_documents.h"
 
+#include "foundation/xml_escape.h"
 #include "platform/text.h"
 
 namespace rzd::nethal {
@@ -7,20 +8,6 @@ namespace rzd::nethal {
 namespace {
 
 const std::u16string kIndent(31, u' ');
-
-std::u16string EscapeText(std::u16string_view text) {
-  std::u16string escaped;
-  escaped.reserve(text.size());
-  for (char16_t c : text) {
-    switch (c) {
-      case u'&': escaped += u"&amp;"; break;
-      case u'<': escaped += u"&lt;"; break;
-      case u'>': escaped += u"&gt;"; break;
-      default: escaped.push_back(c);
-    }
-  }
-  return escaped;
-}
 
 }  // namespace
 
@@ -36,12 +23,12 @@ std::u16string MakeHalIdList(std::u16string_view model, const std::array<std::u1
 }
 
 std::u16string MakeAllocateParameters(std::u16string_view name, int32_t requestedSize) {
-  return u"<Parameters><MMFName>" + EscapeText(name) + u"</MMFName><ReqSize>" +
+  return u"<Parameters><MMFName>" + EscapeXmlText(name) + u"</MMFName><ReqSize>" +
          FormatW(u"%d", requestedSize) + u"</ReqSize></Parameters>";
 }
 
 std::u16string MakeReleaseParameters(std::u16string_view name) {
-  return u"<Parameters><MMFName>" + EscapeText(name) + u"</MMFName></Parameters>";
+  return u"<Parameters><MMFName>" + EscapeXmlText(name) + u"</MMFName></Parameters>";
 }
 
 }  // namespace rzd::nethal

@@ -94,6 +94,11 @@ DriverAnswer DriverLink::Read(void* handle, uint8_t* buffer, uint32_t* size, BST
   if (read_ == nullptr) return answer;
   answer.bound = true;
   answer.ok = read_(handle, buffer, size, metadata, boundary) != FALSE;
+  // A failed read leaves its error document where the page document goes: it is the answer's.
+  if (!answer.ok && metadata != nullptr && *metadata != nullptr) {
+    *answer.error.Out() = *metadata;
+    *metadata = nullptr;
+  }
   return answer;
 }
 

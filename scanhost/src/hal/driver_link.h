@@ -51,6 +51,7 @@ class DriverLink {
                        uint32_t inputSize, void* output, uint32_t* outputSize) const;
   // A call with a 4-byte input value and nothing else.
   DriverAnswer ControlWithValue(void* handle, uint32_t code, uint32_t value) const;
+  // A failed read's error document (which the driver leaves in *metadata) becomes the answer's.
   DriverAnswer Read(void* handle, uint8_t* buffer, uint32_t* size, BSTR* metadata, uint32_t* boundary) const;
 
  private:

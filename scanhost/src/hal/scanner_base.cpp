@@ -33,11 +33,7 @@ void CRZDHALScannerBase::Destroy() {
   std::call_once(destroyed_, [this] {
     // The worker thread ends before anything it uses goes.
     StopThread();
-    for (auto& [name, mapping] : sharedBuffers_) {
-      RZD_LOG_INFO(u"Closing orphaned MMFile: %s", name.c_str());
-      mapping.Close();
-    }
-    sharedBuffers_.clear();
+    ReleaseAllBuffers();
     std::lock_guard guard(objectLock_);
     if (locked_.load()) UnlockForEnd();
     if (opened_.load()) {
@@ -120,10 +116,6 @@ HRESULT CRZDHALScannerBase::raw_UnlockScanner(LONG* lpStatus) {
 void CRZDHALScannerBase::DeviceEvent(uint32_t eventType, const std::u16string& interfaceName,
                                      const CLSID& /*instanceClass*/) {
   if (eventType == event_code::kArrival) CleanUpOrphans(*this, symbolicName_, interfaceName);
-}
-
-void CRZDHALScannerBase::UpdateCountersInRegistry(void* /*handle*/) {
-  // The copy of the counters comes with the counters' own file; until then nothing is copied.
 }
 
 }  // namespace rzd::scanhost

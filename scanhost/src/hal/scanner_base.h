@@ -13,10 +13,12 @@
 // read.cpp.
 #pragma once
 
+#include "hal/driver_code_table.h"
 #include "hal/driver_link.h"
 #include "hal/scanner_parent.h"
 
 #include "foundation/log_client.h"
+#include "interfaces/raster_buffers.h"
 #include "lowdrv/core/driver_codes.h"
 #include "platform/kernel.h"
 #include "platform/types.h"
@@ -26,6 +28,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace rzd::scanhost {
 
@@ -139,6 +142,24 @@ class CRZDHALScannerBase : public CLogClient {
   HRESULT DisableButtonThread(const VARIANT* pvBufIn);
   HRESULT EnableButtonThread();
   HRESULT SetProcessId(const VARIANT* pvBufIn);
+  // A plain driver call of the code table.
+  HRESULT RunDriverCode(const DriverCodeRow& row, BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut);
+  // Codes 16, 17, 20 and 21 (shared_buffers.cpp).
+  HRESULT AllocateRasterBlocks(BSTR strXMLIn, BSTR* strXMLOut);
+  HRESULT ReleaseRasterBlocks();
+  HRESULT OpenSharedBuffer(BSTR strXMLIn);
+  HRESULT CloseSharedBuffer(BSTR strXMLIn);
+  // Releases the raster-block manager and closes every shared buffer (the object's end).
+  void ReleaseAllBuffers();
+  // Codes 30 and 36 (pass_through.cpp).
+  HRESULT PassThrough(BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut);
+  HRESULT ExtractHelp(BSTR strXMLIn);
+  // One driver read into a region (read.cpp): the export's answer; at level 6 or more the
+  // counters go to the registry.
+  DriverAnswer ReadFromLLD(uint8_t* region, uint32_t* size, BSTR* metadata, uint32_t* boundary);
+  // The driver's background data for this scan into *data (left empty when it keeps none); false
+  // when it has some but the fetch failed (the error code goes to `own`).
+  bool FetchBackground(std::vector<uint8_t>* data, IRasterBlockDescriptor* own);
 
   IHALScannerParent* const parent_;
   const std::u16string symbolicName_;
@@ -152,8 +173,11 @@ class CRZDHALScannerBase : public CLogClient {
   std::atomic<bool> polling_{true};
   bool countersToRegistry_ = false;
 
-  // The open shared buffers: name -> mapping (filled by the control codes of the data road).
+  // The open shared buffers (name -> mapping) and the raster-block manager of code 16; codes 16,
+  // 17, 20, 21 and the object's end change them under buffersLock_, which no driver call holds.
+  std::mutex buffersLock_;
   std::map<std::u16string, FileMapping> sharedBuffers_;
+  ComPtr<IRasterBlocks> rasterBlocks_;
 
   DriverLink driver_;
   std::atomic<bool> opened_{false};  // m_bScannerOpened

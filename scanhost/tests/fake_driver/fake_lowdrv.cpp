@@ -7,12 +7,14 @@
 #include "platform/text.h"
 #include "platform/types.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,6 +30,7 @@ constexpr uint32_t kOpen = 0x48000004;
 constexpr uint32_t kClose = 0x80000005;
 constexpr uint32_t kDeviceBit = 0x80000000;
 constexpr uint32_t kInvalidHandle = 0x8003;
+constexpr uint32_t kScannerInfo = 0xA0000009;
 
 struct State {
   std::mutex lock;
@@ -98,6 +101,15 @@ uint32_t Scripted(uint32_t code) {
   return result;
 }
 
+// A file of the script's folder, when it exists.
+std::optional<std::string> FolderFile(const char* name) {
+  std::ifstream in(FakeDriverScript().parent_path() / name, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 BSTR ResultDocument(uint32_t result) {
   const std::u16string text = rzd::FormatW(u"<Result><ErrorCode>%d</ErrorCode><Description>fake driver</Description></Result>",
                                            static_cast<int32_t>(result));
@@ -114,7 +126,7 @@ bool KnownHandle(void* handle) {
 
 extern "C" {
 
-RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const char16_t* /*strIn*/, BSTR* /*pstrOut*/,
+RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const char16_t* /*strIn*/, BSTR* pstrOut,
                                void* pbyBufferIn, uint32_t stInBufferSize, void* pbyBufferOut,
                                uint32_t* pstOutBufferSize, BSTR* pstrError) {
   if (pstrError == nullptr) return FALSE;
@@ -145,17 +157,32 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
     std::lock_guard guard(state.lock);
     state.handles.erase(reinterpret_cast<uintptr_t>(pvDevHandle));
   }
+  // The scanner information, when the script's folder holds it.
+  if (result == 0 && dwControlCode == kScannerInfo && pstrOut != nullptr) {
+    if (std::optional<std::string> info = FolderFile("info.xml")) *pstrOut = rzd::AllocBstr(rzd::FromUtf8(*info));
+  }
   *pstrError = ResultDocument(result);
   Journal("done " + Hex(dwControlCode) + " " + Hex(result));
   return result == 0 ? TRUE : FALSE;
 }
 
 #ifndef RZD_FAKE_WITHOUT_READ
-RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* /*pbyBufferOut*/, uint32_t* pstActualSizeOut,
+RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* pstActualSizeOut,
                             BSTR* pstrMetaOut, uint32_t* pdwBoundary) {
   Journal("Read " + HandleName(pvDevHandle) + " " + (pstrMetaOut != nullptr && *pstrMetaOut == nullptr ? "clean" : "dirty"));
-  if (pstActualSizeOut != nullptr) *pstActualSizeOut = 0;
   if (pdwBoundary != nullptr) *pdwBoundary = 6;
+  // A page of 0xAB bytes (as many as the page file's first line says, within the region) with
+  // the page file's document, when the script's folder holds one.
+  std::optional<std::string> page = FolderFile("page.xml");
+  if (page && pbyBufferOut != nullptr && pstActualSizeOut != nullptr && pstrMetaOut != nullptr) {
+    const size_t lineEnd = page->find('\n');
+    const uint32_t bytes = std::min<uint32_t>(*pstActualSizeOut, static_cast<uint32_t>(std::stoul(page->substr(0, lineEnd))));
+    std::memset(pbyBufferOut, 0xAB, bytes);
+    *pstActualSizeOut = bytes;
+    *pstrMetaOut = rzd::AllocBstr(rzd::FromUtf8(page->substr(lineEnd + 1)));
+    return TRUE;
+  }
+  if (pstActualSizeOut != nullptr) *pstActualSizeOut = 0;
   return TRUE;
 }
 #endif

@@ -1,0 +1,31 @@
+// What the service makes of a driver read's page document: the description of the block it went
+// into, and the metadata record a Read leaves in the client's metadata buffer.
+#pragma once
+
+#include "foundation/log_client.h"
+#include "foundation/xml_store.h"
+#include "interfaces/raster_buffers.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rzd::scanhost {
+
+// Sets the descriptor's properties from the page document (`page`, parsed). `first`: the first
+// read into the block (LineOffset is taken, NumberOfLines set rather than added to). *duplex is
+// set when the page's ScanMode is "Duplex". False (with an error line on `log`) when one of the
+// format values, the side or the scan mode is missing.
+bool CopyMetaToRasterBlock(MSXML6StoreSTL& page, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
+                           const CLogClient& log);
+
+// The side kind of an Operation document: 0 simplex front, 1 simplex back, 2 any other case (from
+// its first /Operation/Result/Address).
+uint64_t SideKindOf(MSXML6StoreSTL& operation);
+
+// The metadata record: five little-endian 64-bit values (text offset 40, text size with its
+// terminator, data offset, data size, side kind), the text as UTF-16 with its terminator, then the
+// data.
+std::vector<uint8_t> MakeMetaRecord(const std::u16string& text, const std::vector<uint8_t>& data, uint64_t kind);
+
+}  // namespace rzd::scanhost

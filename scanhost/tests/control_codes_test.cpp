@@ -1,0 +1,420 @@
+// The HAL control codes against the fake driver: which driver code each one calls and what it
+// answers, the argument checks, and the faults mended (a VARIANT that owns memory as a 4-byte
+// output, bad block sizes, unbounded output sizes, the help extractor's paths, null arrays).
+#include "hal/counters.h"
+#include "hal/page_meta.h"
+#include "scanner_fixture.h"
+
+#include "foundation/hwprops.h"
+#include "lowdrv/engine/model_ids.h"
+#include "platform/com.h"
+#include "platform/modules.h"
+#include "platform/registry.h"
+#include "platform/root.h"
+#include "rasterblocks/block_reader.h"
+
+#include <cstring>
+#include <fstream>
+
+namespace rzd::scanhost::test {
+namespace {
+
+constexpr LONG kConnect = 14;
+
+class ControlCodeTest : public ScannerTest {
+ protected:
+  void SetUp() override {
+    ScannerTest::SetUp();
+    auto library = Module::Load(RZD_RASTERBLOCKS_LIBRARY);
+    ASSERT_TRUE(library);
+    ASSERT_EQ(library->Bind<HRESULT (*)()>("DllRegisterServer")(), S_OK);
+    scanner_ = MakeScanner();
+    ASSERT_EQ(Code(*scanner_, kConnect), S_OK);
+  }
+  HRESULT Call(LONG code, VARIANT in, VARIANT* out, const char16_t* text = nullptr, Bstr* answer = nullptr) {
+    Bstr local;
+    Bstr input(text != nullptr ? std::u16string_view(text) : std::u16string_view());
+    return scanner_->raw_Control(code, text != nullptr ? input.Get() : nullptr, (answer != nullptr ? answer : &local)->Out(),
+                                 &in, out);
+  }
+  static VARIANT Value(VARTYPE type, uint64_t value = 0) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    v.ullVal = value;
+    return v;
+  }
+  static VARIANT Bytes(uint32_t count) {
+    VARIANT v = Value(VT_ARRAY | VT_UI1);
+    v.parray = SafeArrayCreateVector(VT_UI1, 0, count);
+    return v;
+  }
+  ComInit com_;  // the components are created as on the service's COM threads
+  std::shared_ptr<CRZDHALScanner> scanner_;
+};
+
+TEST_F(ControlCodeTest, EachDriverCodeCallsItsDriverCodeAndMapsTheDriversRefusal) {
+  const struct {
+    LONG hal;
+    uint32_t driver;
+    VARTYPE in;
+    HRESULT refused;  // the answer when the driver reports the unit in use by another application
+  } kRows[] = {
+      {0, 0x20000003, VT_EMPTY, 12},   {3, 0x88000008, VT_EMPTY, 12},  {4, 0xA0000009, VT_EMPTY, 12},
+      {5, 0xC800000A, VT_EMPTY, 12},   {6, 0xA000000B, VT_EMPTY, 12},  {7, 0xA000000C, VT_EMPTY, 12},
+      {8, 0xC000000D, VT_EMPTY, 170},  {9, 0xA000000E, VT_EMPTY, 12},  {10, 0x8000000F, VT_EMPTY, 12},
+      {11, 0x80000010, VT_EMPTY, 12},  {12, 0xA0000011, VT_EMPTY, 12}, {13, 0xD0000012, VT_EMPTY, 12},
+      {18, 0xD0000016, VT_UI4, 12},    {19, 0xD0000017, VT_UI4, 12},   {22, 0x8000001E, VT_EMPTY, 12},
+      {23, 0xA000001A, VT_EMPTY, 12},  {24, 0xB8000019, VT_UI4, 12},   {25, 0xA0000020, VT_EMPTY, 12},
+      {26, 0xB800001F, VT_UI4, 12},    {27, 0x80000021, VT_EMPTY, 12}, {28, 0x90000022, VT_I8, 12},
+      {29, 0x90000023, VT_ARRAY | VT_UI1, 12}, {31, 0xC8000013, VT_EMPTY, 12}, {32, 0xA000001B, VT_EMPTY, 12},
+      {37, 0x90000026, VT_UI4, 12},    {38, 0x80000027, VT_EMPTY, 12}, {39, 0xA0000028, VT_EMPTY, 12},
+      {40, 0x90000029, VT_EMPTY, 170},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.hal);
+    VARIANT out = Value((row.hal == 5 || row.hal == 31) ? VT_I4 : VT_EMPTY);
+    VARIANT in = row.in == (VT_ARRAY | VT_UI1) ? Bytes(4) : Value(row.in, 7);
+    EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>"), S_OK);
+    EXPECT_EQ(FakeCalls(row.driver).size(), 1u);
+    FakeFail(row.driver, 0x8008, 1);
+    EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>"), row.refused);
+    EXPECT_EQ(FakeCalls(row.driver).size(), 2u);
+    if (row.in == (VT_ARRAY | VT_UI1)) VariantClear(&in);
+  }
+  // Only the low byte selects; a negative code is refused; 1, 2 and 41-255 do nothing.
+  VARIANT out = Value(VT_UI4);
+  EXPECT_EQ(Call(0x103, Value(VT_EMPTY), &out), S_OK);
+  EXPECT_EQ(FakeCalls(0x88000008).size(), 3u);
+  EXPECT_EQ(Call(static_cast<LONG>(0x80000003), Value(VT_EMPTY), &out), E_NOTIMPL);
+  for (LONG nothing : {1, 2, 0x29, 255}) EXPECT_EQ(Call(nothing, Value(VT_EMPTY), &out), S_OK) << nothing;
+  EXPECT_EQ(scanner_->raw_Control(3, nullptr, nullptr, &out, &out), E_FAIL) << "a null pointer";
+}
+
+TEST_F(ControlCodeTest, ArgumentTypesAreCheckedBeforeAnyDriverCall) {
+  const struct {
+    LONG hal;
+    VARTYPE in;
+    VARTYPE out;
+    HRESULT answer;
+    uint32_t driver;
+  } kCases[] = {
+      // Values in must be VT_UI4 (28: VT_I8).
+      {18, VT_I4, VT_EMPTY, E_FAIL, 0xD0000016}, {19, VT_I4, VT_EMPTY, E_FAIL, 0xD0000017},
+      {24, VT_EMPTY, VT_UI4, E_FAIL, 0xB8000019}, {37, VT_I4, VT_EMPTY, E_FAIL, 0x90000026},
+      {28, VT_UI4, VT_EMPTY, E_FAIL, 0x90000022},
+      // 5 and 31 want a VT_I4 or VT_UI4 out.
+      {5, VT_EMPTY, VT_EMPTY, E_INVALIDARG, 0xC800000A}, {31, VT_EMPTY, VT_I8, E_INVALIDARG, 0xC8000013},
+      // 3, 24 and 26 write 4 bytes into the out VARIANT: never into one that owns memory.
+      {3, VT_EMPTY, VT_BSTR, E_INVALIDARG, 0x88000008}, {24, VT_UI4, VT_UNKNOWN, E_INVALIDARG, 0xB8000019},
+      {26, VT_UI4, VT_ARRAY | VT_UI1, E_INVALIDARG, 0xB800001F},
+      // A byte array must be one.
+      {29, VT_UI4, VT_EMPTY, E_FAIL, 0x90000023}, {29, VT_ARRAY | VT_UI1, VT_EMPTY, E_FAIL, 0x90000023},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.hal);
+    VARIANT out = Value(c.out);  // a null pointer of any type: nothing to free
+    EXPECT_EQ(Call(c.hal, Value(c.in), &out), c.answer);
+    EXPECT_TRUE(FakeCalls(c.driver).empty());
+  }
+}
+
+TEST_F(ControlCodeTest, StatusOfAnUnopenedUnitIsZeroAndAFailure) {
+  ASSERT_EQ(Code(*scanner_, 15), S_OK);
+  VARIANT out = Value(VT_UI4, 99);
+  EXPECT_EQ(Call(3, Value(VT_EMPTY), &out), E_FAIL);
+  EXPECT_EQ(out.ulVal, 0u);
+  EXPECT_TRUE(FakeCalls(0x88000008).empty());
+}
+
+TEST_F(ControlCodeTest, ASecondConnectKeepsTheFirstHandle) {
+  void* handle = scanner_->DriverHandle();
+  EXPECT_EQ(Code(*scanner_, kConnect), S_OK);
+  EXPECT_EQ(scanner_->DriverHandle(), handle);
+  EXPECT_EQ(FakeCalls(kOpenCode).size(), 1u);
+}
+
+TEST_F(ControlCodeTest, RasterBlocksNeedASensibleBlockSizeAndBoundedMemory) {
+  const struct {
+    const char16_t* allocate;
+    HRESULT answer;
+  } kCases[] = {
+      {u"<Allocate><MemSize>1000000</MemSize><BlockSize>65536</BlockSize></Allocate>", S_OK},
+      {u"<Allocate><MemSize>1000000</MemSize></Allocate>", S_OK},  // no sizes: nothing allocated
+      {u"<Allocate><MemSize>1000000</MemSize><BlockSize>0</BlockSize></Allocate>", E_INVALIDARG},
+      {u"<Allocate><MemSize>1000000</MemSize><BlockSize>-5</BlockSize></Allocate>", E_INVALIDARG},
+      {u"<Allocate><MemSize>1000</MemSize><BlockSize>4096</BlockSize></Allocate>", E_INVALIDARG},
+      {u"<Allocate><MemSize>2000000000</MemSize><BlockSize>65536</BlockSize></Allocate>", E_INVALIDARG},
+      {u"<Allocate>", E_INVALIDARG},
+  };
+  for (const auto& c : kCases) {
+    VARIANT out = Value(VT_EMPTY);
+    Bstr answer;
+    EXPECT_EQ(Call(16, Value(VT_EMPTY), &out, c.allocate, &answer), c.answer) << ToUtf8(c.allocate);
+    if (c.answer == S_OK && std::u16string_view(c.allocate).find(u"BlockSize") != std::u16string_view::npos) {
+      // 15 blocks of 65536 bytes, in a buffer other processes open by its name.
+      ASSERT_GT(answer.View().size(), 30u);
+      EXPECT_EQ(answer.View().substr(0, 14), u"<Buffer><Name>");
+      const std::u16string name(answer.View().substr(14, answer.View().size() - 14 - 16));
+      ObjectResult<FileMapping> buffer = FileMapping::Open(std::u16string_view(name));
+      ASSERT_TRUE(buffer) << ToUtf8(answer.View());
+      EXPECT_GE(buffer.handle.Size(), 15u * 65536u);
+      EXPECT_LT(buffer.handle.Size(), 16u * 65536u);
+    }
+  }
+  VARIANT out = Value(VT_EMPTY);
+  EXPECT_EQ(Call(17, Value(VT_EMPTY), &out), S_OK);
+}
+
+TEST_F(ControlCodeTest, SharedBuffersOpenOnceByNameAndCloseByName) {
+  ObjectResult<FileMapping> made = FileMapping::Create(std::u16string_view(u"Global\\road-test"), 4096);
+  ASSERT_TRUE(made);
+  VARIANT out = Value(VT_EMPTY);
+  const char16_t* open = u"<Parameters><MMFName>Global\\road-test</MMFName><ReqSize>4096</ReqSize></Parameters>";
+  EXPECT_EQ(Call(20, Value(VT_EMPTY), &out, open), S_OK);
+  EXPECT_EQ(Call(20, Value(VT_EMPTY), &out, open), MakeHr(0x80070050));
+  EXPECT_EQ(Call(20, Value(VT_EMPTY), &out, u"<Parameters><MMFName>Global\\road-test</MMFName></Parameters>"), E_INVALIDARG);
+  EXPECT_EQ(Call(20, Value(VT_EMPTY), &out, u"<Parameters><MMFName>Global\\absent</MMFName><ReqSize>1</ReqSize></Parameters>"),
+            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(Call(21, Value(VT_EMPTY), &out, u"<Parameters><MMFName>Global\\never</MMFName></Parameters>"), MakeHr(0x80070002));
+  EXPECT_EQ(Call(21, Value(VT_EMPTY), &out, open), S_OK);
+  EXPECT_EQ(Call(21, Value(VT_EMPTY), &out, open), MakeHr(0x80070002));
+  EXPECT_EQ(Call(21, Value(VT_EMPTY), &out, u"<Parameters"), E_INVALIDARG);
+}
+
+TEST_F(ControlCodeTest, PassThroughChecksItsArrayNumbersAndOutputSize) {
+  VARIANT out = Value(VT_EMPTY);
+  VARIANT bytes = Bytes(4);
+  EXPECT_EQ(Call(30, Value(VT_EMPTY), &out, u"0x00000001 0x00000000 0x00000010 "), E_FAIL) << "no array";
+  VARIANT nullData = Value(VT_ARRAY | VT_UI1);
+  EXPECT_EQ(Call(30, nullData, &out, u"0x00000001 0x00000000 0x00000010 "), E_FAIL) << "a null array";
+  EXPECT_EQ(Call(30, bytes, &out, u"00000001 00000000 00000010 "), 12) << "numbers without 0x";
+  EXPECT_EQ(Call(30, bytes, &out, u"0x00000001 0x00000000 0x40000000 "), E_INVALIDARG) << "an output of 1 GiB";
+  EXPECT_TRUE(FakeCalls(PassThroughDriverCode()).empty());
+  EXPECT_EQ(Call(30, bytes, &out, u"0x00000001 0x00000000 0x00000010 "), S_OK);
+  EXPECT_EQ(out.vt, VT_ARRAY | VT_UI1);
+  VariantClear(&out);
+  VariantClear(&bytes);
+}
+
+TEST_F(ControlCodeTest, TheHelpExtractorTakesOnlyPathsInsideTheSystem) {
+  const std::string root = SystemRoot().string();
+  const struct {
+    std::string src;
+    std::string dst;
+    HRESULT answer;
+  } kCases[] = {
+      {root + "/help/a.chm", root + "/Windows/Help", S_OK},
+      {root + "/help/a.chm", "/etc/cron.d", E_INVALIDARG},
+      {root + "/help/a.chm", root + "/../elsewhere", E_INVALIDARG},
+      {root + "/help/a.chm", "Windows/Help", E_INVALIDARG},
+      {"/etc/shadow", root + "/Windows/Help", E_INVALIDARG},
+  };
+  for (const auto& c : kCases) {
+    VARIANT out = Value(VT_EMPTY);
+    const std::u16string parameters =
+        u"<Parameters><Src>" + FromUtf8(c.src) + u"</Src><Dst>" + FromUtf8(c.dst) + u"</Dst></Parameters>";
+    EXPECT_EQ(Call(36, Value(VT_EMPTY), &out, parameters.c_str()), c.answer) << c.dst;
+  }
+  // A path that is no valid UTF-16 is still only a path (no exception leaves the call).
+  VARIANT out = Value(VT_EMPTY);
+  const std::u16string broken = u"<Parameters><Src>" + FromUtf8(root) + u"/a</Src><Dst>" + FromUtf8(root) +
+                                u"/\xD800x</Dst></Parameters>";
+  EXPECT_EQ(Call(36, Value(VT_EMPTY), &out, broken.c_str()), S_OK);
+}
+
+TEST(UnitCountersTest, EachCounterIsReadFromItsOwnElement) {
+  const UnitCounters counters = ReadUnitCounters(
+      u"<RZDScanner><SeparationRollerScanCount>11</SeparationRollerScanCount><ClearRollerScanCount> -2</ClearRollerScanCount>"
+      u"<RollerScanCount>  33x</RollerScanCount><ADFCount>+44</ADFCount>"
+      u"<SerialNumber><![CDATA[QM48TZ000001]]></SerialNumber></RZDScanner>");
+  EXPECT_EQ(counters.values[1], 11u);
+  EXPECT_EQ(counters.values[2], 33u);
+  EXPECT_EQ(counters.values[3], 44u);
+  EXPECT_EQ(counters.values[4], static_cast<uint32_t>(-2));
+  EXPECT_EQ(counters.values[0], 0u) << "a counter the document lacks";
+  EXPECT_EQ(counters.serial, u"QM48TZ000001");
+  EXPECT_EQ(ReadUnitCounters(u"<RZDScanner/>").serial, u"");
+  EXPECT_EQ(CountersKeyPath(u"QM48TZ000001"), u"Software\\Corvanite\\M48tz\\Info\\QM48TZ000001");
+}
+
+TEST(MetaRecordTest, TheRecordSaysWhereItsTextAndDataLieAndWhichSide) {
+  const std::vector<uint8_t> record = MakeMetaRecord(u"abc", {1, 2}, 1);
+  uint64_t fields[5];
+  std::memcpy(fields, record.data(), sizeof fields);
+  EXPECT_EQ(fields[0], 40u);
+  EXPECT_EQ(fields[1], 8u) << "2n + 2";
+  EXPECT_EQ(fields[2], 48u) << "2n + 42";
+  EXPECT_EQ(fields[3], 2u);
+  EXPECT_EQ(fields[4], 1u);
+  EXPECT_EQ(record.size(), 50u);
+  const struct {
+    const char16_t* operation;
+    uint64_t kind;
+  } kKinds[] = {
+      {u"<Operation><Result><Address><ScanMode>Simplex</ScanMode><Side>Back</Side></Address></Result></Operation>", 1},
+      {u"<Operation><Result><Address><ScanMode>Simplex</ScanMode></Address></Result></Operation>", 0},
+      {u"<Operation><Result><Address><ScanMode>Duplex</ScanMode><Side>Back</Side></Address></Result></Operation>", 2},
+      {u"<Operation/>", 2},
+  };
+  for (const auto& k : kKinds) {
+    MSXML6StoreSTL operation;
+    ASSERT_TRUE(operation.LoadFromString(k.operation));
+    EXPECT_EQ(SideKindOf(operation), k.kind) << ToUtf8(k.operation);
+  }
+}
+
+TEST_F(ControlCodeTest, AReadNeedsALockFirstAndThenALevelFromOneToSix) {
+  Bstr raster(u"Global\\none");
+  Bstr meta(u"None");
+  EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 0), MakeHr(0xE0010001)) << "not locked comes first";
+  ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
+  ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
+  EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 0), MakeHr(0xE0010007));
+  EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 7), MakeHr(0xE0010007));
+  EXPECT_TRUE(FakeJournal().back().rfind("Read", 0) != 0) << "no driver read";
+}
+
+// The client's side of a Read: a raster buffer of two blocks read in this process, and a
+// metadata buffer of a given size.
+class ReadTest : public ControlCodeTest {
+ protected:
+  void SetUp() override {
+    ControlCodeTest::SetUp();
+    ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
+    ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_RasterBlocks, nullptr, 0x17, IID_IRasterBlocks, blocks_.OutVoid()), S_OK);
+    ASSERT_EQ(blocks_->Allocate(4096, 2), S_OK);
+    ASSERT_EQ(blocks_.As(IID_IRasterBlockReader, &reader_), S_OK);
+    ComPtr<IUnknown> buffer;
+    ComPtr<IVBuffer> raster;
+    ASSERT_EQ(blocks_->GetVBuffer(buffer.Out()), S_OK);
+    ASSERT_EQ(buffer.As(IID_IVBuffer, &raster), S_OK);
+    ASSERT_EQ(raster->GetName(rasterName_.Out()), S_OK);
+  }
+  Bstr MetaBuffer(ULONGLONG size) {
+    ComPtr<IVBuffer> meta;
+    Bstr name(u"Meta");
+    Bstr real;
+    EXPECT_EQ(CoCreateInstance(CLSID_VBuffer, nullptr, 0x17, IID_IVBuffer, meta.OutVoid()), S_OK);
+    EXPECT_EQ(meta->Create(size, name.Get()), S_OK);
+    EXPECT_EQ(meta->GetName(real.Out()), S_OK);
+    metas_.push_back(meta);
+    return real;
+  }
+  // The page the fake driver delivers: `bytes` bytes of 0xAB and a simplex back page document.
+  static void WritePage(uint32_t bytes, bool fromStream) {
+    std::ofstream page(FakeDriverFolder() / "page.xml");
+    page << bytes << "\n"
+         << "<Result><Address><Side>Back</Side><ScanMode>Simplex</ScanMode><Page>1</Page><NumberOfLines>2</NumberOfLines>"
+         << "<ImageFromTheStream>" << (fromStream ? 1 : 0) << "</ImageFromTheStream></Address>"
+         << "<Format><Compression>None</Compression><Pixels>SingleChannel</Pixels><LineOrder>TopDown</LineOrder>"
+         << "<PixelOrder>LeftRight</PixelOrder><PixelGender>BlackIsZero</PixelGender><BitOrder>MSBFirst</BitOrder>"
+         << "<BytesPerLine>50</BytesPerLine><BitsPerPixel>8</BitsPerPixel></Format>"
+         << "<ImageDimensions><Width>50</Width><Length>2</Length></ImageDimensions></Result>";
+  }
+  // The first finished block's fill and boundary.
+  std::pair<ULONGLONG, LONG> FirstBlock() {
+    RasterBlockInfo info;
+    const BYTE* data = nullptr;
+    if (reader_->WaitBlock(5000, &info, &data) != S_OK) return {0, 0};
+    EXPECT_EQ(data[0], 0xAB);
+    reader_->ReleaseBlock();
+    return {info.fill, info.boundary};
+  }
+
+  ComPtr<IRasterBlocks> blocks_;
+  ComPtr<IRasterBlockReader> reader_;
+  Bstr rasterName_;
+  std::vector<ComPtr<IVBuffer>> metas_;
+};
+
+TEST_F(ReadTest, TheDriverWritesIntoTheBlockAndTheRecordDescribesThePage) {
+  WritePage(100, false);
+  Bstr meta = MetaBuffer(4096);
+  ASSERT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), S_OK);
+  EXPECT_EQ(FirstBlock(), std::make_pair(ULONGLONG{100}, LONG{6}));
+  uint64_t fields[5] = {};
+  void* view = nullptr;
+  ASSERT_EQ(metas_.back()->Map(0, 40, &view), S_OK);
+  std::memcpy(fields, view, sizeof fields);
+  metas_.back()->Unmap(view);
+  EXPECT_EQ(fields[0], 40u);
+  EXPECT_EQ(fields[3], 0u) << "no background data";
+  EXPECT_EQ(fields[4], 1u) << "simplex back";
+}
+
+TEST_F(ReadTest, ARecordLargerThanItsBufferIsNotWrittenAndTheImageDataStay) {
+  WritePage(100, false);
+  Bstr meta = MetaBuffer(64);
+  EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), HRESULT_FROM_WIN32(122));
+  EXPECT_EQ(FirstBlock().first, 100u);
+  uint64_t textOffset = 1;
+  void* view = nullptr;
+  ASSERT_EQ(metas_.back()->Map(0, 8, &view), S_OK);
+  std::memcpy(&textOffset, view, 8);
+  metas_.back()->Unmap(view);
+  EXPECT_EQ(textOffset, 0u) << "nothing written";
+}
+
+TEST_F(ReadTest, AMetadataBufferThatCannotBeOpenedEndsTheReadBeforeAnyDriverRead) {
+  WritePage(100, false);
+  Bstr missing(u"Global\\no-such-buffer");
+  EXPECT_TRUE(FAILED(scanner_->raw_Read(rasterName_.Get(), missing.Get(), 6)));
+  for (const std::string& line : FakeJournal()) EXPECT_NE(line.rfind("Read", 0), 0u) << line;
+}
+
+TEST_F(ReadTest, NoBackgroundDataIsNotAFailedScan) {
+  const struct {
+    std::optional<uint32_t> failure;  // the driver's answer to the background data's first call
+  } kCases[] = {{std::nullopt}, {0x8007}};
+  for (const auto& c : kCases) {
+    if (c.failure) FakeFail(0xA000001D, *c.failure);
+    WritePage(100, true);
+    Bstr meta = MetaBuffer(4096);
+    EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), S_OK);
+    EXPECT_EQ(FirstBlock().first, 100u);
+  }
+  EXPECT_EQ(FakeCalls(0xA000001D).size(), 2u) << "asked once per Read";
+}
+
+TEST_F(ControlCodeTest, CountersGoToTheRegistryUnderTheSerialNumberOnlyWhenItNamesOneUnit) {
+  ASSERT_TRUE(HwPropsFile(lowdrv::kModelName).WriteInt(HwProp::UpdateCountersInRegistry, 1));
+  auto counting = MakeScanner();
+  ASSERT_TRUE(counting->CountersToRegistry());
+  ASSERT_EQ(Code(*counting, kConnect), S_OK);
+  const struct {
+    const char* serial;
+    bool written;
+  } kCases[] = {{"QM48TZ000001", true}, {"", false}, {"QM48\\..\\X", false}};
+  for (const auto& c : kCases) {
+    std::ofstream(FakeDriverFolder() / "info.xml")
+        << "<RZDScanner><RollerScanCount>7</RollerScanCount><ADFJamCount>3</ADFJamCount><SerialNumber><![CDATA["
+        << c.serial << "]]></SerialNumber></RZDScanner>";
+    counting->UpdateCountersInRegistry(counting->DriverHandle());
+    RegKey key;
+    if (!c.written) {
+      // Nothing in the model's Info key itself, nor in a key the serial's backslash would name.
+      uint32_t value = 0;
+      RegKey info;
+      if (RegKey::Open(Hive::LocalMachine, CountersKeyPath(u""), &info) == ERROR_SUCCESS) {
+        EXPECT_NE(info.GetDword(u"RollerScanCount", &value), ERROR_SUCCESS) << c.serial;
+      }
+      EXPECT_NE(RegKey::Open(Hive::LocalMachine, CountersKeyPath(u"QM48"), &key), ERROR_SUCCESS) << c.serial;
+      continue;
+    }
+    ASSERT_EQ(RegKey::Open(Hive::LocalMachine, CountersKeyPath(FromUtf8(c.serial)), &key), ERROR_SUCCESS);
+    {
+      uint32_t value = 0;
+      EXPECT_EQ(key.GetDword(u"RollerScanCount", &value), ERROR_SUCCESS);
+      EXPECT_EQ(value, 7u);
+      EXPECT_EQ(key.GetDword(u"ADFJamCount", &value), ERROR_SUCCESS);
+      EXPECT_EQ(value, 3u);
+      EXPECT_EQ(key.GetDword(u"PadScanCount", &value), ERROR_SUCCESS);
+      EXPECT_EQ(value, 0u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rzd::scanhost::test

@@ -1,0 +1,272 @@
+// The whole data road, end to end: rzd-scan lists the installed unit and scans batches from the
+// simulated unit through the scanner service (started by activation), the shared buffers and the
+// bridge into files; and what a person meets when a client, the service or the unit goes away.
+#include "road_fixture.h"
+
+#include "engine/page_pattern.h"
+#include "foundation/xml_store.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "testsupport/file_bytes.h"
+#include "testsupport/pictures.h"
+
+#include "png_file.h"
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>
+
+namespace rzd::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kThreeDuplexSheets[] = "3 duplex";
+
+// A metadata file rzd-scan wrote, parsed.
+struct SideMetadata {
+  bool parsed = false;
+  int32_t width = -1;
+  int32_t length = -1;
+  std::u16string compression;
+};
+
+SideMetadata ReadMetadata(const fs::path& file) {
+  SideMetadata meta;
+  MSXML6StoreSTL store;
+  if (!store.LoadFromFile(file)) return meta;
+  meta.parsed = true;
+  meta.width = store.GetNodeInt(u"//ImageDimensions/Width", -1);
+  meta.length = store.GetNodeInt(u"//ImageDimensions/Length", -1);
+  store.GetNodeText(u"//Format/Compression", meta.compression);
+  return meta;
+}
+
+// A JPEG file decoded with libjpeg: its size, RGB samples and the warnings libjpeg gave.
+struct DecodedJpeg {
+  bool ok = false;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  long warnings = 0;
+  std::vector<gdi::Rgb> pixels;
+};
+
+struct JpegErrors {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+DecodedJpeg DecodeJpeg(const fs::path& file) {
+  DecodedJpeg decoded;
+  const std::string bytes = ReadBytes(file);
+  jpeg_decompress_struct info{};
+  JpegErrors errors{};
+  info.err = jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); };
+  errors.pub.output_message = [](j_common_ptr) {};
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    decoded.ok = false;
+    return decoded;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  decoded.width = info.output_width;
+  decoded.height = info.output_height;
+  std::vector<uint8_t> row(static_cast<size_t>(info.output_width) * 3);
+  decoded.pixels.reserve(static_cast<size_t>(decoded.width) * decoded.height);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_read_scanlines(&info, rows, 1);
+    for (size_t x = 0; x < info.output_width; ++x) decoded.pixels.push_back({row[3 * x], row[3 * x + 1], row[3 * x + 2]});
+  }
+  jpeg_finish_decompress(&info);
+  decoded.warnings = errors.pub.num_warnings;
+  jpeg_destroy_decompress(&info);
+  decoded.ok = true;
+  return decoded;
+}
+
+// Every line of a raw side must be the unit's pattern for its sheet and side. The sheet is read
+// from the first line (the unit numbers sheets on across loads); it is returned.
+uint32_t ExpectPatternSide(const fs::path& file, uint32_t side) {
+  const PngFile png = ReadPng(file);
+  EXPECT_GT(png.height, 0u) << file;
+  if (png.height == 0) return 0;
+  const size_t rowBytes = png.rows[0].size();
+  const uint32_t sheet = (uint32_t{png.rows[0][0]} << 8) | png.rows[0][1];
+  for (uint32_t l = 0; l < png.height; ++l) {
+    if (png.rows[l] != engine::PatternLine(sheet, side, l, rowBytes)) {
+      ADD_FAILURE() << file << ": line " << l << " is not the pattern of sheet " << sheet << " side " << side;
+      break;
+    }
+  }
+  return sheet;
+}
+
+TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
+  StartUnit(kThreeDuplexSheets);
+  ASSERT_EQ(Install(), 0);
+  const Outcome list = Scan("list");
+  ASSERT_EQ(list.exit, 0) << list.err;
+  EXPECT_EQ(list.out, "0  Quarx M48tz Scanner  {D5BE08B1-6646-45E2-BA71-D556CB1C272E}\n");
+
+  const struct {
+    const char* name;
+    const char* options;
+    bool jpeg;
+  } kModes[] = {
+      {"colour", "--mode color", false},
+      {"grey", "--mode gray", false},
+      // The model scans line art as a grey JPEG and leaves the threshold to the client.
+      {"lineart", "--mode lineart", true},
+      {"jpeg-colour", "--mode color --jpeg", true},
+  };
+  bool first = true;
+  for (const auto& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    if (!first) {
+      ASSERT_EQ(UnitControl(std::string("load ") + kThreeDuplexSheets).rfind("ok", 0), 0u);
+    }
+    first = false;
+    const fs::path out = RootPath() / mode.name;
+    const Outcome run = Scan(ScanInto(out, std::string(mode.options) + " --source duplex --dpi 150"));
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_NE(run.out.find("scanned 3 pages"), std::string::npos) << run.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 12) << "6 sides and 6 metadata files";
+    uint32_t previousSheet = 0;
+    for (uint32_t page = 1; page <= 3; ++page) {
+      for (uint32_t side = 0; side < 2; ++side) {
+        const std::string stem = FormatA("page-%03u-%s", page, side == 0 ? "front" : "back");
+        const SideMetadata meta = ReadMetadata(out / (stem + ".xml"));
+        EXPECT_TRUE(meta.parsed) << stem;
+        if (mode.jpeg) {
+          const DecodedJpeg jpeg = DecodeJpeg(out / (stem + ".jpg"));
+          ASSERT_TRUE(jpeg.ok) << stem;
+          EXPECT_EQ(jpeg.warnings, 0) << stem;
+          EXPECT_EQ(meta.compression, u"JPG") << stem;
+          EXPECT_EQ(static_cast<int32_t>(jpeg.width), meta.width) << stem;
+          EXPECT_EQ(static_cast<int32_t>(jpeg.height), meta.length) << stem;
+          if (page == 1 && side == 0) {
+            EXPECT_TRUE(WritePng(PicturesDir() / (std::string("road-") + mode.name + "-page-001-front.png"), static_cast<int32_t>(jpeg.width),
+                                 static_cast<int32_t>(jpeg.height), jpeg.pixels));
+          }
+          continue;
+        }
+        const uint32_t sheet = ExpectPatternSide(out / (stem + ".png"), side);
+        if (side == 0) {
+          if (previousSheet != 0) {
+            EXPECT_EQ(sheet, previousSheet + 1) << stem << ": sheets follow each other";
+          }
+          previousSheet = sheet;
+        } else {
+          EXPECT_EQ(sheet, previousSheet) << stem << ": both sides of one sheet";
+        }
+        if (page == 1 && side == 0) {
+          fs::copy_file(out / (stem + ".png"), PicturesDir() / (std::string("road-") + mode.name + "-page-001-front.png"),
+                        fs::copy_options::overwrite_existing);
+        }
+      }
+    }
+  }
+}
+
+// A batch long enough to be cut in the middle: ten duplex sheets.
+constexpr char kLongBatch[] = "10 duplex";
+constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";
+constexpr char kBusyLine[] = "rzd-scan: the unit is busy: another program is using it";
+
+class RoadFaultTest : public RoadTest {
+ protected:
+  void SetUp() override {
+    RoadTest::SetUp();
+    StartUnit(kLongBatch);
+    ASSERT_EQ(Install(), 0);
+  }
+  // Starts the long batch and waits until its first side is written.
+  RunningScan StartLongBatch(const fs::path& out) {
+    RunningScan scan = StartScan(ScanInto(out, kBatchOptions));
+    EXPECT_TRUE(Within(std::chrono::seconds(60), [&] { return fs::exists(out / "page-001-front.xml"); }))
+        << "the batch did not start";
+    return scan;
+  }
+  // One page, after putting a sheet on the feeder.
+  Outcome ScanOnePage(const fs::path& out) {
+    EXPECT_EQ(UnitControl("load 1 duplex").rfind("ok", 0), 0u);
+    return Scan(ScanInto(out, std::string(kBatchOptions) + " --pages 1"));
+  }
+};
+
+TEST_F(RoadFaultTest, AClientKilledMidBatchLeavesTheUnitToTheNextScanWithinThreeSeconds) {
+  RunningScan killed = StartLongBatch(RootPath() / "killed");
+  killed.process->Kill();
+  const auto killedAt = std::chrono::steady_clock::now();
+  UnitControl("empty");
+  Outcome next;
+  int attempts = 0;
+  // Attempts start until 3 s have passed; one of them must scan.
+  while (next.exit != 0 && std::chrono::steady_clock::now() - killedAt < std::chrono::seconds(3)) {
+    ++attempts;
+    next = ScanOnePage(RootPath() / ("next-" + std::to_string(attempts)));
+    if (next.exit != 0) {
+      EXPECT_EQ(next.LastError(), kBusyLine) << "only a busy unit may refuse";
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  ASSERT_EQ(next.exit, 0) << "no scan within 3 s of the kill: " << next.err;
+  EXPECT_TRUE(fs::exists(RootPath() / ("next-" + std::to_string(attempts)) / "page-001-back.png"));
+}
+
+TEST_F(RoadFaultTest, ASecondClientHearsTheUnitIsBusyWhileTheFirstScansAndScansAfterIt) {
+  RunningScan first = StartLongBatch(RootPath() / "first");
+  const Outcome refused = Scan(ScanInto(RootPath() / "second", kBatchOptions));
+  EXPECT_EQ(refused.exit, 1);
+  EXPECT_EQ(refused.LastError(), kBusyLine) << refused.err;
+  const Outcome firstRun = first.Finish();
+  ASSERT_EQ(firstRun.exit, 0) << firstRun.err;
+  EXPECT_NE(firstRun.out.find("scanned 10 pages"), std::string::npos) << firstRun.out;
+  const Outcome second = ScanOnePage(RootPath() / "second");
+  ASSERT_EQ(second.exit, 0) << second.err;
+  EXPECT_TRUE(fs::exists(RootPath() / "second" / "page-001-back.png"));
+}
+
+TEST_F(RoadFaultTest, AServiceKilledMidScanEndsTheClientAtOnceAndTheNextScanStartsAFreshService) {
+  RunningScan scan = StartLongBatch(RootPath() / "cut");
+  const uint32_t service = ServiceProcessId();
+  ASSERT_NE(service, 0u);
+  ASSERT_TRUE(KillProcess(service));
+  const Outcome cut = scan.Finish(1000);
+  ASSERT_NE(cut.exit, -1000) << "the client did not end within a second";
+  EXPECT_EQ(cut.exit, 1);
+  EXPECT_EQ(cut.LastError(), "rzd-scan: the scanner service ended unexpectedly") << cut.err;
+  UnitControl("empty");
+  const Outcome next = ScanOnePage(RootPath() / "next");
+  ASSERT_EQ(next.exit, 0) << next.err;
+  EXPECT_NE(ServiceProcessId(), service);
+  EXPECT_TRUE(fs::exists(RootPath() / "next" / "page-001-front.png"));
+}
+
+TEST_F(RoadFaultTest, AnUnplugMidScanIsSaidClearlyAndAScanAfterReplugSucceeds) {
+  RunningScan scan = StartLongBatch(RootPath() / "unplugged");
+  ASSERT_EQ(UnitControl("unplug").rfind("ok", 0), 0u);
+  const Outcome cut = scan.Finish();
+  EXPECT_EQ(cut.exit, 1);
+  EXPECT_EQ(cut.LastError(), "rzd-scan: the unit is not connected (was it unplugged?)") << cut.err;
+  ASSERT_EQ(UnitControl("replug").rfind("ok", 0), 0u);
+  UnitControl("empty");
+  // The service opens the unit again on its arrival; until then a scan may find it not there.
+  Outcome next;
+  for (int attempt = 0; attempt < 50 && next.exit != 0; ++attempt) {
+    next = ScanOnePage(RootPath() / ("replugged-" + std::to_string(attempt)));
+    if (next.exit != 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_EQ(next.exit, 0) << next.err;
+}
+
+}  // namespace
+}  // namespace rzd::test
