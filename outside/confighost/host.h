@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace rzd::confighost {
 
@@ -36,6 +37,11 @@ struct Options {
   std::u16string unit;
   std::filesystem::path panel;
   std::filesystem::path grab;  // empty: show the window until the user closes it
+  // --plugin only: buttons of the panel to press (by object name), in order, and whether to print
+  // the panel's fields afterwards. Either makes the run unattended, as --grab does.
+  std::vector<std::string> press;
+  bool print = false;
+  bool Unattended() const { return !grab.empty() || !press.empty() || print; }
 };
 
 // The two roads; each returns the program's exit code.

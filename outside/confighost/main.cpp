@@ -1,6 +1,6 @@
 // rzd-confighost: a small configuration host that shows a unit's settings panel.
 //
-//   rzd-confighost --plugin [--unit NNNN] [--panel PATH] [--grab DIR]
+//   rzd-confighost --plugin [--unit NNNN] [--panel PATH] [--grab DIR] [--press BUTTON]... [--print]
 //   rzd-confighost --sheet  [--unit NNNN] [--panel PATH] [--grab DIR]
 //
 // The unit is the device class subkey NNNN (default: the first unit with a service class). Its
@@ -9,7 +9,10 @@
 // plug-in, opens the unit and hands the panel the class id and the service object; --sheet
 // shows the three property-sheet pages in a dialog with OK, Cancel and Apply. With --grab the
 // window is saved as PNG files in DIR (plugin.png, sheet_0.png to sheet_2.png) and the host
-// exits. Exit code 0 on success, 1 on a failure (said on standard error), 2 for bad arguments.
+// exits. With --plugin, --press BUTTON clicks the panel's button of that object name (for
+// example m_btnScnrCfgRollerCtReset; message boxes it brings are printed and closed) and --print
+// prints the panel's information fields as "name<TAB>text" lines; both end the run as --grab
+// does. Exit code 0 on success, 1 on a failure (said on standard error), 2 for bad arguments.
 #include "host.h"
 
 #include "interfaces/rzdhal_proxy_stub.h"
@@ -25,7 +28,8 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: rzd-confighost --plugin|--sheet [--unit NNNN] [--panel PATH] [--grab DIR]\n");
+  std::fprintf(stderr, "usage: rzd-confighost --plugin|--sheet [--unit NNNN] [--panel PATH] [--grab DIR]\n"
+               "       rzd-confighost --plugin ... [--press BUTTON]... [--print]\n");
   return 2;
 }
 
@@ -47,11 +51,16 @@ int main(int argc, char** argv) {
       options.panel = argv[++i];
     } else if (arg == "--grab" && hasValue) {
       options.grab = argv[++i];
+    } else if (arg == "--press" && hasValue) {
+      options.press.emplace_back(argv[++i]);
+    } else if (arg == "--print") {
+      options.print = true;
     } else {
       return Usage();
     }
   }
   if (road.empty()) return Usage();
+  if (road == "--sheet" && (!options.press.empty() || options.print)) return Usage();
 
   std::string error;
   const std::optional<Unit> unit = FindUnit(options.unit, &error);

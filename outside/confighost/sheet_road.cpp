@@ -97,7 +97,7 @@ int RunSheet(const Unit& unit, const std::filesystem::path& panel, const Options
         dialog.accept();
       });
       QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-      if (options.grab.empty()) {
+      if (!options.Unattended()) {
         dialog.exec();
       } else {
         dialog.show();

@@ -15,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -35,6 +38,17 @@ class ConfigHostTest : public PanelTest {
     if (!child) return -101;
     const std::optional<int> code = child->Wait(60000);
     return code.value_or(-100);
+  }
+  // Runs the host through a shell; its exit code and standard output.
+  std::pair<int, std::string> HostOutput(const std::string& arguments) {
+    const fs::path out = SystemRoot() / "host.out";
+    auto child = ChildProcess::Start("/bin/sh", {"-c", "exec \"" + (BinaryDir() / "rzd-confighost").string() + "\" " +
+                                                           arguments + " >\"" + out.string() + "\""});
+    const int code = child ? child->Wait(60000).value_or(-100) : -101;
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    return {code, text.str()};
   }
   bool Called(const std::string& call) {
     const std::vector<std::string> calls = Calls();
@@ -85,6 +99,22 @@ TEST_F(ConfigHostTest, AUnitThatCannotBeOpenedFailsTheHost) {
     EXPECT_FALSE(Called("control 4 - null"));
     EXPECT_FALSE(fs::exists(SystemRoot() / "grab" / "plugin.png"));
   }
+}
+
+// An unattended run presses buttons, prints the fields and the boxes it closed.
+TEST_F(ConfigHostTest, PressAndPrint) {
+  auto [code, out] = HostOutput("--plugin --press m_btnScnrCfgRollerCtReset --print");
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(out.find("m_txtRollerCt\t0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("m_txtSerialNumber\tQX48T-0012345\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("m_txtFirstScan"), std::string::npos) << out;  // hidden fields are not printed
+  SetAnswers("lock 170\n");
+  std::tie(code, out) = HostOutput("--plugin --press m_btnScnrCfgCleanedCtReset");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(out, "box\tError Occurred\tThe scanner is in use by another application.\n");
+  std::tie(code, out) = HostOutput("--plugin --press m_btnNoSuchButton");
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(Host({"--sheet", "--print"}), 2);
 }
 
 TEST_F(ConfigHostTest, BadArgumentsAndUnknownUnits) {
