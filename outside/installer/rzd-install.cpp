@@ -7,18 +7,24 @@
 // Without --remove it installs every unit of the model that is not installed yet:
 // - the unit's device class key (the four-digit subkey of its driver key under the image
 //   class) gets SymbolicName (the image-class interface path), FriendlyName, DeviceInstanceID,
-//   HAL_MODEL, TWAIN_DS_PATH and HAL_PATH;
+//   HAL_MODEL, TWAIN_DS_PATH and TWAIN_64_PATH (both the one data source: this system's build is
+//   the only one there is, and a 64-bit driver reads the second) and HAL_PATH;
 // - the service executable is copied once into Program Files/Corvanite/<model>, and the unit
 //   gets a hard link to it named <service>_NNNN_N (device class subkey, instance 0 to 9), so its
 //   own file name carries the unit;
 // - the link registers itself (`-Service`: its class, AppID and service record);
 // - the component libraries are registered: the IRZDHAL proxy/stub, the image-transfer buffers
-//   and the in-process bridge that data sources load.
+//   and the in-process bridge that data sources load;
+// - the firmware updater (rzd-fwupdater beside this program) is copied into the maker's common
+//   files folder under the name the service writes into FIRMWARE_UPDATER, where the settings
+//   panel starts it.
 // A unit counts as installed while its HAL_PATH names an existing file. --remove undoes all of
-// it for every installed unit. The service executable defaults to "scanhost" beside this program,
-// the TWAIN data source to the model's data source (rzdtwainds.so) beside it or in the build's
-// library folder, else Windows/twain_32/<model>/<model>.ds.
+// it for every installed unit and removes the updater. The service executable defaults to
+// "scanhost" beside this program, the TWAIN data source to the model's data source
+// (rzdtwainds.so) beside it or in the build's library folder, else
+// Windows/twain_32/<model>/<model>.ds.
 #include "lowdrv/engine/model_ids.h"
+#include "scanhost/class_key_values.h"
 #include "platform/devices.h"
 #include "platform/modules.h"
 #include "platform/process.h"
@@ -42,6 +48,7 @@ constexpr uint32_t kRegistrationTimeoutMs = 60000;
 // The component libraries the installation registers, in this order (removed in the other).
 constexpr const char* kComponentLibraries[] = {"librzdhalps.so", "librzdrasterblocks.so", "libnethal.so"};
 constexpr char kTwainDataSource[] = "rzdtwainds.so";
+constexpr char kFirmwareUpdater[] = "rzd-fwupdater";
 
 using rzd::lowdrv::kImageClassKey;
 
@@ -49,6 +56,13 @@ std::u16string UnitKey(const std::u16string& subkey) { return std::u16string(kIm
 
 fs::path ProgramFolder() {
   return rzd::KnownFolderPath(rzd::KnownFolder::ProgramFiles) / "Corvanite" / rzd::ToUtf8(rzd::lowdrv::kModelName);
+}
+
+// Where the settings panel looks for the firmware updater: the maker's folder among the 32-bit
+// common program files, and in it the file the service names in FIRMWARE_UPDATER.
+fs::path FirmwareUpdaterPath() {
+  return rzd::KnownFolderPath(rzd::KnownFolder::CommonFilesX86) / "Corvanite" /
+         rzd::ToUtf8(rzd::scanhost::kFirmwareUpdaterFile);
 }
 
 // A file beside this program, or in the build's library folder.
@@ -116,6 +130,29 @@ bool RegisterLibrary(const char* name, bool install) {
   return entry != nullptr && entry() >= 0;
 }
 
+// Copies the firmware updater into place (replacing an older copy); a missing updater is only
+// reported, the units work without it.
+void InstallFirmwareUpdater() {
+  const std::optional<fs::path> updater = BesideProgram(kFirmwareUpdater);
+  const fs::path target = FirmwareUpdaterPath();
+  std::error_code ec;
+  if (!updater) {
+    std::fprintf(stderr, "rzd-install: no %s to install\n", kFirmwareUpdater);
+    return;
+  }
+  fs::create_directories(target.parent_path(), ec);
+  if (!fs::copy_file(*updater, target, fs::copy_options::overwrite_existing, ec)) {
+    std::fprintf(stderr, "rzd-install: cannot copy %s: %s\n", updater->c_str(), ec.message().c_str());
+  }
+}
+
+void RemoveFirmwareUpdater() {
+  const fs::path target = FirmwareUpdaterPath();
+  std::error_code ec;
+  fs::remove(target, ec);
+  fs::remove(target.parent_path(), ec);  // only when empty
+}
+
 void RegisterLibraries(bool install) {
   const size_t count = std::size(kComponentLibraries);
   for (size_t i = 0; i < count; ++i) {
@@ -140,6 +177,7 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
     return 1;
   }
   RegisterLibraries(true);
+  InstallFirmwareUpdater();
 
   std::set<uint32_t> usedInstances;
   std::set<std::u16string> installedSubkeys;
@@ -173,7 +211,8 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
     if (error == ERROR_SUCCESS) error = unit.SetString(u"FriendlyName", entry.friendlyName);
     if (error == ERROR_SUCCESS) error = unit.SetString(u"DeviceInstanceID", DeviceInstanceId(entry));
     if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_MODEL", rzd::lowdrv::kModelName);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"TWAIN_DS_PATH", twainDataSource);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwainDsPath, twainDataSource);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwain64Path, twainDataSource);
     if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_PATH", rzd::FromUtf8(link.string()));
     if (error != ERROR_SUCCESS || !RunRegistration(link, "-Service")) {
       std::fprintf(stderr, "rzd-install: %s could not be installed\n", rzd::ToUtf8(entry.interfacePath).c_str());
@@ -205,6 +244,7 @@ int Remove() {
   std::error_code ec;
   for (const fs::path& copy : copies) fs::remove(copy, ec);
   fs::remove(folder, ec);  // only when empty
+  RemoveFirmwareUpdater();
   RegisterLibraries(false);
   return status;
 }

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <map>
 #include <sstream>
 
@@ -74,11 +73,12 @@ TEST_F(PanelRoadTest, TheInformationPageShowsTheUnitAndAResetReachesIt) {
   EXPECT_EQ(fields["m_txtCleanedCt"], "345");
   EXPECT_EQ(fields["m_txtScanHistorySimplex"], "4567");
   EXPECT_EQ(fields["m_txtJamCt"], "7");
-  // The unit's serial number (the simulated unit's default), as the service reports it.
-  std::string serial = fields["m_txtSerialNumber"];
-  for (char& c : serial) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(serial, "QM48TZ000001");
+  // The unit's serial number (the simulated unit's default) as the unit gives it, and the file
+  // versions of the driver library the service loaded and of the installed data source.
+  EXPECT_EQ(fields["m_txtSerialNumber"], "QM48TZ000001");
   EXPECT_FALSE(fields["m_txtFirmwareVersion"].empty());
+  EXPECT_EQ(fields["m_txtDriverVersion"], "1, 0, 0, 0");
+  EXPECT_EQ(fields["m_txtLLDVersion"], "1, 0, 0, 0");
   EXPECT_TRUE(fs::exists(pictures / "plugin.png"));
 
   // The feed roller's reset on the page: no box, the page and the unit show 0.

@@ -6,6 +6,8 @@
 #include "lowdrv/core/driver_system.h"
 #include "maintenance_fixture.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 
 namespace rzd::lowdrv::test {
@@ -144,7 +146,7 @@ TEST_F(DriverInfoTest, TheDocumentParsesAndItsCountersAreTheUnitsNvram) {
     EXPECT_EQ(TextAt(document, u"/RZDScanner/" + std::u16string(element)), FromUtf8(std::to_string(unit.at(name))));
   }
   EXPECT_EQ(TextAt(document, u"/RZDScanner/ADFCount"), u"4400000000");
-  EXPECT_EQ(TextAt(document, u"/RZDScanner/SerialNumber"), u"qm48tz000001");
+  EXPECT_EQ(TextAt(document, u"/RZDScanner/SerialNumber"), u"QM48TZ000001") << "the unit's own, not the path's case";
   EXPECT_EQ(TextAt(document, u"/RZDScanner/FirmwareVersion"), u"1.00");
   EXPECT_EQ(TextAt(document, u"/RZDScanner/DateOfManufacture"), u"2022 03 14");
   EXPECT_EQ(TextAt(document, u"/RZDScanner/ModelID"), u"0148");
@@ -185,6 +187,31 @@ TEST_F(DriverInfoTest, WithTheUnitHeldByAnotherProcessTheDocumentComesFromTheCac
   EXPECT_EQ(driver.m_ulStatus, state::kOpen);
   EXPECT_EQ(driver.CloseScanner(), 0u);
   EXPECT_EQ(driver.GetScannerInfoString(info.Out()), lld::kWrongSequence);
+}
+
+// The device path carries the unit's instance name in lower case; the document writes it as the
+// unit's own serial number (its NVRAM record) when that is the same name. Anything else leaves
+// the instance name as the path gives it.
+TEST(SerialNumberTextTest, TheUnitsOwnCaseWhenItIsTheSameName) {
+  struct Case {
+    std::string nvram;  // up to 24 bytes, unended when 24
+    std::u16string instance;
+    std::u16string shown;
+  };
+  const std::string full24 = "AbCdEfGhIjKlMnOpQrStUvWx";
+  for (const Case& c : {Case{"QM48TZ000001", u"qm48tz000001", u"QM48TZ000001"},
+                        Case{"Qm48Tz000001", u"qm48tz000001", u"Qm48Tz000001"},
+                        Case{full24, u"abcdefghijklmnopqrstuvwx", FromUtf8(full24)},
+                        Case{"QM48TZ000009", u"qm48tz000001", u"qm48tz000001"},  // another unit's record
+                        Case{"QM48TZ0000011", u"qm48tz000001", u"qm48tz000001"},
+                        Case{"", u"qm48tz000001", u"qm48tz000001"},  // no record read yet
+                        Case{"QM48TZ000001", u"7&0&1", u"7&0&1"},    // a unit without a USB serial
+                        Case{"QM48TZ000001", u"", u""}}) {
+    SCOPED_TRACE(c.nvram + " / " + ToUtf8(c.instance));
+    ReduzidNVMData record{};
+    std::memcpy(record.SerialNumber, c.nvram.data(), std::min(c.nvram.size(), sizeof record.SerialNumber));
+    EXPECT_EQ(SerialNumberText(c.instance, record), c.shown);
+  }
 }
 
 TEST_F(DriverInfoTest, TheTwainDataSourceVersionComesFromItsFile) {

@@ -1,6 +1,7 @@
 // rzd-install installs the units of the device table that are not installed yet (device class
 // key values, a hard-linked per-unit service executable, its registration) so that activating a
 // unit's class starts its service (scanhost), and --remove undoes all of it.
+#include "foundation/folders.h"
 #include "interfaces/rzdhal_proxy_stub.h"
 #include "lowdrv/engine/model_ids.h"
 #include "platform/devices.h"
@@ -11,6 +12,7 @@
 #include "platform/session.h"
 #include "platform/text.h"
 #include "scanhost/instance_ids.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +97,7 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   EXPECT_EQ(Value(u"0007", u"DeviceInstanceID"), u"USB\\VID_2E5A&PID_0148\\7&0&1");
   EXPECT_EQ(Value(u"0003", u"HAL_MODEL"), u"M48tz");
   EXPECT_EQ(Value(u"0003", u"TWAIN_DS_PATH"), rzd::FromUtf8(RZD_TWAIN_DATA_SOURCE)) << "the model's data source";
+  EXPECT_EQ(Value(u"0003", u"TWAIN_64_PATH"), rzd::FromUtf8(RZD_TWAIN_DATA_SOURCE)) << "what a 64-bit driver reads";
   EXPECT_EQ(Value(u"0003", u"HAL_PATH"), rzd::FromUtf8(link.string()));
   EXPECT_EQ(Value(u"0007", u"HAL_PATH"), rzd::FromUtf8((Folder() / "scanhost_0007_1").string()));
   EXPECT_FALSE(UnitKeyExists(u"0005")) << "only the model's units";
@@ -122,6 +125,7 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   ASSERT_EQ(Install({"--twain-ds", "/opt/twain/other.ds"}), 0);
   EXPECT_EQ(Value(u"0012", u"HAL_PATH"), rzd::FromUtf8((Folder() / "scanhost_0012_2").string()));
   EXPECT_EQ(Value(u"0012", u"TWAIN_DS_PATH"), u"/opt/twain/other.ds");
+  EXPECT_EQ(Value(u"0012", u"TWAIN_64_PATH"), u"/opt/twain/other.ds");
 
   // The unit's class, activated, runs its own service executable under the service manager;
   // this process finds the IRZDHAL proxy/stub through the registration the installer made.
@@ -158,6 +162,37 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   EXPECT_NE(rzd::RegKey::Open(rzd::Hive::ClassesRoot, u"CLSID\\{F6F06ED7-3332-4E7E-81A5-16A5DE2A56D6}", &bridge),
             ERROR_SUCCESS)
       << "and the bridge's";
+}
+
+// The settings panel starts the program named by the unit's FIRMWARE_UPDATER value (written by the
+// service when it registers) in the maker's 32-bit common files folder, with the unit's
+// SymbolicName: that program is there after the installation, runs, and goes with --remove.
+TEST_F(InstallerTest, TheFirmwareUpdaterIsWhereThePanelStartsIt) {
+  const rzd::DeviceEntry unit = ModelUnit(u"QM48TZ000001", 3);
+  ASSERT_EQ(rzd::AddDevice(unit), ERROR_SUCCESS);
+  ASSERT_EQ(Install(), 0);
+
+  fs::path folder;
+  ASSERT_TRUE(rzd::GetCommonFilesX86Folder(&folder));
+  const std::u16string named = Value(u"0003", u"FIRMWARE_UPDATER");
+  ASSERT_FALSE(named.empty()) << "the service names its updater";
+  const fs::path updater = folder / rzd::ToUtf8(named);
+  ASSERT_TRUE(fs::is_regular_file(updater)) << updater;
+  EXPECT_EQ(rzd::test::ReadBytes(updater), rzd::test::ReadBytes(rzd::test::BinaryDir() / "rzd-fwupdater"));
+
+  auto child = rzd::ChildProcess::Start(updater, {rzd::ToUtf8(Value(u"0003", u"SymbolicName"))});
+  ASSERT_TRUE(child.has_value());
+  EXPECT_EQ(child->Wait(60000).value_or(-1), 0);
+  const std::string calls = rzd::test::ReadBytes(rzd::SystemRoot() / "fwupdater" / "calls.log");
+  EXPECT_NE(calls.find("\t" + rzd::ToUtf8(unit.interfacePath) + "\n"), std::string::npos) << calls;
+
+  // Installing again keeps it in place.
+  ASSERT_EQ(Install(), 0);
+  EXPECT_TRUE(fs::is_regular_file(updater));
+
+  ASSERT_EQ(RunInstaller({"--remove"}), 0);
+  EXPECT_FALSE(fs::exists(updater));
+  EXPECT_FALSE(fs::exists(folder)) << "the maker's folder held only the updater";
 }
 
 TEST_F(InstallerTest, AMissingServiceExecutableInstallsNothing) {

@@ -64,7 +64,7 @@ LLDError CRZDREduzidLLD::ReadScannerInfo(std::u16string& document, ReduzidNVMDat
   info.modelId = m_pSettings->m_wModelID;
   info.vendorId = m_pSettings->m_wVendorID;
   info.scannerModel = m_pSettings->m_strModelName;
-  info.serialNumber = m_strInstanceName;
+  info.serialNumber = SerialNumberText(m_strInstanceName, record);
   info.firmwareVersion = m_strFirmwareVersion;
   info.driverVersion = m_strDriverVersion;
   info.twainVersion = m_strTwainDSVersion;

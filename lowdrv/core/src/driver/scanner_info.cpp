@@ -38,6 +38,14 @@ std::u16string Date(uint16_t year, uint16_t month, uint16_t day) {
 
 }  // namespace
 
+std::u16string SerialNumberText(std::u16string_view instanceName, const ReduzidNVMData& record) {
+  size_t length = 0;
+  while (length < sizeof record.SerialNumber && record.SerialNumber[length] != '\0') ++length;
+  std::u16string own = FromAnsi(std::string_view(record.SerialNumber, length));
+  if (!own.empty() && EqualsNoCase(own, instanceName)) return own;
+  return std::u16string(instanceName);
+}
+
 std::u16string BuildScannerInfoDocument(const ScannerInfo& info) {
   const ReduzidNVMData& n = info.nvm;
   Writer w;

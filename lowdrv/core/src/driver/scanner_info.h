@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace rzd::lowdrv {
@@ -30,6 +31,11 @@ struct ScannerInfo {
   bool imprinter = false;
   std::optional<std::pair<uint8_t, uint8_t>> inkRemaining;  // whole and tenths
 };
+
+// The serial number the document shows: the unit's instance name, which the device path carries
+// in lower case, written as the unit's own serial number (its NVRAM record) when that is the same
+// text without regard to case; the instance name as it is otherwise.
+std::u16string SerialNumberText(std::u16string_view instanceName, const ReduzidNVMData& record);
 
 // The document: "<RZDScanner>" CR LF, then one line per element (a tab, the element, CR LF;
 // ImprInkRemaining without the tab), then "</RZDScanner>" CR LF. Texts from the unit and from
