@@ -1,4 +1,5 @@
 // Root and known folders, modules, process start and liveness, sessions.
+#include "platform/account.h"
 #include "platform/kernel.h"
 #include "platform/modules.h"
 #include "platform/process.h"
@@ -44,6 +45,12 @@ TEST_F(SystemTest, KnownFoldersLieUnderTheRoot) {
     EXPECT_EQ(path, RootPath() / c.relative);
     EXPECT_TRUE(fs::is_directory(path)) << path;
   }
+  // The user's own folder: Users/<user name>/AppData/Local.
+  const fs::path local = rzd::KnownFolderPath(rzd::KnownFolder::LocalAppData);
+  EXPECT_TRUE(fs::is_directory(local)) << local;
+  EXPECT_EQ(local.parent_path().parent_path().parent_path(), RootPath() / "Users");
+  EXPECT_EQ(local.parent_path().filename(), "AppData");
+  EXPECT_EQ(local.filename(), "Local");
 }
 
 // The root in force follows $RZD_ROOT, then $XDG_STATE_HOME, then $HOME, read on every call.
@@ -222,3 +229,29 @@ TEST_F(SystemTest, SessionsDefaultToTheUserAndCanBeMoved) {
 }
 
 }  // namespace
+
+// Without a record the account's own rights answer (tests run as root here: elevated); a record
+// in the root is what every process of the root answers, and removing it restores the account's.
+TEST_F(SystemTest, AccountRightsFollowTheAccountUnlessTheRootRecordsOthers) {
+  using rzd::AccountRights;
+  const AccountRights own = rzd::CurrentAccountRights();
+  if (geteuid() == 0) {
+    EXPECT_EQ(own, AccountRights::ElevatedAdministrator);
+  }
+  struct Case {
+    AccountRights rights;
+    bool elevated;
+    bool member;
+  };
+  const Case cases[] = {{AccountRights::StandardUser, false, false},
+                        {AccountRights::AdministratorsMember, false, true},
+                        {AccountRights::ElevatedAdministrator, true, true}};
+  for (const Case& c : cases) {
+    rzd::SetAccountRightsForTests(c.rights);
+    EXPECT_EQ(rzd::CurrentAccountRights(), c.rights);
+    EXPECT_EQ(rzd::IsRunningAsAdmin(), c.elevated);
+    EXPECT_EQ(rzd::IsUserInAdminGroup(), c.member);
+  }
+  rzd::SetAccountRightsForTests(std::nullopt);
+  EXPECT_EQ(rzd::CurrentAccountRights(), own);
+}

@@ -25,6 +25,7 @@ enum class KnownFolder {
   System,              // Windows/System32
   InstallLog,          // Log
   Temp,                // Windows/Temp
+  LocalAppData,        // Users/<user name>/AppData/Local: the calling user's own folder
 };
 std::filesystem::path KnownFolderPath(KnownFolder folder);
 

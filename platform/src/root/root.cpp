@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <pwd.h>
 #include <stdexcept>
 #include <system_error>
 #include <unistd.h>
@@ -11,6 +12,18 @@
 namespace fs = std::filesystem;
 
 namespace rzd {
+
+namespace {
+// The calling user's account name, as a folder name.
+std::string UserName() {
+  struct passwd* pw = getpwuid(geteuid());
+  std::string name = pw != nullptr && pw->pw_name != nullptr ? pw->pw_name : "";
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    name = "user" + std::to_string(geteuid());
+  }
+  return name;
+}
+}  // namespace
 
 fs::path SystemRoot() {
   if (auto root = GetEnv("RZD_ROOT"); root && !root->empty()) return fs::path(*root);
@@ -46,6 +59,7 @@ fs::path KnownFolderPath(KnownFolder folder) {
     case KnownFolder::System: path = root / "Windows" / "System32"; break;
     case KnownFolder::InstallLog: path = root / "Log"; break;
     case KnownFolder::Temp: path = root / "Windows" / "Temp"; break;
+    case KnownFolder::LocalAppData: path = root / "Users" / UserName() / "AppData" / "Local"; break;
   }
   std::error_code ec;
   fs::create_directories(path, ec);

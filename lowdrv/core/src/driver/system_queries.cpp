@@ -1,7 +1,6 @@
 #include "lowdrv/core/driver_system.h"
 
 #include "foundation/xml_store.h"
-#include "platform/file_version.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
@@ -93,13 +92,6 @@ bool CheckSystemGeoId() {
   return id == 39 || id == 166 || id == 244;
 }
 
-bool IsDisablePowerOff() {
-  RegKey key;
-  if (RegKey::Open(Hive::LocalMachine, u"software\\corvanite", &key) != ERROR_SUCCESS) return false;
-  uint32_t value = 0;
-  return key.GetDword(u"DisablePowerOff", &value) == ERROR_SUCCESS && value != 0;
-}
-
 std::u16string UnpackProductCode(std::u16string_view packed) {
   if (packed.size() != 32) return {};
   for (char16_t c : packed) {
@@ -135,16 +127,6 @@ std::u16string GetInstalledProductVersion(std::u16string_view packedUpgradeCode)
   if (RegKey::Open(Hive::LocalMachine, kUninstallKey + productCode, &product) != ERROR_SUCCESS) return notInstalled;
   std::u16string version;
   if (product.GetString(u"DisplayVersion", &version) != ERROR_SUCCESS) return notInstalled;
-  return version;
-}
-
-std::u16string GetFileVersionString(std::u16string_view path) {
-  std::u16string version = u"X, X, X, X";
-  if (path.empty()) return version;
-  // The FileVersion string of the record's (first and only) translation.
-  const std::optional<FileVersionInfo> info = ReadFileVersionInfo(std::filesystem::path(std::u16string(path)));
-  if (!info) return version;
-  if (const std::u16string* text = info->Find(u"FileVersion"); text != nullptr && !text->empty()) version = *text;
   return version;
 }
 

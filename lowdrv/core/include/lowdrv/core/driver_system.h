@@ -2,6 +2,7 @@
 // model, the system's region, the machine's power-off switch and installed product versions.
 #pragma once
 
+#include "foundation/system_queries.h"
 #include "lowdrv/settings/settings_base.h"
 
 #include <cstdint>
@@ -24,8 +25,8 @@ uint32_t LoadPowerTimeoutLimitsFrom(const void* addressInModule, std::u16string_
 // The region comes from the territory of the locale ($LC_ALL, else $LANG): CA 39, MX 166, US 244.
 bool CheckSystemGeoId();
 
-// HKLM "software\corvanite" DisablePowerOff present and not 0.
-bool IsDisablePowerOff();
+// HKLM "software\corvanite" DisablePowerOff present and not 0 (foundation/system_queries.h).
+using rzd::IsDisablePowerOff;
 
 // The braced product code from the installer's packed form (32 hexadecimal characters; the first
 // three groups reversed, the rest swapped in pairs); empty for text of another form.
@@ -34,9 +35,7 @@ std::u16string UnpackProductCode(std::u16string_view packed);
 // The DisplayVersion of the product registered under the packed upgrade code, or "Not installed".
 std::u16string GetInstalledProductVersion(std::u16string_view packedUpgradeCode);
 
-// The FileVersion text of a file's version record (platform/file_version.h: our own binaries carry
-// one); "X, X, X, X" for a file without one or that cannot be read. A path without a folder names
-// a loaded library or a file beside the running program.
-std::u16string GetFileVersionString(std::u16string_view path);
+// The FileVersion text of a file's version record (foundation/system_queries.h).
+using rzd::GetFileVersionString;
 
 }  // namespace rzd::lowdrv

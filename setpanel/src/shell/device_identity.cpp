@@ -1,0 +1,49 @@
+#include "device_identity.h"
+
+#include "lowdrv/engine/model_ids.h"
+#include "platform/registry.h"
+#include "platform/root.h"
+
+#include <vector>
+
+namespace rzd::panel {
+
+DeviceIdentity FindDeviceIdentity(std::u16string_view device) {
+  DeviceIdentity identity;
+  identity.device = std::u16string(device);
+  RegKey classKey;
+  if (RegKey::Open(Hive::LocalMachine, lowdrv::kImageClassKey, &classKey) != ERROR_SUCCESS) return identity;
+  std::vector<std::u16string> units;
+  classKey.EnumKeys(&units);
+  for (const std::u16string& unit : units) {
+    RegKey key;
+    if (classKey.OpenSubKey(unit, &key) != ERROR_SUCCESS) continue;
+    std::u16string halClsid;
+    if (key.GetString(u"HAL_CLSID", &halClsid) != ERROR_SUCCESS || halClsid != device) continue;
+    identity.classKey = std::u16string(lowdrv::kImageClassKey) + u"\\" + unit;
+    key.GetString(u"FriendlyName", &identity.friendlyName);
+    key.GetString(u"HAL_MODEL", &identity.halModel);
+    key.GetString(u"IMAGE_PROCESSING", &identity.imageProcessing);
+    key.GetString(u"CombineWith", &identity.combineWith);
+    key.GetString(u"FIRMWARE_UPDATER", &identity.firmwareUpdater);
+    key.GetString(u"SymbolicName", &identity.symbolicName);
+    break;
+  }
+  return identity;
+}
+
+HwPropsFile HwPropsOf(const DeviceIdentity& identity) { return HwPropsFile(identity.halModel); }
+
+std::u16string FirmwareUnitName(std::u16string_view friendlyName) {
+  const size_t hash = friendlyName.find(u'#');
+  if (hash != std::u16string_view::npos && hash >= 2) return std::u16string(friendlyName.substr(0, hash - 1));
+  return std::u16string(friendlyName);
+}
+
+std::filesystem::path PresetsFolder(std::u16string_view halModel) {
+  return KnownFolderPath(KnownFolder::CommonAppData) / "Corvanite" / "TWAIN" / std::u16string(halModel);
+}
+
+std::filesystem::path LocalAppDataFolder() { return KnownFolderPath(KnownFolder::LocalAppData); }
+
+}  // namespace rzd::panel

@@ -1,0 +1,18 @@
+// The panel's language: from the system locale's name and the language letters the library
+// speaks.
+#pragma once
+
+#include <QString>
+
+namespace rzd::panel {
+
+// The letters before the library is attached to a process, and after.
+inline constexpr char kAllLanguageLetters[] = "BREFIGSKCWT";
+inline constexpr char kAttachedLanguageLetters[] = "REFGS";
+
+// The language of the panel's translations: the locale name's first two letters when they name
+// a language whose letter is among `letters` (all are kept when `letters` is every letter);
+// "en" otherwise. Chinese becomes "tw" for zh_TW, zh_MO and zh_HK, "cn" for any other.
+QString ChooseLanguage(const QString& letters, const QString& localeName);
+
+}  // namespace rzd::panel
