@@ -133,15 +133,16 @@ std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vect
   // every other descriptor is closed, so a pipe the starter writes to ends when the starter does.
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
+  int rc = 0;
   if (detached) {
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&files, 3);
+    rc = posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&files, 3);
   }
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argStore[0].c_str(), &files, &attr, argv.data(), envp.data());
+  if (rc == 0) rc = posix_spawn(&pid, argStore[0].c_str(), &files, &attr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) return std::nullopt;
