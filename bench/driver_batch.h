@@ -61,6 +61,8 @@ class DriverBatch {
   DriverBatch& operator=(const DriverBatch&) = delete;
 
   bool Ready() const { return ready_; }
+  // The driver reads made so far.
+  uint64_t Reads() const { return reads_; }
 
   // One batch; the image bytes delivered, 0 on failure.
   uint64_t Scan() {
@@ -72,6 +74,7 @@ class DriverBatch {
       BSTR meta = nullptr;
       const bool ok = ::Read(handle_, buffer_.data(), &size, &meta, &boundary);
       SysFreeString(meta);
+      ++reads_;
       if (!ok) return 0;
       bytes += size;
       if (boundary == 6) return bytes;
@@ -103,6 +106,7 @@ class DriverBatch {
   void* handle_ = nullptr;
   std::vector<uint8_t> buffer_;
   bool ready_ = false;
+  uint64_t reads_ = 0;
 };
 
 }  // namespace rzd::bench

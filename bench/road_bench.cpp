@@ -102,6 +102,7 @@ class Road {
 
   bool Ready() const { return ready_; }
   IRZDHAL* Bridge() const { return bridge_.Get(); }
+  uint64_t Blocks() const { return blocks_.load(); }
 
   // One batch, page by page as a data source asks for them; the image bytes taken, 0 on failure.
   uint64_t Scan() {
@@ -148,6 +149,7 @@ class Road {
       const HRESULT hr = reader_->WaitBlock(20, &info, &data);
       if (hr != S_OK) continue;
       bytes_ += info.fill;
+      ++blocks_;
       if (info.boundary >= 3) {
         std::lock_guard guard(lock_);
         lastBoundary_ = info.boundary;
@@ -172,6 +174,7 @@ class Road {
   std::thread consumer_;
   std::atomic<bool> stop_{false};
   std::atomic<uint64_t> bytes_{0};
+  std::atomic<uint64_t> blocks_{0};
   std::mutex lock_;
   std::condition_variable ended_;
   uint64_t pagesEnded_ = 0;
@@ -197,6 +200,7 @@ void BM_WholeRoad(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(total));
   state.counters["batch_MB"] = static_cast<double>(total) / static_cast<double>(state.iterations()) / 1e6;
+  state.counters["blocks_per_batch"] = static_cast<double>(road.Blocks()) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_WholeRoad)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 
@@ -219,6 +223,7 @@ void BM_InProcess(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(total));
   state.counters["batch_MB"] = static_cast<double>(total) / static_cast<double>(state.iterations()) / 1e6;
+  state.counters["reads_per_batch"] = static_cast<double>(batch.Reads()) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_InProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 

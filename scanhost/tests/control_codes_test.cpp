@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/root.h"
 #include "rasterblocks/block_reader.h"
+#include "testsupport/file_bytes.h"
 
 #include <cstring>
 #include <fstream>
@@ -414,6 +415,39 @@ TEST_F(ControlCodeTest, CountersGoToTheRegistryUnderTheSerialNumberOnlyWhenItNam
       EXPECT_EQ(value, 0u);
     }
   }
+}
+
+// Counters the unit reports unchanged make no registry write: the registry's files (database and
+// write-ahead log; any committed write changes them) stay as they were. A changed counter is
+// written, which shows the files do tell.
+TEST_F(ControlCodeTest, UnchangedCountersMakeNoRegistryWrite) {
+  ASSERT_TRUE(HwPropsFile(lowdrv::kModelName).WriteInt(HwProp::UpdateCountersInRegistry, 1));
+  auto counting = MakeScanner();
+  ASSERT_EQ(Code(*counting, kConnect), S_OK);
+  const auto report = [](uint32_t rollerCount) {
+    std::ofstream(FakeDriverFolder() / "info.xml")
+        << "<RZDScanner><RollerScanCount>" << rollerCount
+        << "</RollerScanCount><ADFJamCount>3</ADFJamCount><SerialNumber><![CDATA[QM48TZ000001]]></SerialNumber></RZDScanner>";
+  };
+  const auto registryFiles = [&] {
+    return rzd::test::ReadBytes(SystemRoot() / "registry.db") + rzd::test::ReadBytes(SystemRoot() / "registry.db-wal");
+  };
+  report(7);
+  counting->UpdateCountersInRegistry(counting->DriverHandle());
+  const std::string written = registryFiles();
+  ASSERT_FALSE(written.empty());
+  counting->UpdateCountersInRegistry(counting->DriverHandle());
+  counting->UpdateCountersInRegistry(counting->DriverHandle());
+  EXPECT_EQ(registryFiles(), written) << "unchanged counters were written again";
+
+  report(8);
+  counting->UpdateCountersInRegistry(counting->DriverHandle());
+  EXPECT_NE(registryFiles(), written);
+  RegKey key;
+  ASSERT_EQ(RegKey::Open(Hive::LocalMachine, CountersKeyPath(u"QM48TZ000001"), &key), ERROR_SUCCESS);
+  uint32_t value = 0;
+  EXPECT_EQ(key.GetDword(u"RollerScanCount", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 8u);
 }
 
 }  // namespace

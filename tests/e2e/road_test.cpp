@@ -176,6 +176,44 @@ TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
   }
 }
 
+// rzd-scan's output through a pipe, with one more descriptor open in the shell: the pipe ends when
+// rzd-scan does, though the service it started by activation goes on running, and the service
+// holds none of the client's descriptors (its standard streams are /dev/null).
+TEST_F(RoadTest, APipeFromRzdScanEndsWithItWhileTheServiceItStartedRuns) {
+  StartUnit(kThreeDuplexSheets);
+  ASSERT_EQ(Install(), 0);
+  ASSERT_EQ(ServiceProcessId(), 0u) << "the service starts with the first scan";
+  const fs::path marker = RootPath() / "client-descriptor";
+  const fs::path out = RootPath() / "scan.out";
+  const std::string line = "exec 7>\"" + marker.string() + "\"; \"" + (BinaryDir() / "rzd-scan").string() + "\" " +
+                           ScanInto(RootPath() / "pages", "--source duplex --dpi 150 --pages 1") + " | cat >\"" +
+                           out.string() + "\"";
+  std::optional<ChildProcess> pipeline = ChildProcess::Start("/bin/sh", {"-c", line});
+  ASSERT_TRUE(pipeline);
+  // Were the pipe the service's too, its reading end would wait for the service to stop, which
+  // it does not by itself.
+  ASSERT_EQ(pipeline->Wait(60000), std::optional<int>(0)) << "the pipe did not end with rzd-scan";
+  EXPECT_NE(ReadBytes(out).find("scanned 1 page"), std::string::npos) << ReadBytes(out);
+
+  const uint32_t service = ServiceProcessId();
+  ASSERT_NE(service, 0u) << "the service still runs";
+  const fs::path descriptors = "/proc/" + std::to_string(service) + "/fd";
+  int seen = 0;
+  for (const auto& entry : fs::directory_iterator(descriptors)) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(entry.path(), ec);
+    if (ec) continue;  // closed meanwhile
+    ++seen;
+    const std::string fd = entry.path().filename().string();
+    if (fd == "0" || fd == "1" || fd == "2") {
+      EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
+    }
+    EXPECT_NE(target, marker) << "descriptor " << fd << " is the client's";
+    EXPECT_EQ(target.string().rfind("pipe:", 0), std::string::npos) << "descriptor " << fd << " is a pipe: " << target;
+  }
+  EXPECT_GE(seen, 3);
+}
+
 // A batch long enough to be cut in the middle: ten duplex sheets.
 constexpr char kLongBatch[] = "10 duplex";
 constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";

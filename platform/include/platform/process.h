@@ -40,7 +40,8 @@ class ChildProcess {
                                            const std::vector<std::string>& args,
                                            const std::vector<std::string>& extraEnv = {});
   // Starts a child in a session of its own that outlives this object and this process (no kill
-  // on destruction; a thread of this process reaps it if it ends first).
+  // on destruction; a thread of this process reaps it if it ends first). Its standard streams are
+  // /dev/null and it inherits no other descriptor of this process.
   static std::optional<uint32_t> StartDetached(const std::filesystem::path& program,
                                                const std::vector<std::string>& args,
                                                const std::vector<std::string>& extraEnv = {});

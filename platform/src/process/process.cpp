@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -105,7 +106,7 @@ void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
 
 namespace {
 std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& extraEnv, bool newSession) {
+                           const std::vector<std::string>& extraEnv, bool detached) {
   std::vector<std::string> argStore;
   argStore.push_back(program.string());
   argStore.insert(argStore.end(), args.begin(), args.end());
@@ -127,9 +128,22 @@ std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vect
 
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
-  if (newSession) posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+  // A detached child (a server or service) lives in a session of its own and shares none of the
+  // starter's descriptors: its standard streams are /dev/null (it logs through its own log), and
+  // every other descriptor is closed, so a pipe the starter writes to ends when the starter does.
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  int rc = 0;
+  if (detached) {
+    rc = posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&files, 3);
+  }
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argStore[0].c_str(), nullptr, &attr, argv.data(), envp.data());
+  if (rc == 0) rc = posix_spawn(&pid, argStore[0].c_str(), &files, &attr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) return std::nullopt;
   return pid;

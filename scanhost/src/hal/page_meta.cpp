@@ -58,22 +58,31 @@ const Integer kIntegers[] = {
     {u"/Result/Format/BitsPerPixel", &IRasterBlockDescriptor::put_BitsPerPixel, -1},
 };
 
-// The page document's values, read in one walk: "/Result/<group>/<name>" -> text. A walk and a
-// look-up in a few dozen entries cost far less than an XPath query per value.
+// The current node's name; false for text, comments and the like ("#text", ...).
+bool IsElement(MSXML6StoreSTL& page, std::u16string* name) {
+  return page.GetNodeName(*name) && !name->empty() && name->front() != u'#';
+}
+
+// The page document's values, read in one walk over the elements two levels under the root
+// ("/Result/<group>/<name>" -> text). The walk goes from node to node (no XPath query), and a
+// look-up in a few dozen entries costs far less than a query per value.
 class PageValues {
  public:
   explicit PageValues(MSXML6StoreSTL& page) {
-    if (!page.SelectNode(u"/Result/*/*")) return;
+    if (!page.SelectNode(u"/Result") || !page.MoveToFirstChild()) return;
+    std::u16string group;
+    std::u16string name;
     do {
-      std::u16string name;
-      std::u16string text;
-      std::u16string group;
-      page.GetNodeName(name);
-      page.GetText(text);
+      if (!IsElement(page, &group) || !page.MoveToFirstChild()) continue;
+      const std::u16string prefix = u"/Result/" + group + u"/";
+      do {
+        if (!IsElement(page, &name)) continue;
+        std::u16string text;
+        page.GetText(text);
+        values_.emplace_back(prefix + name, std::move(text));
+      } while (page.MoveToNextSibling());
       page.MoveToParent();
-      page.GetNodeName(group);
-      values_.emplace_back(u"/Result/" + group + u"/" + name, std::move(text));
-    } while (page.MoveToNextNode());
+    } while (page.MoveToNextSibling());
   }
   const std::u16string* Find(std::u16string_view path) const {
     for (const auto& [key, text] : values_) {
