@@ -241,12 +241,19 @@ struct Core {
 
   void ReceiveLoop() {
     usbsim::FrameReader reader(fd);
-    // While requests wait for answers, the next answer is looked for a short while before this
-    // thread sleeps.
-    reader.SetSpin(kAnswerSpin, [this] { return pendingCount.load(std::memory_order_relaxed) > 0; });
+    // While requests wait for answers, and just after an answer (a caller usually sends its next
+    // request at once: looked for only while none waits, that request's answer would always find
+    // this thread asleep), the next answer is looked for a short while before this thread sleeps.
+    bool justAnswered = false;
+    reader.SetSpin(kAnswerSpin, [this, &justAnswered] {
+      const bool worthIt = justAnswered || pendingCount.load(std::memory_order_relaxed) > 0;
+      justAnswered = false;
+      return worthIt;
+    });
     FrameHeader header;
     std::vector<uint8_t> payload;
     while (reader.Next(header, payload)) {
+      justAnswered = true;
       Pending answered;
       {
         std::lock_guard<std::mutex> lock(mutex);
