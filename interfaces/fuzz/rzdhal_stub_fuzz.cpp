@@ -19,17 +19,8 @@ namespace {
 using rzd::ComPtr;
 
 // Answers every method with values of its own, touching the out-pointers it is given.
-class AnsweringHal final : public rzd::ComObject<IRZDHAL> {
+class AnsweringHal final : public rzd::DispatchWithoutTypeInfo<rzd::ComObject<IRZDHAL>> {
  public:
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(const IID&, OLECHAR**, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, const IID&, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   HRESULT LockScanner(LONG lPID, LONG* lpStatus, DWORD) override {
     if (lpStatus != nullptr) *lpStatus = lPID;
     return S_OK;

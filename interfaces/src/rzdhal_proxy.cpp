@@ -14,8 +14,6 @@ namespace rzd::rzdhal_internal {
 
 namespace {
 
-constexpr HRESULT DISP_E_UNKNOWNNAME = MakeHr(0x80020006);
-
 // Reads an optional LONG back into the caller's pointer (which must match what was sent).
 bool ReadStatus(RemoteReader& reply, LONG* target) {
   bool present = false;
@@ -25,28 +23,11 @@ bool ReadStatus(RemoteReader& reply, LONG* target) {
   return true;
 }
 
-class RzdHalProxy final : public ComObject<IRZDHAL> {
+class RzdHalProxy final : public DispatchWithoutTypeInfo<ComObject<IRZDHAL>> {
  public:
   static constexpr bool kAggregatable = true;
-  explicit RzdHalProxy(RemoteLink link) : ComObject(&ProxyStubModule()), link_(std::move(link)) {}
+  explicit RzdHalProxy(RemoteLink link) : DispatchWithoutTypeInfo(&ProxyStubModule()), link_(std::move(link)) {}
 
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT /*index*/, LCID /*lcid*/, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(const IID& /*iid*/, OLECHAR** /*names*/, UINT count, LCID /*lcid*/, DISPID* ids) override {
-    for (UINT i = 0; ids != nullptr && i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
-  }
-  HRESULT Invoke(DISPID /*id*/, const IID& /*iid*/, LCID /*lcid*/, WORD /*flags*/, DISPPARAMS* /*params*/,
-                 VARIANT* /*result*/, EXCEPINFO* /*exception*/, UINT* /*argError*/) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
 
   HRESULT LockScanner(LONG lPID, LONG* lpStatus, DWORD dwTimeout) override {
     RemoteWriter request;

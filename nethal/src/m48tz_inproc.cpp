@@ -23,7 +23,7 @@ ModelFacts M48tzFacts() {
   return facts;
 }
 
-CRZDHALM48tzInProc::CRZDHALM48tzInProc() : ComObject(&BridgeModule()), CRZDHALScannerInProc(M48tzFacts()) {}
+CRZDHALM48tzInProc::CRZDHALM48tzInProc() : DispatchWithoutTypeInfo(&BridgeModule()), CRZDHALScannerInProc(M48tzFacts()) {}
 
 void* CRZDHALM48tzInProc::FindInterface(const IID& iid) {
   if (iid == IID_IDispatch || iid == IID_IRZDHAL) return static_cast<IRZDHAL*>(this);
@@ -31,20 +31,6 @@ void* CRZDHALM48tzInProc::FindInterface(const IID& iid) {
   if (iid == IID_IRZDMemMgr) return static_cast<IRZDMemMgr*>(this);
   if (iid == IID_IRZDUIModule) return static_cast<IRZDUIModule*>(this);
   return nullptr;
-}
-
-HRESULT CRZDHALM48tzInProc::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-HRESULT CRZDHALM48tzInProc::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-
-HRESULT CRZDHALM48tzInProc::GetIDsOfNames(const IID&, OLECHAR**, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-
-HRESULT CRZDHALM48tzInProc::Invoke(DISPID, const IID&, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-  return E_NOTIMPL;
 }
 
 }  // namespace rzd::nethal

@@ -17,17 +17,10 @@ ComModule& BridgeModule();
 // The model's facts: "M48tz", its ten instance classes, the bridge's and the panel's libraries.
 ModelFacts M48tzFacts();
 
-class CRZDHALM48tzInProc final : public ComObject<IRZDHAL, IRZDModule, IRZDMemMgr, IRZDUIModule>,
+class CRZDHALM48tzInProc final : public DispatchWithoutTypeInfo<ComObject<IRZDHAL, IRZDModule, IRZDMemMgr, IRZDUIModule>>,
                                  public CRZDHALScannerInProc {
  public:
   CRZDHALM48tzInProc();
-
-  // IDispatch (every dual interface shares these).
-  HRESULT GetTypeInfoCount(UINT* count) override;
-  HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-  HRESULT GetIDsOfNames(const IID& iid, OLECHAR** names, UINT count, LCID lcid, DISPID* ids) override;
-  HRESULT Invoke(DISPID id, const IID& iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* exception, UINT* argError) override;
 
   // IRZDHAL and IRZDModule.
   HRESULT LockScanner(LONG lPID, LONG* lpStatus, DWORD dwTimeout) override {

@@ -64,20 +64,11 @@ void Transform(const VARIANT* in, VARIANT* out) {
   }
 }
 
-class ScriptedHal final : public ComObject<IRZDHAL> {
+class ScriptedHal final : public DispatchWithoutTypeInfo<ComObject<IRZDHAL>> {
  public:
   ScriptedHal() { g_live.fetch_add(1); }
   ~ScriptedHal() override { g_live.fetch_sub(1); }
 
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(const IID&, OLECHAR**, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, const IID&, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
 
   HRESULT LockScanner(LONG lPID, LONG* lpStatus, DWORD dwTimeout) override {
     if (lpStatus != nullptr) *lpStatus = lPID ^ static_cast<LONG>(dwTimeout);

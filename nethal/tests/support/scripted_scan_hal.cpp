@@ -80,17 +80,8 @@ struct Chunk {
   bool endsSide = false;
 };
 
-class ScriptedScanHal final : public ComObject<IRZDHAL> {
+class ScriptedScanHal final : public DispatchWithoutTypeInfo<ComObject<IRZDHAL>> {
  public:
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(const IID&, OLECHAR**, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, const IID&, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
 
   HRESULT LockScanner(LONG lPID, LONG* lpStatus, DWORD dwTimeout) override {
     LogScanCall(FormatA("lock %d %u", lPID, dwTimeout));

@@ -19,6 +19,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "platform/errors.h"
 
 #include <atomic>
 #include <concepts>
@@ -112,6 +113,34 @@ class ComObject : public ObjectRoot, public Interfaces... {
 
  protected:
   explicit ComObject(ComModule* module = nullptr) : ObjectRoot(module) {}
+};
+
+// The IDispatch half of a dual interface for an object that offers no type information: callers
+// reach it through its vtable only. Wraps the object's base, e.g.
+// `class X final : public DispatchWithoutTypeInfo<ComObject<IRZDHAL>>`.
+template <class Base>
+class DispatchWithoutTypeInfo : public Base {
+ public:
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT /*index*/, LCID /*lcid*/, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(const IID& /*iid*/, OLECHAR** /*names*/, UINT count, LCID /*lcid*/, DISPID* ids) override {
+    for (UINT i = 0; ids != nullptr && i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT Invoke(DISPID /*id*/, const IID& /*iid*/, LCID /*lcid*/, WORD /*flags*/, DISPPARAMS* /*params*/,
+                 VARIANT* /*result*/, EXCEPINFO* /*exception*/, UINT* /*argError*/) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+ protected:
+  using Base::Base;
 };
 
 template <class T>
