@@ -1,14 +1,13 @@
 #include "coclass/hal_coclass.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "platform/com_remote.h"
+#include "platform/errors.h"
 #include "platform/process.h"
 
 namespace rzd::scanhost {
 
 namespace {
-
-constexpr HRESULT DISP_E_UNKNOWNNAME = MakeHr(0x80020006);
-constexpr uint32_t kConnectCode = 14;
 
 HRESULT CreateForCurrentModule(IUnknown* outer, const IID& iid, void** object) {
   ServiceModule* module = ServiceModule::Current();
@@ -80,7 +79,7 @@ HRESULT CRZDHALScannerCoclass::UnlockScanner(LONG* lpStatus) {
 }
 
 HRESULT CRZDHALScannerCoclass::Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut) {
-  if (static_cast<uint32_t>(lCC) == kConnectCode) module_->ReapDeadClients();
+  if (lCC == RZDHAL_CC_CONNECT) module_->ReapDeadClients();
   std::shared_ptr<CRZDHALScannerBase> scanner = Scanner();
   if (!scanner) return RPC_E_DISCONNECTED;
   return scanner->raw_Control(lCC, strXMLIn, strXMLOut, pvBufIn, pvBufOut);

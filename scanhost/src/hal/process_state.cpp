@@ -45,10 +45,4 @@ bool ScanInProgress() {
   return record.inProgress;
 }
 
-uint32_t ScanOwner() {
-  ScanRecord& record = Record();
-  std::lock_guard guard(record.lock);
-  return record.owner;
-}
-
 }  // namespace rzd::scanhost::hal_process

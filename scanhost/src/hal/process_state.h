@@ -17,7 +17,5 @@ void BeginScan(uint32_t ownerProcessId);
 // Clears the record when it names `ownerProcessId` (unlock, disconnect, the object's end).
 void EndScanOf(uint32_t ownerProcessId);
 bool ScanInProgress();
-// The owner process the record names (meaningful while a scan is in progress).
-uint32_t ScanOwner();
 
 }  // namespace rzd::scanhost::hal_process

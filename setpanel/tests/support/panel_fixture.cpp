@@ -115,7 +115,7 @@ void BoxWatcher::Look() {
   handled_ = box;
   seen_.push_back(SeenBox{box->windowTitle(), box->text(), box->icon()});
   if (!pictureName_.empty()) {
-    FramedGrab(box).save(QString::fromStdString((PicturesDir() / (pictureName_ + ".png")).string()));
+    EXPECT_TRUE(FramedGrab(box).save(QString::fromStdString((PicturesDir() / (pictureName_ + ".png")).string())));
     pictureName_.clear();
   }
   QAbstractButton* button = answer_ != QMessageBox::NoButton ? box->button(answer_) : nullptr;
@@ -323,7 +323,7 @@ void PanelTest::Picture(QWidget* widget, const std::string& name, QWidget* tipOf
     painter.setPen(QColor(0x20, 0x20, 0x20));
     painter.drawText(box.adjusted(6, 4, -6, -4), Qt::TextWordWrap, tipOf->toolTip());
   }
-  image.save(QString::fromStdString((PicturesDir() / (name + ".png")).string()));
+  EXPECT_TRUE(image.save(QString::fromStdString((PicturesDir() / (name + ".png")).string())));
 }
 
 void PanelTest::Pump(int ms) {
