@@ -58,47 +58,6 @@ const Integer kIntegers[] = {
     {u"/Result/Format/BitsPerPixel", &IRasterBlockDescriptor::put_BitsPerPixel, -1},
 };
 
-// The current node's name; false for text, comments and the like ("#text", ...).
-bool IsElement(MSXML6StoreSTL& page, std::u16string* name) {
-  return page.GetNodeName(*name) && !name->empty() && name->front() != u'#';
-}
-
-// The page document's values, read in one walk over the elements two levels under the root
-// ("/Result/<group>/<name>" -> text). The walk goes from node to node (no XPath query), and a
-// look-up in a few dozen entries costs far less than a query per value.
-class PageValues {
- public:
-  explicit PageValues(MSXML6StoreSTL& page) {
-    if (!page.SelectNode(u"/Result") || !page.MoveToFirstChild()) return;
-    std::u16string group;
-    std::u16string name;
-    do {
-      if (!IsElement(page, &group) || !page.MoveToFirstChild()) continue;
-      const std::u16string prefix = u"/Result/" + group + u"/";
-      do {
-        if (!IsElement(page, &name)) continue;
-        std::u16string text;
-        page.GetText(text);
-        values_.emplace_back(prefix + name, std::move(text));
-      } while (page.MoveToNextSibling());
-      page.MoveToParent();
-    } while (page.MoveToNextSibling());
-  }
-  const std::u16string* Find(std::u16string_view path) const {
-    for (const auto& [key, text] : values_) {
-      if (key == path) return &text;
-    }
-    return nullptr;
-  }
-  int32_t Int(std::u16string_view path, int32_t fallback) const {
-    const std::u16string* text = Find(path);
-    return text != nullptr ? WToI(*text) : fallback;
-  }
-
- private:
-  std::vector<std::pair<std::u16string, std::u16string>> values_;
-};
-
 bool Fail(const CLogClient& log, const char16_t* name) {
   RZD_LOG_ERROR_OF(log, u"CopyMetaToRasterBlock failed to read %s", name);
   return false;
@@ -106,22 +65,21 @@ bool Fail(const CLogClient& log, const char16_t* name) {
 
 }  // namespace
 
-bool CopyMetaToRasterBlock(MSXML6StoreSTL& page, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
+bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
                            const CLogClient& log) {
-  const PageValues values(page);
   for (const Enumerated& e : kEnumerated) {
-    const std::u16string* text = values.Find(e.path);
+    const std::u16string_view* text = values.Find(e.path);
     // The driver leaves Interleave out of single-channel pages: it has nothing to say there.
     if (text == nullptr && !e.optional) return Fail(log, e.name);
     LONG number = e.unknown;
     LONG i = 0;
     for (const char16_t* value : e.values) {
-      if (text != nullptr && *text == value) number = i;
+      if (text != nullptr && *text == std::u16string_view(value)) number = i;
       ++i;
     }
     if (FAILED((descriptor->*e.put)(number))) return false;
   }
-  const std::u16string* mode = values.Find(u"/Result/Address/ScanMode");
+  const std::u16string_view* mode = values.Find(u"/Result/Address/ScanMode");
   if (mode == nullptr) return Fail(log, u"ScanMode");
   *duplex = *mode == u"Duplex";
   for (const Integer& i : kIntegers) {
@@ -135,6 +93,29 @@ bool CopyMetaToRasterBlock(MSXML6StoreSTL& page, IRasterBlockDescriptor* descrip
   LONG before = 0;
   if (FAILED(descriptor->get_NumberOfLines(&before))) return false;
   return SUCCEEDED(descriptor->put_NumberOfLines(before + lines));
+}
+
+void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages, bool plain) {
+  if (plain && !pages.empty()) {
+    constexpr std::u16string_view kOpen = u"<Operation>";
+    constexpr std::u16string_view kClose = u"</Operation>";
+    size_t length = kOpen.size() + kClose.size();
+    for (const Bstr& page : pages) length += page.View().size();
+    std::u16string text;
+    text.reserve(length);
+    text += kOpen;
+    for (const Bstr& page : pages) text += page.View();
+    text += kClose;
+    if (operation->LoadFromString(text)) return;
+    operation->LoadFromString(u"<Operation/>");  // too large for one document: a copy per page
+  }
+  for (const Bstr& page : pages) {
+    MSXML6StoreSTL document;
+    if (!document.LoadFromString(page.View())) continue;
+    operation->SelectRoot();
+    document.SelectRoot();
+    operation->AppendCopyOf(&document);
+  }
 }
 
 uint64_t SideKindOf(MSXML6StoreSTL& operation) {

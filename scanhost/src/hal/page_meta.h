@@ -4,7 +4,9 @@
 
 #include "foundation/log_client.h"
 #include "foundation/xml_store.h"
+#include "hal/page_values.h"
 #include "interfaces/raster_buffers.h"
+#include "platform/types.h"
 
 #include <cstdint>
 #include <string>
@@ -12,12 +14,17 @@
 
 namespace rzd::scanhost {
 
-// Sets the descriptor's properties from the page document (`page`, parsed). `first`: the first
+// Sets the descriptor's properties from the page document's values. `first`: the first
 // read into the block (LineOffset is taken, NumberOfLines set rather than added to). *duplex is
 // set when the page's ScanMode is "Duplex". False (with an error line on `log`) when one of the
 // format values, the side or the scan mode is missing.
-bool CopyMetaToRasterBlock(MSXML6StoreSTL& page, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
+bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
                            const CLogClient& log);
+
+// Fills `operation` (loaded as "<Operation/>") with a copy of each page document, in order; each
+// page parsed before. `plain`: every page is of the plain shape PageValues::Read takes, and all
+// are parsed at once under the one root (the same document, without a copy per page).
+void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages, bool plain);
 
 // The side kind of an Operation document: 0 simplex front, 1 simplex back, 2 any other case (from
 // its first /Operation/Result/Address).

@@ -6,6 +6,7 @@
 // collected into one Operation document, which the metadata record carries with the background
 // data when the read ends.
 #include "hal/page_meta.h"
+#include "hal/page_values.h"
 #include "hal/process_state.h"
 #include "hal/scanner_base.h"
 
@@ -36,6 +37,14 @@ constexpr uint64_t kSmallestRegion = 64;
 constexpr uint32_t kMaxBackground = 64u << 20;
 
 bool IsNone(BSTR name) { return BstrView(name) == u"None"; }
+
+// The values of a page text the one-pass reading refused, from its parsed document.
+bool ReadParsed(std::u16string_view text, PageValues* values) {
+  MSXML6StoreSTL document;
+  if (!document.LoadFromString(text)) return false;
+  values->ReadDocument(document);
+  return true;
+}
 
 }  // namespace
 
@@ -112,6 +121,11 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   std::vector<uint8_t> background;
   bool writeRecord = true;
   bool stop = false;
+  // Each read's page text, kept for the Operation document: it is built once the reads are done,
+  // so that no document work lies between two reads of the driver.
+  std::vector<Bstr> pages;
+  bool allPlain = true;
+  PageValues values;
   while (!stop) {
     ULONGLONG blockSize = 0;
     if (FAILED(blocks->BlockSize(&blockSize))) {
@@ -174,17 +188,17 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
         stop = true;
         break;
       }
-      MSXML6StoreSTL document;
-      if (!page || !document.LoadFromString(page.View())) {
+      // The values come from one pass over the page text; a text of another shape is parsed.
+      const bool plain = page && values.Read(page.View());
+      allPlain = allPlain && plain;
+      if (!page || (!plain && !ReadParsed(page.View(), &values))) {
         RZD_LOG_ERROR(u"raw_Read failed to parse LLD meta data");
         hr = E_FAIL;
         stop = true;
         break;
       }
-      operation.SelectRoot();
-      document.SelectRoot();
-      operation.AppendCopyOf(&document);
-      if (!CopyMetaToRasterBlock(document, work.Get(), first, &duplex, *this)) {
+      pages.push_back(std::move(page));  // `values` still points into it
+      if (!CopyMetaToRasterBlock(values, work.Get(), first, &duplex, *this)) {
         RZD_LOG_ERROR(u"raw_Read failed to copy the meta data to a RasterBlock Descriptor");
         hr = E_FAIL;
         stop = true;
@@ -196,7 +210,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
       work->get_Side(&side);
       work->get_BytesPerLine(&bytesPerLine);
       if (side == 2) {
-        const int64_t linesPerSide = document.GetNodeInt(u"/Result/Address/LinesPerSide", kDefaultLinesPerSide);
+        const int64_t linesPerSide = values.Int(u"/Result/Address/LinesPerSide", kDefaultLinesPerSide);
         if (static_cast<int64_t>(free) < linesPerSide * bytesPerLine * 2) free = 0;
       }
       int64_t line = bytesPerLine;
@@ -218,7 +232,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
         break;
       }
       blocks->SetBoundary(static_cast<LONG>(reached));
-      if (hr == S_OK && !backgroundFetched && document.GetNodeInt(u"/Result/Address/ImageFromTheStream", 1) == 1) {
+      if (hr == S_OK && !backgroundFetched && values.Int(u"/Result/Address/ImageFromTheStream", 1) == 1) {
         backgroundFetched = true;
         if (!FetchBackground(&background, own.Get())) {
           hr = E_FAIL;
@@ -240,6 +254,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   }
 
   if (writeRecord && wantsRecord) {
+    MakeOperation(&operation, pages, allPlain);
     std::u16string text;
     operation.GetDocumentXML(text);
     const std::vector<uint8_t> record = MakeMetaRecord(text, background, SideKindOf(operation));

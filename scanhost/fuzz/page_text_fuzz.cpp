@@ -1,0 +1,60 @@
+// libFuzzer target over the one-pass reading of a driver's page text (hal/page_values.h). The
+// input's first byte picks the decoding of the rest (even: one character per byte, odd: UTF-16).
+// Checked beside the sanitizers: a text the one pass takes is one the XML parser takes too, and
+// the values read from the parsed document are the same, in the same order; an Operation document
+// of such pages parsed at once is the one a copy of each parsed page makes.
+#include "hal/page_meta.h"
+#include "hal/page_values.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "page_text_fuzz: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  std::u16string text;
+  if (data[0] % 2 == 0) {
+    text.assign(data + 1, data + size);
+  } else {
+    text.assign((size - 1) / 2, u'\0');
+    std::memcpy(text.data(), data + 1, text.size() * 2);
+  }
+  rzd::scanhost::PageValues fast;
+  if (!fast.Read(text)) return 0;
+  rzd::MSXML6StoreSTL document;
+  if (!document.LoadFromString(text)) Fail("a text the one pass took does not parse");
+  rzd::scanhost::PageValues parsed;
+  parsed.ReadDocument(document);
+  const auto& a = fast.All();
+  const auto& b = parsed.All();
+  if (a.size() != b.size()) Fail("a different number of values");
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].group != b[i].group || a[i].name != b[i].name || a[i].text != b[i].text) Fail("a different value");
+  }
+  std::vector<rzd::Bstr> pages;
+  pages.emplace_back(text);
+  pages.emplace_back(text);
+  std::u16string once;
+  std::u16string copied;
+  for (const bool plain : {true, false}) {
+    rzd::MSXML6StoreSTL operation;
+    operation.LoadFromString(u"<Operation/>");
+    rzd::scanhost::MakeOperation(&operation, pages, plain);
+    operation.GetDocumentXML(plain ? once : copied);
+  }
+  if (once != copied) Fail("a different Operation document");
+  return 0;
+}

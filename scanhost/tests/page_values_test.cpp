@@ -1,0 +1,105 @@
+// The one-pass reading of a driver's page text: the texts it takes give the values the parsed
+// document gives; every other shape is refused (and left to the parser).
+#include "hal/page_meta.h"
+#include "hal/page_values.h"
+
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace rzd::scanhost::test {
+namespace {
+
+std::vector<std::u16string> Listed(const PageValues& values) {
+  std::vector<std::u16string> out;
+  for (const auto& v : values.All()) {
+    out.push_back(std::u16string(v.group) + u"/" + std::u16string(v.name) + u"=" + std::u16string(v.text));
+  }
+  return out;
+}
+
+std::vector<std::u16string> ParsedValues(const std::u16string& text) {
+  MSXML6StoreSTL document;
+  EXPECT_TRUE(document.LoadFromString(text)) << ToUtf8(text);
+  PageValues values;
+  values.ReadDocument(document);
+  return Listed(values);
+}
+
+TEST(PageValuesTest, PlainTextsGiveTheValuesOfTheParsedDocument) {
+  const std::u16string kTaken[] = {
+      u"<Result><Address><Page>3</Page><Side>Back</Side></Address><Format><Pixels>RGB</Pixels></Format></Result>",
+      u"\n<Result>\n  <Address>\n    <Side> Front \n</Side>\n    <Crop></Crop>\n    <Empty/>\n  </Address>\n"
+      u"  <EstimateLength>2200</EstimateLength>\n  <Lone/>\n</Result>\n",
+      u"<Result ><A >x<B>1</B >y<B>2</B></A><A><B>\t</B></A>text</Result>",
+      u"<Result><A><B>a=b;c\"d'e</B></A></Result>",
+  };
+  for (const std::u16string& text : kTaken) {
+    PageValues values;
+    ASSERT_TRUE(values.Read(text)) << ToUtf8(text);
+    EXPECT_EQ(Listed(values), ParsedValues(text)) << ToUtf8(text);
+  }
+  PageValues values;
+  ASSERT_TRUE(values.Read(kTaken[0]));
+  EXPECT_EQ(values.Int(u"/Result/Address/Page", -1), 3);
+  EXPECT_EQ(values.Int(u"/Result/Address/Image", -1), -1);
+  ASSERT_NE(values.Find(u"/Result/Format/Pixels"), nullptr);
+  EXPECT_EQ(*values.Find(u"/Result/Format/Pixels"), u"RGB");
+  EXPECT_EQ(values.Find(u"/Result/Format"), nullptr);
+  EXPECT_EQ(values.Find(u"/Other/Format/Pixels"), nullptr);
+}
+
+TEST(PageValuesTest, OtherShapesAndBrokenTextsAreRefused) {
+  const std::u16string kRefused[] = {
+      u"",
+      u"<?xml version=\"1.0\"?><Result><A><B>1</B></A></Result>",
+      u"<Result><A><B x=\"1\">1</B></A></Result>",
+      u"<Result><A><B>&amp;</B></A></Result>",
+      u"<Result><A><B>a>b</B></A></Result>",
+      u"<Result><A><B>1\r\n</B></A></Result>",
+      u"<Result><!-- note --><A><B>1</B></A></Result>",
+      u"<Result><A><B><C>1</C></B></A></Result>",
+      u"<Result><A><B>\u00e9</B></A></Result>",
+      u"<Other><A><B>1</B></A></Other>",
+      u"<Result/>",
+      u"<Result><A><B>1</C></A></Result>",
+      u"<Result><A><B>1</B></A>",
+      u"<Result><A><B>1</B></A></Result><Result/>",
+      u"<Result><A><B>1</B></A></Result>x",
+      u"<ns:Result><A/></ns:Result>",
+  };
+  for (const std::u16string& text : kRefused) {
+    PageValues values;
+    EXPECT_FALSE(values.Read(text)) << ToUtf8(text);
+    EXPECT_TRUE(values.All().empty()) << ToUtf8(text);
+  }
+}
+
+TEST(PageValuesTest, AnOperationOfPlainPagesParsedAtOnceIsTheOneACopyPerPageMakes) {
+  std::vector<Bstr> pages;
+  pages.emplace_back(u"<Result><Address><Page>1</Page><Side>Front</Side></Address><Crop/></Result>");
+  pages.emplace_back(u"\n<Result>\n  <Address>\n    <Page> 2 </Page>\n  </Address>\n  <Lone>x</Lone>\n</Result>\n");
+  std::u16string once;
+  std::u16string copied;
+  for (const bool plain : {true, false}) {
+    MSXML6StoreSTL operation;
+    ASSERT_TRUE(operation.LoadFromString(u"<Operation/>"));
+    MakeOperation(&operation, pages, plain);
+    ASSERT_TRUE(operation.GetDocumentXML(plain ? once : copied));
+  }
+  EXPECT_EQ(once, copied);
+  EXPECT_NE(once.find(u"<Page>1</Page>"), std::u16string::npos) << ToUtf8(once);
+  EXPECT_NE(once.find(u"<Lone>x</Lone>"), std::u16string::npos) << ToUtf8(once);
+  MSXML6StoreSTL none;
+  ASSERT_TRUE(none.LoadFromString(u"<Operation/>"));
+  MakeOperation(&none, {}, true);
+  std::u16string empty;
+  ASSERT_TRUE(none.GetDocumentXML(empty));
+  EXPECT_EQ(empty, u"<Operation/>");
+}
+
+}  // namespace
+}  // namespace rzd::scanhost::test
