@@ -13,13 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
-struct LocalVariant {
-  LocalVariant() { VariantInit(&value); }
-  ~LocalVariant() { VariantClear(&value); }
-  VARIANT value;
-};
-
 HRESULT SendControl(IRZDHAL* service, LONG code, const std::u16string& input) {
   const Bstr in(input);
   Bstr out;

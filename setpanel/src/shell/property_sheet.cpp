@@ -29,12 +29,6 @@ struct LibraryLife {
   }
 } g_libraryLife;
 
-struct LocalVariant {
-  LocalVariant() { VariantInit(&value); }
-  ~LocalVariant() { VariantClear(&value); }
-  VARIANT value;
-};
-
 // Creates the service object of `classId` and opens the unit `device` with code 14; null on
 // any failure (nothing is kept).
 rzd::ComPtr<IRZDHAL> OpenService(const char16_t* classId, const char16_t* device) {
@@ -45,8 +39,8 @@ rzd::ComPtr<IRZDHAL> OpenService(const char16_t* classId, const char16_t* device
   if (CoCreateInstance(*clsid, nullptr, CLSCTX_ALL, IID_IRZDHAL, service.OutVoid()) != S_OK || !service) return {};
   const rzd::Bstr document(u"<HAL_CLSID>\r\n\t" + std::u16string(device) + u"\r\n</HAL_CLSID>");
   rzd::Bstr out;
-  LocalVariant in;
-  LocalVariant result;
+  rzd::LocalVariant in;
+  rzd::LocalVariant result;
   if (service->Control(RZDHAL_CC_CONNECT, document.Get(), out.Out(), &in.value, &result.value) != S_OK) return {};
   return service;
 }
@@ -58,8 +52,8 @@ void CloseService() {
   LONG status = 0;
   service->UnlockScanner(&status);
   rzd::Bstr out;
-  LocalVariant in;
-  LocalVariant result;
+  rzd::LocalVariant in;
+  rzd::LocalVariant result;
   service->Control(RZDHAL_CC_DISCONNECT, nullptr, out.Out(), &in.value, &result.value);
   service.Reset();
 }
