@@ -1,6 +1,6 @@
 #include "host.h"
 
-#include "interfaces/rzdhal_codes.h"
+#include "interfaces/rzdhal_unit.h"
 #include "lowdrv/engine/model_ids.h"
 #include "platform/modules.h"
 #include "platform/registry.h"
@@ -12,14 +12,6 @@ namespace rzd::confighost {
 namespace fs = std::filesystem;
 
 namespace {
-
-HRESULT SendControl(IRZDHAL* service, LONG code, const std::u16string& input) {
-  const Bstr in(input);
-  Bstr out;
-  LocalVariant valueIn;
-  LocalVariant valueOut;
-  return service->Control(code, input.empty() ? nullptr : in.Get(), out.Out(), &valueIn.value, &valueOut.value);
-}
 
 std::string Hex(HRESULT value) { return FormatA("0x%08X", static_cast<unsigned>(value)); }
 
@@ -82,8 +74,7 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
     *error = "the unit's service could not be started (" + Hex(created) + ")";
     return {};
   }
-  const HRESULT opened =
-      SendControl(service.Get(), RZDHAL_CC_CONNECT, u"<HAL_CLSID>\r\n\t" + unit.halClsid + u"\r\n</HAL_CLSID>");
+  const HRESULT opened = ConnectHalUnit(service.Get(), unit.halClsid);
   if (opened != S_OK) {
     *error = opened == 170 ? "the scanner is in use by another application"
                            : "the unit could not be opened (" + Hex(opened) + ")";
@@ -94,7 +85,7 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
 
 void CloseUnit(ComPtr<IRZDHAL>& service) {
   if (!service) return;
-  SendControl(service.Get(), RZDHAL_CC_DISCONNECT, {});
+  DisconnectHalUnit(service.Get());
   service.Reset();
 }
 
