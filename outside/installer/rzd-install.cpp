@@ -84,8 +84,8 @@ std::vector<std::pair<std::u16string, fs::path>> InstalledUnits() {
   for (const std::u16string& subkey : subkeys) {
     rzd::RegKey unit;
     std::u16string path;
-    if (classKey.OpenSubKey(subkey, &unit) == ERROR_SUCCESS && unit.GetString(u"HAL_PATH", &path) == ERROR_SUCCESS &&
-        !path.empty()) {
+    if (classKey.OpenSubKey(subkey, &unit) == ERROR_SUCCESS &&
+        unit.GetString(rzd::scanhost::kValueHalPath, &path) == ERROR_SUCCESS && !path.empty()) {
       units.emplace_back(subkey, fs::path(rzd::ToUtf8(path)));
     }
   }
@@ -207,13 +207,13 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
     fs::create_hard_link(installed, link, ec);
     rzd::RegKey unit;
     uint32_t error = ec ? ERROR_ACCESS_DENIED : rzd::RegKey::Create(rzd::Hive::LocalMachine, UnitKey(subkey), &unit);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"SymbolicName", entry.interfacePath);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"FriendlyName", entry.friendlyName);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"DeviceInstanceID", DeviceInstanceId(entry));
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueSymbolicName, entry.interfacePath);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueFriendlyName, entry.friendlyName);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueDeviceInstanceId, DeviceInstanceId(entry));
     if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_MODEL", rzd::lowdrv::kModelName);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwainDsPath, twainDataSource);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwain64Path, twainDataSource);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_PATH", rzd::FromUtf8(link.string()));
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueHalPath, rzd::FromUtf8(link.string()));
     if (error != ERROR_SUCCESS || !RunRegistration(link, "-Service")) {
       std::fprintf(stderr, "rzd-install: %s could not be installed\n", rzd::ToUtf8(entry.interfacePath).c_str());
       status = 1;
