@@ -52,11 +52,7 @@ std::optional<fs::path> PanelPath(const Unit& unit, const fs::path& given, std::
     return std::nullopt;
   }
   const fs::path name = fs::path(ToUtf8(unit.configUi)).filename();
-  const fs::path bin = ExecutablePath().parent_path();
-  for (const fs::path& candidate : {bin / name, bin.parent_path() / "lib" / name}) {
-    std::error_code ec;
-    if (fs::is_regular_file(candidate, ec)) return candidate;
-  }
+  if (std::optional<fs::path> found = FindBesideProgram(name)) return found;
   *error = "the settings panel " + name.string() + " was not found beside this program";
   return std::nullopt;
 }

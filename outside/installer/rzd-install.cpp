@@ -65,15 +65,6 @@ fs::path FirmwareUpdaterPath() {
          rzd::ToUtf8(rzd::scanhost::kFirmwareUpdaterFile);
 }
 
-// A file beside this program, or in the build's library folder.
-std::optional<fs::path> BesideProgram(const std::string& name) {
-  const fs::path bin = rzd::ExecutablePath().parent_path();
-  for (const fs::path& candidate : {bin / name, bin.parent_path() / "lib" / name}) {
-    if (fs::exists(candidate)) return candidate;
-  }
-  return std::nullopt;
-}
-
 // Installed units: device class subkey -> HAL_PATH.
 std::vector<std::pair<std::u16string, fs::path>> InstalledUnits() {
   std::vector<std::pair<std::u16string, fs::path>> units;
@@ -121,7 +112,7 @@ bool RunRegistration(const fs::path& program, const char* option) {
 
 // Calls DllRegisterServer or DllUnregisterServer of a component library beside this program.
 bool RegisterLibrary(const char* name, bool install) {
-  auto path = BesideProgram(name);
+  auto path = rzd::FindBesideProgram(name);
   if (!path) return false;
   auto library = rzd::Module::Load(*path);
   if (!library) return false;
@@ -133,7 +124,7 @@ bool RegisterLibrary(const char* name, bool install) {
 // Copies the firmware updater into place (replacing an older copy); a missing updater is only
 // reported, the units work without it.
 void InstallFirmwareUpdater() {
-  const std::optional<fs::path> updater = BesideProgram(kFirmwareUpdater);
+  const std::optional<fs::path> updater = rzd::FindBesideProgram(kFirmwareUpdater);
   const fs::path target = FirmwareUpdaterPath();
   std::error_code ec;
   if (!updater) {
@@ -260,7 +251,7 @@ int main(int argc, char** argv) {
   fs::path serviceExe = rzd::ExecutablePath().parent_path() / "scanhost";
   const std::string model = rzd::ToUtf8(rzd::lowdrv::kModelName);
   std::u16string twain = rzd::FromUtf8(
-      BesideProgram(kTwainDataSource)
+      rzd::FindBesideProgram(kTwainDataSource)
           .value_or(rzd::KnownFolderPath(rzd::KnownFolder::Windows) / "twain_32" / model / (model + ".ds"))
           .string());
   bool remove = false;
