@@ -72,8 +72,8 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
   }
   const HRESULT opened = ConnectHalUnit(service.Get(), unit.halClsid);
   if (opened != S_OK) {
-    *error = opened == 170 ? "the scanner is in use by another application"
-                           : "the unit could not be opened (" + Hex(opened) + ")";
+    *error = opened == static_cast<HRESULT>(ERROR_BUSY) ? "the scanner is in use by another application"
+                                                        : "the unit could not be opened (" + Hex(opened) + ")";
     return {};
   }
   return service;
