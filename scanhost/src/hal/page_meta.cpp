@@ -95,20 +95,7 @@ bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* des
   return SUCCEEDED(descriptor->put_NumberOfLines(before + lines));
 }
 
-void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages, bool plain) {
-  if (plain && !pages.empty()) {
-    constexpr std::u16string_view kOpen = u"<Operation>";
-    constexpr std::u16string_view kClose = u"</Operation>";
-    size_t length = kOpen.size() + kClose.size();
-    for (const Bstr& page : pages) length += page.View().size();
-    std::u16string text;
-    text.reserve(length);
-    text += kOpen;
-    for (const Bstr& page : pages) text += page.View();
-    text += kClose;
-    if (operation->LoadFromString(text)) return;
-    operation->LoadFromString(u"<Operation/>");  // too large for one document: a copy per page
-  }
+void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages) {
   for (const Bstr& page : pages) {
     MSXML6StoreSTL document;
     if (!document.LoadFromString(page.View())) continue;

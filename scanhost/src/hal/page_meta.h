@@ -21,10 +21,9 @@ namespace rzd::scanhost {
 bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
                            const CLogClient& log);
 
-// Fills `operation` (loaded as "<Operation/>") with a copy of each page document, in order; each
-// page parsed before. `plain`: every page is of the plain shape PageValues::Read takes, and all
-// are parsed at once under the one root (the same document, without a copy per page).
-void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages, bool plain);
+// Fills `operation` (loaded as "<Operation/>") with a copy of each page document, in order (each
+// page parsed before).
+void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages);
 
 // The side kind of an Operation document: 0 simplex front, 1 simplex back, 2 any other case (from
 // its first /Operation/Result/Address).

@@ -124,7 +124,6 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   // Each read's page text, kept for the Operation document: it is built once the reads are done,
   // so that no document work lies between two reads of the driver.
   std::vector<Bstr> pages;
-  bool allPlain = true;
   PageValues values;
   while (!stop) {
     ULONGLONG blockSize = 0;
@@ -190,7 +189,6 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
       }
       // The values come from one pass over the page text; a text of another shape is parsed.
       const bool plain = page && values.Read(page.View());
-      allPlain = allPlain && plain;
       if (!page || (!plain && !ReadParsed(page.View(), &values))) {
         RZD_LOG_ERROR(u"raw_Read failed to parse LLD meta data");
         hr = E_FAIL;
@@ -254,7 +252,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   }
 
   if (writeRecord && wantsRecord) {
-    MakeOperation(&operation, pages, allPlain);
+    MakeOperation(&operation, pages);
     std::u16string text;
     operation.GetDocumentXML(text);
     const std::vector<uint8_t> record = MakeMetaRecord(text, background, SideKindOf(operation));
