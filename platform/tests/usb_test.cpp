@@ -379,7 +379,8 @@ TEST_F(UsbTest, HandlesOnOneUnitAreIndependentConnections) {
 }  // namespace rzd
 
 // The frame reader keeps the socket's receive time-out (the unit's greeting relies on it), also
-// when it looks for bytes a while before it waits; a frame that comes in time is read whole.
+// when it looks for bytes a while before it waits; a frame that comes while it waits is read
+// whole.
 TEST(UsbFrameReaderTest, TheSocketsReceiveTimeOutEndsAWaitForAFrame) {
   for (const auto spin : {std::chrono::microseconds(0), std::chrono::microseconds(50)}) {
     SCOPED_TRACE("spin " + std::to_string(spin.count()) + " us");
@@ -395,6 +396,9 @@ TEST(UsbFrameReaderTest, TheSocketsReceiveTimeOutEndsAWaitForAFrame) {
     EXPECT_FALSE(reader.Next(header, payload));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
 
+    // A frame that comes while a reader waits, with a time-out far beyond its coming.
+    limit = {30, 0};
+    ASSERT_EQ(setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
     rzd::usbsim::FrameReader second(fds[0]);
     rzd::usbsim::FrameHeader sent;
     sent.id = 7;
