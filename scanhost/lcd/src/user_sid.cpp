@@ -1,5 +1,4 @@
 // The console user and the user's language.
-#include "lcd_log.h"
 #include "profile_values.h"
 #include "scanhost/lcd/lcd_profiles.h"
 
