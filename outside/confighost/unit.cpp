@@ -1,6 +1,6 @@
 #include "host.h"
 
-#include "interfaces/rzdhal_codes.h"
+#include "interfaces/rzdhal_unit.h"
 #include "lowdrv/engine/model_ids.h"
 #include "platform/modules.h"
 #include "platform/registry.h"
@@ -12,21 +12,6 @@ namespace rzd::confighost {
 namespace fs = std::filesystem;
 
 namespace {
-
-
-struct LocalVariant {
-  LocalVariant() { VariantInit(&value); }
-  ~LocalVariant() { VariantClear(&value); }
-  VARIANT value;
-};
-
-HRESULT SendControl(IRZDHAL* service, LONG code, const std::u16string& input) {
-  const Bstr in(input);
-  Bstr out;
-  LocalVariant valueIn;
-  LocalVariant valueOut;
-  return service->Control(code, input.empty() ? nullptr : in.Get(), out.Out(), &valueIn.value, &valueOut.value);
-}
 
 std::string Hex(HRESULT value) { return FormatA("0x%08X", static_cast<unsigned>(value)); }
 
@@ -67,11 +52,7 @@ std::optional<fs::path> PanelPath(const Unit& unit, const fs::path& given, std::
     return std::nullopt;
   }
   const fs::path name = fs::path(ToUtf8(unit.configUi)).filename();
-  const fs::path bin = ExecutablePath().parent_path();
-  for (const fs::path& candidate : {bin / name, bin.parent_path() / "lib" / name}) {
-    std::error_code ec;
-    if (fs::is_regular_file(candidate, ec)) return candidate;
-  }
+  if (std::optional<fs::path> found = FindBesideProgram(name)) return found;
   *error = "the settings panel " + name.string() + " was not found beside this program";
   return std::nullopt;
 }
@@ -89,11 +70,10 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
     *error = "the unit's service could not be started (" + Hex(created) + ")";
     return {};
   }
-  const HRESULT opened =
-      SendControl(service.Get(), RZDHAL_CC_CONNECT, u"<HAL_CLSID>\r\n\t" + unit.halClsid + u"\r\n</HAL_CLSID>");
+  const HRESULT opened = ConnectHalUnit(service.Get(), unit.halClsid);
   if (opened != S_OK) {
-    *error = opened == 170 ? "the scanner is in use by another application"
-                           : "the unit could not be opened (" + Hex(opened) + ")";
+    *error = opened == static_cast<HRESULT>(ERROR_BUSY) ? "the scanner is in use by another application"
+                                                        : "the unit could not be opened (" + Hex(opened) + ")";
     return {};
   }
   return service;
@@ -101,7 +81,7 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
 
 void CloseUnit(ComPtr<IRZDHAL>& service) {
   if (!service) return;
-  SendControl(service.Get(), RZDHAL_CC_DISCONNECT, {});
+  DisconnectHalUnit(service.Get());
   service.Reset();
 }
 

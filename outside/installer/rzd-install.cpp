@@ -65,15 +65,6 @@ fs::path FirmwareUpdaterPath() {
          rzd::ToUtf8(rzd::scanhost::kFirmwareUpdaterFile);
 }
 
-// A file beside this program, or in the build's library folder.
-std::optional<fs::path> BesideProgram(const std::string& name) {
-  const fs::path bin = rzd::ExecutablePath().parent_path();
-  for (const fs::path& candidate : {bin / name, bin.parent_path() / "lib" / name}) {
-    if (fs::exists(candidate)) return candidate;
-  }
-  return std::nullopt;
-}
-
 // Installed units: device class subkey -> HAL_PATH.
 std::vector<std::pair<std::u16string, fs::path>> InstalledUnits() {
   std::vector<std::pair<std::u16string, fs::path>> units;
@@ -84,8 +75,8 @@ std::vector<std::pair<std::u16string, fs::path>> InstalledUnits() {
   for (const std::u16string& subkey : subkeys) {
     rzd::RegKey unit;
     std::u16string path;
-    if (classKey.OpenSubKey(subkey, &unit) == ERROR_SUCCESS && unit.GetString(u"HAL_PATH", &path) == ERROR_SUCCESS &&
-        !path.empty()) {
+    if (classKey.OpenSubKey(subkey, &unit) == ERROR_SUCCESS &&
+        unit.GetString(rzd::scanhost::kValueHalPath, &path) == ERROR_SUCCESS && !path.empty()) {
       units.emplace_back(subkey, fs::path(rzd::ToUtf8(path)));
     }
   }
@@ -121,7 +112,7 @@ bool RunRegistration(const fs::path& program, const char* option) {
 
 // Calls DllRegisterServer or DllUnregisterServer of a component library beside this program.
 bool RegisterLibrary(const char* name, bool install) {
-  auto path = BesideProgram(name);
+  auto path = rzd::FindBesideProgram(name);
   if (!path) return false;
   auto library = rzd::Module::Load(*path);
   if (!library) return false;
@@ -133,7 +124,7 @@ bool RegisterLibrary(const char* name, bool install) {
 // Copies the firmware updater into place (replacing an older copy); a missing updater is only
 // reported, the units work without it.
 void InstallFirmwareUpdater() {
-  const std::optional<fs::path> updater = BesideProgram(kFirmwareUpdater);
+  const std::optional<fs::path> updater = rzd::FindBesideProgram(kFirmwareUpdater);
   const fs::path target = FirmwareUpdaterPath();
   std::error_code ec;
   if (!updater) {
@@ -207,13 +198,13 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
     fs::create_hard_link(installed, link, ec);
     rzd::RegKey unit;
     uint32_t error = ec ? ERROR_ACCESS_DENIED : rzd::RegKey::Create(rzd::Hive::LocalMachine, UnitKey(subkey), &unit);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"SymbolicName", entry.interfacePath);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"FriendlyName", entry.friendlyName);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"DeviceInstanceID", DeviceInstanceId(entry));
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueSymbolicName, entry.interfacePath);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueFriendlyName, entry.friendlyName);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueDeviceInstanceId, DeviceInstanceId(entry));
     if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_MODEL", rzd::lowdrv::kModelName);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwainDsPath, twainDataSource);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwain64Path, twainDataSource);
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_PATH", rzd::FromUtf8(link.string()));
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueHalPath, rzd::FromUtf8(link.string()));
     if (error != ERROR_SUCCESS || !RunRegistration(link, "-Service")) {
       std::fprintf(stderr, "rzd-install: %s could not be installed\n", rzd::ToUtf8(entry.interfacePath).c_str());
       status = 1;
@@ -260,7 +251,7 @@ int main(int argc, char** argv) {
   fs::path serviceExe = rzd::ExecutablePath().parent_path() / "scanhost";
   const std::string model = rzd::ToUtf8(rzd::lowdrv::kModelName);
   std::u16string twain = rzd::FromUtf8(
-      BesideProgram(kTwainDataSource)
+      rzd::FindBesideProgram(kTwainDataSource)
           .value_or(rzd::KnownFolderPath(rzd::KnownFolder::Windows) / "twain_32" / model / (model + ".ds"))
           .string());
   bool remove = false;

@@ -25,11 +25,8 @@ constexpr uint32_t kClose = 0x80000005;
 
 // Where the library lies: beside the program, or in the build's library folder.
 std::unique_ptr<rzd::Module> LoadDriver() {
-  const std::filesystem::path bin = rzd::ExecutablePath().parent_path();
-  for (const auto& candidate : {bin / kLowLevelDriverFileName, bin.parent_path() / "lib" / kLowLevelDriverFileName}) {
-    if (std::filesystem::exists(candidate)) return rzd::Module::Load(candidate);
-  }
-  return nullptr;
+  const std::optional<std::filesystem::path> path = rzd::FindBesideProgram(kLowLevelDriverFileName);
+  return path ? rzd::Module::Load(*path) : nullptr;
 }
 
 void Print(const char* label, BSTR text) {

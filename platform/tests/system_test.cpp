@@ -116,6 +116,16 @@ TEST(Modules, LoadBindUnload) {
   EXPECT_FALSE(error.empty());
 }
 
+TEST(Modules, FindBesideProgramLooksBesideThenInLib) {
+  const std::optional<fs::path> beside = rzd::FindBesideProgram("print_exe_path");
+  ASSERT_TRUE(beside.has_value());
+  EXPECT_TRUE(fs::equivalent(*beside, rzd::test::BinaryDir() / "print_exe_path"));
+  const std::optional<fs::path> inLib = rzd::FindBesideProgram("libmodule_fixture.so");
+  ASSERT_TRUE(inLib.has_value());
+  EXPECT_TRUE(fs::equivalent(*inLib, rzd::test::BinaryDir().parent_path() / "lib" / "libmodule_fixture.so"));
+  EXPECT_EQ(rzd::FindBesideProgram("missing.so"), std::nullopt);
+}
+
 TEST_F(SystemTest, ExecutableKeepsTheNameItWasStartedBy) {
   fs::path original = rzd::test::BinaryDir() / "print_exe_path";
   struct Case {

@@ -1,18 +1,14 @@
 #include "scan_options.h"
 
-#include <cstdlib>
+#include "platform/text.h"
 
 namespace rzd::frontend {
 
 namespace {
 
 std::optional<uint32_t> Number(const std::string& text, uint32_t least, uint32_t most) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-  }
-  const auto value = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
-  if (value < least || value > most) return std::nullopt;
+  const std::optional<uint32_t> value = ParseUInt32(text);
+  if (!value || *value < least || *value > most) return std::nullopt;
   return value;
 }
 

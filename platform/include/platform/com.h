@@ -239,6 +239,15 @@ class ComInit {
   HRESULT hr_;
 };
 
+// A VARIANT for the length of a scope: initialised empty, cleared (what it owns freed) at the end.
+struct LocalVariant {
+  LocalVariant() { VariantInit(&value); }
+  ~LocalVariant() { VariantClear(&value); }
+  LocalVariant(const LocalVariant&) = delete;
+  LocalVariant& operator=(const LocalVariant&) = delete;
+  VARIANT value;
+};
+
 // The process's global interface table (a new reference), as CoCreateInstance of
 // CLSID_StdGlobalInterfaceTable answers it.
 HRESULT GetGlobalInterfaceTable(IGlobalInterfaceTable** table);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace rzd {
@@ -34,5 +35,9 @@ std::filesystem::path ModulePathOf(const void* address);
 // The running executable's own path, as it was started: a copy or hard link keeps its own name,
 // and a symbolic link is not resolved away from the name it was started by.
 std::filesystem::path ExecutablePath();
+
+// The file `name` beside the running executable, else in the library folder beside the
+// executable's folder (`../lib`, as the build lays them out); nullopt when neither holds it.
+std::optional<std::filesystem::path> FindBesideProgram(const std::filesystem::path& name);
 
 }  // namespace rzd

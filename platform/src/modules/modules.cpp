@@ -58,4 +58,13 @@ std::filesystem::path ExecutablePath() {
   return path;
 }
 
+std::optional<std::filesystem::path> FindBesideProgram(const std::filesystem::path& name) {
+  const std::filesystem::path bin = ExecutablePath().parent_path();
+  for (const std::filesystem::path& candidate : {bin / name, bin.parent_path() / "lib" / name}) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+  }
+  return std::nullopt;
+}
+
 }  // namespace rzd

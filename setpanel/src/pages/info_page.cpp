@@ -40,12 +40,7 @@ bool CHScannerQTModule::GetScannerInfo() {
       if (check.LoadFromString(supported.View())) supported_ = supported.Str();
     }
     Bstr info;
-    VARIANT in;
-    VARIANT out;
-    VariantInit(&in);
-    VariantInit(&out);
-    const HRESULT hr = hal_->Control(RZDHAL_CC_INFO, nullptr, info.Out(), &in, &out);
-    VariantClear(&out);
+    const HRESULT hr = SendHALControl(RZDHAL_CC_INFO, {}, info.Out(), nullptr, nullptr);
     MSXML6StoreSTL store;
     if (hr == S_OK && store.LoadFromString(info.View())) {
       read = true;

@@ -3,6 +3,7 @@
 #include "lowdrv/engine/model_ids.h"
 #include "platform/registry.h"
 #include "platform/root.h"
+#include "scanhost/class_key_values.h"
 
 #include <vector>
 
@@ -19,14 +20,14 @@ DeviceIdentity FindDeviceIdentity(std::u16string_view device) {
     RegKey key;
     if (classKey.OpenSubKey(unit, &key) != ERROR_SUCCESS) continue;
     std::u16string halClsid;
-    if (key.GetString(u"HAL_CLSID", &halClsid) != ERROR_SUCCESS || halClsid != device) continue;
+    if (key.GetString(scanhost::kValueHalClsid, &halClsid) != ERROR_SUCCESS || halClsid != device) continue;
     identity.classKey = std::u16string(lowdrv::kImageClassKey) + u"\\" + unit;
-    key.GetString(u"FriendlyName", &identity.friendlyName);
+    key.GetString(scanhost::kValueFriendlyName, &identity.friendlyName);
     key.GetString(u"HAL_MODEL", &identity.halModel);
-    key.GetString(u"IMAGE_PROCESSING", &identity.imageProcessing);
+    key.GetString(scanhost::kValueImageProcessing, &identity.imageProcessing);
     key.GetString(u"CombineWith", &identity.combineWith);
-    key.GetString(u"FIRMWARE_UPDATER", &identity.firmwareUpdater);
-    key.GetString(u"SymbolicName", &identity.symbolicName);
+    key.GetString(scanhost::kValueFirmwareUpdater, &identity.firmwareUpdater);
+    key.GetString(scanhost::kValueSymbolicName, &identity.symbolicName);
     break;
   }
   return identity;

@@ -17,12 +17,6 @@ namespace rzd::panel {
 namespace {
 constexpr DWORD kLockTimeoutMs = 5000;
 
-struct LocalVariant {
-  LocalVariant() { VariantInit(&value); }
-  ~LocalVariant() { VariantClear(&value); }
-  VARIANT value;
-};
-
 int Digits(int value) {
   int digits = 1;
   for (long long v = value < 0 ? -static_cast<long long>(value) : value; v >= 10; v /= 10) ++digits;

@@ -7,6 +7,7 @@
 #include "foundation/log_client.h"
 #include "interfaces/rzdhal.h"
 #include "platform/com.h"
+#include "platform/errors.h"
 #include "setpanel/cor_module.h"
 #include "setpanel/property_sheet.h"
 
@@ -21,7 +22,7 @@ namespace rzd::panel {
 class DriversConfigPage;
 
 // The answers the panel tells apart.
-inline constexpr HRESULT kAnswerBusy = 170;  // the unit is in use by another application
+inline constexpr HRESULT kAnswerBusy = static_cast<HRESULT>(ERROR_BUSY);  // the unit is in use by another application
 
 class CCHScannerQTModuleBase : public QWidget, public ICorModuleBase, public ICorModuleScanner, public CLogClient {
   Q_OBJECT
@@ -64,7 +65,7 @@ class CCHScannerQTModuleBase : public QWidget, public ICorModuleBase, public ICo
   void ShowError(const QString& text);
   void ShowBusy();
   void ShowNoConnection();
-  // 170 shows "in use", any other non-zero answer "No connection with device"; 0 shows nothing.
+  // kAnswerBusy shows "in use", any other non-zero answer "No connection with device"; 0 shows nothing.
   void ShowAnswer(HRESULT answer);
 
   // Tells the host that the page changed (`changed` 1) or not: the change callback on a

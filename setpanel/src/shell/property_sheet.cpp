@@ -3,7 +3,7 @@
 // destroyed unlocks, closes and releases it.
 #include "setpanel/property_sheet.h"
 
-#include "interfaces/rzdhal_codes.h"
+#include "interfaces/rzdhal_unit.h"
 #include "foundation/module_objects.h"
 #include "module.h"
 #include "page_manager.h"
@@ -29,12 +29,6 @@ struct LibraryLife {
   }
 } g_libraryLife;
 
-struct LocalVariant {
-  LocalVariant() { VariantInit(&value); }
-  ~LocalVariant() { VariantClear(&value); }
-  VARIANT value;
-};
-
 // Creates the service object of `classId` and opens the unit `device` with code 14; null on
 // any failure (nothing is kept).
 rzd::ComPtr<IRZDHAL> OpenService(const char16_t* classId, const char16_t* device) {
@@ -43,11 +37,7 @@ rzd::ComPtr<IRZDHAL> OpenService(const char16_t* classId, const char16_t* device
   if (!clsid) return {};
   rzd::ComPtr<IRZDHAL> service;
   if (CoCreateInstance(*clsid, nullptr, CLSCTX_ALL, IID_IRZDHAL, service.OutVoid()) != S_OK || !service) return {};
-  const rzd::Bstr document(u"<HAL_CLSID>\r\n\t" + std::u16string(device) + u"\r\n</HAL_CLSID>");
-  rzd::Bstr out;
-  LocalVariant in;
-  LocalVariant result;
-  if (service->Control(RZDHAL_CC_CONNECT, document.Get(), out.Out(), &in.value, &result.value) != S_OK) return {};
+  if (rzd::ConnectHalUnit(service.Get(), device) != S_OK) return {};
   return service;
 }
 
@@ -57,10 +47,7 @@ void CloseService() {
   if (!service) return;
   LONG status = 0;
   service->UnlockScanner(&status);
-  rzd::Bstr out;
-  LocalVariant in;
-  LocalVariant result;
-  service->Control(RZDHAL_CC_DISCONNECT, nullptr, out.Out(), &in.value, &result.value);
+  rzd::DisconnectHalUnit(service.Get());
   service.Reset();
 }
 
