@@ -3,23 +3,23 @@
 #pragma once
 
 #include "interfaces/rzdhal.h"
+#include "platform/com.h"
 #include "platform/types.h"
 
 #include <cstdint>
 
 namespace rzd::scanhost::test {
 
+// The value goes in as `type`, VT_UI4 unless another numeric type is asked.
 template <typename Hal>
 HRESULT ControlWithValue(Hal& hal, HRESULT (Hal::*control)(LONG, BSTR, BSTR*, VARIANT*, VARIANT*), LONG code,
                          uint32_t value, VARTYPE type = VT_UI4) {
-  VARIANT in;
-  VARIANT out;
-  VariantInit(&in);
-  VariantInit(&out);
-  in.vt = type;
-  in.ulVal = value;
+  LocalVariant in;
+  LocalVariant out;
+  in.value.vt = type;
+  in.value.ulVal = value;
   Bstr text;
-  return (hal.*control)(code, nullptr, text.Out(), &in, &out);
+  return (hal.*control)(code, nullptr, text.Out(), &in.value, &out.value);
 }
 
 // A VT_UI4 value in, through IRZDHAL.

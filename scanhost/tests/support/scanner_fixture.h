@@ -59,7 +59,7 @@ class ScannerTest : public ServiceFixture {
   std::shared_ptr<CRZDHALScanner> MakeScanner(bool serviceOwned = false, const char* driver = RZD_FAKE_DRIVER) {
     return std::make_shared<CRZDHALScanner>(&parent_, UnitPath(), FromUtf8(driver), u"", serviceOwned);
   }
-  // A HAL control code with a value in (VT_UI4 unless another type is asked).
+  // A HAL control code with a value in (VT_UI4 unless another numeric type is asked).
   static HRESULT Code(CRZDHALScannerBase& scanner, LONG code, uint32_t value = 0, VARTYPE type = VT_UI4) {
     return ControlWithValue(scanner, &CRZDHALScannerBase::raw_Control, code, value, type);
   }
