@@ -7,6 +7,7 @@
 
 #include "platform/process.h"
 #include "platform/text.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -30,16 +31,6 @@ inline int DiagConfig(const std::vector<std::string>& args) {
   auto child = ChildProcess::Start(DiagTool(), args);
   if (!child) return -1;
   return child->Wait(60000).value_or(-1);
-}
-
-// Polls `condition` until it holds or `timeout` passes.
-inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
 }
 
 // One emitted record, split into its fields.

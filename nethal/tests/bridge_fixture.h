@@ -29,7 +29,7 @@ namespace rzd::nethal::test {
 class BridgeLogCapture : public rzd::test::LogCapture {
  public:
   static constexpr char16_t kFeature[] = u"CRZDHALScannerInProc Interface";
-  BridgeLogCapture() : LogCapture({kFeature, std::u16string(kFeature) + u".Data"}) {}
+  BridgeLogCapture() : LogCapture(WithData({kFeature})) {}
   // A line at `level` holding `part`.
   bool Has(uint32_t level, const std::u16string& part) const {
     const std::vector<Line> lines = Lines();

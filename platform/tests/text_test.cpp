@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -156,6 +157,13 @@ TEST(Numbers, WToISemantics) {
   for (const auto& c : cases) EXPECT_EQ(rzd::WToI(c.in), c.want) << rzd::ToUtf8(c.in);
   EXPECT_EQ(rzd::WToI64(u"9223372036854775807"), INT64_MAX);
   EXPECT_EQ(rzd::WToI64(u"99999999999999999999"), INT64_MAX);
+}
+
+TEST(Numbers, HexDigitValues) {
+  const std::pair<char16_t, int> cases[] = {{u'0', 0},  {u'9', 9},  {u'a', 10}, {u'f', 15}, {u'A', 10},
+                                            {u'F', 15}, {u'g', -1}, {u'G', -1}, {u'/', -1}, {u':', -1},
+                                            {u'@', -1}, {u'`', -1}, {u' ', -1}, {u'\xFF10', -1}};
+  for (const auto& [c, want] : cases) EXPECT_EQ(rzd::HexDigitValue(c), want) << static_cast<int>(c);
 }
 
 TEST(Trim, BlanksAtBothEnds) {

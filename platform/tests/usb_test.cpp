@@ -10,7 +10,14 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace rzd {
 namespace {
@@ -370,3 +377,42 @@ TEST_F(UsbTest, HandlesOnOneUnitAreIndependentConnections) {
 
 }  // namespace
 }  // namespace rzd
+
+// The frame reader keeps the socket's receive time-out (the unit's greeting relies on it), also
+// when it looks for bytes a while before it waits; a frame that comes while it waits is read
+// whole.
+TEST(UsbFrameReaderTest, TheSocketsReceiveTimeOutEndsAWaitForAFrame) {
+  for (const auto spin : {std::chrono::microseconds(0), std::chrono::microseconds(50)}) {
+    SCOPED_TRACE("spin " + std::to_string(spin.count()) + " us");
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    timeval limit{0, 150000};
+    ASSERT_EQ(setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+    rzd::usbsim::FrameReader reader(fds[0]);
+    reader.SetSpin(spin);
+    rzd::usbsim::FrameHeader header;
+    std::vector<uint8_t> payload;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(reader.Next(header, payload));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+
+    // A frame that comes while a reader waits, with a time-out far beyond its coming.
+    limit = {30, 0};
+    ASSERT_EQ(setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+    rzd::usbsim::FrameReader second(fds[0]);
+    rzd::usbsim::FrameHeader sent;
+    sent.id = 7;
+    sent.op = rzd::usbsim::Op::BulkOut;
+    const uint8_t data[3] = {1, 2, 3};
+    std::thread sender([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      rzd::usbsim::SendFrame(fds[1], sent, data);
+    });
+    EXPECT_TRUE(second.Next(header, payload));
+    sender.join();
+    EXPECT_EQ(header.id, 7u);
+    EXPECT_EQ(payload, std::vector<uint8_t>(data, data + 3));
+    close(fds[0]);
+    close(fds[1]);
+  }
+}

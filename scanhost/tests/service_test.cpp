@@ -2,6 +2,7 @@
 // against the real driver library and rzd-engine, and against the fake driver where the test
 // shows the service's own logic.
 #include "fake_driver_script.h"
+#include "hal_control.h"
 #include "scanner_fixture.h"
 #include "service_fixture.h"
 
@@ -33,17 +34,6 @@ ServiceRunStatus Status(std::u16string_view name = kService) {
 bool EventSignalled(const std::u16string& path) {
   ObjectResult<Event> online = Event::Open(*lowdrv::DeviceOnlineEventName(path));
   return online && online.handle.Wait(0) == WAIT_OBJECT_0;
-}
-
-HRESULT ControlWithValue(IRZDHAL* hal, LONG code, uint32_t value) {
-  VARIANT in;
-  VARIANT out;
-  VariantInit(&in);
-  VariantInit(&out);
-  in.vt = VT_UI4;
-  in.ulVal = value;
-  Bstr text;
-  return hal->Control(code, nullptr, text.Out(), &in, &out);
 }
 
 class ServiceTest : public ServiceFixture {

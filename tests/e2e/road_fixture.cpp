@@ -59,7 +59,7 @@ void RoadTest::StartUnit(const std::string& paper) {
   unit_ = ChildProcess::Start(BinaryDir() / "rzd-engine",
                               {"--instance", "0", "--paper", paper, "--parent-pid", std::to_string(CurrentProcessId())});
   ASSERT_TRUE(unit_);
-  ASSERT_TRUE(Within(std::chrono::seconds(60), [] { return !EnumerateDevices(GUID_DEVINTERFACE_IMAGE).empty(); }))
+  ASSERT_TRUE(Eventually([] { return !EnumerateDevices(GUID_DEVINTERFACE_IMAGE).empty(); }))
       << "the unit did not come";
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/process.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <chrono>
@@ -67,16 +68,5 @@ class RoadTest : public TempRoot {
   std::optional<ChildProcess> watcher_;
   int scans_ = 0;
 };
-
-// Waits up to `limit` for `condition`, checking every 10 ms.
-template <typename Condition>
-bool Within(std::chrono::milliseconds limit, Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
 
 }  // namespace rzd::test

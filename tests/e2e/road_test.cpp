@@ -229,7 +229,7 @@ class RoadFaultTest : public RoadTest {
   // Starts the long batch and waits until its first side is written.
   RunningScan StartLongBatch(const fs::path& out) {
     RunningScan scan = StartScan(ScanInto(out, kBatchOptions));
-    EXPECT_TRUE(Within(std::chrono::seconds(60), [&] { return fs::exists(out / "page-001-front.xml"); }))
+    EXPECT_TRUE(Eventually([&] { return fs::exists(out / "page-001-front.xml"); }))
         << "the batch did not start";
     return scan;
   }

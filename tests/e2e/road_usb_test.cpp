@@ -22,7 +22,7 @@ TEST_F(RoadTest, RzdScanScansAPageFromTheUnitOnAUsbPort) {
   engine::SimUnit unit;
   ASSERT_EQ(unit.Control("load 1 duplex").rfind("ok", 0), 0u);
   engine::MockedUsbUnit port(unit, {.serial = "QM48TZ000077"});
-  ASSERT_TRUE(Within(std::chrono::seconds(60), [] { return !EnumerateDevices(GUID_DEVINTERFACE_IMAGE).empty(); }));
+  ASSERT_TRUE(Eventually([] { return !EnumerateDevices(GUID_DEVINTERFACE_IMAGE).empty(); }));
   ASSERT_EQ(Install(), 0);
   const fs::path out = RootPath() / "usb";
   const Outcome run = Scan(ScanInto(out, "--source duplex --mode gray --dpi 100"));

@@ -9,7 +9,7 @@ namespace rzd::lowdrv::test {
 class ApiLogCapture : public rzd::test::LogCapture {
  public:
   static constexpr char16_t kFeature[] = u"M48tz LLD API";
-  ApiLogCapture() : LogCapture({kFeature, std::u16string(kFeature) + u".Data"}) {}
+  ApiLogCapture() : LogCapture(WithData({kFeature})) {}
 };
 
 }  // namespace rzd::lowdrv::test

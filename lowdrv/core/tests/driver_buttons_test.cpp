@@ -22,15 +22,7 @@ const std::u16string kButtonEventName =
 
 using DriverButtonsTest = DriverUnitTest;
 
-// Waits (up to a minute) until `done` holds; the thread records reports on its own time.
-bool Eventually(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using rzd::test::Eventually;
 
 // The unit's report with this function byte has been recorded.
 bool Recorded(uint8_t function) {

@@ -12,6 +12,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -83,10 +84,8 @@ class DriverUnitTest : public rzd::test::TempRoot {
                                 {"--instance", std::to_string(instance), "--serial", serial, "--parent-pid",
                                  std::to_string(CurrentProcessId())});
     ASSERT_TRUE(unit_);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!FindDevice(path_) && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(FindDevice(path_)) << "the unit did not come";
+    ASSERT_TRUE(rzd::test::Eventually([&] { return FindDevice(path_).has_value(); }, std::chrono::seconds(30)))
+        << "the unit did not come";
     RegisterClassKey(path_, instance, kFriendlyName);
   }
 

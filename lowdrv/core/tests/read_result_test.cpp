@@ -52,5 +52,29 @@ TEST(ReadResultTest, ValuesAreSetRemovedAndAddedInTheTemplatesOrder) {
   EXPECT_EQ(ReadResultTemplate::Parse(u"<unclosed>"), nullptr);
 }
 
+// Values come from the unit and the settings: a control character in one never leaves a
+// document that does not parse (it is dropped), set into the template or added to the root.
+TEST(ReadResultTest, ControlCharactersInValuesAreDroppedSoTheDocumentParses) {
+  const std::unique_ptr<ReadResultTemplate> shape = ReadResultTemplate::Parse(u"<Result><A><B>1</B></A></Result>");
+  ASSERT_NE(shape, nullptr);
+  struct Case {
+    std::u16string value;
+    std::u16string parsed;
+  };
+  const Case cases[] = {
+      {u"ab\x01" u"c", u"abc"},         {u"\x1F", u""},           {u"x\x0By\x0Cz", u"xyz"},
+      {u"tab\there", u"tab\there"},     {u"line\nfeed", u"line\nfeed"}, {u"<&>\x02", u"<&>"},
+  };
+  for (const Case& c : cases) {
+    ReadResult doc(*shape);
+    ASSERT_TRUE(doc.Set(u"A/B", c.value));
+    doc.AddToRoot(u"Extra", c.value);
+    PageDoc parsed(doc.Text());
+    ASSERT_TRUE(parsed.Parsed()) << ToUtf8(doc.Text());
+    EXPECT_EQ(parsed.Text(u"/Result/A/B"), c.parsed) << ToUtf8(c.value);
+    EXPECT_EQ(parsed.Text(u"/Result/Extra"), c.parsed) << ToUtf8(c.value);
+  }
+}
+
 }  // namespace
 }  // namespace rzd::lowdrv::test

@@ -1,8 +1,8 @@
 // What the command layer writes to the log around a command.
 #include "engine_script.h"
-#include "log_capture.h"
 #include "lowdrv/engine/command_blocks.h"
 #include "lowdrv/engine/reduzid_interface.h"
+#include "testsupport/log_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace rzd::lowdrv {
 namespace {
 
 using test::EngineScript;
-using test::LogCapture;
+using rzd::test::LogCapture;
 using test::Reply;
 using test::ScriptedPipes;
 
@@ -21,7 +21,7 @@ TEST(CommandLogTest, FailuresNameTheirTextExceptNoSense) {
   CReduzidInterface iface;
   iface.m_bNewCommandSet = 1;
   iface.SetDevice(&pipes, kDeviceKindUsb);
-  LogCapture log({u"Reduzid Device"});
+  LogCapture log(LogCapture::WithData({u"Reduzid Device"}));
 
   script.On(op::kNewReserveUnit, Reply{{}, 2});
   script.Sense({0x02, 0x80, 0x02});
@@ -45,7 +45,7 @@ TEST(CommandLogTest, DirectionWithoutDataIsReportedAndDumpsFollowTheDataLevel) {
   CReduzidInterface iface;
   iface.m_bNewCommandSet = 1;
   iface.SetDevice(&pipes, kDeviceKindUsb);
-  LogCapture log({u"Reduzid Device"});
+  LogCapture log(LogCapture::WithData({u"Reduzid Device"}));
   EXPECT_TRUE(iface.ResetUnit());
   EXPECT_EQ(log.Count(u"Detected no data condition and incorrect direction flag, correcting"), 1u);
   EXPECT_EQ(log.Count(u"Before Sending Command:\n"), 1u);

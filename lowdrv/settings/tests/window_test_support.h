@@ -26,7 +26,7 @@ using fixtures::ModelNvm;
 // The window tests' logger also records the features' ".Data" lines (the descriptor dumps).
 class LogCapture : public fixtures::SettingsLogCapture {
  public:
-  LogCapture() : SettingsLogCapture(7) {}
+  LogCapture() : SettingsLogCapture(true) {}
 };
 
 // Paths into the current-settings document of the device description.

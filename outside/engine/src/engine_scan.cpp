@@ -5,6 +5,7 @@
 #include "engine/page_pattern.h"
 #include "jpeg_entropy.h"
 #include "lowdrv/engine/engine_caps.h"
+#include "lowdrv/engine/jpeg_layout.h"
 #include "wire.h"
 
 #include <algorithm>
@@ -191,7 +192,7 @@ void Engine::PrepareSide(Page& page, SideRun& run) {
   layout.luminance = page.luminance;
   layout.chrominance = page.chrominance;
   if (page.restartPoints)
-    layout.restartInterval = RestartIntervalFor(layout.width, layout.color, layout.sampling, caps::kRestartSpacingLines);
+    layout.restartInterval = lowdrv::jpeg::RestartInterval(layout.width, layout.color ? 24 : 8, layout.sampling);
   layout.wholeStream = page.wholeJpeg;
   layout.exifMake = kExifMake;
   layout.exifModel = kExifModel;

@@ -1,5 +1,7 @@
 #include "jpeg_entropy.h"
 
+#include "lowdrv/engine/jpeg_layout.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -43,34 +45,12 @@ bool FindEntropy(const unsigned char* data, size_t size, size_t& begin, size_t& 
 
 bool IsRestartMarker(const unsigned char* p) { return p[0] == 0xFF && p[1] >= 0xD0 && p[1] <= 0xD7; }
 
-// The unit's own Exif segment: a big-endian TIFF header and one IFD with Make and Model.
+// The unit's own Exif segment: the driver's block, its texts 2-byte aligned.
+constexpr uint32_t kUnitExifTextAlign = 2;
+
 std::vector<uint8_t> ExifSegment(const std::string& make, const std::string& model) {
-  std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 0x2A, 0, 0, 0, 8, 0, 2};
-  auto put32 = [&b](uint32_t v) {
-    for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  const std::string texts[2] = {make, model};
-  uint32_t at = 8 + 2 + 2 * 12 + 4;  // values after the IFD, offsets from the TIFF header
-  for (int i = 0; i < 2; ++i) {
-    const uint32_t count = static_cast<uint32_t>(texts[i].size()) + 1;
-    b.insert(b.end(), {0x01, static_cast<uint8_t>(0x0F + i), 0, 2});
-    put32(count);
-    if (count <= 4) {
-      std::string inline4 = texts[i];
-      inline4.resize(4, '\0');
-      b.insert(b.end(), inline4.begin(), inline4.end());
-    } else {
-      put32(at);
-      at += (count + 1) / 2 * 2;
-    }
-  }
-  put32(0);
-  for (const std::string& text : texts) {
-    if (text.size() + 1 <= 4) continue;
-    b.insert(b.end(), text.begin(), text.end());
-    b.push_back(0);
-    if ((text.size() + 1) % 2) b.push_back(0);
-  }
+  std::vector<uint8_t> b(lowdrv::jpeg::ExifBlockSize(make, model, kUnitExifTextAlign));
+  lowdrv::jpeg::WriteExifBlock(b.data(), make, model, kUnitExifTextAlign);
   return b;
 }
 
@@ -96,10 +76,9 @@ bool Compress(jpeg_compress_struct& cinfo, const JpegSideLayout& layout, const J
   for (int i = 0; i < 64; ++i) table[i] = layout.chrominance[i];
   jpeg_add_quant_table(&cinfo, 1, table, 100, TRUE);
   if (layout.color) {
-    const int h = layout.sampling == 3 ? 1 : 2;
-    const int v = layout.sampling == 1 ? 2 : 1;
-    cinfo.comp_info[0].h_samp_factor = h;
-    cinfo.comp_info[0].v_samp_factor = v;
+    const lowdrv::jpeg::SamplingLayout sampling = lowdrv::jpeg::LayoutOf(24, layout.sampling);
+    cinfo.comp_info[0].h_samp_factor = sampling.h;
+    cinfo.comp_info[0].v_samp_factor = sampling.v;
     for (int c = 1; c < 3; ++c) {
       cinfo.comp_info[c].h_samp_factor = 1;
       cinfo.comp_info[c].v_samp_factor = 1;
@@ -120,12 +99,6 @@ bool Compress(jpeg_compress_struct& cinfo, const JpegSideLayout& layout, const J
 }
 
 }  // namespace
-
-uint32_t RestartIntervalFor(uint32_t width, bool color, uint8_t sampling, uint32_t lines) {
-  const uint32_t h = color && sampling != 3 ? 2 : 1;
-  const uint32_t v = color && sampling == 1 ? 2 : 1;
-  return (width + 8 * h - 1) / (8 * h) * (lines / (8 * v));
-}
 
 std::optional<JpegSideData> EncodeJpegSide(const JpegSideLayout& layout, const JpegRowSource& rows) {
   if (layout.width == 0 || layout.height == 0) return std::nullopt;

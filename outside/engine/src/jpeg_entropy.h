@@ -20,7 +20,7 @@ struct JpegSideLayout {
   uint32_t width = 0;   // pixels
   uint32_t height = 0;  // lines
   bool color = false;   // three components (Y, Cb, Cr from R, G, B samples), else one
-  uint8_t sampling = 3; // colour only: 1 = 2x2, 2 = 2x1, 3 = 1x1 for the first component
+  uint8_t sampling = 3; // colour only: 1 = 2x2, 2 = 2x1, 3 = 1x1 for the first component (jpeg_layout.h)
   std::array<uint8_t, 64> luminance{};    // natural (row by row) order
   std::array<uint8_t, 64> chrominance{};  // natural order
   uint32_t restartInterval = 0;           // MCUs; 0: no restart markers
@@ -39,8 +39,5 @@ using JpegRowSource = std::function<void(uint32_t line, uint8_t* samples)>;
 
 // nullopt when libjpeg refused the job.
 std::optional<JpegSideData> EncodeJpegSide(const JpegSideLayout& layout, const JpegRowSource& rows);
-
-// The restart interval in MCUs that makes a piece of `lines` lines (the unit's restart spacing).
-uint32_t RestartIntervalFor(uint32_t width, bool color, uint8_t sampling, uint32_t lines);
 
 }  // namespace rzd::engine

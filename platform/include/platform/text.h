@@ -40,6 +40,8 @@ int64_t WToI64(std::u16string_view text);
 // anything else.
 std::optional<uint32_t> ParseUInt32(std::u16string_view text);
 std::optional<uint32_t> ParseUInt32(std::string_view text);
+// The value of one hexadecimal digit (0-9, a-f, A-F); -1 for any other character.
+int HexDigitValue(char16_t c);
 
 // ---- Formatting, always in the "C" locale.
 // Wide format: %s and %ls/%ws take a wide (char16_t*) string, %S and %hs a narrow (char*) one;

@@ -2,6 +2,7 @@
 #include "platform/local_socket.h"
 
 #include "errors/errno_map.h"
+#include "ipc/receive_wait.h"
 #include "platform/process.h"
 
 #include <atomic>
@@ -183,7 +184,8 @@ uint32_t LocalStream::Send(const void* head, size_t headSize, const void* body, 
 uint32_t LocalStream::Receive(void* data, size_t size) const {
   auto* at = static_cast<char*>(data);
   while (size > 0) {
-    ssize_t got = recv(fd_, at, size, MSG_WAITALL);
+    // Asleep in poll, not in recv: the peer taking what this end sent does not wake us.
+    ssize_t got = ipc::ReceiveAll(fd_, at, size);
     if (got == 0) return ERROR_HANDLE_EOF;
     if (got < 0) {
       if (errno == EINTR) continue;

@@ -111,4 +111,11 @@ std::optional<uint32_t> ParseDigits(Text text) {
 std::optional<uint32_t> ParseUInt32(std::u16string_view text) { return ParseDigits(text); }
 std::optional<uint32_t> ParseUInt32(std::string_view text) { return ParseDigits(text); }
 
+int HexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
 }  // namespace rzd

@@ -1,5 +1,7 @@
 #include "platform/usb_sim_protocol.h"
 
+#include "ipc/receive_wait.h"
+
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <sys/un.h>
@@ -208,12 +210,15 @@ void FrameReader::SetSpin(std::chrono::microseconds limit, std::function<bool()>
 }
 
 long FrameReader::Read(uint8_t* to, size_t size) {
-  int flags = 0;
+  bool spinning = false;
   std::chrono::steady_clock::time_point spinEnd;
   if (spin_.count() > 0 && (!spinWorthIt_ || spinWorthIt_())) {
-    flags = MSG_DONTWAIT;
+    spinning = true;
     spinEnd = std::chrono::steady_clock::now() + spin_;
   }
+  // The socket is read without blocking; this thread sleeps in poll, where the peer taking what
+  // this end sent does not wake it. The wait keeps the socket's receive time-out.
+  ipc::ReceiveWait wait(fd_);
   for (;;) {
     iovec part{to, size};
     msghdr message{};
@@ -222,11 +227,17 @@ long FrameReader::Read(uint8_t* to, size_t size) {
     alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
     message.msg_control = control;
     message.msg_controllen = sizeof control;
-    ssize_t n = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC | flags);
+    ssize_t n = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && flags != 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (std::chrono::steady_clock::now() >= spinEnd) flags = 0;  // now sleep until bytes come
-      std::this_thread::yield();
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (spinning) {
+        if (std::chrono::steady_clock::now() >= spinEnd) spinning = false;  // now sleep until bytes come
+        std::this_thread::yield();
+        continue;
+      }
+      if (wait.Sleep() == 0) continue;
+      if (errno != EINTR) return -1;  // the receive time-out, or a failed wait
+      wait = ipc::ReceiveWait(fd_);  // a signal: the receive starts again, as recvmsg would
       continue;
     }
     if (n < 0) return -1;

@@ -1,6 +1,6 @@
 // The named objects of a press, and the switches that disable buttons.
-#include "button_log.h"
 #include "scanhost/buttons/button_events.h"
+#include "scanhost/lcd/scanner_log.h"
 
 #include "apphal/model_ids.h"
 #include "lowdrv/engine/model_ids.h"
@@ -57,7 +57,7 @@ uint32_t SignalButtonEvents(const ButtonState& state, std::u16string_view friend
   if (state.longPress) SetIfPresent(LongPressEventName(friendlyName));
   if (state.function < kFirstFunction || state.function > kLastFunction) {
     // The number comes from the unit: 0 would drain the semaphore and then fail to release it.
-    RZD_LOG_ERROR_OF(ButtonLog(), u"Button thread: function %d is outside 1 to 9; CHANNELMUX is left alone",
+    RZD_LOG_ERROR_OF(ScannerObjectLog(), u"Button thread: function %d is outside 1 to 9; CHANNELMUX is left alone",
                      static_cast<int>(state.function));
     return kPollWaitMs;
   }
@@ -66,7 +66,7 @@ uint32_t SignalButtonEvents(const ButtonState& state, std::u16string_view friend
   for (int taken = 0; taken < kMostDrained && channel.handle.Wait(0) == WAIT_OBJECT_0; ++taken) {
   }
   if (const uint32_t error = channel.handle.Release(state.function); error != ERROR_SUCCESS) {
-    RZD_LOG_ERROR_OF(ButtonLog(), u"Button thread: CHANNELMUX release by %d Failed: %d", static_cast<int>(state.function),
+    RZD_LOG_ERROR_OF(ScannerObjectLog(), u"Button thread: CHANNELMUX release by %d Failed: %d", static_cast<int>(state.function),
                      static_cast<int>(error));
   }
   channel.handle.Close();

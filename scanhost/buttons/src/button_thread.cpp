@@ -1,5 +1,4 @@
 // The button-poll thread of the service's own scanner object.
-#include "button_log.h"
 #include "scanhost/buttons/button_thread.h"
 #include "scanhost/lcd/lcd_profiles.h"
 

@@ -1,5 +1,4 @@
 // The refresh of the LCD profile screens and its process-wide state.
-#include "lcd_log.h"
 #include "scanhost/lcd/lcd_profiles.h"
 
 #include "foundation/module_objects.h"

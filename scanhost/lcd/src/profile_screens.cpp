@@ -1,9 +1,9 @@
 // The user's event profiles read, drawn and uploaded; the default screens.
-#include "lcd_log.h"
 #include "profile_values.h"
 #include "scanhost/lcd/lcd_profiles.h"
 #include "scanhost/lcd/lcd_screen.h"
 #include "scanhost/lcd/link_cache.h"
+#include "scanhost/lcd/scanner_log.h"
 
 #include "foundation/folders.h"
 #include "lowdrv/core/driver_codes.h"
@@ -80,7 +80,7 @@ void Upload(ScannerDriver& driver, std::u16string_view slot, const std::vector<u
   const std::u16string name(slot);
   if (!driver.Control(lowdrv::cc::kWriteLcdScreen, name.c_str(), nullptr, buffer.data(),
                       static_cast<uint32_t>(buffer.size()), nullptr, nullptr)) {
-    RZD_LOG_ERROR_OF(LcdLog(), u"WriteLcdScreen of %s Failed", name.c_str());
+    RZD_LOG_ERROR_OF(ScannerObjectLog(), u"WriteLcdScreen of %s Failed", name.c_str());
   }
 }
 
@@ -154,7 +154,7 @@ std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view
     content.paper = PaperText(screen, texts);
     const std::optional<DrawnScreen> drawn = DrawProfileScreen(content, font);
     if (!drawn) {
-      RZD_LOG_ERROR_OF(LcdLog(), u"BuildLcdProfileScreens Failed: cannot draw %s", screen.key.c_str());
+      RZD_LOG_ERROR_OF(ScannerObjectLog(), u"BuildLcdProfileScreens Failed: cannot draw %s", screen.key.c_str());
       continue;
     }
     Upload(driver, SlotName(screen.key), UploadBuffer(*drawn->screen));

@@ -1,11 +1,11 @@
 // The console user and the user's language.
-#include "lcd_log.h"
 #include "profile_values.h"
 #include "scanhost/lcd/lcd_profiles.h"
 
 #include "foundation/com_utils.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "platform/types.h"
 
 namespace rzd::scanhost::lcd {
@@ -65,13 +65,9 @@ uint32_t ParseHex(std::u16string_view text) {
   if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) i += 2;
   uint32_t value = 0;
   for (; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    uint32_t digit = 0;
-    if (c >= u'0' && c <= u'9') digit = c - u'0';
-    else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    else break;
-    value = (value << 4) | digit;
+    const int digit = HexDigitValue(text[i]);
+    if (digit < 0) break;
+    value = (value << 4) | static_cast<uint32_t>(digit);
   }
   return value;
 }

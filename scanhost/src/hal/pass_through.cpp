@@ -23,8 +23,6 @@ constexpr char kHelpLibrary[] = "RZDUtils.so";
 constexpr char kHelpExport[] = "ExtractHELP";
 using ExtractHelpFunction = int (*)(const char16_t* source, const char16_t* destination);
 
-bool IsHexDigit(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
-
 }  // namespace
 
 bool ReadPassThroughNumbers(std::u16string_view text, uint32_t numbers[3]) {
@@ -33,7 +31,7 @@ bool ReadPassThroughNumbers(std::u16string_view text, uint32_t numbers[3]) {
     if (text.substr(at, 2) != u"0x" && text.substr(at, 2) != u"0X") return false;
     at += 2;
     const size_t start = at;
-    while (at < text.size() && IsHexDigit(text[at]) && at - start < 8) ++at;
+    while (at < text.size() && HexDigitValue(text[at]) >= 0 && at - start < 8) ++at;
     if (at == start || (at < text.size() && text[at] != u' ')) return false;
     numbers[i] = static_cast<uint32_t>(std::stoul(ToUtf8(text.substr(start, at - start)), nullptr, 16));
     if (at < text.size()) ++at;

@@ -9,13 +9,14 @@
 #include "lowdrv/engine/model_ids.h"
 #include "platform/com.h"
 #include "platform/session.h"
+#include "scanhost/lcd/scanner_log.h"
 
 namespace rzd::scanhost {
 
 CRZDHALScannerBase::CRZDHALScannerBase(IHALScannerParent* parent, std::u16string symbolicName,
                                        std::u16string driverFileName, std::u16string firmwareUpdater,
                                        bool serviceOwned)
-    : CLogClient(u"CRZDHALScannerBase Interface"),
+    : CLogClient(kScannerObjectFeature),
       parent_(parent),
       symbolicName_(std::move(symbolicName)),
       driverFileName_(std::move(driverFileName)),

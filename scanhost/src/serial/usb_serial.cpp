@@ -14,19 +14,10 @@ std::optional<uint16_t> ReadHex(std::u16string_view text, size_t& at) {
   uint32_t value = 0;
   size_t digits = 0;
   while (at < text.size()) {
-    const char16_t c = text[at];
-    uint32_t digit = 0;
-    if (c >= u'0' && c <= u'9') {
-      digit = c - u'0';
-    } else if (c >= u'a' && c <= u'f') {
-      digit = c - u'a' + 10;
-    } else if (c >= u'A' && c <= u'F') {
-      digit = c - u'A' + 10;
-    } else {
-      break;
-    }
+    const int digit = HexDigitValue(text[at]);
+    if (digit < 0) break;
     if (++digits > kMaxHexDigits) return std::nullopt;
-    value = value * 16 + digit;
+    value = value * 16 + static_cast<uint32_t>(digit);
     ++at;
   }
   if (digits == 0) return std::nullopt;

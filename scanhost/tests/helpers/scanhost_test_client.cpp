@@ -8,6 +8,7 @@
 //       root goes or process PARENT-PID ends).
 //   scanhost_test_client --watch PID
 //       waits until process PID has ended, then ends every service of the root that still runs.
+#include "hal_control.h"
 #include "interfaces/rzdhal_proxy_stub.h"
 #include "platform/process.h"
 #include "platform/root.h"
@@ -40,16 +41,7 @@ int Watch(uint32_t pid) {
   return 0;
 }
 
-HRESULT ControlWithValue(IRZDHAL* hal, LONG code, uint32_t value) {
-  VARIANT in;
-  VARIANT out;
-  VariantInit(&in);
-  VariantInit(&out);
-  in.vt = VT_UI4;
-  in.ulVal = value;
-  rzd::Bstr text;
-  return hal->Control(code, nullptr, text.Out(), &in, &out);
-}
+using rzd::scanhost::test::ControlWithValue;
 
 }  // namespace
 

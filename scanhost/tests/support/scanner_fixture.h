@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fake_driver_script.h"
+#include "hal_control.h"
 #include "hal/scanner.h"
 #include "service_fixture.h"
 
@@ -58,16 +59,9 @@ class ScannerTest : public ServiceFixture {
   std::shared_ptr<CRZDHALScanner> MakeScanner(bool serviceOwned = false, const char* driver = RZD_FAKE_DRIVER) {
     return std::make_shared<CRZDHALScanner>(&parent_, UnitPath(), FromUtf8(driver), u"", serviceOwned);
   }
-  // A HAL control code with a VT_UI4 value in.
+  // A HAL control code with a value in (VT_UI4 unless another numeric type is asked).
   static HRESULT Code(CRZDHALScannerBase& scanner, LONG code, uint32_t value = 0, VARTYPE type = VT_UI4) {
-    VARIANT in;
-    VARIANT out;
-    VariantInit(&in);
-    VariantInit(&out);
-    in.vt = type;
-    in.ulVal = value;
-    Bstr text;
-    return scanner.raw_Control(code, nullptr, text.Out(), &in, &out);
+    return ControlWithValue(scanner, &CRZDHALScannerBase::raw_Control, code, value, type);
   }
   static HRESULT Lock(CRZDHALScannerBase& scanner, LONG pid, LONG* status = nullptr) {
     LONG local = -1;

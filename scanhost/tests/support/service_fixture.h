@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/process.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <chrono>
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace rzd::scanhost::test {
+
+using rzd::test::Eventually;
 
 inline constexpr char kSerial[] = "QM48TZ000001";
 
@@ -55,15 +58,5 @@ class ServiceFixture : public rzd::test::TempRoot {
  private:
   std::optional<ChildProcess> watcher_;
 };
-
-// Waits up to 60 s for `condition`.
-template <typename Condition>
-bool Eventually(Condition condition) {
-  for (int i = 0; i < 6000; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
 
 }  // namespace rzd::scanhost::test

@@ -3,10 +3,12 @@
 // image, JFIF, Exif with the maker and model, tables, frame, Huffman tables, scan header), the
 // restart markers between the engine's pieces and the end-of-image marker.
 //
-// The component count follows the bit depth (24 bits: three components, else one); the sampling
-// mode matters for three components only (1: 2x2, 2: 2x1, anything else: 1x1 for the first
-// component). Size and writer share one layout, so the size is always what the writer fills.
+// The sampling layout, the restart interval and the Exif block are the ones the simulated unit
+// uses too (lowdrv/engine/jpeg_layout.h). Size and writer share one layout, so the size is always
+// what the writer fills.
 #pragma once
+
+#include "lowdrv/engine/jpeg_layout.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,13 +23,6 @@ uint32_t ScaleForQuality(uint32_t quality);
 
 // The two example tables, natural order, each entry (v x scale + 50) / 100 held within 1..255.
 void ScaleTables(uint32_t scale, uint8_t (&tables)[kTablesSize]);
-
-// The Exif block (APP1 payload) naming the maker and model: "Exif" 00 00, a big-endian TIFF
-// header, one IFD with Make (0x010F) and Model (0x0110) as ASCII. A text that fits four bytes
-// with its terminating zero lies in the entry's value field; a longer one follows the IFD.
-uint32_t ExifBlockSize(std::string_view make, std::string_view model);
-// Writes ExifBlockSize bytes.
-void WriteExifBlock(uint8_t* out, std::string_view make, std::string_view model);
 
 // The header's size in bytes; always true.
 bool AVGetJFIFHeaderSize(uint32_t* size, bool restart, uint8_t bits, uint8_t samplingMode, std::string_view make,
@@ -51,13 +46,6 @@ struct HeaderParams {
 // Writes the header (exactly AVGetJFIFHeaderSize bytes). False for a null buffer or table, and
 // for a width or line count that a frame header cannot carry (0 or above 65535).
 bool WriteJFIFHeader(uint8_t* buffer, const HeaderParams& params);
-
-// MCUs of a restart interval for the unit's restart spacing (engine_caps.h); 0 when the width
-// gives none or the count does not fit 16 bits.
-uint16_t RestartInterval(uint32_t width, uint8_t bits, uint8_t samplingMode);
-
-// Lines of one MCU row (8, or 16 for three components in mode 1).
-uint32_t McuHeight(uint8_t bits, uint8_t samplingMode);
 
 // FF, D0 + (counter & 7).
 void RestartMarker(uint32_t counter, uint8_t* out);

@@ -1,5 +1,6 @@
 #include "scan/read_result.h"
 
+#include "driver/xml_text.h"
 #include "foundation/xml_store.h"
 #include "lowdrv/core/driver_base.h"
 #include "lowdrv/core/driver_model.h"
@@ -10,17 +11,6 @@
 namespace rzd::lowdrv {
 
 namespace {
-
-void AppendEscaped(std::u16string& out, std::u16string_view text) {
-  for (char16_t c : text) {
-    switch (c) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      default: out += c; break;
-    }
-  }
-}
 
 // Walks the element the store stands on into `nodes`; answers its index. The store ends where it
 // started.
@@ -120,7 +110,7 @@ void ReadResult::Write(std::u16string& out, size_t node) const {
   out += n.name;
   out += u'>';
   if (n.children.empty()) {
-    AppendEscaped(out, values_[node] ? *values_[node] : n.text);
+    out += XmlEscaped(values_[node] ? *values_[node] : n.text);
   } else {
     for (size_t child : n.children) Write(out, child);
   }
@@ -129,7 +119,7 @@ void ReadResult::Write(std::u16string& out, size_t node) const {
       out += u'<';
       out += name;
       out += u'>';
-      AppendEscaped(out, text);
+      out += XmlEscaped(text);
       out += u"</";
       out += name;
       out += u'>';

@@ -6,8 +6,8 @@
 #include "engine/unit_server.h"
 #include "lowdrv/engine/byte_order.h"
 #include "lowdrv/engine/engine_caps.h"
-#include "log_capture.h"
 #include "lowdrv/engine/reduzid_interface.h"
+#include "testsupport/log_capture.h"
 #include "testsupport/temp_root.h"
 #include "value_copy.h"
 
@@ -202,7 +202,7 @@ TEST_F(SimEngineTest, WaitForUnitReady) {
 
 TEST_F(SimEngineTest, WaitForUnitReadyStopsAtOnceOnAStalledUnit) {
   Control("stall");
-  test::LogCapture log({u"Reduzid Device", u"USB Device"});
+  rzd::test::LogCapture log(rzd::test::LogCapture::WithData({u"Reduzid Device", u"USB Device"}));
   EXPECT_EQ(iface_.WaitForUnitReady(), lld::kTimeout);
   EXPECT_EQ(iface_.m_ulCmdTimeout, 5000u);
   EXPECT_EQ(log.Count(u"TestUnitReady Entered."), 1u);  // one attempt only

@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "platform/types.h"
 #include "scanhost/lcd/scanner_driver.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -45,10 +46,8 @@ class UnitWithDriver : public ScannerDriver {
     if (lcdDir) args.insert(args.end(), {"--lcd-dir", lcdDir->string()});
     unit_ = ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine", args);
     EXPECT_TRUE(unit_);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!FindDevice(path_) && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(FindDevice(path_)) << "the unit did not come";
+    EXPECT_TRUE(rzd::test::Eventually([&] { return FindDevice(path_).has_value(); }, std::chrono::seconds(30)))
+        << "the unit did not come";
     RegKey key;
     EXPECT_EQ(RegKey::Create(Hive::LocalMachine, ClassKeyPath(), &key), ERROR_SUCCESS);
     key.SetString(u"SymbolicName", path_);

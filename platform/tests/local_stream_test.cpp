@@ -1,0 +1,144 @@
+// Receives on a local stream: whole messages, the receive time-out, the end of the stream, and
+// signals that come while a receive waits.
+#include "platform/local_socket.h"
+#include "testsupport/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include <pthread.h>
+#include <signal.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A connected pair of streams through a listener in the test's root.
+class LocalStreamTest : public rzd::test::TempRoot {
+ protected:
+  void SetUp() override {
+    rzd::LocalListener listener;
+    ASSERT_EQ(rzd::LocalListener::Listen(RootPath() / "sockets" / "pair", &listener), ERROR_SUCCESS);
+    ASSERT_EQ(rzd::LocalStream::Connect(listener.Path(), &near_), ERROR_SUCCESS);
+    ASSERT_EQ(listener.Accept(&far_), ERROR_SUCCESS);
+  }
+
+  // Sends `text` from the far end after `delay`, on a thread joined by the test.
+  void SendLater(std::chrono::milliseconds delay, const char* text) {
+    sender_ = std::thread([this, delay, text] {
+      std::this_thread::sleep_for(delay);
+      far_.Send(text, std::strlen(text));
+    });
+  }
+  void TearDown() override {
+    if (sender_.joinable()) sender_.join();
+  }
+
+  rzd::LocalStream near_;
+  rzd::LocalStream far_;
+  std::thread sender_;
+};
+
+TEST_F(LocalStreamTest, AWholeMessageComesInPiecesAndIsReceivedWhole) {
+  near_.SetReceiveTimeout(5000);
+  ASSERT_EQ(far_.Send("abcd", 4), ERROR_SUCCESS);
+  SendLater(50ms, "efgh");
+  char got[8] = {};
+  ASSERT_EQ(near_.Receive(got, sizeof got), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(got, "abcdefgh", 8), 0);
+}
+
+// A silent peer: the receive gives up after the time-out, not before; one that sent part of
+// the message and fell silent alike. The stream still carries what comes later.
+TEST_F(LocalStreamTest, TheReceiveTimeOutEndsAWaitForBytesThatDoNotCome) {
+  struct Case {
+    const char* sentFirst;
+  };
+  for (const Case& c : {Case{""}, Case{"ab"}}) {
+    SCOPED_TRACE(std::string("sent first: \"") + c.sentFirst + "\"");
+    if (*c.sentFirst != '\0') {
+      ASSERT_EQ(far_.Send(c.sentFirst, std::strlen(c.sentFirst)), ERROR_SUCCESS);
+    }
+    near_.SetReceiveTimeout(150);
+    char got[4] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(near_.Receive(got, sizeof got), static_cast<uint32_t>(WAIT_TIMEOUT));
+    EXPECT_GE(Clock::now() - start, 150ms);
+  }
+  ASSERT_EQ(far_.Send("wxyz", 4), ERROR_SUCCESS);
+  char got[4] = {};
+  ASSERT_EQ(near_.Receive(got, sizeof got), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(got, "wxyz", 4), 0);
+}
+
+TEST_F(LocalStreamTest, BytesWithinTheTimeOutAreReceivedAndTimeOutZeroWaitsForever) {
+  near_.SetReceiveTimeout(5000);
+  SendLater(100ms, "late");
+  char got[4] = {};
+  ASSERT_EQ(near_.Receive(got, sizeof got), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(got, "late", 4), 0);
+  sender_.join();
+
+  near_.SetReceiveTimeout(100);
+  near_.SetReceiveTimeout(0);  // never gives up again
+  SendLater(300ms, "slow");
+  ASSERT_EQ(near_.Receive(got, sizeof got), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(got, "slow", 4), 0);
+}
+
+TEST_F(LocalStreamTest, ThePeerClosingOrAShutdownEndsAWaitingReceive) {
+  {
+    SCOPED_TRACE("peer closes part-way");
+    ASSERT_EQ(far_.Send("ab", 2), ERROR_SUCCESS);
+    far_.Close();
+    char got[4] = {};
+    EXPECT_EQ(near_.Receive(got, sizeof got), static_cast<uint32_t>(ERROR_HANDLE_EOF));
+  }
+  SetUp();
+  {
+    SCOPED_TRACE("shutdown from another thread");
+    std::thread stopper([this] {
+      std::this_thread::sleep_for(100ms);
+      near_.Shutdown();
+    });
+    char got[4] = {};
+    EXPECT_EQ(near_.Receive(got, sizeof got), static_cast<uint32_t>(ERROR_HANDLE_EOF));
+    stopper.join();
+  }
+}
+
+std::atomic<int> g_signals{0};
+void CountSignal(int) { g_signals.fetch_add(1); }
+
+// A signal handled without restarting system calls interrupts the wait; the receive goes on and
+// gets its bytes.
+TEST_F(LocalStreamTest, ASignalWhileWaitingDoesNotEndTheReceive) {
+  struct sigaction action{};
+  struct sigaction previous{};
+  action.sa_handler = CountSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  near_.SetReceiveTimeout(5000);
+  const pthread_t receiver = pthread_self();
+  sender_ = std::thread([this, receiver] {
+    std::this_thread::sleep_for(100ms);
+    pthread_kill(receiver, SIGUSR1);
+    std::this_thread::sleep_for(100ms);
+    far_.Send("sig!", 4);
+  });
+  char got[4] = {};
+  const uint32_t result = near_.Receive(got, sizeof got);
+  sender_.join();
+  sigaction(SIGUSR1, &previous, nullptr);
+  ASSERT_EQ(result, ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(got, "sig!", 4), 0);
+  EXPECT_EQ(g_signals.load(), 1);
+}
+
+}  // namespace
