@@ -4,7 +4,7 @@
 // The input's first byte picks the path (even: a string of the rest read as UTF-8; odd: a file of
 // the rest's bytes). Checked beside the sanitizers: a failed load says why and leaves an empty
 // document; a loaded document reads back from its own XML to the same XML; every node of it can
-// be walked and asked for its name and text.
+// be walked and asked for its name and text. CDATA sections that meet may come back as one.
 //
 // Run (from a build configured with the fuzz preset):
 //   xml_load_fuzz -max_total_time=60 -dict=<src>/foundation/fuzz/xml.dict <corpus-dir> \
@@ -61,6 +61,13 @@ void Walk(rzd::MSXML6StoreSTL& store, int depth, int& budget) {
   store.MoveToParent();
 }
 
+// `xml` with every pair of CDATA sections that meet joined into one.
+std::u16string Joined(std::u16string xml) {
+  constexpr std::u16string_view kSeam = u"]]><![CDATA[";
+  for (size_t at = xml.find(kSeam); at != std::u16string::npos; at = xml.find(kSeam, at)) xml.erase(at, kSeam.size());
+  return xml;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -80,7 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rzd::MSXML6StoreSTL again;
   if (!again.LoadFromString(first)) Fail("a loaded document's XML does not load");
   std::u16string second;
-  if (!again.GetDocumentXML(second) || second != first) Fail("a loaded document's XML does not read back the same");
+  if (!again.GetDocumentXML(second)) Fail("a loaded document's XML does not read back");
+  // The parser joins CDATA sections that meet (once white space between them was dropped), so
+  // the only change allowed is that join.
+  if (second != first && second != Joined(first)) Fail("a loaded document's XML does not read back the same");
 
   if (store.SelectRoot()) {
     int budget = 2000;
