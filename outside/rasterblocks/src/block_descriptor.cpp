@@ -10,18 +10,9 @@ using Getter = HRESULT (IRasterBlockDescriptor::*)(LONG*);
 
 // The get_ methods in property order.
 constexpr Getter kGetters[kRasterPropertyCount] = {
-    &IRasterBlockDescriptor::get_Compression,  &IRasterBlockDescriptor::get_Pixels,
-    &IRasterBlockDescriptor::get_Interleave,   &IRasterBlockDescriptor::get_LineOrder,
-    &IRasterBlockDescriptor::get_PixelOrder,   &IRasterBlockDescriptor::get_PixelGender,
-    &IRasterBlockDescriptor::get_BitOrder,     &IRasterBlockDescriptor::get_Side,
-    &IRasterBlockDescriptor::get_LinesPerSide, &IRasterBlockDescriptor::get_SideOrder,
-    &IRasterBlockDescriptor::get_Alignment,    &IRasterBlockDescriptor::get_BytesPerLine,
-    &IRasterBlockDescriptor::get_Page,         &IRasterBlockDescriptor::get_Image,
-    &IRasterBlockDescriptor::get_Left,         &IRasterBlockDescriptor::get_Top,
-    &IRasterBlockDescriptor::get_Width,        &IRasterBlockDescriptor::get_Length,
-    &IRasterBlockDescriptor::get_XResolution,  &IRasterBlockDescriptor::get_YResolution,
-    &IRasterBlockDescriptor::get_BitsPerPixel, &IRasterBlockDescriptor::get_LineOffset,
-    &IRasterBlockDescriptor::get_NumberOfLines,
+#define RZD_RASTER_GETTER(Name) &IRasterBlockDescriptor::get_##Name,
+    RZD_RASTER_PROPERTIES(RZD_RASTER_GETTER)
+#undef RZD_RASTER_GETTER
 };
 
 }  // namespace
@@ -56,22 +47,10 @@ HRESULT BlockDescriptor::PutProperty(RasterProperty property, LONG value) {
   return S_OK;
 }
 
-HRESULT BlockDescriptor::SetError(LONG errorCode) {
-  std::lock_guard guard(lock_);
-  error_ = errorCode;
-  return S_OK;
-}
+HRESULT BlockDescriptor::SetError(LONG /*errorCode*/) { return S_OK; }
 
-HRESULT BlockDescriptor::SetBoundary(LONG level) {
-  std::lock_guard guard(lock_);
-  boundary_ = level;
-  return S_OK;
-}
+HRESULT BlockDescriptor::SetBoundary(LONG /*level*/) { return S_OK; }
 
-HRESULT BlockDescriptor::SetOperationText(BSTR text) {
-  std::lock_guard guard(lock_);
-  text_.assign(BstrView(text));
-  return S_OK;
-}
+HRESULT BlockDescriptor::SetOperationText(BSTR /*text*/) { return S_OK; }
 
 }  // namespace rzd::rasterblocks

@@ -6,7 +6,6 @@
 #include "platform/com_object.h"
 
 #include <mutex>
-#include <string>
 
 namespace rzd::rasterblocks {
 
@@ -19,29 +18,7 @@ class DescriptorMethods : public IRasterBlockDescriptor {
     return value == nullptr ? E_POINTER : GetProperty(kRaster##Name, value);             \
   }                                                                                      \
   HRESULT put_##Name(LONG value) override { return PutProperty(kRaster##Name, value); }
-  RZD_RASTER_PROPERTY(Compression)
-  RZD_RASTER_PROPERTY(Pixels)
-  RZD_RASTER_PROPERTY(Interleave)
-  RZD_RASTER_PROPERTY(LineOrder)
-  RZD_RASTER_PROPERTY(PixelOrder)
-  RZD_RASTER_PROPERTY(PixelGender)
-  RZD_RASTER_PROPERTY(BitOrder)
-  RZD_RASTER_PROPERTY(Side)
-  RZD_RASTER_PROPERTY(LinesPerSide)
-  RZD_RASTER_PROPERTY(SideOrder)
-  RZD_RASTER_PROPERTY(Alignment)
-  RZD_RASTER_PROPERTY(BytesPerLine)
-  RZD_RASTER_PROPERTY(Page)
-  RZD_RASTER_PROPERTY(Image)
-  RZD_RASTER_PROPERTY(Left)
-  RZD_RASTER_PROPERTY(Top)
-  RZD_RASTER_PROPERTY(Width)
-  RZD_RASTER_PROPERTY(Length)
-  RZD_RASTER_PROPERTY(XResolution)
-  RZD_RASTER_PROPERTY(YResolution)
-  RZD_RASTER_PROPERTY(BitsPerPixel)
-  RZD_RASTER_PROPERTY(LineOffset)
-  RZD_RASTER_PROPERTY(NumberOfLines)
+  RZD_RASTER_PROPERTIES(RZD_RASTER_PROPERTY)
 #undef RZD_RASTER_PROPERTY
 
   HRESULT CopyFrom(IRasterBlockDescriptor* source) override;
@@ -53,7 +30,7 @@ class DescriptorMethods : public IRasterBlockDescriptor {
 };
 
 // A descriptor of its own: the work descriptor a writer fills before it copies it into the
-// manager's.
+// manager's. Only its properties are copied; its error, boundary and text go nowhere.
 class BlockDescriptor final : public ComObject<DescriptorMethods> {
  public:
   BlockDescriptor();
@@ -70,9 +47,6 @@ class BlockDescriptor final : public ComObject<DescriptorMethods> {
  private:
   std::mutex lock_;
   LONG values_[kRasterPropertyCount] = {};
-  LONG error_ = 0;
-  LONG boundary_ = 0;
-  std::u16string text_;
 };
 
 }  // namespace rzd::rasterblocks

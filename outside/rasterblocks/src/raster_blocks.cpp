@@ -100,7 +100,7 @@ void RasterBlocks::FinishWriting(bool always) {
   BlockRecord* record = WritingRecord();
   writing_ = false;
   if (record == nullptr) return;
-  if (!always && fill_ == 0 && record->boundary.load() == 0 && record->error.load() == 0) return;
+  if (!always && record->fill.load() == 0 && record->boundary.load() == 0 && record->error.load() == 0) return;
   SharedHeader* h = buffer_->Header();
   h->produced.store(writeSequence_ + 1, std::memory_order_release);
   Buffer::Signal(h->readerSignal);
@@ -171,7 +171,6 @@ HRESULT RasterBlocks::TakeBlock(const std::shared_ptr<Buffer>& buffer, uint32_t 
   if (buffer_ != buffer) return E_UNEXPECTED;  // attached elsewhere meanwhile
   writing_ = true;
   writeSequence_ = sequence;
-  fill_ = 0;
   return S_OK;
 }
 
@@ -211,8 +210,9 @@ HRESULT RasterBlocks::BlockSize(ULONGLONG* size) {
 HRESULT RasterBlocks::GetFill(ULONGLONG* fill) {
   if (fill == nullptr) return E_POINTER;
   std::lock_guard guard(lock_);
-  if (!writing_) return E_UNEXPECTED;
-  *fill = fill_;
+  const BlockRecord* record = WritingRecord();
+  if (record == nullptr) return E_UNEXPECTED;
+  *fill = record->fill.load(std::memory_order_relaxed);
   return S_OK;
 }
 
@@ -221,7 +221,6 @@ HRESULT RasterBlocks::SetFill(ULONGLONG fill) {
   BlockRecord* record = WritingRecord();
   if (record == nullptr) return E_UNEXPECTED;
   if (fill > buffer_->geometry.blockSize) return E_INVALIDARG;
-  fill_ = fill;
   record->fill.store(fill, std::memory_order_relaxed);
   return S_OK;
 }
@@ -278,11 +277,9 @@ HRESULT RasterBlocks::PutBackData(const void* data, ULONGLONG size) {
   return S_OK;
 }
 
-HRESULT RasterBlocks::SetLineSize(LONG minimum) {
+HRESULT RasterBlocks::SetLineSize(LONG /*minimum*/) {
   std::lock_guard guard(lock_);
-  if (!buffer_) return E_UNEXPECTED;
-  buffer_->Header()->lineSize.store(minimum, std::memory_order_relaxed);
-  return S_OK;
+  return buffer_ ? S_OK : E_UNEXPECTED;
 }
 
 HRESULT RasterBlocks::GetLinePad(LONG* pad) {
@@ -375,27 +372,26 @@ HRESULT RasterBlocks::ManagerDescriptor::GetProperty(RasterProperty property, LO
   return S_OK;
 }
 
-template <class Field>
-HRESULT RasterBlocks::ManagerDescriptor::Store(Field field, LONG* kept, LONG value) {
+HRESULT RasterBlocks::ManagerDescriptor::PutProperty(RasterProperty property, LONG value) {
   std::lock_guard guard(owner_->lock_);
   if (BlockRecord* record = owner_->WritingRecord()) {
-    field(*record).store(value, std::memory_order_relaxed);
+    record->properties[property].store(value, std::memory_order_relaxed);
   } else {
-    *kept = value;
+    owner_->values_[property] = value;
   }
   return S_OK;
 }
 
-HRESULT RasterBlocks::ManagerDescriptor::PutProperty(RasterProperty property, LONG value) {
-  return Store([property](BlockRecord& r) -> auto& { return r.properties[property]; }, &owner_->values_[property], value);
-}
-
 HRESULT RasterBlocks::ManagerDescriptor::SetError(LONG errorCode) {
-  return Store([](BlockRecord& r) -> auto& { return r.error; }, &owner_->error_, errorCode);
+  std::lock_guard guard(owner_->lock_);
+  if (BlockRecord* record = owner_->WritingRecord()) record->error.store(errorCode, std::memory_order_relaxed);
+  return S_OK;
 }
 
 HRESULT RasterBlocks::ManagerDescriptor::SetBoundary(LONG level) {
-  return Store([](BlockRecord& r) -> auto& { return r.boundary; }, &owner_->boundary_, level);
+  std::lock_guard guard(owner_->lock_);
+  if (BlockRecord* record = owner_->WritingRecord()) record->boundary.store(level, std::memory_order_relaxed);
+  return S_OK;
 }
 
 HRESULT RasterBlocks::ManagerDescriptor::SetOperationText(BSTR text) {

@@ -6,7 +6,8 @@
 // anything in it (data, a boundary or an error).
 //
 // The manager's own descriptor (QueryInterface for IRasterBlockDescriptor) is the description of
-// the block being written; on a manager that writes nothing it keeps its values in this process.
+// the block being written; on a manager that writes nothing it keeps its properties in this
+// process.
 #pragma once
 
 #include "block_descriptor.h"
@@ -55,7 +56,8 @@ class RasterBlocks final : public ComObject<IRasterBlocks, IRasterLineSize, IRas
   HRESULT PutFrontData(const void* data, ULONGLONG size) override;
   HRESULT PutBackData(const void* data, ULONGLONG size) override;
 
-  // ---- IRasterLineSize: the pad is 0; the line size is kept in the buffer.
+  // ---- IRasterLineSize: the pad is 0, and a line size changes nothing: every block reaches the
+  // reader as written. E_UNEXPECTED without a buffer.
   HRESULT SetLineSize(LONG minimum) override;
   HRESULT GetLinePad(LONG* pad) override;
 
@@ -88,10 +90,6 @@ class RasterBlocks final : public ComObject<IRasterBlocks, IRasterLineSize, IRas
     HRESULT PutProperty(RasterProperty property, LONG value) override;
 
    private:
-    // Stores `value` into the field `field` picks of the block being written, else into `kept`.
-    template <class Field>
-    HRESULT Store(Field field, LONG* kept, LONG value);
-
     RasterBlocks* owner_;
   };
 
@@ -109,16 +107,14 @@ class RasterBlocks final : public ComObject<IRasterBlocks, IRasterLineSize, IRas
   std::shared_ptr<Buffer> buffer_;
   // Writing.
   bool writing_ = false;
-  uint32_t writeSequence_ = 0;
-  uint64_t fill_ = 0;
+  uint32_t writeSequence_ = 0;  // its fill, boundary and error are in its record
   // Reading.
   std::shared_ptr<Buffer> taken_;  // the buffer of the block taken, while one is
   uint32_t readSequence_ = 0;
   uint64_t blocksRead_ = 0;
-  // The descriptor's values while nothing is written, and what the bridge hands on.
+  // The descriptor's properties while nothing is written (an error or boundary set then goes
+  // nowhere), and what the bridge hands on.
   LONG values_[kRasterPropertyCount] = {};
-  LONG error_ = 0;
-  LONG boundary_ = 0;
   bool hasText_ = false;
   std::u16string text_;
   std::vector<uint8_t> front_;

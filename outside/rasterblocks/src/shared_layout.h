@@ -47,7 +47,6 @@ struct SharedHeader {
   std::atomic<uint32_t> writerSignal;  // bumped when the writer may find a change
   std::atomic<uint32_t> readerSignal;  // bumped when the reader may find a change
   std::atomic<uint32_t> endLevel;      // non-zero once the reader ended the stream
-  std::atomic<int32_t> lineSize;       // the writer's smallest region (line-size interface)
 };
 static_assert(sizeof(SharedHeader) <= 128, "the header fits its place before the records");
 inline constexpr uint64_t kRecordsOffset = 128;

@@ -298,6 +298,36 @@ TEST_F(RasterBlocksTest, TheManagersDescriptorIsTheManagerAndKeepsTheBridgesHand
   EXPECT_EQ(blockSize, 64u);
 }
 
+TEST_F(RasterBlocksTest, ALineSizeLeavesEveryBlockAsWritten) {
+  EXPECT_EQ(MakeComObject<RasterBlocks>()->SetLineSize(100), E_UNEXPECTED);  // no buffer yet
+
+  ComPtr<RasterBlocks> reader = Reader(64, 3);
+  ComPtr<RasterBlocks> writer = Writer(NameOf(reader.Get()));
+  ASSERT_EQ(writer->Begin(), S_OK);
+  // A line size above what the block holds, then one between its fill and its size: neither
+  // pads, cuts or holds back what the reader takes.
+  ASSERT_EQ(writer->SetLineSize(5100), S_OK);
+  FillBlock(writer.Get(), 10, 7);
+  ASSERT_EQ(writer->NextBlock(), S_OK);
+  ASSERT_EQ(writer->SetLineSize(48), S_OK);
+  FillBlock(writer.Get(), 3, 9);
+  ASSERT_EQ(writer->NextBlock(), S_OK);
+
+  for (RasterBlocks* side : {reader.Get(), writer.Get()}) {
+    LONG pad = -1;
+    ASSERT_EQ(side->GetLinePad(&pad), S_OK);
+    EXPECT_EQ(pad, 0);
+  }
+  Taken first = Take(reader.Get());
+  ASSERT_EQ(first.hr, S_OK);
+  EXPECT_EQ(first.info.fill, 10u);
+  EXPECT_EQ(first.data, std::vector<uint8_t>(10, 7));
+  Taken second = Take(reader.Get());
+  ASSERT_EQ(second.hr, S_OK);
+  EXPECT_EQ(second.info.fill, 3u);
+  EXPECT_EQ(second.data, std::vector<uint8_t>(3, 9));
+}
+
 TEST_F(RasterBlocksTest, AReaderHoldsOneBlockAtATime) {
   ComPtr<RasterBlocks> reader = Reader(64, 2);
   {

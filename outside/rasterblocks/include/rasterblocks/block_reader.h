@@ -12,31 +12,19 @@
 
 #include <cstdint>
 
+// The descriptor's properties in their order, X(Name) for each: the one list the enum, the
+// descriptor's get_/put_ methods and its CopyFrom are made from.
+#define RZD_RASTER_PROPERTIES(X)                                                               \
+  X(Compression) X(Pixels) X(Interleave) X(LineOrder) X(PixelOrder) X(PixelGender) X(BitOrder) \
+  X(Side) X(LinesPerSide) X(SideOrder) X(Alignment) X(BytesPerLine) X(Page) X(Image) X(Left)   \
+  X(Top) X(Width) X(Length) X(XResolution) X(YResolution) X(BitsPerPixel) X(LineOffset)        \
+  X(NumberOfLines)
+
 // The description of a block, in the order of the descriptor's properties.
 enum RasterProperty : uint32_t {
-  kRasterCompression,
-  kRasterPixels,
-  kRasterInterleave,
-  kRasterLineOrder,
-  kRasterPixelOrder,
-  kRasterPixelGender,
-  kRasterBitOrder,
-  kRasterSide,
-  kRasterLinesPerSide,
-  kRasterSideOrder,
-  kRasterAlignment,
-  kRasterBytesPerLine,
-  kRasterPage,
-  kRasterImage,
-  kRasterLeft,
-  kRasterTop,
-  kRasterWidth,
-  kRasterLength,
-  kRasterXResolution,
-  kRasterYResolution,
-  kRasterBitsPerPixel,
-  kRasterLineOffset,
-  kRasterNumberOfLines,
+#define RZD_RASTER_ENUMERATOR(Name) kRaster##Name,
+  RZD_RASTER_PROPERTIES(RZD_RASTER_ENUMERATOR)
+#undef RZD_RASTER_ENUMERATOR
   kRasterPropertyCount
 };
 
