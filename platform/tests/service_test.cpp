@@ -2,11 +2,13 @@
 // broadcasts and device events reach a service's handler in order; SIGTERM is a stop; the event
 // log goes to syslog under the service's name; errors carry their Win32 numbers.
 #include "platform/devices.h"
+#include "platform/local_socket.h"
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/service.h"
 #include "platform/session.h"
 #include "platform/text.h"
+#include "service/service_protocol.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
@@ -220,6 +222,55 @@ TEST_F(ServiceTest, TheDispatcherRefusesAProcessTheManagerDidNotStart) {
   auto child = rzd::ChildProcess::Start(ServiceChild(), {});
   ASSERT_TRUE(child);
   EXPECT_EQ(child->Wait(30000), 7);
+}
+
+// What a control and its reply look like on the control socket: little-endian 32-bit words, the
+// event data right after the 16-byte header, and a 36-byte reply.
+TEST_F(ServiceTest, AControlAndItsReplyKeepTheirBytes) {
+  namespace si = rzd::service_internal;
+  si::ControlRequest request;
+  request.control = SERVICE_CONTROL_SESSIONCHANGE;
+  request.eventType = 0x11223344;
+  request.data = {0xAA, 0xBB, 0xCC};
+  const std::vector<uint8_t> expected = {0x5A, 0x44, 0x53, 0x43, 14, 0, 0, 0, 0x44, 0x33, 0x22, 0x11,
+                                         3,    0,    0,    0,    0xAA, 0xBB, 0xCC};
+  const std::vector<uint8_t> bytes = si::EncodeControlRequest(request);
+  EXPECT_EQ(bytes, expected);
+  si::ControlRequest decoded;
+  ASSERT_TRUE(si::DecodeControlRequest(bytes.data(), bytes.size(), &decoded));
+  EXPECT_EQ(decoded.control, request.control);
+  EXPECT_EQ(decoded.eventType, request.eventType);
+  EXPECT_EQ(decoded.data, request.data);
+  EXPECT_FALSE(si::DecodeControlRequest(bytes.data(), bytes.size() - 1, &decoded)) << "data shorter than told";
+  std::vector<uint8_t> wrongMagic = bytes;
+  wrongMagic[0] ^= 1;
+  EXPECT_FALSE(si::DecodeControlRequest(wrongMagic.data(), wrongMagic.size(), &decoded));
+
+  rzd::LocalListener listener;
+  ASSERT_EQ(rzd::LocalListener::Listen(rzd::SystemRoot() / "sockets" / "control", &listener), ERROR_SUCCESS);
+  rzd::LocalStream near;
+  rzd::LocalStream far;
+  ASSERT_EQ(rzd::LocalStream::Connect(listener.Path(), &near), ERROR_SUCCESS);
+  ASSERT_EQ(listener.Accept(&far), ERROR_SUCCESS);
+  EXPECT_TRUE(near.PeerIsThisUser());
+  EXPECT_TRUE(far.PeerIsThisUser());
+  ASSERT_EQ(near.Send(bytes.data(), bytes.size()), ERROR_SUCCESS);
+  si::ControlRequest read;
+  ASSERT_EQ(si::ReadControlRequest(far, &read), ERROR_SUCCESS);
+  EXPECT_EQ(read.data, request.data);
+
+  si::ControlReply reply;
+  reply.error = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+  reply.handlerResult = 0x01020304;
+  reply.status = {1, 2, 3, 4, 5, 6, 7};
+  ASSERT_EQ(si::WriteControlReply(far, reply), ERROR_SUCCESS);
+  uint8_t answer[36] = {};
+  ASSERT_EQ(near.Receive(answer, sizeof answer), ERROR_SUCCESS);
+  const uint32_t words[9] = {ERROR_SERVICE_CANNOT_ACCEPT_CTRL, 0x01020304, 1, 2, 3, 4, 5, 6, 7};
+  for (size_t i = 0; i < 9; ++i) {
+    const uint8_t* at = answer + 4 * i;
+    EXPECT_EQ(at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24, words[i]) << "word " << i;
+  }
 }
 
 TEST_F(ServiceTest, TheEventLogGoesToSyslogUnderTheServiceName) {

@@ -60,6 +60,9 @@ class LocalStream {
   void SetReceiveTimeout(uint32_t timeoutMs) const;
 
   PeerCredentials Peer() const { return peer_; }
+  // Whether the other end runs as this process's (effective) user: the one check both ends make
+  // before they trust a connection.
+  bool PeerIsThisUser() const;
   // Ends both directions: a receive blocked in another thread returns ERROR_HANDLE_EOF.
   void Shutdown() const;
   void Close();

@@ -10,7 +10,6 @@
 #include "platform/com_object.h"
 
 #include <condition_variable>
-#include <cstring>
 #include <new>
 #include <mutex>
 #include <unordered_map>
@@ -177,16 +176,17 @@ class RemoteObject final : public ObjectRoot {
     // A new interface: the server must have it, and this process its proxy.
     ComPtr<IProxyStubFactory> factory;
     if (FAILED(com_internal::GetProxyStubFactory(iid, &factory))) return E_NOINTERFACE;
-    std::vector<uint8_t> body(sizeof(IID));
-    std::memcpy(body.data(), &iid, sizeof iid);
+    RemoteWriter body;
+    body.PutGuid(iid);
     uint32_t answer = 0;
-    std::vector<uint8_t> reply;
-    HRESULT hr = connection_->Request(com_internal::FrameKind::QueryInterface, 0, 0, body, &answer, &reply);
+    RemoteReply reply;
+    HRESULT hr = connection_->Request(com_internal::FrameKind::QueryInterface, 0, 0, body.Bytes(), &answer,
+                                      &reply.data);
     if (FAILED(hr)) return hr;
     if (FAILED(static_cast<HRESULT>(answer))) return static_cast<HRESULT>(answer);
     uint16_t slot = 0;
-    if (reply.size() != sizeof slot) return RPC_X_BAD_STUB_DATA;
-    std::memcpy(&slot, reply.data(), sizeof slot);
+    RemoteReader reader = reply.Reader();
+    if (!reader.GetU16(&slot) || !reader.AtEnd()) return RPC_X_BAD_STUB_DATA;
     if (SUCCEEDED(AskProxies(iid, object))) return S_OK;  // another thread added it meanwhile
     hr = AddProxy(iid, slot);
     if (FAILED(hr)) return hr;
@@ -242,25 +242,21 @@ uint32_t ReadFrame(const LocalStream& stream, FrameHeader* header, std::vector<u
 HRESULT ActivateOverStream(LocalStream stream, const CLSID& clsid, const IID& iid, void** object) {
   *object = nullptr;
   // Only a server of this user is trusted with our calls.
-  if (stream.Peer().userId != CurrentUserId()) return E_ACCESSDENIED;
+  if (!stream.PeerIsThisUser()) return E_ACCESSDENIED;
   // An interface this process cannot call is refused before an object is made for it.
   if (iid != IID_IUnknown) {
     ComPtr<IProxyStubFactory> factory;
     if (FAILED(GetProxyStubFactory(iid, &factory))) return E_NOINTERFACE;
   }
   auto connection = std::make_shared<RemoteConnection>(std::move(stream));
-  std::vector<uint8_t> body;
-  auto put = [&body](const void* data, size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    body.insert(body.end(), bytes, bytes + size);
-  };
-  put(&kProtocolMagic, sizeof kProtocolMagic);
-  put(&kProtocolVersion, sizeof kProtocolVersion);
-  put(&clsid, sizeof clsid);
-  put(&iid, sizeof iid);
+  RemoteWriter body;
+  body.PutU32(kProtocolMagic);
+  body.PutU32(kProtocolVersion);
+  body.PutGuid(clsid);
+  body.PutGuid(iid);
   uint32_t answer = 0;
   std::vector<uint8_t> reply;
-  HRESULT hr = connection->Request(FrameKind::Activate, 0, 0, body, &answer, &reply);
+  HRESULT hr = connection->Request(FrameKind::Activate, 0, 0, body.Bytes(), &answer, &reply);
   if (FAILED(hr)) return hr;  // RPC_E_DISCONNECTED: the server went away before it answered
   if (FAILED(static_cast<HRESULT>(answer))) return static_cast<HRESULT>(answer);
 

@@ -235,7 +235,7 @@ void ServerEngine::Accept(uint64_t id) {
     if (error != ERROR_SUCCESS) return;
   }
   auto connection = std::make_shared<ServerConnection>(std::move(stream), clsid, id);
-  if (connection->peer.userId != CurrentUserId()) {
+  if (!connection->stream.PeerIsThisUser()) {
     // Another user's process: refused before it can ask anything.
     connection->Reply(com_internal::kRefusalCallId, E_ACCESSDENIED);
     return;

@@ -198,6 +198,8 @@ uint32_t LocalStream::Receive(void* data, size_t size) const {
   return ERROR_SUCCESS;
 }
 
+bool LocalStream::PeerIsThisUser() const { return peer_.userId == CurrentUserId(); }
+
 void LocalStream::SetReceiveTimeout(uint32_t timeoutMs) const {
   timeval limit{};
   limit.tv_sec = static_cast<time_t>(timeoutMs / 1000);

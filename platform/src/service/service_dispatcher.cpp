@@ -154,7 +154,7 @@ uint32_t Dispatcher::Deliver(uint32_t control, uint32_t eventType, void* data, u
 }
 
 void Dispatcher::ServeConnection(const LocalStream& stream) {
-  if (stream.Peer().userId != CurrentUserId()) return;  // another user's process: no answer
+  if (!stream.PeerIsThisUser()) return;  // another user's process: no answer
   stream.SetReceiveTimeout(service_internal::kControlReadTimeoutMs);
   service_internal::ControlRequest request;
   if (service_internal::ReadControlRequest(stream, &request) != ERROR_SUCCESS) return;

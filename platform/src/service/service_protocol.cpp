@@ -1,45 +1,46 @@
 // Encoding of controls and their replies, the control sockets, and sending one control.
 #include "service_protocol.h"
 
+#include "platform/com_remote.h"
 #include "platform/root.h"
 #include "platform/text.h"
 
-#include <cstring>
+#include <array>
 
 namespace rzd::service_internal {
 
 namespace {
 
-void Put32(std::vector<uint8_t>* out, uint32_t value) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
-  out->insert(out->end(), bytes, bytes + sizeof value);
-}
-
-uint32_t Get32(const uint8_t* bytes) {
-  uint32_t value = 0;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
-}
+constexpr size_t kControlReplySize = 36;
 
 bool DecodeHeader(const uint8_t* header, ControlRequest* request, uint32_t* dataSize) {
-  if (Get32(header) != kControlMagic) return false;
-  request->control = Get32(header + 4);
-  request->eventType = Get32(header + 8);
-  *dataSize = Get32(header + 12);
-  return *dataSize <= kMaxControlData;
+  RemoteReader reader(header, kControlHeaderSize);
+  uint32_t magic = 0;
+  reader.GetU32(&magic);
+  reader.GetU32(&request->control);
+  reader.GetU32(&request->eventType);
+  reader.GetU32(dataSize);
+  return magic == kControlMagic && *dataSize <= kMaxControlData;
+}
+
+// The seven fields of a service status, in the order a reply carries them.
+template <typename Status>
+auto StatusFields(Status& status) {
+  return std::array{&status.dwServiceType,   &status.dwCurrentState,           &status.dwControlsAccepted,
+                    &status.dwWin32ExitCode, &status.dwServiceSpecificExitCode, &status.dwCheckPoint,
+                    &status.dwWaitHint};
 }
 
 }  // namespace
 
 std::vector<uint8_t> EncodeControlRequest(const ControlRequest& request) {
-  std::vector<uint8_t> bytes;
-  bytes.reserve(kControlHeaderSize + request.data.size());
-  Put32(&bytes, kControlMagic);
-  Put32(&bytes, request.control);
-  Put32(&bytes, request.eventType);
-  Put32(&bytes, static_cast<uint32_t>(request.data.size()));
-  bytes.insert(bytes.end(), request.data.begin(), request.data.end());
-  return bytes;
+  RemoteWriter writer;
+  writer.PutU32(kControlMagic);
+  writer.PutU32(request.control);
+  writer.PutU32(request.eventType);
+  writer.PutU32(static_cast<uint32_t>(request.data.size()));
+  writer.PutBytes(request.data.data(), request.data.size());
+  return writer.Bytes();
 }
 
 bool DecodeControlRequest(const uint8_t* bytes, size_t size, ControlRequest* request) {
@@ -62,15 +63,11 @@ uint32_t ReadControlRequest(const LocalStream& stream, ControlRequest* request) 
 }
 
 uint32_t WriteControlReply(const LocalStream& stream, const ControlReply& reply) {
-  std::vector<uint8_t> bytes;
-  Put32(&bytes, reply.error);
-  Put32(&bytes, reply.handlerResult);
-  for (uint32_t value : {reply.status.dwServiceType, reply.status.dwCurrentState, reply.status.dwControlsAccepted,
-                         reply.status.dwWin32ExitCode, reply.status.dwServiceSpecificExitCode,
-                         reply.status.dwCheckPoint, reply.status.dwWaitHint}) {
-    Put32(&bytes, value);
-  }
-  return stream.Send(bytes.data(), bytes.size());
+  RemoteWriter writer;
+  writer.PutU32(reply.error);
+  writer.PutU32(reply.handlerResult);
+  for (const uint32_t* field : StatusFields(reply.status)) writer.PutU32(*field);
+  return stream.Send(writer.Bytes().data(), writer.Size());
 }
 
 std::filesystem::path ServicesFolder() { return SystemRoot() / "services"; }
@@ -91,21 +88,19 @@ uint32_t SendControl(std::u16string_view name, const ControlRequest& request, Co
                      uint32_t timeoutMs) {
   LocalStream stream;
   if (LocalStream::Connect(ControlSocketPath(name), &stream) != ERROR_SUCCESS) return ERROR_SERVICE_NOT_ACTIVE;
-  if (stream.Peer().userId != CurrentUserId()) return ERROR_ACCESS_DENIED;
+  if (!stream.PeerIsThisUser()) return ERROR_ACCESS_DENIED;
   const std::vector<uint8_t> bytes = EncodeControlRequest(request);
   if (stream.Send(bytes.data(), bytes.size()) != ERROR_SUCCESS) return ERROR_SERVICE_NOT_ACTIVE;
   stream.SetReceiveTimeout(timeoutMs);
-  uint8_t answer[36];
+  uint8_t answer[kControlReplySize];
   uint32_t error = stream.Receive(answer, sizeof answer);
   if (error == WAIT_TIMEOUT) return ERROR_SERVICE_REQUEST_TIMEOUT;
   if (error != ERROR_SUCCESS) return ERROR_SERVICE_NOT_ACTIVE;
-  reply->error = Get32(answer);
-  reply->handlerResult = Get32(answer + 4);
-  uint32_t* fields[] = {&reply->status.dwServiceType, &reply->status.dwCurrentState,
-                        &reply->status.dwControlsAccepted, &reply->status.dwWin32ExitCode,
-                        &reply->status.dwServiceSpecificExitCode, &reply->status.dwCheckPoint,
-                        &reply->status.dwWaitHint};
-  for (size_t i = 0; i < 7; ++i) *fields[i] = Get32(answer + 8 + 4 * i);
+  // The answer holds exactly the nine values read here.
+  RemoteReader reader(answer, sizeof answer);
+  reader.GetU32(&reply->error);
+  reader.GetU32(&reply->handlerResult);
+  for (uint32_t* field : StatusFields(reply->status)) reader.GetU32(field);
   return ERROR_SUCCESS;
 }
 
