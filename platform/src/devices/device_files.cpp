@@ -26,13 +26,6 @@ bool KeptInFileName(unsigned char c) {
          c == '{' || c == '}' || c == '-';
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 void AppendPercent(std::string& out, unsigned char c) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   out.push_back('%');
@@ -46,8 +39,8 @@ std::optional<std::string> PercentDecode(std::string_view text, bool strict) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '%' && i + 2 < text.size()) {
-      int hi = HexValue(text[i + 1]);
-      int lo = HexValue(text[i + 2]);
+      int hi = HexDigitValue(static_cast<unsigned char>(text[i + 1]));
+      int lo = HexDigitValue(static_cast<unsigned char>(text[i + 2]));
       if (hi >= 0 && lo >= 0) {
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;

@@ -15,14 +15,6 @@ struct ParseError {
   std::string message;
 };
 
-bool HexDigit(char16_t c, unsigned* value) {
-  if (c >= u'0' && c <= u'9') *value = c - u'0';
-  else if (c >= u'a' && c <= u'f') *value = c - u'a' + 10;
-  else if (c >= u'A' && c <= u'F') *value = c - u'A' + 10;
-  else return false;
-  return true;
-}
-
 // Decimal (with an optional minus sign, taken as two's complement) or 0x hexadecimal, within
 // `bits` bits.
 std::optional<uint64_t> ParseNumber(std::u16string_view text, int bits) {
@@ -31,9 +23,9 @@ std::optional<uint64_t> ParseNumber(std::u16string_view text, int bits) {
   if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
     uint64_t value = 0;
     for (char16_t c : text.substr(2)) {
-      unsigned digit;
-      if (!HexDigit(c, &digit) || value > (limit >> 4)) return std::nullopt;
-      value = (value << 4) | digit;
+      const int digit = HexDigitValue(c);
+      if (digit < 0 || value > (limit >> 4)) return std::nullopt;
+      value = (value << 4) | static_cast<unsigned>(digit);
     }
     return value;
   }
@@ -57,10 +49,10 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(std::u16string_view text) {
   int pending = -1;
   for (char16_t c : text) {
     if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') continue;
-    unsigned digit;
-    if (!HexDigit(c, &digit)) return std::nullopt;
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
     if (pending < 0) {
-      pending = static_cast<int>(digit);
+      pending = digit;
     } else {
       out.push_back(static_cast<uint8_t>((pending << 4) | digit));
       pending = -1;

@@ -17,18 +17,11 @@ std::string FormatGuidA(const GUID& g) {
 std::u16string FormatGuid(const GUID& guid) { return FromUtf8(FormatGuidA(guid)); }
 
 namespace {
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads `digits` hex digits at text[pos].
 bool ReadHex(std::string_view text, size_t pos, size_t digits, uint64_t& value) {
   value = 0;
   for (size_t i = 0; i < digits; ++i) {
-    int d = HexDigit(text[pos + i]);
+    int d = HexDigitValue(static_cast<unsigned char>(text[pos + i]));
     if (d < 0) return false;
     value = (value << 4) | static_cast<uint64_t>(d);
   }

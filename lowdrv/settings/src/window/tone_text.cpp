@@ -2,6 +2,8 @@
 
 #include "tone_curve.h"
 
+#include "platform/text.h"
+
 #include <cstring>
 
 namespace rzd::lowdrv::window {
@@ -13,13 +15,6 @@ constexpr size_t kGammaDigits = 2;
 constexpr size_t kMatrixTokens = 9;
 constexpr size_t kMatrixDigits = 3;
 
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
 // Reads token `index` of a text of tokens "0x" + `digits` hexadecimal digits, one space apart.
 // False unless the token is exactly that and is followed by a space or the end of the text.
 bool ReadToken(const std::u16string& text, size_t index, size_t digits, uint32_t& value) {
@@ -29,7 +24,7 @@ bool ReadToken(const std::u16string& text, size_t index, size_t digits, uint32_t
   if (text[at] != u'0' || text[at + 1] != u'x') return false;
   value = 0;
   for (size_t i = at + 2; i < end; ++i) {
-    const int d = HexDigit(text[i]);
+    const int d = HexDigitValue(text[i]);
     if (d < 0) return false;
     value = value * 16 + static_cast<uint32_t>(d);
   }
