@@ -11,6 +11,7 @@
 #include "interfaces/rzdhal_codes.h"
 #include "interfaces/rzdhal.h"
 #include "nethal/bridge.h"
+#include "platform/com.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "rasterblocks/block_reader.h"
@@ -45,14 +46,11 @@ void Say(FILE* err, const char* format, ...) {
 
 // A control code with empty buffers; *out gets the output document.
 HRESULT Call(IRZDHAL* hal, LONG code, const std::u16string& in, std::u16string* out = nullptr) {
-  VARIANT bufIn;
-  VARIANT bufOut;
-  VariantInit(&bufIn);
-  VariantInit(&bufOut);
+  LocalVariant bufIn;
+  LocalVariant bufOut;
   Bstr text(in);
   Bstr answer;
-  const HRESULT hr = hal->Control(code, in.empty() ? nullptr : text.Get(), answer.Out(), &bufIn, &bufOut);
-  VariantClear(&bufOut);
+  const HRESULT hr = hal->Control(code, in.empty() ? nullptr : text.Get(), answer.Out(), &bufIn.value, &bufOut.value);
   if (out != nullptr) *out = answer.Str();
   return hr;
 }
