@@ -249,20 +249,6 @@ TEST(MetaRecordTest, TheRecordSaysWhereItsTextAndDataLieAndWhichSide) {
   EXPECT_EQ(fields[3], 2u);
   EXPECT_EQ(fields[4], 1u);
   EXPECT_EQ(record.size(), 50u);
-  const struct {
-    const char16_t* operation;
-    uint64_t kind;
-  } kKinds[] = {
-      {u"<Operation><Result><Address><ScanMode>Simplex</ScanMode><Side>Back</Side></Address></Result></Operation>", 1},
-      {u"<Operation><Result><Address><ScanMode>Simplex</ScanMode></Address></Result></Operation>", 0},
-      {u"<Operation><Result><Address><ScanMode>Duplex</ScanMode><Side>Back</Side></Address></Result></Operation>", 2},
-      {u"<Operation/>", 2},
-  };
-  for (const auto& k : kKinds) {
-    MSXML6StoreSTL operation;
-    ASSERT_TRUE(operation.LoadFromString(k.operation));
-    EXPECT_EQ(SideKindOf(operation), k.kind) << ToUtf8(k.operation);
-  }
 }
 
 TEST_F(ControlCodeTest, AReadNeedsALockFirstAndThenALevelFromOneToSix) {

@@ -95,23 +95,24 @@ bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* des
   return SUCCEEDED(descriptor->put_NumberOfLines(before + lines));
 }
 
-void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages) {
+std::u16string MakeOperationText(const std::vector<Bstr>& pages) {
+  constexpr std::u16string_view kStart = u"<Operation>";
+  std::u16string text(kStart);
   for (const Bstr& page : pages) {
+    if (PageValues::AppendPlainMarkup(page.View(), &text)) continue;
     MSXML6StoreSTL document;
-    if (!document.LoadFromString(page.View())) continue;
-    operation->SelectRoot();
-    document.SelectRoot();
-    operation->AppendCopyOf(&document);
+    std::u16string xml;
+    if (document.LoadFromString(page.View()) && document.GetDocumentXML(xml)) text += xml;
   }
+  if (text.size() == kStart.size()) return u"<Operation/>";
+  return text += u"</Operation>";
 }
 
-uint64_t SideKindOf(MSXML6StoreSTL& operation) {
-  if (!operation.SelectNode(u"/Operation/Result/Address")) return 2;
-  std::u16string mode;
-  std::u16string side;
-  if (!operation.GetNodeText(u"/Operation/Result[1]/Address/ScanMode", mode) || mode != u"Simplex") return 2;
-  operation.GetNodeText(u"/Operation/Result[1]/Address/Side", side);
-  return side == u"Back" ? 1 : 0;
+uint64_t SideKindOf(const PageValues* firstPage) {
+  const std::u16string_view* mode = firstPage != nullptr ? firstPage->Find(u"/Result/Address/ScanMode") : nullptr;
+  if (mode == nullptr || *mode != u"Simplex") return 2;
+  const std::u16string_view* side = firstPage->Find(u"/Result/Address/Side");
+  return side != nullptr && *side == u"Back" ? 1 : 0;
 }
 
 std::vector<uint8_t> MakeMetaRecord(const std::u16string& text, const std::vector<uint8_t>& data, uint64_t kind) {

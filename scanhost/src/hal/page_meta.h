@@ -21,13 +21,13 @@ namespace rzd::scanhost {
 bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* descriptor, bool first, bool* duplex,
                            const CLogClient& log);
 
-// Fills `operation` (loaded as "<Operation/>") with a copy of each page document, in order (each
-// page parsed before).
-void MakeOperation(MSXML6StoreSTL* operation, const std::vector<Bstr>& pages);
+// The XML of the Operation document: a copy of each page document, in order. A page of the plain
+// shape is copied as it is written; any other is parsed (one that does not parse is left out).
+std::u16string MakeOperationText(const std::vector<Bstr>& pages);
 
-// The side kind of an Operation document: 0 simplex front, 1 simplex back, 2 any other case (from
-// its first /Operation/Result/Address).
-uint64_t SideKindOf(MSXML6StoreSTL& operation);
+// The side kind of an Operation document, from the values of its first page: 0 simplex front,
+// 1 simplex back, 2 any other case (also for an Operation without pages).
+uint64_t SideKindOf(const PageValues* firstPage);
 
 // The metadata record: five little-endian 64-bit values (text offset 40, text size with its
 // terminator, data offset, data size, side kind), the text as UTF-16 with its terminator, then the

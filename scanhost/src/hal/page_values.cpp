@@ -88,15 +88,24 @@ bool IsElement(MSXML6StoreSTL& page, std::u16string* name) {
 bool PageValues::Read(std::u16string_view text) {
   values_.clear();
   kept_.clear();
-  if (Scan(text)) return true;
+  if (Scan(text, nullptr)) return true;
   values_.clear();
   return false;
 }
 
-bool PageValues::Scan(std::u16string_view text) {
+bool PageValues::AppendPlainMarkup(std::u16string_view text, std::u16string* out) {
+  const size_t before = out->size();
+  PageValues values;
+  if (values.Scan(text, out)) return true;
+  out->resize(before);
+  return false;
+}
+
+bool PageValues::Scan(std::u16string_view text, std::u16string* markup) {
   if (text.size() > kMaxPlainText) return false;
   Scanner s(text);
   std::u16string_view open[kValueDepth];
+  bool filled[kValueDepth] = {};  // the open element has content in `markup`
   int depth = 0;
   size_t textStart = 0;
   s.SkipSpace();
@@ -110,6 +119,12 @@ bool PageValues::Scan(std::u16string_view text) {
       if (!s.Take(u'>')) return false;
       if (depth == kValueDepth) values_.push_back({open[1], open[2], Trim(s.Span(textStart, tagStart))});
       --depth;
+      if (markup != nullptr && filled[depth]) {
+        markup->append(u"</").append(name).push_back(u'>');
+      } else if (markup != nullptr) {  // nothing since its start tag: "<Name>" becomes "<Name/>"
+        markup->back() = u'/';
+        markup->push_back(u'>');
+      }
     } else {  // a start tag, or an empty element
       std::u16string_view name;
       if (!s.Name(&name)) return false;  // comments, instructions, declarations: the parser's
@@ -118,16 +133,29 @@ bool PageValues::Scan(std::u16string_view text) {
       if (!s.Take(u'>')) return false;  // attributes too
       if (depth == 0 && name != kRoot) return false;
       if (depth == kValueDepth) return false;  // deeper elements: the parser's
+      if (markup != nullptr) {
+        if (depth > 0) filled[depth - 1] = true;
+        markup->append(u"<").append(name).append(empty ? u"/>" : u">");
+      }
       if (empty) {
         if (depth == 0) return false;
         if (depth + 1 == kValueDepth) values_.push_back({open[1], name, {}});
       } else {
+        filled[depth] = false;
         open[depth++] = name;
         textStart = s.At();
       }
     }
     if (depth == 0) break;
+    const size_t textFrom = s.At();
     if (!s.Text()) return false;
+    // The store drops text of white space only; any other text stays as it stands (the plain
+    // shape holds nothing the store would write another way).
+    const std::u16string_view between = s.Span(textFrom, s.At());
+    if (markup != nullptr && !Trim(between).empty()) {
+      markup->append(between);
+      filled[depth - 1] = true;
+    }
   } while (true);
   s.SkipSpace();
   return s.AtEnd();

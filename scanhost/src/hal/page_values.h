@@ -24,6 +24,10 @@ class PageValues {
   bool Read(std::u16string_view text);
   // The values of a parsed page document (copies of its texts).
   void ReadDocument(MSXML6StoreSTL& page);
+  // Appends what the document store writes as the XML of `text` when the text is of the plain
+  // shape (white space between elements dropped, an element left empty written as "<Name/>"),
+  // and gives true; false, with `out` as it was, for any other text.
+  static bool AppendPlainMarkup(std::u16string_view text, std::u16string* out);
 
   // The first value at `path` ("/Result/<group>/<name>"), or null.
   const std::u16string_view* Find(std::u16string_view path) const;
@@ -37,7 +41,8 @@ class PageValues {
   const std::vector<Value>& All() const { return values_; }
 
  private:
-  bool Scan(std::u16string_view text);
+  // One pass over `text`; with `markup`, its XML is appended there as it goes.
+  bool Scan(std::u16string_view text, std::u16string* markup);
 
   std::vector<Value> values_;
   std::deque<std::u16string> kept_;  // the texts ReadDocument copied

@@ -60,8 +60,6 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   RZD_TRACE_HRESULT(&hr, u"strMMRasterName = %s, strMMMetaData = %s, lSessionBoundary = 0x%08X",
                     strMMRasterName != nullptr ? strMMRasterName : u"NULL",
                     strMMMetaData != nullptr ? strMMMetaData : u"NULL", static_cast<uint32_t>(lSessionBoundary));
-  MSXML6StoreSTL operation;
-  operation.LoadFromString(u"<Operation/>");
   if (!locked_.load()) {
     RZD_LOG_ERROR(u"raw_Read HAL is not locked");
     return hr = kNotLocked;
@@ -125,6 +123,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   // so that no document work lies between two reads of the driver.
   std::vector<Bstr> pages;
   PageValues values;
+  uint64_t sideKind = SideKindOf(nullptr);
   while (!stop) {
     ULONGLONG blockSize = 0;
     if (FAILED(blocks->BlockSize(&blockSize))) {
@@ -195,6 +194,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
         stop = true;
         break;
       }
+      if (pages.empty()) sideKind = SideKindOf(&values);
       pages.push_back(std::move(page));  // `values` still points into it
       if (!CopyMetaToRasterBlock(values, work.Get(), first, &duplex, *this)) {
         RZD_LOG_ERROR(u"raw_Read failed to copy the meta data to a RasterBlock Descriptor");
@@ -252,10 +252,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
   }
 
   if (writeRecord && wantsRecord) {
-    MakeOperation(&operation, pages);
-    std::u16string text;
-    operation.GetDocumentXML(text);
-    const std::vector<uint8_t> record = MakeMetaRecord(text, background, SideKindOf(operation));
+    const std::vector<uint8_t> record = MakeMetaRecord(MakeOperationText(pages), background, sideKind);
     ULONGLONG capacity = 0;
     void* view = nullptr;
     if (FAILED(meta->Size(&capacity)) || record.size() > capacity) {
