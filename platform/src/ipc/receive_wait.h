@@ -15,6 +15,11 @@
 
 namespace rzd::ipc {
 
+// How long a thread that waits for a peer's answer (or its next request) looks for it, yielding
+// the processor between looks, before it sleeps. An answer usually comes within microseconds, and
+// waking a sleeping thread costs more than that on a machine whose idle processors halt.
+inline constexpr std::chrono::microseconds kLookBeforeSleep{50};
+
 // One wait for bytes, as long as a blocking receive on the socket would wait: the socket's
 // receive time-out (SO_RCVTIMEO, read when a wait first has to sleep) is the budget of all the
 // sleeps of one receive, as it is for one recv call.
@@ -34,8 +39,9 @@ class ReceiveWait {
 };
 
 // recv(fd, data, size, MSG_WAITALL) on a blocking socket, with its answers and its receive
-// time-out, but sleeping in poll: the count (less than `size` at the end of the stream, after the
-// time-out or a signal when some bytes came), 0 at the end of the stream, -1 with errno.
+// time-out, but looking for bytes for kLookBeforeSleep first and then sleeping in poll: the count
+// (less than `size` at the end of the stream, after the time-out or a signal when some bytes
+// came), 0 at the end of the stream, -1 with errno.
 ssize_t ReceiveAll(int fd, void* data, size_t size);
 
 }  // namespace rzd::ipc

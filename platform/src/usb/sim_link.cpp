@@ -12,6 +12,7 @@
 // and the unit puts the data there; the answer is copied once, from the window into the caller's
 // buffer.
 #include "errors/errno_map.h"
+#include "ipc/receive_wait.h"
 #include "platform/text.h"
 #include "platform/usb_sim_protocol.h"
 #include "usb/usb_link.h"
@@ -43,8 +44,6 @@ constexpr int kHelloTimeoutSeconds = 10;
 // that reads touch take memory; regions are handed out lowest first, so those are few.
 constexpr size_t kWindowSize = 2 * usbsim::kMaxTransfer;
 constexpr size_t kRegionUnit = 4096;
-// How long the receiving thread looks for an answer before it sleeps.
-constexpr std::chrono::microseconds kAnswerSpin{50};
 
 // The shared data window and the regions of it that reads in flight hold.
 class Window {
@@ -245,7 +244,7 @@ struct Core {
     // request at once: looked for only while none waits, that request's answer would always find
     // this thread asleep), the next answer is looked for a short while before this thread sleeps.
     bool justAnswered = false;
-    reader.SetSpin(kAnswerSpin, [this, &justAnswered] {
+    reader.SetSpin(ipc::kLookBeforeSleep, [this, &justAnswered] {
       const bool worthIt = justAnswered || pendingCount.load(std::memory_order_relaxed) > 0;
       justAnswered = false;
       return worthIt;

@@ -1,3 +1,4 @@
+#include "ipc/receive_wait.h"
 #include "usb/usb_link.h"
 
 #include <algorithm>
@@ -6,11 +7,6 @@
 #include <thread>
 
 namespace rzd {
-
-namespace {
-// How long a waiter looks for an answer before it sleeps.
-constexpr std::chrono::microseconds kAnswerSpin{50};
-}  // namespace
 
 namespace usbdetail {
 
@@ -68,7 +64,7 @@ uint32_t UsbRequest::Wait(uint32_t timeoutMs) {
   // processor between looks) before sleeping, which saves this thread's wake-up by the receiving
   // one.
   if (timeoutMs != 0) {
-    const auto spinEnd = std::chrono::steady_clock::now() + kAnswerSpin;
+    const auto spinEnd = std::chrono::steady_clock::now() + ipc::kLookBeforeSleep;
     while (!state_->settledFlag.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < spinEnd) {
       std::this_thread::yield();
     }
