@@ -1,7 +1,8 @@
 // libFuzzer target over the one-pass reading of a driver's page text (hal/page_values.h). The
 // input's first byte picks the decoding of the rest (even: one character per byte, odd: UTF-16).
-// Checked beside the sanitizers: a text the one pass takes is one the XML parser takes too, and
-// the values read from the parsed document are the same, in the same order.
+// Checked beside the sanitizers: a text the one pass takes is one the XML parser takes too, the
+// values read from the parsed document are the same, in the same order, and the markup the one
+// pass writes is the XML the store writes for the document; a text it refuses writes nothing.
 #include "hal/page_values.h"
 
 #include <cstddef>
@@ -30,7 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(text.data(), data + 1, text.size() * 2);
   }
   rzd::scanhost::PageValues fast;
-  if (!fast.Read(text)) return 0;
+  std::u16string markup;
+  const bool written = rzd::scanhost::PageValues::AppendPlainMarkup(text, &markup);
+  if (!fast.Read(text)) {
+    if (written || !markup.empty()) Fail("a text the one pass refused was written");
+    return 0;
+  }
+  if (!written) Fail("a text the one pass took was not written");
   rzd::MSXML6StoreSTL document;
   if (!document.LoadFromString(text)) Fail("a text the one pass took does not parse");
   rzd::scanhost::PageValues parsed;
@@ -41,5 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i].group != b[i].group || a[i].name != b[i].name || a[i].text != b[i].text) Fail("a different value");
   }
+  std::u16string stored;
+  if (!document.GetDocumentXML(stored) || stored != markup) Fail("the written markup is not the document's XML");
   return 0;
 }
