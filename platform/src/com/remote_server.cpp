@@ -11,7 +11,7 @@
 
 #include "com_internal.h"
 #include "ipc/file_lock.h"
-#include "ipc/receive_wait.h"
+#include "ipc/look_before_sleep.h"
 #include "platform/process.h"
 #include "platform/session.h"
 
@@ -215,11 +215,10 @@ void ServerEngine::WorkerMain(std::atomic<bool>* finished) {
 // for the next event a short while before it sleeps, which saves its wake-up.
 int ServerEngine::WaitForEvent(epoll_event* event, bool lookFirst) {
   if (lookFirst) {
-    const auto lookUntil = std::chrono::steady_clock::now() + ipc::kLookBeforeSleep;
+    ipc::LookBeforeSleep look;
     do {
       if (const int n = epoll_wait(epoll_, event, 1, 0); n != 0) return n;
-      std::this_thread::yield();
-    } while (std::chrono::steady_clock::now() < lookUntil);
+    } while (look.Again());
   }
   return epoll_wait(epoll_, event, 1, kIdleExitMs);
 }

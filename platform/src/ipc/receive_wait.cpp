@@ -1,8 +1,9 @@
 #include "ipc/receive_wait.h"
 
+#include "ipc/look_before_sleep.h"
+
 #include <cerrno>
 #include <ctime>
-#include <thread>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -41,7 +42,7 @@ ssize_t ReceiveAll(int fd, void* data, size_t size) {
   auto* at = static_cast<char*>(data);
   size_t copied = 0;
   ReceiveWait wait(fd);
-  std::optional<std::chrono::steady_clock::time_point> lookUntil;
+  LookBeforeSleep look;
   for (;;) {
     const ssize_t got = recv(fd, at + copied, size - copied, MSG_DONTWAIT);
     if (got > 0) {
@@ -52,12 +53,7 @@ ssize_t ReceiveAll(int fd, void* data, size_t size) {
     if (got == 0) return static_cast<ssize_t>(copied);
     // Bytes already taken are answered first, as recv answers them before its error.
     if (errno != EAGAIN && errno != EWOULDBLOCK) return copied > 0 ? static_cast<ssize_t>(copied) : -1;
-    const auto now = std::chrono::steady_clock::now();
-    if (!lookUntil) lookUntil = now + kLookBeforeSleep;
-    if (now < *lookUntil) {
-      std::this_thread::yield();
-      continue;
-    }
+    if (look.Again()) continue;
     if (wait.Sleep() != 0) return copied > 0 ? static_cast<ssize_t>(copied) : -1;
   }
 }

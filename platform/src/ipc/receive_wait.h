@@ -15,11 +15,6 @@
 
 namespace rzd::ipc {
 
-// How long a thread that waits for a peer's answer (or its next request) looks for it, yielding
-// the processor between looks, before it sleeps. An answer usually comes within microseconds, and
-// waking a sleeping thread costs more than that on a machine whose idle processors halt.
-inline constexpr std::chrono::microseconds kLookBeforeSleep{50};
-
 // One wait for bytes, as long as a blocking receive on the socket would wait: the socket's
 // receive time-out (SO_RCVTIMEO, read when a wait first has to sleep) is the budget of all the
 // sleeps of one receive, as it is for one recv call.

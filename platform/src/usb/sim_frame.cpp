@@ -1,5 +1,6 @@
 #include "platform/usb_sim_protocol.h"
 
+#include "ipc/look_before_sleep.h"
 #include "ipc/receive_wait.h"
 
 #include <sys/socket.h>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 namespace rzd::usbsim {
 
@@ -210,12 +210,8 @@ void FrameReader::SetSpin(std::chrono::microseconds limit, std::function<bool()>
 }
 
 long FrameReader::Read(uint8_t* to, size_t size) {
-  bool spinning = false;
-  std::chrono::steady_clock::time_point spinEnd;
-  if (spin_.count() > 0 && (!spinWorthIt_ || spinWorthIt_())) {
-    spinning = true;
-    spinEnd = std::chrono::steady_clock::now() + spin_;
-  }
+  const bool worthIt = spin_.count() > 0 && (!spinWorthIt_ || spinWorthIt_());
+  ipc::LookBeforeSleep look(worthIt ? spin_ : std::chrono::microseconds(0));
   // The socket is read without blocking; this thread sleeps in poll, where the peer taking what
   // this end sent does not wake it. The wait keeps the socket's receive time-out.
   ipc::ReceiveWait wait(fd_);
@@ -230,11 +226,7 @@ long FrameReader::Read(uint8_t* to, size_t size) {
     ssize_t n = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (spinning) {
-        if (std::chrono::steady_clock::now() >= spinEnd) spinning = false;  // now sleep until bytes come
-        std::this_thread::yield();
-        continue;
-      }
+      if (look.Again()) continue;
       if (wait.Sleep() == 0) continue;
       if (errno != EINTR) return -1;  // the receive time-out, or a failed wait
       wait = ipc::ReceiveWait(fd_);  // a signal: the receive starts again, as recvmsg would

@@ -12,7 +12,7 @@
 // and the unit puts the data there; the answer is copied once, from the window into the caller's
 // buffer.
 #include "errors/errno_map.h"
-#include "ipc/receive_wait.h"
+#include "ipc/look_before_sleep.h"
 #include "platform/text.h"
 #include "platform/usb_sim_protocol.h"
 #include "usb/usb_link.h"

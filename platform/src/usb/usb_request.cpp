@@ -1,10 +1,9 @@
-#include "ipc/receive_wait.h"
+#include "ipc/look_before_sleep.h"
 #include "usb/usb_link.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace rzd {
 
@@ -64,9 +63,8 @@ uint32_t UsbRequest::Wait(uint32_t timeoutMs) {
   // processor between looks) before sleeping, which saves this thread's wake-up by the receiving
   // one.
   if (timeoutMs != 0) {
-    const auto spinEnd = std::chrono::steady_clock::now() + ipc::kLookBeforeSleep;
-    while (!state_->settledFlag.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < spinEnd) {
-      std::this_thread::yield();
+    ipc::LookBeforeSleep look;
+    while (!state_->settledFlag.load(std::memory_order_acquire) && look.Again()) {
     }
   }
   std::unique_lock<std::mutex> lock(state_->mutex);
