@@ -82,6 +82,22 @@ TEST(PageValuesTest, OtherShapesAndBrokenTextsAreRefused) {
   }
 }
 
+TEST(PageValuesTest, AnyShapeThatParsesGivesTheValuesOfItsDocument) {
+  for (const std::u16string& text : kRefused) {
+    MSXML6StoreSTL document;
+    PageValues values;
+    if (!document.LoadFromString(text)) {
+      EXPECT_FALSE(values.ReadAnyShape(text)) << ToUtf8(text);
+      continue;
+    }
+    ASSERT_TRUE(values.ReadAnyShape(text)) << ToUtf8(text);
+    EXPECT_EQ(Listed(values), ParsedValues(text)) << ToUtf8(text);
+  }
+  PageValues values;
+  ASSERT_TRUE(values.ReadAnyShape(kTaken[0]));
+  EXPECT_EQ(Listed(values), ParsedValues(kTaken[0]));
+}
+
 // The Operation document as the store makes it: a copy of each page document that parses.
 std::u16string OperationOfCopies(const std::vector<Bstr>& pages) {
   MSXML6StoreSTL operation;

@@ -98,12 +98,7 @@ bool CopyMetaToRasterBlock(const PageValues& values, IRasterBlockDescriptor* des
 std::u16string MakeOperationText(const std::vector<Bstr>& pages) {
   constexpr std::u16string_view kStart = u"<Operation>";
   std::u16string text(kStart);
-  for (const Bstr& page : pages) {
-    if (PageValues::AppendPlainMarkup(page.View(), &text)) continue;
-    MSXML6StoreSTL document;
-    std::u16string xml;
-    if (document.LoadFromString(page.View()) && document.GetDocumentXML(xml)) text += xml;
-  }
+  for (const Bstr& page : pages) PageValues::AppendMarkup(page.View(), &text);
   if (text.size() == kStart.size()) return u"<Operation/>";
   return text += u"</Operation>";
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "foundation/log_client.h"
-#include "foundation/xml_store.h"
 #include "hal/page_values.h"
 #include "interfaces/raster_buffers.h"
 #include "platform/types.h"

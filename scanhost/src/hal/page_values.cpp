@@ -93,6 +93,23 @@ bool PageValues::Read(std::u16string_view text) {
   return false;
 }
 
+bool PageValues::ReadAnyShape(std::u16string_view text) {
+  if (Read(text)) return true;
+  MSXML6StoreSTL document;
+  if (!document.LoadFromString(text)) return false;
+  ReadDocument(document);
+  return true;
+}
+
+bool PageValues::AppendMarkup(std::u16string_view text, std::u16string* out) {
+  if (AppendPlainMarkup(text, out)) return true;
+  MSXML6StoreSTL document;
+  std::u16string xml;
+  if (!document.LoadFromString(text) || !document.GetDocumentXML(xml)) return false;
+  *out += xml;
+  return true;
+}
+
 bool PageValues::AppendPlainMarkup(std::u16string_view text, std::u16string* out) {
   const size_t before = out->size();
   PageValues values;

@@ -3,8 +3,8 @@
 //
 // The driver writes its page documents in a plain shape (elements without attributes, text
 // without entities, ASCII). Read() takes such a text in one pass with no document built; any
-// other text is refused, and the caller reads the parsed document instead (ReadDocument), which
-// gives the same values for every text Read() takes.
+// other text is refused, and ReadAnyShape() reads the parsed document instead (ReadDocument),
+// which gives the same values for every text Read() takes.
 #pragma once
 
 #include "foundation/xml_store.h"
@@ -24,10 +24,16 @@ class PageValues {
   bool Read(std::u16string_view text);
   // The values of a parsed page document (copies of its texts).
   void ReadDocument(MSXML6StoreSTL& page);
+  // Read(), else the values of the parsed text; false when it does not parse.
+  bool ReadAnyShape(std::u16string_view text);
+
   // Appends what the document store writes as the XML of `text` when the text is of the plain
   // shape (white space between elements dropped, an element left empty written as "<Name/>"),
   // and gives true; false, with `out` as it was, for any other text.
   static bool AppendPlainMarkup(std::u16string_view text, std::u16string* out);
+  // AppendPlainMarkup(), else the XML of the parsed text; false, with `out` as it was, when it
+  // does not parse.
+  static bool AppendMarkup(std::u16string_view text, std::u16string* out);
 
   // The first value at `path` ("/Result/<group>/<name>"), or null.
   const std::u16string_view* Find(std::u16string_view path) const;

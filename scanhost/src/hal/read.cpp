@@ -38,14 +38,6 @@ constexpr uint32_t kMaxBackground = 64u << 20;
 
 bool IsNone(BSTR name) { return BstrView(name) == u"None"; }
 
-// The values of a page text the one-pass reading refused, from its parsed document.
-bool ReadParsed(std::u16string_view text, PageValues* values) {
-  MSXML6StoreSTL document;
-  if (!document.LoadFromString(text)) return false;
-  values->ReadDocument(document);
-  return true;
-}
-
 }  // namespace
 
 DriverAnswer CRZDHALScannerBase::ReadFromLLD(uint8_t* region, uint32_t* size, BSTR* metadata, uint32_t* boundary) {
@@ -187,8 +179,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
         break;
       }
       // The values come from one pass over the page text; a text of another shape is parsed.
-      const bool plain = page && values.Read(page.View());
-      if (!page || (!plain && !ReadParsed(page.View(), &values))) {
+      if (!page || !values.ReadAnyShape(page.View())) {
         RZD_LOG_ERROR(u"raw_Read failed to parse LLD meta data");
         hr = E_FAIL;
         stop = true;
