@@ -2,6 +2,7 @@
 #include "lowdrv/engine/usb_device.h"
 
 #include "lowdrv/engine/model_ids.h"
+#include "platform/text.h"
 
 #include <vector>
 
@@ -15,13 +16,9 @@ uint32_t HexAfter(const std::u16string& path, std::u16string_view tag) {
   if (at == std::u16string::npos) return 0;
   uint32_t value = 0;
   for (size_t i = at + tag.size(); i < path.size() && i < at + tag.size() + 8; ++i) {
-    const char16_t c = path[i];
-    uint32_t digit = 0;
-    if (c >= u'0' && c <= u'9') digit = c - u'0';
-    else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    else break;
-    value = value * 16 + digit;
+    const int digit = HexDigitValue(path[i]);
+    if (digit < 0) break;
+    value = value * 16 + static_cast<uint32_t>(digit);
   }
   return value;
 }

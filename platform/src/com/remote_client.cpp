@@ -179,13 +179,12 @@ class RemoteObject final : public ObjectRoot {
     RemoteWriter body;
     body.PutGuid(iid);
     uint32_t answer = 0;
-    RemoteReply reply;
-    HRESULT hr = connection_->Request(com_internal::FrameKind::QueryInterface, 0, 0, body.Bytes(), &answer,
-                                      &reply.data);
+    std::vector<uint8_t> reply;
+    HRESULT hr = connection_->Request(com_internal::FrameKind::QueryInterface, 0, 0, body.Bytes(), &answer, &reply);
     if (FAILED(hr)) return hr;
     if (FAILED(static_cast<HRESULT>(answer))) return static_cast<HRESULT>(answer);
     uint16_t slot = 0;
-    RemoteReader reader = reply.Reader();
+    RemoteReader reader(reply.data(), reply.size());
     if (!reader.GetU16(&slot) || !reader.AtEnd()) return RPC_X_BAD_STUB_DATA;
     if (SUCCEEDED(AskProxies(iid, object))) return S_OK;  // another thread added it meanwhile
     hr = AddProxy(iid, slot);

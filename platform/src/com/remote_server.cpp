@@ -334,12 +334,9 @@ void ServerEngine::Serve(const std::shared_ptr<ServerConnection>& connection, ui
     case FrameKind::QueryInterface: {
       uint16_t slot = 0;
       HRESULT hr = QueryInterface(*connection, body, &slot);
-      std::vector<uint8_t> answer;
-      if (SUCCEEDED(hr)) {
-        answer.resize(sizeof slot);
-        std::memcpy(answer.data(), &slot, sizeof slot);
-      }
-      connection->Reply(header.callId, hr, answer);
+      RemoteWriter answer;
+      if (SUCCEEDED(hr)) answer.PutU16(slot);
+      connection->Reply(header.callId, hr, answer.Bytes());
       return;
     }
     default:

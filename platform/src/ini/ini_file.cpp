@@ -252,19 +252,9 @@ int32_t GetPrivateProfileInt(std::u16string_view section, std::u16string_view ke
   }
   uint32_t value = 0;
   for (; i < s.size(); ++i) {
-    char16_t c = s[i];
-    uint32_t digit;
-    if (c >= u'0' && c <= u'9') {
-      digit = c - u'0';
-    } else if (c >= u'a' && c <= u'f') {
-      digit = c - u'a' + 10;
-    } else if (c >= u'A' && c <= u'F') {
-      digit = c - u'A' + 10;
-    } else {
-      break;
-    }
-    if (digit >= base) break;
-    value = value * base + digit;  // wraps modulo 2^32
+    const int digit = HexDigitValue(s[i]);
+    if (digit < 0 || static_cast<uint32_t>(digit) >= base) break;
+    value = value * base + static_cast<uint32_t>(digit);  // wraps modulo 2^32
   }
   if (negative) value = 0u - value;
   return static_cast<int32_t>(value);
