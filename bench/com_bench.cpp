@@ -49,18 +49,14 @@ void BM_HalControlRoundTrip(benchmark::State& state) {
     std::vector<double> samples;
     samples.reserve(1 << 20);
     for (auto _ : state) {
-      VARIANT value;
-      VARIANT out;
-      VariantInit(&value);
-      VariantInit(&out);
-      value.vt = VT_UI4;
-      value.ulVal = 1;
-      BSTR text = nullptr;
+      rzd::LocalVariant value;
+      rzd::LocalVariant out;
+      value.value.vt = VT_UI4;
+      value.value.ulVal = 1;
+      rzd::Bstr text;
       const auto start = std::chrono::steady_clock::now();
-      HRESULT hr = hal->Control(38, in.Get(), &text, &value, &out);
+      HRESULT hr = hal->Control(38, in.Get(), text.Out(), &value.value, &out.value);
       samples.push_back(MicrosecondsSince(start));
-      SysFreeString(text);
-      VariantClear(&out);
       if (FAILED(hr)) {
         state.SkipWithError("the call failed");
         break;

@@ -18,6 +18,7 @@
 #include "interfaces/rzd_module.h"
 #include "interfaces/rzdhal.h"
 #include "interfaces/rzdhal_codes.h"
+#include "interfaces/rzdhal_unit.h"
 #include "nethal/bridge.h"
 #include "platform/com.h"
 #include "platform/process.h"
@@ -50,14 +51,12 @@ constexpr char16_t kService[] = u"scanhost_0000_0";
 std::atomic<uint64_t> g_batchBytes{0};
 
 HRESULT Call(IRZDHAL* hal, LONG code, const std::u16string& in, std::u16string* out = nullptr, VARIANT* bufOut = nullptr) {
-  VARIANT bufIn;
-  VARIANT local;
-  VariantInit(&bufIn);
-  VariantInit(&local);
+  LocalVariant bufIn;
+  LocalVariant local;
   Bstr text(in);
   Bstr answer;
-  const HRESULT hr = hal->Control(code, in.empty() ? nullptr : text.Get(), answer.Out(), &bufIn, bufOut != nullptr ? bufOut : &local);
-  VariantClear(&local);
+  const HRESULT hr =
+      hal->Control(code, in.empty() ? nullptr : text.Get(), answer.Out(), &bufIn.value, bufOut != nullptr ? bufOut : &local.value);
   if (out != nullptr) *out = answer.Str();
   return hr;
 }
@@ -73,7 +72,7 @@ class Road {
     if (!install || install->Wait(120000) != 0) return;
     com_.emplace(COINIT_MULTITHREADED);
     if (FAILED(CoCreateInstance(CLSID_RZDHALM48tzInProc, nullptr, CLSCTX_INPROC_SERVER, IID_IRZDHAL, bridge_.OutVoid()))) return;
-    if (Call(bridge_.Get(), RZDHAL_CC_CONNECT, u"<HAL_CLSID>" + FormatGuid(scanhost::kInstanceClasses[0]) + u"</HAL_CLSID>") != S_OK) return;
+    if (ConnectHalUnit(bridge_.Get(), FormatGuid(scanhost::kInstanceClasses[0])) != S_OK) return;
     LONG status = 0;
     if (bridge_->LockScanner(static_cast<LONG>(CurrentProcessId()), &status, 3000) != S_OK) return;
     locked_ = true;
@@ -133,7 +132,7 @@ class Road {
       bridge_->UnlockScanner(&status);
       locked_ = false;
     }
-    if (bridge_) Call(bridge_.Get(), RZDHAL_CC_DISCONNECT, u"");
+    if (bridge_) DisconnectHalUnit(bridge_.Get());
     reader_.Reset();
     payload_.Reset();
     memory_.Reset();

@@ -155,16 +155,12 @@ HRESULT CRZDHALScannerInProc::raw_Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLO
 }
 
 HRESULT CRZDHALScannerInProc::SendProcessId(IRZDHAL* service) {
-  VARIANT in;
-  VARIANT out;
-  VariantInit(&in);
-  VariantInit(&out);
-  in.vt = VT_UI4;
-  in.ulVal = CurrentProcessId();
+  LocalVariant in;
+  LocalVariant out;
+  in.value.vt = VT_UI4;
+  in.value.ulVal = CurrentProcessId();
   Bstr answer;
-  const HRESULT hr = service->Control(RZDHAL_CC_SET_PROCESS_ID, nullptr, answer.Out(), &in, &out);
-  VariantClear(&out);
-  return hr;
+  return service->Control(RZDHAL_CC_SET_PROCESS_ID, nullptr, answer.Out(), &in.value, &out.value);
 }
 
 HRESULT CRZDHALScannerInProc::Open(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut) {
@@ -233,12 +229,9 @@ HRESULT CRZDHALScannerInProc::SendHALControl(LONG lControlCode, BSTR strXMLIn) {
   RZD_TRACE_HRESULT(&hr, u"lControlCode = [0x%08X], strXMLIn=%s, pstrXMLOut=[0x%08X], pvBufIn=[0x%08X], pvBufOut=[0x%08X]",
                     static_cast<uint32_t>(lControlCode), TextOrNull(strXMLIn), 0u, 0u, 0u);
   RZD_TRACE_OUTPUT(u"*pstrXMLOut=[0x%08X]", &outAddress, kTraceUInt32);
-  VARIANT in;
-  VARIANT outValue;
-  VariantInit(&in);
-  VariantInit(&outValue);
-  hr = raw_Control(lControlCode, strXMLIn, out.Out(), &in, &outValue);
-  VariantClear(&outValue);
+  LocalVariant in;
+  LocalVariant outValue;
+  hr = raw_Control(lControlCode, strXMLIn, out.Out(), &in.value, &outValue.value);
   outAddress = Low32(out.Get());
   if (out) RZD_LOG_WARN(u"SendHALControl losing orphaned XML output: %s", out.Get());
   return hr;

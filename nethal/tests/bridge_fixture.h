@@ -66,15 +66,12 @@ class BridgeTest : public rzd::test::TempRoot {
 
   // A control code with empty buffers; *out gets the output document.
   HRESULT Control(LONG code, std::u16string_view in, std::u16string* out = nullptr, VARIANT* bufIn = nullptr) {
-    VARIANT emptyIn;
-    VARIANT outValue;
-    VariantInit(&emptyIn);
-    VariantInit(&outValue);
+    LocalVariant emptyIn;
+    LocalVariant outValue;
     Bstr text(in);
     Bstr answer;
     const HRESULT hr = bridge_->Control(code, in.empty() ? nullptr : text.Get(), answer.Out(),
-                                       bufIn != nullptr ? bufIn : &emptyIn, &outValue);
-    VariantClear(&outValue);
+                                       bufIn != nullptr ? bufIn : &emptyIn.value, &outValue.value);
     if (out != nullptr) *out = answer.Str();
     return hr;
   }

@@ -10,6 +10,7 @@
 #include "interfaces/rzd_module.h"
 #include "interfaces/rzdhal_codes.h"
 #include "interfaces/rzdhal.h"
+#include "interfaces/rzdhal_unit.h"
 #include "nethal/bridge.h"
 #include "platform/com.h"
 #include "platform/process.h"
@@ -295,7 +296,7 @@ int RunScan(const ScanOptions& options, FILE* out, FILE* err) {
     return kExitFault;
   }
 
-  HRESULT hr = Call(bridge.Get(), RZDHAL_CC_CONNECT, u"<HAL_CLSID>" + unit->instanceClass + u"</HAL_CLSID>");
+  HRESULT hr = ConnectHalUnit(bridge.Get(), unit->instanceClass);
   if (hr != S_OK) {
     Say(err, "%s", CallFailureText(hr).c_str());
     return kExitFault;
@@ -323,7 +324,7 @@ int RunScan(const ScanOptions& options, FILE* out, FILE* err) {
     }
     bridge->UnlockScanner(&status);
   }
-  Call(bridge.Get(), RZDHAL_CC_DISCONNECT, u"");
+  DisconnectHalUnit(bridge.Get());
   return result;
 }
 
