@@ -8,6 +8,7 @@
 #include "lowdrv/core/api.h"
 #include "lowdrv/core/driver_process.h"
 #include "maintenance_fixture.h"
+#include "testsupport/eventually.h"
 
 #include <atomic>
 #include <chrono>
@@ -105,10 +106,7 @@ class DriverNotificationTest : public MaintenanceTest {
     DriverOf(handle).m_ulCmdTimeout = 600000;
     EXPECT_EQ(Control("stall").rfind("ok", 0), 0u);
     std::thread command([handle, &result] { result = Info(handle); });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (Control("unanswered") == "ok 0" && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_NE(Control("unanswered"), "ok 0");
+    EXPECT_TRUE(rzd::test::Eventually([&] { return Control("unanswered") != "ok 0"; }));
     return command;
   }
   // Starts rzd-engine again for the unit (after it was killed).
@@ -133,10 +131,7 @@ TEST_F(DriverNotificationTest, TheNotificationNeedsAFourByteValueAndIgnoresOther
   // After a resume the presses from before it are forgotten.
   ASSERT_TRUE(ButtonsThreadRunsHere());
   ASSERT_EQ(Control("press 3 function=7"), "ok");
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (buttons::FunctionByte() != 7 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(buttons::FunctionByte(), 7);
+  ASSERT_TRUE(rzd::test::Eventually([] { return buttons::FunctionByte() == 7; }));
   EXPECT_EQ(Notify(handle, 0x4112), 0u);
   EXPECT_EQ(buttons::TakeEntry(3), buttons::kNoPress);
 }

@@ -8,6 +8,7 @@
 #include "lowdrv/core/driver_process.h"
 #include "lowdrv/core/driver_system.h"
 #include "lowdrv/engine/command_lock.h"
+#include "testsupport/eventually.h"
 
 #include <cstring>
 
@@ -347,10 +348,7 @@ TEST_F(DriverOpenTest, TheUnitEndsWithTheProcessItWatches) {
       ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine",
                           {"--instance", "3", "--serial", kSerial, "--parent-pid", std::to_string(probes_[0].Pid())});
   ASSERT_TRUE(unit);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!FindDevice(path_) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_TRUE(FindDevice(path_));
+  ASSERT_TRUE(rzd::test::Eventually([&] { return FindDevice(path_).has_value(); }, std::chrono::seconds(30)));
 
   Event(events_[0]).Set();
   ASSERT_EQ(WaitProbe(0), 0);

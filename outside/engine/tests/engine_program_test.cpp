@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "platform/usb.h"
 #include "program_run.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 #include "unit_bench.h"
 
@@ -51,17 +52,6 @@ bool Listed(const std::u16string& interfacePath) {
     if (entry.interfacePath == interfacePath) return true;
   }
   return false;
-}
-
-// Polls until `done` holds, for at most `deadlineMs`.
-template <typename Condition>
-bool WaitUntil(Condition done, uint32_t deadlineMs = kDeadlineMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
 }
 
 class EngineProgramTest : public rzd::test::TempRoot {
@@ -208,7 +198,7 @@ TEST_F(EngineProgramTest, UnplugDuringATransferEndsItAndAnotherProcessSeesTheRem
       ChildProcess::Start(rzd::test::BinaryDir() / "rzd-engine-device-watch",
                           {ToUtf8(path), ready.string(), std::to_string(kDeadlineMs)});
   ASSERT_TRUE(watcher);
-  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(ready); }));
+  ASSERT_TRUE(rzd::test::Eventually([&] { return std::filesystem::exists(ready); }));
 
   // Transfers in progress: a read the unit has nothing for, and a device-event wait.
   UsbDevice& device = unit.Usb().Device();
@@ -237,7 +227,7 @@ TEST_F(EngineProgramTest, UnplugDuringATransferEndsItAndAnotherProcessSeesTheRem
 
   // Plugged in again, a new handle works.
   ASSERT_EQ(unit.Control("replug"), "ok");
-  ASSERT_TRUE(WaitUntil([&] { return Listed(path); }));
+  ASSERT_TRUE(rzd::test::Eventually([&] { return Listed(path); }));
   std::shared_ptr<UsbDevice> again = UsbDevice::Open(path, &error);
   ASSERT_TRUE(again) << error;
   test::UsbLink link(again);

@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "platform/usb.h"
 #include "program_run.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 #include "transport_fake_port.h"
 
@@ -256,11 +257,7 @@ TEST_F(TransportTest, CloseOnAnotherThreadEndsATransferInProgress) {
     result = device->Read(buffer.data(), buffer.size(), INFINITE);
   });
   // Close once the unit has the read.
-  auto deadline = std::chrono::steady_clock::now() + kEventWait;
-  while (Control(0, "reads") != "ok 1" && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_EQ(Control(0, "reads"), "ok 1");
+  ASSERT_TRUE(rzd::test::Eventually([&] { return Control(0, "reads") == "ok 1"; }, kEventWait));
   device->Close();
   device.reset();
   reader.join();

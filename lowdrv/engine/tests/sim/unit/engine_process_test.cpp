@@ -6,6 +6,7 @@
 #include "lowdrv/engine/reduzid_interface.h"
 #include "lowdrv/engine/scanner_enum.h"
 #include "platform/process.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -30,12 +31,8 @@ class EngineProcessTest : public rzd::test::TempRoot {
   }
   // Waits (generously) until discovery finds `count` units.
   static std::vector<std::u16string> WaitForUnits(size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    std::vector<std::u16string> paths = Discover();
-    while (paths.size() != count && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      paths = Discover();
-    }
+    std::vector<std::u16string> paths;
+    rzd::test::Eventually([&] { return (paths = Discover()).size() == count; }, std::chrono::seconds(30));
     return paths;
   }
 };
