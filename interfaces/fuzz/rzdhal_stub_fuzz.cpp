@@ -6,6 +6,7 @@
 // Run (from a build configured with the fuzz preset):
 //   rzdhal_stub_fuzz -max_total_time=60 -dict=<src>/interfaces/fuzz/rzdhal.dict \
 //                    <corpus-dir> <src>/interfaces/fuzz/corpus
+#include "interfaces/rzdhal_codes.h"
 #include "interfaces/rzdhal_proxy_stub.h"
 #include "platform/com_object.h"
 #include "platform/com_remote.h"
@@ -27,7 +28,7 @@ class AnsweringHal final : public rzd::DispatchWithoutTypeInfo<rzd::ComObject<IR
   }
   HRESULT UnlockScanner(LONG* lpStatus) override {
     if (lpStatus != nullptr) *lpStatus = static_cast<LONG>(static_cast<uint32_t>(*lpStatus) + 1u);
-    return static_cast<HRESULT>(ERROR_BUSY);
+    return kHalBusy;
   }
   HRESULT Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut) override {
     if (strXMLOut != nullptr) {

@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "interfaces/rzdhal_unit.h"
 #include "lowdrv/engine/model_ids.h"
 #include "platform/modules.h"
@@ -72,7 +73,7 @@ ComPtr<IRZDHAL> OpenUnit(const Unit& unit, std::string* error) {
   }
   const HRESULT opened = ConnectHalUnit(service.Get(), unit.halClsid);
   if (opened != S_OK) {
-    *error = opened == static_cast<HRESULT>(ERROR_BUSY) ? "the scanner is in use by another application"
+    *error = opened == kHalBusy ? "the scanner is in use by another application"
                                                         : "the unit could not be opened (" + Hex(opened) + ")";
     return {};
   }

@@ -201,7 +201,7 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueSymbolicName, entry.interfacePath);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueFriendlyName, entry.friendlyName);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueDeviceInstanceId, DeviceInstanceId(entry));
-    if (error == ERROR_SUCCESS) error = unit.SetString(u"HAL_MODEL", rzd::lowdrv::kModelName);
+    if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueHalModel, rzd::lowdrv::kModelName);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwainDsPath, twainDataSource);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueTwain64Path, twainDataSource);
     if (error == ERROR_SUCCESS) error = unit.SetString(rzd::scanhost::kValueHalPath, rzd::FromUtf8(link.string()));

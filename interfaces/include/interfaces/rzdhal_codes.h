@@ -2,6 +2,7 @@
 // code, bits 8-23 carry a value and bits 24-31 flags (no code uses either).
 #pragma once
 
+#include "platform/errors.h"
 #include "platform/types.h"
 
 enum RzdHalControlCode : LONG {
@@ -45,3 +46,11 @@ enum RzdHalControlCode : LONG {
   RZDHAL_CC_GET_DFD_INFO = 39,
   RZDHAL_CC_SET_TRAY_HEIGHT = 40,
 };
+
+namespace rzd {
+
+// The answer of a lock or a call that another program's use of the unit refused: ERROR_BUSY as an
+// HRESULT (a success code by its sign, which callers compare by value).
+inline constexpr HRESULT kHalBusy = static_cast<HRESULT>(ERROR_BUSY);
+
+}  // namespace rzd

@@ -1,5 +1,6 @@
 #include "fault_text.h"
 
+#include "interfaces/rzdhal_codes.h"
 #include "platform/text.h"
 
 namespace rzd::frontend {
@@ -25,7 +26,7 @@ std::string DriverErrorText(LONG error) {
 }
 
 std::string CallFailureText(HRESULT hr) {
-  if (hr == static_cast<HRESULT>(ERROR_BUSY)) return "the unit is busy: another program is using it";
+  if (hr == kHalBusy) return "the unit is busy: another program is using it";
   if (hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED) return "the scanner service ended unexpectedly";
   if (hr == CO_E_SERVER_EXEC_FAILURE) return "the scanner service could not be started";
   if (hr == REGDB_E_CLASSNOTREG) return "the scanner service is not installed (run rzd-install)";

@@ -155,7 +155,7 @@ class Batch {
     std::u16string answer;
     HRESULT hr = Call(hal_, RZDHAL_CC_SET_CURRENT, settings, &answer);
     bool adjusted = false;
-    if (hr == static_cast<HRESULT>(ERROR_BUSY)) {
+    if (hr == kHalBusy) {
       Say(err_, "%s", CallFailureText(hr).c_str());
       return kExitFault;
     }

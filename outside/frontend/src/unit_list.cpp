@@ -4,6 +4,7 @@
 #include "lowdrv/engine/model_ids.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "scanhost/class_key_values.h"
 
 #include <algorithm>
 
@@ -34,14 +35,14 @@ std::vector<Unit> InstalledUnits(const std::vector<std::u16string>& classes) {
   for (const std::u16string& subkey : subkeys) {
     RegKey unit;
     std::u16string halClass;
-    if (classKey.OpenSubKey(subkey, &unit) != ERROR_SUCCESS || unit.GetString(u"HAL_CLSID", &halClass) != ERROR_SUCCESS)
+    if (classKey.OpenSubKey(subkey, &unit) != ERROR_SUCCESS || unit.GetString(scanhost::kValueHalClsid, &halClass) != ERROR_SUCCESS)
       continue;
     for (uint32_t number = 0; number < classes.size(); ++number) {
       if (classes[number].empty() || !EqualsNoCase(classes[number], halClass)) continue;
       Unit found;
       found.number = number;
       found.instanceClass = classes[number];
-      unit.GetString(u"FriendlyName", &found.friendlyName);
+      unit.GetString(scanhost::kValueFriendlyName, &found.friendlyName);
       units.push_back(found);
     }
   }

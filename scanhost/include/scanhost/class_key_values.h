@@ -31,6 +31,9 @@ inline constexpr char16_t kValueDeviceInstanceId[] = u"DeviceInstanceID";
 inline constexpr char16_t kValueHalPath[] = u"HAL_PATH";
 inline constexpr char16_t kValueTwainDsPath[] = u"TWAIN_DS_PATH";
 inline constexpr char16_t kValueTwain64Path[] = u"TWAIN_64_PATH";
+inline constexpr char16_t kValueHalModel[] = u"HAL_MODEL";
+// Read by the panel: the unit this one is combined with, when any.
+inline constexpr char16_t kValueCombineWith[] = u"CombineWith";
 
 // Contents.
 inline constexpr char16_t kConfigUiFile[] = u"setpanel.so";

@@ -19,6 +19,7 @@
 
 #include "foundation/log_client.h"
 #include "interfaces/raster_buffers.h"
+#include "interfaces/rzdhal_codes.h"
 #include "lowdrv/core/driver_codes.h"
 #include "platform/kernel.h"
 #include "platform/types.h"
@@ -32,9 +33,7 @@
 
 namespace rzd::scanhost {
 
-// Results of IRZDHAL besides the HRESULTs: the unit is busy (a success code by its sign, which
-// callers compare by value), and the driver refused a driver code.
-constexpr HRESULT kHalBusy = static_cast<HRESULT>(ERROR_BUSY);
+// A result of IRZDHAL besides the HRESULTs and kHalBusy: the driver refused a driver code.
 constexpr HRESULT kHalDriverRefused = 12;
 // Driver result code: the unit is in use by another application.
 constexpr int32_t kDriverInUse = static_cast<int32_t>(lowdrv::lld::kInUse);

@@ -184,7 +184,7 @@ void CHScannerQTModule::SetTimeout(PowerRow row) {
       answer = SendHALControl(RZDHAL_CC_SET_CURRENT, document, out.Out(), nullptr, nullptr);
     }
   }
-  if (answer == kAnswerBusy) {
+  if (answer == kHalBusy) {
     ShowBusy();
   } else if (answer != S_OK || !changed) {
     ShowNoConnection();

@@ -23,9 +23,9 @@ DeviceIdentity FindDeviceIdentity(std::u16string_view device) {
     if (key.GetString(scanhost::kValueHalClsid, &halClsid) != ERROR_SUCCESS || halClsid != device) continue;
     identity.classKey = std::u16string(lowdrv::kImageClassKey) + u"\\" + unit;
     key.GetString(scanhost::kValueFriendlyName, &identity.friendlyName);
-    key.GetString(u"HAL_MODEL", &identity.halModel);
+    key.GetString(scanhost::kValueHalModel, &identity.halModel);
     key.GetString(scanhost::kValueImageProcessing, &identity.imageProcessing);
-    key.GetString(u"CombineWith", &identity.combineWith);
+    key.GetString(scanhost::kValueCombineWith, &identity.combineWith);
     key.GetString(scanhost::kValueFirmwareUpdater, &identity.firmwareUpdater);
     key.GetString(scanhost::kValueSymbolicName, &identity.symbolicName);
     break;

@@ -107,7 +107,7 @@ void CCHScannerQTModuleBase::ShowBusy() { ShowError(QCoreApplication::translate(
 void CCHScannerQTModuleBase::ShowNoConnection() { ShowError(QCoreApplication::translate("CHScannerQTModule", "No connection with device")); }
 
 void CCHScannerQTModuleBase::ShowAnswer(HRESULT answer) {
-  if (answer == kAnswerBusy) {
+  if (answer == kHalBusy) {
     ShowBusy();
   } else if (answer != S_OK) {
     ShowNoConnection();
@@ -138,7 +138,7 @@ bool CCHScannerQTModuleBase::LockedControl(LONG code, const std::u16string& inpu
   const HRESULT locked = hal_->LockScanner(static_cast<LONG>(CurrentProcessId()), &status, kLockTimeoutMs);
   if (locked != S_OK) {
     RZD_LOG_ERROR(u"LockScanner answered 0x%08X", static_cast<uint32_t>(locked));
-    ShowAnswer(locked == kAnswerBusy ? kAnswerBusy : E_FAIL);
+    ShowAnswer(locked == kHalBusy ? kHalBusy : E_FAIL);
     return false;
   }
   Bstr output;

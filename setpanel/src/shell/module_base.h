@@ -6,6 +6,7 @@
 #include "device_identity.h"
 #include "foundation/log_client.h"
 #include "interfaces/rzdhal.h"
+#include "interfaces/rzdhal_codes.h"
 #include "platform/com.h"
 #include "platform/errors.h"
 #include "setpanel/cor_module.h"
@@ -22,7 +23,6 @@ namespace rzd::panel {
 class DriversConfigPage;
 
 // The answers the panel tells apart.
-inline constexpr HRESULT kAnswerBusy = static_cast<HRESULT>(ERROR_BUSY);  // the unit is in use by another application
 
 class CCHScannerQTModuleBase : public QWidget, public ICorModuleBase, public ICorModuleScanner, public CLogClient {
   Q_OBJECT
@@ -65,7 +65,7 @@ class CCHScannerQTModuleBase : public QWidget, public ICorModuleBase, public ICo
   void ShowError(const QString& text);
   void ShowBusy();
   void ShowNoConnection();
-  // kAnswerBusy shows "in use", any other non-zero answer "No connection with device"; 0 shows nothing.
+  // kHalBusy shows "in use", any other non-zero answer "No connection with device"; 0 shows nothing.
   void ShowAnswer(HRESULT answer);
 
   // Tells the host that the page changed (`changed` 1) or not: the change callback on a
