@@ -7,12 +7,10 @@
 #include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace rzd::test {

@@ -9,7 +9,6 @@
 #include "lowdrv/core/driver_process.h"
 
 #include <atomic>
-#include <functional>
 #include <thread>
 
 namespace rzd::lowdrv::test {

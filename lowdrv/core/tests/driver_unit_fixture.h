@@ -23,7 +23,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace rzd::lowdrv::test {

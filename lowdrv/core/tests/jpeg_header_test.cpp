@@ -128,19 +128,23 @@ TEST(JpegHeaderTest, ExifEntriesNameTheirTextsFromTheTiffHeader) {
   struct Case {
     std::string make;
     std::string model;
+    uint32_t align;  // the driver pads its texts to 4 bytes, the unit to 2
     uint32_t size;
   };
   const Case cases[] = {
-      {"Quarx", "Quarx M48tz Scanner", 44 + 8 + 20},
-      {"Abc", "M4", 44},             // both in their value fields
-      {"Corvanite", "X", 44 + 12},   // one of each
-      {"", "", 44},
+      {"Quarx", "Quarx M48tz Scanner", 4, 44 + 8 + 20},
+      {"Abc", "M4", 4, 44},            // both in their value fields
+      {"Corvanite", "X", 4, 44 + 12},  // one of each
+      {"", "", 4, 44},
+      {"Quarx", "Quarx M48tz Scanner", 2, 44 + 6 + 20},
+      {"Corvanite", "X", 2, 44 + 10},
+      {"Abcd", "Quarx M48tz", 2, 44 + 6 + 12},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.make + "/" + c.model);
-    ASSERT_EQ(jpeg::ExifBlockSize(c.make, c.model), c.size);
+    SCOPED_TRACE(c.make + "/" + c.model + " align " + std::to_string(c.align));
+    ASSERT_EQ(jpeg::ExifBlockSize(c.make, c.model, c.align), c.size);
     std::vector<uint8_t> block(c.size, 0xEE);
-    jpeg::WriteExifBlock(block.data(), c.make, c.model);
+    jpeg::WriteExifBlock(block.data(), c.make, c.model, c.align);
     EXPECT_EQ(std::memcmp(block.data(), "Exif\0\0MM\0\x2A\0\0\0\x08\0\x02", 16), 0);
     EXPECT_EQ(Get16(&block[16]), 0x010Fu);
     EXPECT_EQ(Get16(&block[28]), 0x0110u);
@@ -148,6 +152,10 @@ TEST(JpegHeaderTest, ExifEntriesNameTheirTextsFromTheTiffHeader) {
     EXPECT_EQ(EntryText(block, 0), c.make + '\0');
     EXPECT_EQ(EntryText(block, 1), c.model + '\0');
     EXPECT_EQ(Get32(&block[40]), 0u);
+    // The texts that do not fit their value fields follow the IFD, each padded to the alignment.
+    if (c.model.size() + 1 > 4) {
+      EXPECT_EQ(Get32(&block[36]), 38 + jpeg::ExifTextRoom(c.make, c.align));
+    }
   }
 }
 

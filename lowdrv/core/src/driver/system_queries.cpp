@@ -95,8 +95,7 @@ bool CheckSystemGeoId() {
 std::u16string UnpackProductCode(std::u16string_view packed) {
   if (packed.size() != 32) return {};
   for (char16_t c : packed) {
-    const bool hex = (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-    if (!hex) return {};
+    if (HexDigitValue(c) < 0) return {};
   }
   std::u16string plain;
   auto reversed = [&](size_t from, size_t count) {

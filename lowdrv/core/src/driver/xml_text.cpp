@@ -5,6 +5,11 @@ namespace rzd::lowdrv {
 std::u16string XmlEscaped(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
+  AppendXmlEscaped(out, text);
+  return out;
+}
+
+void AppendXmlEscaped(std::u16string& out, std::u16string_view text) {
   for (char16_t c : text) {
     switch (c) {
       case u'&': out += u"&amp;"; break;
@@ -18,7 +23,6 @@ std::u16string XmlEscaped(std::u16string_view text) {
         break;
     }
   }
-  return out;
 }
 
 std::u16string CDataText(std::u16string_view text) {

@@ -110,7 +110,7 @@ void ReadResult::Write(std::u16string& out, size_t node) const {
   out += n.name;
   out += u'>';
   if (n.children.empty()) {
-    out += XmlEscaped(values_[node] ? *values_[node] : n.text);
+    AppendXmlEscaped(out, values_[node] ? *values_[node] : n.text);
   } else {
     for (size_t child : n.children) Write(out, child);
   }
@@ -119,7 +119,7 @@ void ReadResult::Write(std::u16string& out, size_t node) const {
       out += u'<';
       out += name;
       out += u'>';
-      out += XmlEscaped(text);
+      AppendXmlEscaped(out, text);
       out += u"</";
       out += name;
       out += u'>';
