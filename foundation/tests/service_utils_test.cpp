@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/service.h"
 #include "platform/text.h"
+#include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
@@ -73,10 +74,9 @@ class Services : public test::TempRoot {
     auto child = ChildProcess::Start(test::BinaryDir() / "foundation_service_helper", args);
     EXPECT_TRUE(child.has_value());
     ServiceRunStatus status;
-    for (int i = 0; i < 600; ++i) {
-      if (QueryServiceRunStatus(FromUtf8(name), &status) == ERROR_SUCCESS && status.state == SERVICE_RUNNING) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    test::Eventually([&] {
+      return QueryServiceRunStatus(FromUtf8(name), &status) == ERROR_SUCCESS && status.state == SERVICE_RUNNING;
+    }, std::chrono::seconds(30));
     EXPECT_EQ(status.state, SERVICE_RUNNING);
     EXPECT_EQ(status.processId, child->Pid());
     return std::move(*child);

@@ -15,6 +15,7 @@
 #include "platform/text.h"
 #include "scripted_hal.h"
 #include "test_server.h"
+#include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
@@ -100,11 +101,8 @@ class RemoteHalTest : public rzd::test::TempRoot {
 
   // Waits until a Read of `hal` waits in the server, asking meanwhile on the same connection.
   static bool ReadWaits(IRZDHAL* hal) {
-    for (int i = 0; i < 3000; ++i) {
-      if (Ask(hal, rzd::test::kScriptReadWaiting).boolVal == VARIANT_TRUE) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return rzd::test::Eventually([hal] { return Ask(hal, rzd::test::kScriptReadWaiting).boolVal == VARIANT_TRUE; },
+                                 std::chrono::seconds(30));
   }
 
   static size_t StartsLogged() { return rzd::test::StartedTestServers().size(); }
@@ -458,8 +456,7 @@ TEST_F(RemoteHalTest, AClientKilledGivesItsObjectTheFinalRelease) {
   auto client = rzd::ChildProcess::Start(Helper("rzdhal_test_client"),
                                          {rzd::FormatGuidA(kPlainClass), output.string(), "--name", "victim", "--wait"});
   ASSERT_TRUE(client);
-  for (int i = 0; i < 6000 && !fs::exists(output); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(fs::exists(output));
+  ASSERT_TRUE(rzd::test::Eventually([&] { return fs::exists(output); }));
   EXPECT_EQ(released.handle.Wait(0), WAIT_TIMEOUT) << "alive while its client lives";
   client->Kill();
   EXPECT_EQ(released.handle.Wait(30000), WAIT_OBJECT_0);

@@ -2,6 +2,7 @@
 
 #include "platform/process.h"
 #include "platform/text.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <gmock/gmock.h>
@@ -214,11 +215,7 @@ TEST_F(DevicesTest, ANotificationInAnotherProcessSeesThisProcessChanges) {
   auto watcher = ChildProcess::Start(Child(), {"watch", out.string(), "2", "60000"});
   ASSERT_TRUE(watcher);
   std::filesystem::path ready = out.string() + ".ready";
-  for (auto deadline = std::chrono::steady_clock::now() + kEventWait;
-       !std::filesystem::exists(ready) && std::chrono::steady_clock::now() < deadline;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  ASSERT_TRUE(std::filesystem::exists(ready));
+  ASSERT_TRUE(rzd::test::Eventually([&] { return std::filesystem::exists(ready); }, kEventWait));
   const std::u16string path = PathOf(4, u"SEEN");
   ASSERT_EQ(AddDevice(MakeUsbImageDevice(Unit(4, u"SEEN"))), ERROR_SUCCESS);
   ASSERT_EQ(RemoveDevice(path), ERROR_SUCCESS);

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
@@ -263,8 +264,7 @@ namespace {
 
 // Waits (generously) until the file exists.
 bool WaitForFile(const fs::path& file) {
-  for (int i = 0; i < 6000 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return fs::exists(file);
+  return rzd::test::Eventually([&] { return fs::exists(file); });
 }
 
 size_t TempFilesIn(const fs::path& folder) {

@@ -10,6 +10,7 @@
 #include "platform/root.h"
 #include "platform/session.h"
 #include "platform/text.h"
+#include "testsupport/eventually.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -70,15 +71,6 @@ uint32_t Mode(const fs::path& path) {
 bool IsSocket(const fs::path& path) {
   struct stat info{};
   return lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
-}
-
-template <class Condition>
-bool WaitFor(Condition condition, int timeoutMs = 20000) {
-  for (int waited = 0; waited < timeoutMs; waited += 5) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return condition();
 }
 
 // Lines of the child servers' log.
@@ -164,9 +156,9 @@ TEST_F(LocalServerTest, EachConnectionIsOneObjectAndItsCloseIsTheFinalRelease) {
   EXPECT_EQ(first->QueryInterface(IID_IClassFactory, other.OutVoid()), E_NOINTERFACE);
 
   first.Reset();
-  EXPECT_TRUE(WaitFor([] { return g_live.load() == 1; }));
+  EXPECT_TRUE(rzd::test::Eventually([] { return g_live.load() == 1; }, std::chrono::seconds(20)));
   second.Reset();
-  EXPECT_TRUE(WaitFor([] { return g_live.load() == 0; }));
+  EXPECT_TRUE(rzd::test::Eventually([] { return g_live.load() == 0; }, std::chrono::seconds(20)));
 }
 
 TEST_F(LocalServerTest, NoServerListeningAnswersServerUnavailable) {
@@ -193,7 +185,7 @@ TEST_F(LocalServerTest, OneLiveServerPerClassAndAStaleSocketIsReplaced) {
 
   EXPECT_EQ(Serve(), CO_E_OBJISREG) << "the child serves the class";
   rzd::KillProcess(child);
-  ASSERT_TRUE(WaitFor([child] { return !rzd::IsProcessAlive(child); }));
+  ASSERT_TRUE(rzd::test::Eventually([child] { return !rzd::IsProcessAlive(child); }, std::chrono::seconds(20)));
   EXPECT_EQ(Serve(), S_OK) << "a server that has gone leaves the class free";
 }
 

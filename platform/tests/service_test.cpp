@@ -9,6 +9,7 @@
 #include "platform/session.h"
 #include "platform/text.h"
 #include "service/service_protocol.h"
+#include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
@@ -53,11 +54,7 @@ std::vector<std::string> ServiceLog() {
 }
 
 bool WaitForLines(size_t count) {
-  for (int i = 0; i < 4000; ++i) {
-    if (ServiceLog().size() >= count) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return false;
+  return rzd::test::Eventually([count] { return ServiceLog().size() >= count; }, std::chrono::seconds(20));
 }
 
 void CreateService(const std::string& arguments = "", uint32_t startType = SERVICE_DEMAND_START) {
@@ -105,7 +102,7 @@ TEST_F(ServiceTest, RzdScCreatesStartsQueriesAndStopsAService) {
   ASSERT_EQ(RunSc({"stop", rzd::ToUtf8(kName)}, &output), 0) << output;
   EXPECT_NE(output.find("STATE              : 1  STOPPED"), std::string::npos) << output;
   EXPECT_EQ(ServiceLog().back(), "control 1");
-  for (int i = 0; i < 2000 && rzd::IsProcessAlive(pid); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  rzd::test::Eventually([pid] { return !rzd::IsProcessAlive(pid); }, std::chrono::seconds(10));
   EXPECT_FALSE(rzd::IsProcessAlive(pid)) << "the dispatcher returned and the process ended";
   EXPECT_FALSE(fs::exists(rzd::SystemRoot() / "services" / "rzdtestsvc")) << "its control socket is gone";
 
@@ -212,10 +209,7 @@ TEST_F(ServiceTest, ErrorsCarryTheirNumbers) {
   EXPECT_TRUE(rzd::ServiceRecordExists(kName));
   EXPECT_EQ(rzd::DeleteServiceRecord(kName), ERROR_SERVICE_MARKED_FOR_DELETE);
   ASSERT_EQ(rzd::ControlServiceByName(kName, SERVICE_CONTROL_STOP), ERROR_SUCCESS);
-  for (int i = 0; i < 4000 && rzd::ServiceRecordExists(kName); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_FALSE(rzd::ServiceRecordExists(kName));
+  EXPECT_TRUE(rzd::test::Eventually([] { return !rzd::ServiceRecordExists(kName); }, std::chrono::seconds(20)));
 }
 
 TEST_F(ServiceTest, TheDispatcherRefusesAProcessTheManagerDidNotStart) {

@@ -12,6 +12,7 @@
 #include "platform/session.h"
 #include "platform/text.h"
 #include "scanhost/instance_ids.h"
+#include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
@@ -150,9 +151,7 @@ TEST_F(InstallerTest, InstallsEachUnitOnceAndActivationStartsItsService) {
   for (const char16_t* subkey : {u"0003", u"0007", u"0012"}) EXPECT_FALSE(UnitKeyExists(subkey));
   EXPECT_TRUE(rzd::ListServices().empty());
   EXPECT_FALSE(fs::exists(Folder()));
-  for (int i = 0; i < 2000 && rzd::IsProcessAlive(status.processId); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  rzd::test::Eventually([&] { return !rzd::IsProcessAlive(status.processId); }, std::chrono::seconds(10));
   EXPECT_FALSE(rzd::IsProcessAlive(status.processId)) << "its service was stopped";
   rzd::RegKey proxyStub;
   EXPECT_NE(rzd::RegKey::Open(rzd::Hive::ClassesRoot, u"Interface\\" + rzd::FormatGuid(IID_IRZDHAL), &proxyStub),

@@ -5,6 +5,7 @@
 
 #include "platform/modules.h"
 #include "platform/registry.h"
+#include "testsupport/eventually.h"
 
 #include <fstream>
 #include <future>
@@ -58,8 +59,7 @@ TEST_F(CrossProcessBlocksTest, AWriterWaitingForAKilledReaderStopsWaiting) {
   const std::filesystem::path nameFile = RootPath() / "buffer-name";
   auto peer = ChildProcess::Start(Peer(), {"read", nameFile.string(), "256", "2"});
   ASSERT_TRUE(peer);
-  for (int i = 0; i < 3000 && !std::filesystem::exists(nameFile); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  rzd::test::Eventually([&] { return std::filesystem::exists(nameFile); }, std::chrono::seconds(30));
   std::string name;
   std::ifstream(nameFile) >> name;
   ASSERT_FALSE(name.empty());

@@ -4,6 +4,7 @@
 #include "scanhost/buttons/button_thread.h"
 #include "scanhost/testing/unit_with_driver.h"
 #include "testsupport/temp_root.h"
+#include "testsupport/eventually.h"
 
 #include "platform/registry.h"
 
@@ -84,9 +85,7 @@ class ButtonThreadUnitTest : public rzd::test::TempRoot {
   // Waits until the thread has polled `count` more times (each poll asks the polling flag once).
   void WaitForPolls(int count) {
     const int until = host_->polls + count;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (host_->polls < until && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    rzd::test::Eventually([&] { return host_->polls >= until; });
     ASSERT_GE(host_->polls, until);
   }
   static size_t OpenDescriptors() {

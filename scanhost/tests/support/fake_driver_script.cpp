@@ -1,4 +1,5 @@
 #include "fake_driver_script.h"
+#include "testsupport/eventually.h"
 
 #include <chrono>
 #include <cstdio>
@@ -53,12 +54,7 @@ std::vector<std::string> FakeCalls(uint32_t code) {
 }
 
 bool WaitForFakeCalls(uint32_t code, size_t count) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (FakeCalls(code).size() < count) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+  return rzd::test::Eventually([&] { return FakeCalls(code).size() >= count; });
 }
 
 std::vector<std::string> FakeCallSequence() {
