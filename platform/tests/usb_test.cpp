@@ -11,10 +11,12 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -381,11 +383,22 @@ TEST_F(UsbTest, HandlesOnOneUnitAreIndependentConnections) {
 // The frame reader keeps the socket's receive time-out (the unit's greeting relies on it), also
 // when it looks for bytes a while before it waits; a frame that comes while it waits is read
 // whole.
+// Both ends of a stream socket pair, closed with it.
+struct SocketPair {
+  int fds[2] = {-1, -1};
+  SocketPair() { EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0); }
+  ~SocketPair() {
+    for (int fd : fds) {
+      if (fd >= 0) close(fd);
+    }
+  }
+};
+
 TEST(UsbFrameReaderTest, TheSocketsReceiveTimeOutEndsAWaitForAFrame) {
   for (const auto spin : {std::chrono::microseconds(0), std::chrono::microseconds(50)}) {
     SCOPED_TRACE("spin " + std::to_string(spin.count()) + " us");
-    int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    SocketPair pair;
+    const int* fds = pair.fds;
     timeval limit{0, 150000};
     ASSERT_EQ(setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
     rzd::usbsim::FrameReader reader(fds[0]);
@@ -412,7 +425,43 @@ TEST(UsbFrameReaderTest, TheSocketsReceiveTimeOutEndsAWaitForAFrame) {
     sender.join();
     EXPECT_EQ(header.id, 7u);
     EXPECT_EQ(payload, std::vector<uint8_t>(data, data + 3));
-    close(fds[0]);
-    close(fds[1]);
   }
+}
+
+std::atomic<int> g_frameSignals{0};
+void CountFrameSignal(int) { g_frameSignals.fetch_add(1); }
+
+// A signal handled without restarting system calls interrupts the wait; the read goes on and
+// gets the frame that comes after it.
+TEST(UsbFrameReaderTest, ASignalWhileWaitingDoesNotEndTheRead) {
+  struct sigaction action{};
+  struct sigaction previous{};
+  action.sa_handler = CountFrameSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  SocketPair pair;
+  timeval limit{5, 0};
+  ASSERT_EQ(setsockopt(pair.fds[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+  rzd::usbsim::FrameReader reader(pair.fds[0]);
+  rzd::usbsim::FrameHeader sent;
+  sent.id = 9;
+  sent.op = rzd::usbsim::Op::BulkOut;
+  const uint8_t data[2] = {4, 5};
+  const pthread_t receiver = pthread_self();
+  std::thread sender([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pthread_kill(receiver, SIGUSR1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    rzd::usbsim::SendFrame(pair.fds[1], sent, data);
+  });
+  rzd::usbsim::FrameHeader header;
+  std::vector<uint8_t> payload;
+  const bool read = reader.Next(header, payload);
+  sender.join();
+  sigaction(SIGUSR1, &previous, nullptr);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(header.id, 9u);
+  EXPECT_EQ(payload, std::vector<uint8_t>(data, data + 2));
+  EXPECT_EQ(g_frameSignals.load(), 1);
 }
