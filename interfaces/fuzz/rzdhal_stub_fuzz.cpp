@@ -28,7 +28,7 @@ class AnsweringHal final : public rzd::DispatchWithoutTypeInfo<rzd::ComObject<IR
   }
   HRESULT UnlockScanner(LONG* lpStatus) override {
     if (lpStatus != nullptr) *lpStatus = static_cast<LONG>(static_cast<uint32_t>(*lpStatus) + 1u);
-    return kHalBusy;
+    return rzd::kHalBusy;
   }
   HRESULT Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut, VARIANT* pvBufIn, VARIANT* pvBufOut) override {
     if (strXMLOut != nullptr) {
