@@ -1,6 +1,7 @@
 // Receives on a local stream: whole messages, the receive time-out, the end of the stream, and
 // signals that come while a receive waits.
 #include "platform/local_socket.h"
+#include "testsupport/signal_counter.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -112,18 +113,11 @@ TEST_F(LocalStreamTest, ThePeerClosingOrAShutdownEndsAWaitingReceive) {
   }
 }
 
-std::atomic<int> g_signals{0};
-void CountSignal(int) { g_signals.fetch_add(1); }
-
 // A signal handled without restarting system calls interrupts the wait; the receive goes on and
 // gets its bytes.
 TEST_F(LocalStreamTest, ASignalWhileWaitingDoesNotEndTheReceive) {
-  struct sigaction action{};
-  struct sigaction previous{};
-  action.sa_handler = CountSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART
-  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  rzd::test::SignalCounter signals;
+  ASSERT_TRUE(signals.Installed());
   near_.SetReceiveTimeout(5000);
   const pthread_t receiver = pthread_self();
   sender_ = std::thread([this, receiver] {
@@ -135,10 +129,9 @@ TEST_F(LocalStreamTest, ASignalWhileWaitingDoesNotEndTheReceive) {
   char got[4] = {};
   const uint32_t result = near_.Receive(got, sizeof got);
   sender_.join();
-  sigaction(SIGUSR1, &previous, nullptr);
   ASSERT_EQ(result, ERROR_SUCCESS);
   EXPECT_EQ(std::memcmp(got, "sig!", 4), 0);
-  EXPECT_EQ(g_signals.load(), 1);
+  EXPECT_EQ(signals.Signals(), 1);
 }
 
 }  // namespace

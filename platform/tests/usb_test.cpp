@@ -2,6 +2,7 @@
 
 #include "platform/devices.h"
 #include "platform/usb_sim_protocol.h"
+#include "testsupport/signal_counter.h"
 #include "testsupport/temp_root.h"
 #include "usb_scripted_unit.h"
 
@@ -11,7 +12,6 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -428,18 +428,11 @@ TEST(UsbFrameReaderTest, TheSocketsReceiveTimeOutEndsAWaitForAFrame) {
   }
 }
 
-std::atomic<int> g_frameSignals{0};
-void CountFrameSignal(int) { g_frameSignals.fetch_add(1); }
-
 // A signal handled without restarting system calls interrupts the wait; the read goes on and
 // gets the frame that comes after it.
 TEST(UsbFrameReaderTest, ASignalWhileWaitingDoesNotEndTheRead) {
-  struct sigaction action{};
-  struct sigaction previous{};
-  action.sa_handler = CountFrameSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART
-  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  rzd::test::SignalCounter signals;
+  ASSERT_TRUE(signals.Installed());
   SocketPair pair;
   timeval limit{5, 0};
   ASSERT_EQ(setsockopt(pair.fds[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
@@ -459,9 +452,8 @@ TEST(UsbFrameReaderTest, ASignalWhileWaitingDoesNotEndTheRead) {
   std::vector<uint8_t> payload;
   const bool read = reader.Next(header, payload);
   sender.join();
-  sigaction(SIGUSR1, &previous, nullptr);
   ASSERT_TRUE(read);
   EXPECT_EQ(header.id, 9u);
   EXPECT_EQ(payload, std::vector<uint8_t>(data, data + 2));
-  EXPECT_EQ(g_frameSignals.load(), 1);
+  EXPECT_EQ(signals.Signals(), 1);
 }
