@@ -47,14 +47,26 @@ std::string Engine::ControlMaintenance(const std::vector<std::string>& words) {
   if (verb == "counters") {
     for (size_t i = 1; i < words.size(); ++i) {
       const size_t equals = words[i].find('=');
-      uint32_t value = 0;
-      const CounterField* field = nullptr;
+      const std::string name = equals == std::string::npos ? std::string() : words[i].substr(0, equals);
+      const CounterField* counter = nullptr;
       for (const CounterField& c : kCounters) {
-        if (equals != std::string::npos && words[i].compare(0, equals, c.name) == 0 && std::string(c.name).size() == equals)
-          field = &c;
+        if (name == c.name) counter = &c;
       }
-      if (field == nullptr || !ParseNumber(words[i].substr(equals + 1), value)) return Error("bad counter: " + words[i]);
-      wire::Put32(&nvram_[field->offset], value);
+      const TimeField* time = nullptr;
+      for (const TimeField& t : kTimes) {
+        if (name == t.name) time = &t;
+      }
+      if (counter != nullptr) {
+        uint32_t value = 0;
+        if (!ParseNumber(words[i].substr(equals + 1), value)) return Error("bad counter: " + words[i]);
+        wire::Put32(&nvram_[counter->offset], value);
+      } else if (time != nullptr) {
+        uint16_t value = 0;
+        if (!ParseNumber(words[i].substr(equals + 1), value)) return Error("bad counter: " + words[i]);
+        wire::Put16(&nvram_[time->offset], value);
+      } else {
+        return Error("bad counter: " + words[i]);
+      }
     }
     std::string reply = "ok";
     for (const CounterField& c : kCounters) reply += " " + std::string(c.name) + "=" + std::to_string(Nvram32(c.offset));

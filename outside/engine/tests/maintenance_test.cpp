@@ -64,12 +64,20 @@ TEST_P(UnitMaintenance, CountersAreSetAndListedWithThePowerTimes) {
   EXPECT_EQ(Get32(&nvram[163]), 4294967295u);
   EXPECT_EQ(Get32(&nvram[154]), 7u);
   EXPECT_EQ(Get32(&nvram[4]), 0u);
+  // The power times are 16-bit minutes.
+  EXPECT_EQ(unit.Control("counters erp=5000 sleep=3 off=0"),
+            "ok pad=11 adfsimplex=0 adfduplex=0 flatbed=0 roller=0 multifeed=0 jam=0 reverse=0 pickup=0 friction=7 "
+            "clean=4294967295 sleep=3 off=0 erp=5000");
+  EXPECT_EQ(Get16(&unit.Nvram()[148]), 5000u);
+  EXPECT_EQ(Get16(&unit.Nvram()[70]), 3u);
+  EXPECT_EQ(Get16(&unit.Nvram()[122]), 0u);
   for (const char* bad : {"counters pad", "counters pad=x", "counters nothing=1", "counters pad=4294967296",
-                          "counters pa=1"}) {
+                          "counters pa=1", "counters erp=65536", "counters erp=-1", "counters er=1"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(Ok(unit.Control(bad)));
   }
   EXPECT_EQ(Get32(&unit.Nvram()[0]), 11u);
+  EXPECT_EQ(Get16(&unit.Nvram()[148]), 5000u);
 }
 
 TEST_P(UnitMaintenance, RefusedCommandsFailWithAHardwareErrorUntilAllowed) {
