@@ -35,6 +35,10 @@ TEST(DriverModelConstantsTest, TheModelSetsItsValuesOverTheEngineDrivers) {
   EXPECT_EQ(model.m_strSemaphorePrefix, u"Global\\M48tzLLD_");
   EXPECT_EQ(model.m_strOldDriverEventPrefix, u"RORuz2006OZIDOD");
   EXPECT_EQ(model.m_uFirmwareMasterResource, 0u);
+  // The model's rule for the inquiry record is applied by its configuration reads; the engine
+  // driver has none.
+  EXPECT_NE(model.m_InquiryPatch.modelRule, nullptr);
+  EXPECT_EQ(engine.m_InquiryPatch.modelRule, nullptr);
   EXPECT_EQ(model.m_ulPageNumber, 1u);
   EXPECT_EQ(model.m_ulStatus, state::kClosed);
   // The engine driver's own values, which the model keeps.

@@ -82,17 +82,9 @@ class DriverNotificationTest : public MaintenanceTest {
   }
   // Opens the unit through Control (announced online as the service does) and locks it.
   void* OpenLocked() {
-    const std::optional<std::u16string> online = DeviceOnlineEventName(path_);
-    EXPECT_TRUE(online);
-    ObjectResult<Event> event = Event::Create(*online, true, true);
-    EXPECT_TRUE(event);
-    events_.push_back(event.handle);
-    void* handle = nullptr;
-    uint32_t size = sizeof handle;
-    Bstr error;
-    EXPECT_TRUE(::Control(nullptr, cc::kOpen, path_.c_str(), nullptr, nullptr, 0, &handle, &size, error.Out()));
+    void* handle = OpenThroughControl();
     uint32_t timeout = 5000;
-    error.Reset();
+    Bstr error;
     EXPECT_TRUE(::Control(handle, cc::kLock, nullptr, nullptr, &timeout, sizeof timeout, nullptr, nullptr, error.Out()));
     return handle;
   }

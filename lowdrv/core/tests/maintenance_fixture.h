@@ -4,7 +4,9 @@
 
 #include "driver_unit_fixture.h"
 #include "foundation/xml_store.h"
+#include "lowdrv/core/api.h"
 #include "lowdrv/core/driver_model.h"
+#include "lowdrv/engine/unit_names.h"
 
 #include <cstdio>
 #include <map>
@@ -53,6 +55,22 @@ inline std::u16string HardwareSettings(const std::vector<std::pair<std::u16strin
 
 class MaintenanceTest : public DriverUnitTest {
  protected:
+  // Opens the unit through Control, announced online as the service does; the handle, or null
+  // (with the test failed).
+  void* OpenThroughControl() {
+    const std::optional<std::u16string> online = DeviceOnlineEventName(path_);
+    EXPECT_TRUE(online);
+    if (!online) return nullptr;
+    ObjectResult<Event> event = Event::Create(*online, true, true);
+    EXPECT_TRUE(event);
+    events_.push_back(event.handle);
+    void* handle = nullptr;
+    uint32_t size = sizeof handle;
+    Bstr error;
+    EXPECT_TRUE(::Control(nullptr, cc::kOpen, path_.c_str(), nullptr, nullptr, 0, &handle, &size, error.Out()));
+    return handle;
+  }
+
   // Opens and locks a driver object on the unit.
   static void OpenAndLock(CRZDREduzidLLD& driver) {
     ASSERT_EQ(driver.OpenScanner(), 0u);

@@ -2,6 +2,7 @@
 #include "foundation/func_trace.h"
 #include "lowdrv/core/driver_engine.h"
 #include "lowdrv/core/driver_system.h"
+#include "lowdrv/engine/engine_caps.h"
 #include "process_state.h"
 
 #include <algorithm>
@@ -68,10 +69,12 @@ LLDError CRZDREduzidLLD::GetScannerCfg(bool read) {
                        static_cast<int>(inq.ProductQualifier));
       return result = m_ReduzidScanner.m_ulLastError;
     }
-    // The model's view of the record reaches the settings before they are built.
+    // The model's view of the record reaches the settings before they are built, and the power
+    // timers below are those of the model's record.
     if (m_InquiryPatch.apply) {
       inq.ASICShadingTableType = m_InquiryPatch.shadingTableType;
       inq.OverscanWidth = m_InquiryPatch.overscanWidth;
+      if (m_InquiryPatch.modelRule) m_InquiryPatch.modelRule(inq);
       m_ReduzidScanner.ReduzidInq = inq;
     }
   }
@@ -92,7 +95,7 @@ LLDError CRZDREduzidLLD::GetScannerCfg(bool read) {
                        static_cast<int>(nvm.BornDay));
       return result = m_ReduzidScanner.m_ulLastError;
     }
-    LimitPowerTimeouts(nvm);
+    LimitPowerTimeouts(inq, nvm);
   }
 
   m_pSettings->m_bCanUpdateFirmware = LLDHookB() ? 1 : 0;
@@ -106,9 +109,9 @@ LLDError CRZDREduzidLLD::GetScannerCfg(bool read) {
     return result = lld::kInternal;
   }
   if (read) {
-    EngineInquiryCache cache = m_ReduzidScanner.GetInquiryCache();
-    cache.Inquiry = inq;
-    driver_process::StoreInquiry(cache);
+    // Init made the record the process's (and the model's rule changed it there): what is
+    // stored beside it is what the inquiry reported besides the record.
+    driver_process::StoreInquiryCaps(m_ReduzidScanner.GetInquiryCache().Caps);
     driver_process::StoreNVMData(nvm);
   }
 
@@ -160,10 +163,9 @@ LLDError CRZDREduzidLLD::ReadLcdStringTable() {
   return 0;
 }
 
-void CRZDREduzidLLD::LimitPowerTimeouts(ReduzidNVMData& nvm) {
+void CRZDREduzidLLD::LimitPowerTimeouts(const ReduzidInq& inq, ReduzidNVMData& nvm) {
   const uint32_t found = LoadPowerTimeoutLimits();
   const RZDPowerTimeoutLimits limits = driver_process::PowerLimits();
-  const ReduzidInq& inq = m_ReduzidScanner.ReduzidInq;
 
   if (found & kPowerLimitsSleep) {
     const uint16_t sleep = Clamp(nvm.PowerSavingTime, limits.sleepMin, limits.sleepMax);
@@ -219,6 +221,8 @@ bool CRZDREduzidLLD::HasPowerOffTimer(const ReduzidInq& inq) {
   return (InqBytes(inq)[149] & 0x05) == 0x05;
 }
 
-bool CRZDREduzidLLD::HasERPTimer(const ReduzidInq& inq) { return (InqBytes(inq)[164] & 0x08) != 0; }
+bool CRZDREduzidLLD::HasERPTimer(const ReduzidInq& inq) {
+  return caps::IsSet(InqBytes(inq), sizeof inq, caps::kInqERPTimer);
+}
 
 }  // namespace rzd::lowdrv

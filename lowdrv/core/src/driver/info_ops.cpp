@@ -69,8 +69,10 @@ LLDError CRZDREduzidLLD::ReadScannerInfo(std::u16string& document, ReduzidNVMDat
   info.driverVersion = m_strDriverVersion;
   info.twainVersion = m_strTwainDSVersion;
   info.nvm = record;
-  info.hasPowerOffTimer = HasPowerOffTimer(m_ReduzidScanner.ReduzidInq);
-  info.hasERPTimer = HasERPTimer(m_ReduzidScanner.ReduzidInq);
+  // The timers are those of the process's inquiry record (the model's rule marks its ERP timer).
+  const ReduzidInq inquiry = CRZDScannerSettingsBase::InquiryCopy();
+  info.hasPowerOffTimer = HasPowerOffTimer(inquiry);
+  info.hasERPTimer = HasERPTimer(inquiry);
   info.trayHeight = trayHeight;
   info.canUpdateFirmware = m_pSettings->m_bCanUpdateFirmware != 0;
   info.defaultFirmwareVersion = m_pSettings->m_strDefaultFirmwareVersion;

@@ -80,6 +80,7 @@ CScannerLLD::CScannerLLD(std::u16string_view devicePath)
   m_InquiryPatch.apply = true;
   m_InquiryPatch.shadingTableType = kModelShadingTableType;
   m_InquiryPatch.overscanWidth = kModelOverscanWidth;
+  m_InquiryPatch.modelRule = &CM48tzScannerSettings::ApplyModelInquiryRule;
 }
 
 CScannerLLD::~CScannerLLD() = default;

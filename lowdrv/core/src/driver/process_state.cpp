@@ -11,7 +11,7 @@ struct State {
   std::mutex lock;
   uint32_t openCount = 0;
   const void* oldDriverHolder = nullptr;
-  std::optional<EngineInquiryCache> inquiry;
+  std::optional<EngineCapabilities> inquiryCaps;  // set when an inquiry record was stored
   bool nvmStored = false;
   std::optional<LcdStringTable> lcd;
   RZDPowerTimeoutLimits limits;
@@ -69,12 +69,22 @@ bool ClearOldDriverHolder(const void* holder) {
 
 std::optional<EngineInquiryCache> CachedInquiry() {
   std::lock_guard guard(Lock());
-  return TheState().inquiry;
+  if (!TheState().inquiryCaps) return std::nullopt;
+  EngineInquiryCache cache;
+  cache.Inquiry = CRZDScannerSettingsBase::InquiryCopy();
+  cache.Caps = *TheState().inquiryCaps;
+  return cache;
 }
 
 void StoreInquiry(const EngineInquiryCache& cache) {
   std::lock_guard guard(Lock());
-  TheState().inquiry = cache;
+  TheState().inquiryCaps = cache.Caps;
+  CRZDScannerSettingsBase::SetInquiryCopy(cache.Inquiry);
+}
+
+void StoreInquiryCaps(const EngineCapabilities& caps) {
+  std::lock_guard guard(Lock());
+  TheState().inquiryCaps = caps;
 }
 
 std::optional<ReduzidNVMData> CachedNVMData() {
@@ -117,7 +127,8 @@ void StorePowerLimits(const RZDPowerTimeoutLimits& limits) {
 void ForgetRecords() {
   std::lock_guard guard(Lock());
   State& s = TheState();
-  s.inquiry.reset();
+  s.inquiryCaps.reset();
+  CRZDScannerSettingsBase::SetInquiryCopy({});
   s.nvmStored = false;
   CRZDScannerSettingsBase::SetNVMDataCopy({});
   s.lcd.reset();

@@ -5,7 +5,10 @@
 //
 // The process's NVRAM record is one record: the settings model's process-wide copy, which its
 // power-time setters change while settings are applied (CRZDScannerSettingsBase::NVMDataCopy).
-// The functions below add whether one was stored.
+// The process's inquiry record is one record too: the settings model's process-wide copy, which
+// Init writes and the model's rule changes (CRZDScannerSettingsBase::InquiryCopy), and which the
+// model driver's open changes again. The functions below add whether one was stored and, for the
+// inquiry, what the engine reported beside it.
 #pragma once
 
 #include "lowdrv/engine/reduzid_interface.h"
@@ -45,8 +48,12 @@ void SetOldDriverHolder(const void* holder);
 bool ClearOldDriverHolder(const void* holder);
 
 // ---- Engine records of the last configuration read.
+// The process's inquiry record with the capabilities stored beside it; nullopt until stored.
 std::optional<EngineInquiryCache> CachedInquiry();
+// Makes `cache` the process's record and capabilities.
 void StoreInquiry(const EngineInquiryCache& cache);
+// Stores the capabilities and marks the record that the settings model holds as stored.
+void StoreInquiryCaps(const EngineCapabilities& caps);
 std::optional<ReduzidNVMData> CachedNVMData();
 void StoreNVMData(const ReduzidNVMData& nvm);
 bool HasLcdStringTable();

@@ -125,7 +125,7 @@ LLDError CRZDREduzidLLD::SetScannerCurrentString(const char16_t* strSettings) {
 
   const ReduzidNVMData wanted = CRZDScannerSettingsBase::NVMDataCopy();
   const bool changed = wanted.PowerSavingTime != savedRecord.PowerSavingTime ||
-                       (HasPowerOffTimer(m_ReduzidScanner.ReduzidInq) && wanted.PowerOffTime != savedRecord.PowerOffTime) ||
+                       (HasPowerOffTimer(CRZDScannerSettingsBase::InquiryCopy()) && wanted.PowerOffTime != savedRecord.PowerOffTime) ||
                        (m_bNewCommandSet && wanted.ERPTime != savedRecord.ERPTime);
   if (changed) {
     bool lockedHere = false;
@@ -164,7 +164,7 @@ LLDError CRZDREduzidLLD::SendChangedPowerTimes(const ReduzidNVMData& before) {
   };
   const Time times[] = {
       {PowerTime::Sleep, true, &CRZDREduzidLLD::SendPowerSavingTime},
-      {PowerTime::Off, HasPowerOffTimer(m_ReduzidScanner.ReduzidInq), &CRZDREduzidLLD::SendPowerOffTime},
+      {PowerTime::Off, HasPowerOffTimer(CRZDScannerSettingsBase::InquiryCopy()), &CRZDREduzidLLD::SendPowerOffTime},
       {PowerTime::ERP, m_bNewCommandSet != 0, &CRZDREduzidLLD::SendERPTime},
   };
   std::vector<const Time*> sent;

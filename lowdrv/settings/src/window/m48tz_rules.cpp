@@ -10,8 +10,6 @@ namespace rzd::lowdrv {
 
 namespace {
 
-constexpr size_t kInquiryModelFlags = 164;
-constexpr uint8_t kModelFlagBit = 0x08;
 constexpr uint8_t kDfdButtonAbility = 0x80;  // AbilityEx8 (byte 133)
 
 void RemoveAll(MSXML6StoreBSTR& store, std::u16string_view path) {
@@ -35,9 +33,13 @@ void MarkValue(MSXML6StoreBSTR& store, std::u16string_view path, bool current) {
 
 }  // namespace
 
+void CM48tzScannerSettings::ApplyModelInquiryRule(ReduzidInq& inq) {
+  InqBytes(inq)[caps::kInqERPTimer.offset] |= caps::kInqERPTimer.mask;
+}
+
 BOOL CM48tzScannerSettings::ApplyNvData(MSXML6StoreBSTR& store) {
   ReduzidInq inq = InquiryCopy();
-  InqBytes(inq)[kInquiryModelFlags] |= kModelFlagBit;
+  ApplyModelInquiryRule(inq);
   SetInquiryCopy(inq);
 
   if ((inq.AbilityEx8 & kDfdButtonAbility) == 0) {

@@ -213,6 +213,9 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
     bool apply = false;
     uint8_t shadingTableType = 0;   // byte 91
     uint16_t overscanWidth = 0;     // bytes 165-166, host order
+    // The model's settings rule for the record (its ERP timer), also applied before the power
+    // times of the configuration read are checked; null: none.
+    void (*modelRule)(ReduzidInq& inq) = nullptr;
   } m_InquiryPatch;
 
  protected:
@@ -238,7 +241,9 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   void StopButtonsThreadIfLast(uint32_t openCountAfter);
   bool ReadImprinterRecords();
   LLDError ReadLcdStringTable();
-  void LimitPowerTimeouts(ReduzidNVMData& nvm);
+  // Holds the power times of `nvm` within the model's limits, for the unit whose inquiry record
+  // is `inq` (the record this configuration read makes the process's).
+  void LimitPowerTimeouts(const ReduzidInq& inq, ReduzidNVMData& nvm);
 
   // ---- Information, settings, maintenance (scanner_info.cpp, settings_ops.cpp, calibration.cpp).
   // The information document and the NVRAM record it was built from: read from the unit while

@@ -50,6 +50,11 @@ inline constexpr AnswerBit kAnswerPowerOffTimer{89, 0x40};
 // DFD button capability (ReduzidInq byte 133 bit 0x80): answer byte 90 bit 0x02.
 inline constexpr AnswerBit kAnswerDfdButtons{90, 0x02};
 inline constexpr RecordBit kInqDfdButtons{133, 0x80};
+// ERP (USB off) timer (ReduzidInq byte 164 bit 0x08). No answer bit sets it: the new-set
+// translation writes only bits 0x01, 0x02 and 0x04 of byte 164 and clears nothing. This model's
+// engine has the timer; the model's rule sets the bit in the process's record (and in the record
+// of every configuration read before its power times are checked).
+inline constexpr RecordBit kInqERPTimer{164, 0x08};
 // Truncation lengths taken (ReduzidInq byte 94 bit 0x04): answer byte 91 bit 0x01.
 inline constexpr AnswerBit kAnswerTruncation{91, 0x01};
 // The engine writes its own JPEG headers (ReduzidInq byte 164 bit 0x02): answer byte 96 bit

@@ -29,6 +29,12 @@ class CM48tzScannerSettings : public CScannerSettings_AV {
 
   void SetLogObject2(CLogInterfacePtr holder) override;
 
+  // The model's fact in the engine's inquiry record that no engine answer carries: its ERP
+  // (USB off) timer (byte 164 bit 3). Operation 21 applies it to the process's record; the model
+  // driver applies it to the record of each configuration read before the power times are held
+  // within their limits.
+  static void ApplyModelInquiryRule(ReduzidInq& inq);
+
  protected:
   // This class's own logging mix-in ("CM48tzScannerSettings LLD settings").
   CLogClient& M48Log() { return m_M48Log; }
