@@ -11,8 +11,8 @@
 // window is saved as PNG files in DIR (plugin.png, sheet_0.png to sheet_2.png) and the host
 // exits. With --plugin, --press BUTTON clicks the panel's button of that object name (for
 // example m_btnScnrCfgRollerCtReset; message boxes it brings are printed and closed) and --print
-// prints the panel's information fields as "name<TAB>text" lines; both end the run as --grab
-// does. Exit code 0 on success, 1 on a failure (said on standard error), 2 for bad arguments.
+// prints the panel's information fields and shown time-out boxes as "name<TAB>text" lines;
+// both end the run as --grab does. Exit code 0 on success, 1 on a failure (said on standard error), 2 for bad arguments.
 #include "host.h"
 
 #include "interfaces/rzdhal_proxy_stub.h"

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPluginLoader>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -38,14 +39,19 @@ void CloseBoxes() {
   }
 }
 
-// The panel's information fields, "name<TAB>text", for each shown label or box named m_txt...
+// The panel's information fields, "name<TAB>text", for each shown label or box named m_txt...,
+// and its shown time-out spin boxes (m_spn...) with the text they show.
 void PrintFields(QWidget* page) {
   for (QWidget* field : page->findChildren<QWidget*>()) {
     const QString name = field->objectName();
-    if (!name.startsWith(QLatin1String("m_txt")) || field->isHidden()) continue;
+    auto* spin = qobject_cast<QSpinBox*>(field);
+    const bool information = name.startsWith(QLatin1String("m_txt"));
+    const bool timeout = spin != nullptr && name.startsWith(QLatin1String("m_spn"));
+    if ((!information && !timeout) || field->isHidden()) continue;
     QString text;
     if (auto* label = qobject_cast<QLabel*>(field)) text = label->text();
     if (auto* box = qobject_cast<QLineEdit*>(field)) text = box->text();
+    if (timeout) text = spin->text();
     std::printf("%s\t%s\n", name.toUtf8().constData(), text.toUtf8().constData());
   }
   std::fflush(stdout);

@@ -35,13 +35,14 @@ class PanelRoadTest : public RoadTest {
     run.err = ReadBytes(err);
     return run;
   }
-  // The "name<TAB>text" lines of --print.
+  // The "name<TAB>text" lines of --print (information fields and time-out boxes).
   static std::map<std::string, std::string> Fields(const std::string& out) {
     std::map<std::string, std::string> fields;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
       const size_t tab = line.find('\t');
-      if (tab != std::string::npos && line.rfind("m_txt", 0) == 0) fields[line.substr(0, tab)] = line.substr(tab + 1);
+      if (tab != std::string::npos && (line.rfind("m_txt", 0) == 0 || line.rfind("m_spn", 0) == 0))
+        fields[line.substr(0, tab)] = line.substr(tab + 1);
     }
     return fields;
   }
@@ -93,6 +94,28 @@ TEST_F(PanelRoadTest, TheInformationPageShowsTheUnitAndAResetReachesIt) {
   ASSERT_EQ(again.exit, 0) << again.err;
   EXPECT_EQ(again.out.find("box\t"), std::string::npos) << again.out;
   EXPECT_EQ(UnitCounter("clean"), "0");
+}
+
+// The power time-outs page shows the unit's three times: the USB off row (the model's ERP timer)
+// with the unit's ERP time beside the sleep and power-off times.
+TEST_F(PanelRoadTest, ThePowerPageShowsTheUnitsERPTime) {
+  StartUnit("1");
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(UnitControl("counters sleep=20 off=300 erp=90").rfind("ok", 0), 0u);
+  ASSERT_EQ(Install(), 0);
+
+  const fs::path pictures = PicturesDir() / "panel_road_power";
+  const Outcome shown = Host({"--print", "--grab", pictures.string()});
+  ASSERT_EQ(shown.exit, 0) << shown.err;
+  const std::map<std::string, std::string> fields = Fields(shown.out);
+  ASSERT_TRUE(fields.count("m_spnScnrCfgERPTimeout")) << shown.out;
+  EXPECT_EQ(fields.at("m_spnScnrCfgERPTimeout"), "90 minute(s)");
+  EXPECT_EQ(fields.at("m_spnScnrCfgOffTimeout"), "300 minute(s)");
+  // The sleep box is aligned with the others: its maximum (120) has one digit less than 4320.
+  EXPECT_EQ(fields.at("m_spnScnrCfgTimeout"), "  20 minute(s)");
+  EXPECT_TRUE(fs::exists(pictures / "plugin.png"));
+  // The unit kept its times: each was within the model's limits when the service opened it.
+  EXPECT_EQ(UnitCounter("erp"), "90");
 }
 
 }  // namespace
