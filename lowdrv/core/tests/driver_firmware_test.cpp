@@ -30,13 +30,10 @@ std::string Revision(const std::string& state) {
   return at == std::string::npos ? std::string() : state.substr(at + 9, 4);
 }
 
-// The model driver carrying the tests' firmware images, allowed to update.
+// The model driver, allowed to update; the tests carry its firmware images (129 and 130).
 class UpdatingDriver : public CScannerLLD {
  public:
-  explicit UpdatingDriver(std::u16string_view path) : CScannerLLD(path) {
-    m_uFirmwareMasterResource = 9129;
-    m_uFirmwareSlaveResource = 9130;
-  }
+  using CScannerLLD::CScannerLLD;
   BOOL LLDHookB() override { return TRUE; }
 };
 
@@ -90,8 +87,42 @@ TEST(FirmwareLayout, EveryPartMustLieInsideTheBuffer) {
                         Case{FirmwareDocument("Size=\"\" Offset=\"0\"", "Size=\"48\" Offset=\"64\""), false},
                         Case{FirmwareDocument("Size=\"64\" Offset=\"0\"", "Size=\"48\" Offset=\"1234567890123456789\""), false}}) {
     SCOPED_TRACE(ToUtf8(c.document));
-    EXPECT_EQ(firmware::ReadLayout(c.document).failure == nullptr, c.accepted);
+    EXPECT_EQ(firmware::ReadLayout(c.document, firmware::SlavePart::Required).failure == nullptr, c.accepted);
   }
+}
+
+// The slave part is required only of a driver with a slave image: without one a document may
+// name the master alone, and a slave it names is read as given.
+TEST(FirmwareLayout, TheSlaveIsRequiredOnlyWithASlaveImage) {
+  using firmware::SlavePart;
+  const std::u16string masterOnly = u"<Firmware><Master Size=\"64\" Offset=\"0\"/></Firmware>";
+  const std::u16string both = FirmwareDocument("Size=\"64\" Offset=\"0\"", "Size=\"48\" Offset=\"64\"");
+  const std::u16string badSlave = FirmwareDocument("Size=\"64\" Offset=\"0\"", "Size=\"21\" Offset=\"64\"");
+
+  const firmware::LayoutResult required = firmware::ReadLayout(masterOnly, SlavePart::Required);
+  ASSERT_NE(required.failure, nullptr);
+  EXPECT_EQ(std::u16string(required.failure), u"WriteFirmware failed because SetContext(/Firmware/Slave)");
+
+  const firmware::LayoutResult alone = firmware::ReadLayout(masterOnly, SlavePart::Optional);
+  EXPECT_EQ(alone.failure, nullptr);
+  EXPECT_EQ(alone.layout.master.size, 64u);
+  EXPECT_EQ(alone.layout.slave.size, 0u);
+  EXPECT_EQ(firmware::CheckLocation(alone.layout, 64), nullptr);
+  EXPECT_NE(firmware::CheckLocation(alone.layout, 112), nullptr);
+
+  const firmware::LayoutResult given = firmware::ReadLayout(both, SlavePart::Optional);
+  EXPECT_EQ(given.failure, nullptr);
+  EXPECT_EQ(given.layout.slave.offset, 64u);
+  EXPECT_EQ(given.layout.slave.size, 48u);
+  const firmware::LayoutResult small = firmware::ReadLayout(badSlave, SlavePart::Optional);
+  ASSERT_NE(small.failure, nullptr);
+  EXPECT_EQ(std::u16string(small.failure), u"WriteFirmware failed because GetAttribute(Slave/Size)");
+  // A master alone of an offset other than 0 does not fit.
+  const std::u16string shifted = u"<Firmware><Master Size=\"64\" Offset=\"8\"/></Firmware>";
+  const firmware::LayoutResult moved = firmware::ReadLayout(shifted, SlavePart::Optional);
+  EXPECT_EQ(moved.failure, nullptr);
+  EXPECT_NE(firmware::CheckLocation(moved.layout, 64), nullptr);
+  EXPECT_NE(firmware::CheckLocation(moved.layout, 72), nullptr);
 }
 
 TEST_F(DriverFirmwareTest, BadDocumentsAndBuffersAreRefusedBeforeAnythingIsSent) {
@@ -215,10 +246,41 @@ TEST_F(DriverFirmwareTest, TheDriversOwnFirmwareIsWrittenOnlyWhereItMayBeAndDiff
   // Without images (the delivered library's case) nothing is sent and that is no failure.
   driver.m_uFirmwareMasterResource = 0;
   EXPECT_EQ(driver.WriteDefaultFirmware(), 0u);
-  driver.m_uFirmwareMasterResource = 9129;
+  driver.m_uFirmwareMasterResource = kModelFirmwareMasterResource;
   driver.m_uFirmwareSlaveResource = 9131;  // a slave the library lacks
   EXPECT_EQ(driver.WriteDefaultFirmware(), 0u);
   EXPECT_TRUE(TakeUnitLog().empty());
+  // A driver without a slave image writes the master alone.
+  driver.m_uFirmwareSlaveResource = 0;
+  driver.Settings()->m_strDefaultFirmwareVersion = u"2.02";
+  EXPECT_EQ(driver.WriteDefaultFirmware(), 0u);
+  EXPECT_EQ(CountBlocks(TakeUnitLog(), kFlashSend), 2u);  // the master and its checksum
+}
+
+// The model's driver needs the slave part named in the caller's document; a driver without a
+// slave image takes a document that names the master alone and sends the master only.
+TEST_F(DriverFirmwareTest, TheSlavePartIsRequiredAsTheSlaveImageIdentifierSays) {
+  StartUnit();
+  CScannerLLD driver(path_);
+  OpenAndLock(driver);
+  const std::vector<uint8_t> master = ReadFile("firmware_master.bin");
+  ASSERT_EQ(master.size(), 64u);
+  const std::u16string masterOnly = u"<Firmware><Master Size=\"64\" Offset=\"0\"/></Firmware>";
+  std::vector<uint8_t> buffer = master;
+
+  TakeUnitLog();
+  EXPECT_EQ(driver.DoControlCode(cc::kWriteFirmware, masterOnly.c_str(), nullptr, buffer.data(),
+                                 static_cast<uint32_t>(buffer.size()), nullptr, nullptr),
+            lld::kInvalidXmlValue);
+  EXPECT_TRUE(TakeUnitLog().empty());
+
+  driver.m_uFirmwareSlaveResource = 0;
+  EXPECT_EQ(driver.DoControlCode(cc::kWriteFirmware, masterOnly.c_str(), nullptr, buffer.data(),
+                                 static_cast<uint32_t>(buffer.size()), nullptr, nullptr),
+            0u);
+  const std::vector<std::string> log = TakeUnitLog();
+  ASSERT_EQ(CountBlocks(log, kFlashSend), 2u);  // the master and its checksum, no slave
+  EXPECT_EQ(Revision(Control("state")), "2.01");
 }
 
 }  // namespace

@@ -34,7 +34,11 @@ TEST(DriverModelConstantsTest, TheModelSetsItsValuesOverTheEngineDrivers) {
   EXPECT_EQ(engine.m_strSemaphorePrefix, u"");
   EXPECT_EQ(model.m_strSemaphorePrefix, u"Global\\M48tzLLD_");
   EXPECT_EQ(model.m_strOldDriverEventPrefix, u"RORuz2006OZIDOD");
-  EXPECT_EQ(model.m_uFirmwareMasterResource, 0u);
+  // The model's firmware images (the delivered library carries none): the master and a slave.
+  EXPECT_EQ(model.m_uFirmwareMasterResource, 129u);
+  EXPECT_EQ(model.m_uFirmwareSlaveResource, 130u);
+  EXPECT_EQ(engine.m_uFirmwareMasterResource, 0u);
+  EXPECT_EQ(engine.m_uFirmwareSlaveResource, 0u);
   // The model's rule for the inquiry record is applied by its configuration reads; the engine
   // driver has none.
   EXPECT_NE(model.m_InquiryPatch.modelRule, nullptr);

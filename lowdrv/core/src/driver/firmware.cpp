@@ -101,7 +101,11 @@ LLDError CRZDREduzidLLD::WriteFirmware(const void* pIn, uint32_t stSizeIn, const
     RZD_LOG_ERROR_OF(EngineLog(), u"WriteFirmware failed because m_ulStatus is %d", static_cast<int>(m_ulStatus));
     return result = lld::kWrongSequence;
   }
-  const firmware::LayoutResult read = firmware::ReadLayout(strFirmware ? std::u16string_view(strFirmware) : u"");
+  // A model with a slave image (its identifier is not 0) needs the slave part named.
+  const firmware::SlavePart slavePart =
+      m_uFirmwareSlaveResource != 0 ? firmware::SlavePart::Required : firmware::SlavePart::Optional;
+  const firmware::LayoutResult read =
+      firmware::ReadLayout(strFirmware ? std::u16string_view(strFirmware) : u"", slavePart);
   const char16_t* failure = read.failure;
   const uint64_t inputSize = pIn ? stSizeIn : 0;
   if (!failure) failure = firmware::CheckLocation(read.layout, inputSize);

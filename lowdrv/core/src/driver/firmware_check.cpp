@@ -52,7 +52,7 @@ const char16_t* ReadPart(MSXML6StoreSTL& store, const PartNames& names, Part& pa
 
 }  // namespace
 
-LayoutResult ReadLayout(std::u16string_view document) {
+LayoutResult ReadLayout(std::u16string_view document, SlavePart slavePart) {
   LayoutResult result;
   MSXML6StoreSTL store;
   if (document.empty() || !store.LoadFromString(document)) {
@@ -66,7 +66,9 @@ LayoutResult ReadLayout(std::u16string_view document) {
                            u"WriteFirmware failed because GetAttribute(Slave/Size)",
                            u"WriteFirmware failed because GetAttribute(Slave/Offset)", kMinSlaveSize};
   result.failure = ReadPart(store, master, result.layout.master);
-  if (result.failure == nullptr) result.failure = ReadPart(store, slave, result.layout.slave);
+  if (result.failure != nullptr) return result;
+  if (slavePart == SlavePart::Optional && !store.SelectNode(slave.path)) return result;
+  result.failure = ReadPart(store, slave, result.layout.slave);
   return result;
 }
 

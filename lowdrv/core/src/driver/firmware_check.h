@@ -26,15 +26,19 @@ struct Part {
 
 struct Layout {
   Part master;
-  Part slave;
+  Part slave;  // size 0: no slave part given
 };
+
+// Whether the document must name a slave part: a driver whose slave image identifier is not 0
+// (the model's is 130) has one; without it a `Slave` element is read when present.
+enum class SlavePart { Required, Optional };
 
 // The document's layout, or the failure's log line ("WriteFirmware failed because ...").
 struct LayoutResult {
   Layout layout;
   const char16_t* failure = nullptr;
 };
-LayoutResult ReadLayout(std::u16string_view document);
+LayoutResult ReadLayout(std::u16string_view document, SlavePart slave);
 
 // The location check against the caller's buffer of `inputSize` bytes: the sizes add up to it,
 // the parts do not overlap, one of them starts at 0, and each lies inside the buffer. nullptr

@@ -67,8 +67,8 @@ CScannerLLD::CScannerLLD(std::u16string_view devicePath)
   m_strOldDriverEventPrefix = kModelOldDriverEventPrefix;
   m_uDescriptionResource = IDR_XML_SUPPORTED_SETTINGS;
   m_uReadResultResource = kReadResultResourceId;
-  m_uFirmwareMasterResource = 0;
-  m_uFirmwareSlaveResource = 0;
+  m_uFirmwareMasterResource = kModelFirmwareMasterResource;
+  m_uFirmwareSlaveResource = kModelFirmwareSlaveResource;
   m_ulLargeReadSize = 0x40000;
   m_ulCmdTimeout = 10000;
   m_ulReleaseTimeout = 60000;

@@ -11,6 +11,7 @@
 #include "platform/kernel.h"
 #include "platform/modules.h"
 #include "platform/process.h"
+#include "platform/resources.h"
 #include "platform/text.h"
 #include "platform/types.h"
 
@@ -186,6 +187,16 @@ TEST_F(LibraryTest, OpensAndClosesTheModelDriverOfASimulatedUnit) {
     EXPECT_FALSE(control_(handle, cc::kStatus, nullptr, nullptr, nullptr, 0, &status, &statusSize, &error));
     EXPECT_EQ(error, nullptr);
   }
+}
+
+// The library as delivered carries its documents and no firmware image: the model's identifiers
+// 129 and 130 find nothing, so writing the default firmware sends nothing.
+TEST_F(LibraryTest, CarriesItsDescriptionAndNoFirmwareImage) {
+  Load();
+  EXPECT_TRUE(FindResource(module_->Path(), kResourceTypeXml, 110));
+  EXPECT_TRUE(FindResource(module_->Path(), kResourceTypeXml, 120));
+  EXPECT_FALSE(FindResource(module_->Path(), u"BINARY", 129));
+  EXPECT_FALSE(FindResource(module_->Path(), u"BINARY", 130));
 }
 
 TEST_F(LibraryTest, LoadsAndUnloadsAgain) {

@@ -17,6 +17,10 @@ inline constexpr char16_t kModelProductName[] = u"Quarx M48tz Scanner";
 inline constexpr char16_t kModelMakerName[] = u"Quarx Incorporated";
 // Resources of the library: the device description and the read-result template.
 inline constexpr uint32_t kReadResultResourceId = 120;
+// The firmware images a build of the library may carry (type "BINARY"): the master and, since
+// the model has a slave part, the slave. The library as delivered carries neither.
+inline constexpr uint32_t kModelFirmwareMasterResource = 129;
+inline constexpr uint32_t kModelFirmwareSlaveResource = 130;
 
 // The model's change to the engine's inquiry record: byte 91 (shading table type: one-byte tone
 // tables) and the wider over-scan width at bytes 165-166 (1/300 inch).
