@@ -56,7 +56,7 @@ void CHScannerQTModule::on_m_btnUpdateFirmware_clicked() {
     RZD_LOG_ERROR(u"The firmware updater did not start");
     process->deleteLater();
     updater_ = nullptr;
-    config_->m_btnUpdateFirmware->setEnabled(true);
+    if (config_) config_->m_btnUpdateFirmware->setEnabled(true);
   });
   QTimer::singleShot(kUpdaterWaitMs, process, [this] {
     RZD_LOG_WARN(u"The firmware updater still runs after %d seconds", kUpdaterWaitMs / 1000);

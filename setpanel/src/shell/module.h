@@ -122,6 +122,8 @@ class CHScannerQTModule : public CCHScannerQTModuleBase, public ICorModuleCfgPan
 
   void InitVars();
   void BuildConfigForm(QWidget* root);
+  // The plug-in's configuration panel is gone (with a host's window): page 0's form goes with it.
+  void ForgetConfigForm();
   void BuildHwipForm(QWidget* root);
   void BuildDriversForm();
   void MarkChanged();
@@ -135,8 +137,10 @@ class CHScannerQTModule : public CCHScannerQTModuleBase, public ICorModuleCfgPan
   void OnUpdaterFinished(int exitCode, QProcess::ExitStatus status);
   void ApplyHwip();
 
-  CHPanel* cfgPanel_ = nullptr;
-  CHPanel* docPanel_ = nullptr;
+  // The plug-in's two panels. Guarded: a host that put one into its own window may delete it with
+  // that window before the plug-in goes.
+  QPointer<CHPanel> cfgPanel_;
+  QPointer<CHPanel> docPanel_;
   std::unique_ptr<Ui::CHScannerQTModuleConfigPanel> config_;
   std::unique_ptr<Ui::CHScannerQTModuleConfigPanelHWIP> hwip_;
   QWidget* configRoot_ = nullptr;  // the widget page 0's form lives in
