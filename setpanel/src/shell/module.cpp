@@ -209,7 +209,9 @@ void CHScannerQTModule::slotOnLinkActivated(const QString& link) {
 int CHScannerQTModule::ApplyChanges() {
   if (!pageChanged_) return 1;
   if (config_) {
-    setNotAsking(config_->m_chkFW->isChecked() ? 0 : 2);
+    // Only a preference the page read or the user set is written: a page whose information
+    // read failed never saw the stored one.
+    if (firmwarePreferenceKnown_) setNotAsking(config_->m_chkFW->isChecked() ? 0 : 2);
     HwProps().WriteInt(HwProp::MaintenanceWarning, config_->m_chkScnrCfgMaintenance->isChecked() ? 1 : 0);
   }
   if (hwip_) ApplyHwip();

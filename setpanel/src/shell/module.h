@@ -146,6 +146,9 @@ class CHScannerQTModule : public CCHScannerQTModuleBase, public ICorModuleCfgPan
   QWidget* configRoot_ = nullptr;  // the widget page 0's form lives in
   bool firstShow_ = true;
   bool pageChanged_ = false;
+  // The firmware check box holds the user's stored preference (read) or a choice of the user's;
+  // until then Apply leaves the stored preference alone.
+  bool firmwarePreferenceKnown_ = false;
   MaintenanceLimits limits_;
   CounterValues counters_;
   bool reminderDue_ = true;    // no reminder shown yet on this page
