@@ -26,6 +26,12 @@ class PluginTeardownTest : public PanelTest {
     Pump(50);
     return window;
   }
+  // The counter since cleaning at its limit: a reminder is due 2 s after the panel opens.
+  void MakeCleaningDue() {
+    std::string info = DefaultInfoDocument();
+    info.replace(info.find("<CleanCounter>2480"), 18, "<CleanCounter>5000");
+    WriteDocument("info.xml", info);
+  }
   size_t CountOf(const std::string& call) {
     const std::vector<std::string> calls = Calls();
     return static_cast<size_t>(std::count(calls.begin(), calls.end(), call));
@@ -33,10 +39,7 @@ class PluginTeardownTest : public PanelTest {
 };
 
 TEST_F(PluginTeardownTest, TheHostsWindowFirst) {
-  // The counter since cleaning is at its limit: a reminder is due 2 s after the panel opened.
-  std::string info = DefaultInfoDocument();
-  info.replace(info.find("<CleanCounter>2480"), 18, "<CleanCounter>5000");
-  WriteDocument("info.xml", info);
+  MakeCleaningDue();
   QPointer<QWidget> panel = OpenPluginPanel();
   ASSERT_NE(panel, nullptr);
   auto window = HostWindow(panel);
@@ -88,9 +91,7 @@ TEST_F(PluginTeardownTest, ThePluginFirst) {
 
 // The host deletes its window while the panel's reminder box is open over it.
 TEST_F(PluginTeardownTest, TheHostsWindowGoesWhileTheReminderIsOpen) {
-  std::string info = DefaultInfoDocument();
-  info.replace(info.find("<CleanCounter>2480"), 18, "<CleanCounter>5000");
-  WriteDocument("info.xml", info);
+  MakeCleaningDue();
   QPointer<QWidget> panel = OpenPluginPanel();
   ASSERT_NE(panel, nullptr);
   auto window = HostWindow(panel);
