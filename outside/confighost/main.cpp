@@ -83,6 +83,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rzd-confighost: the IRZDHAL proxy could not be registered\n");
     return 1;
   }
-  QApplication app(argc, argv);
+  // Qt reads options of its own from a command line (-plugin, -style, ...), and would take
+  // --plugin and the word after it for one: it gets the program's name only.
+  int qtArgc = 1;
+  char* qtArgv[] = {argv[0], nullptr};
+  QApplication app(qtArgc, qtArgv);
   return road == "--plugin" ? RunPlugin(*unit, *panel, options) : RunSheet(*unit, *panel, options);
 }

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 namespace rzd::confighost {
 
@@ -80,12 +81,14 @@ int RunPlugin(const Unit& unit, const std::filesystem::path& panel, const Option
     }
     base->setGuid(QString::fromStdU16String(unit.halClsid));
     base->setModule_Instance(service.Get());
-    QWidget window;
-    window.setWindowTitle(QString::fromStdU16String(unit.friendlyName));
-    auto* layout = new QVBoxLayout(&window);
+    // The host's window, deleted before the plug-in goes, as Qt hosts do: the page in it goes
+    // with it, and the plug-in forgets it.
+    auto window = std::make_unique<QWidget>();
+    window->setWindowTitle(QString::fromStdU16String(unit.friendlyName));
+    auto* layout = new QVBoxLayout(window.get());
     QWidget* page = cfg->getCfgPanelUI(0);
     if (page != nullptr) layout->addWidget(page);
-    window.show();
+    window->show();
     if (!options.Unattended()) {
       QApplication::exec();
     } else {
@@ -108,13 +111,12 @@ int RunPlugin(const Unit& unit, const std::filesystem::path& panel, const Option
     if (!options.grab.empty()) {
       QApplication::processEvents();
       const std::filesystem::path file = options.grab / "plugin.png";
-      if (!window.grab().save(QString::fromStdString(file.string()))) {
+      if (!window->grab().save(QString::fromStdString(file.string()))) {
         std::fprintf(stderr, "rzd-confighost: %s could not be written\n", file.string().c_str());
         status = 1;
       }
     }
-    // The page belongs to the plug-in: it leaves our window before the window goes.
-    if (page != nullptr) page->setParent(nullptr);
+    window.reset();
     base->setModule_Instance(nullptr);
   }
   // The plug-in goes before the application does.

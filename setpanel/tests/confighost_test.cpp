@@ -39,11 +39,11 @@ class ConfigHostTest : public PanelTest {
     const std::optional<int> code = child->Wait(60000);
     return code.value_or(-100);
   }
-  // Runs the host through a shell; its exit code and standard output.
-  std::pair<int, std::string> HostOutput(const std::string& arguments) {
+  // Runs the host through a shell; its exit code and standard output (or standard error).
+  std::pair<int, std::string> HostOutput(const std::string& arguments, bool errors = false) {
     const fs::path out = SystemRoot() / "host.out";
     auto child = ChildProcess::Start("/bin/sh", {"-c", "exec \"" + (BinaryDir() / "rzd-confighost").string() + "\" " +
-                                                           arguments + " >\"" + out.string() + "\""});
+                                                           arguments + (errors ? " 2>\"" : " >\"") + out.string() + "\""});
     const int code = child ? child->Wait(60000).value_or(-100) : -101;
     std::ifstream in(out);
     std::stringstream text;
@@ -115,6 +115,26 @@ TEST_F(ConfigHostTest, PressAndPrint) {
   std::tie(code, out) = HostOutput("--plugin --press m_btnNoSuchButton");
   EXPECT_EQ(code, 1);
   EXPECT_EQ(Host({"--sheet", "--print"}), 2);
+}
+
+// The host's options are its own: Qt never reads them (it knows -plugin, and took --plugin and
+// the word after it for a plug-in of its own to load).
+TEST_F(ConfigHostTest, QtNeverReadsTheHostsOptions) {
+  const std::string dir = (SystemRoot() / "grab").string();
+  const std::string lines[] = {"--plugin --grab \"" + dir + "\"", "--plugin --print", "--sheet --grab \"" + dir + "\"",
+                               "--unit 0000 --plugin --panel \"" + (BinaryDir() / ".." / "lib" / "setpanel.so").string() +
+                                   "\" --grab \"" + dir + "\""};
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    const auto [code, errors] = HostOutput(line, true);
+    EXPECT_EQ(code, 0) << errors;
+    EXPECT_EQ(errors.find("No such plugin"), std::string::npos) << errors;
+  }
+  EXPECT_TRUE(fs::exists(SystemRoot() / "grab" / "plugin.png"));
+  EXPECT_TRUE(fs::exists(SystemRoot() / "grab" / "sheet_2.png"));
+  // Qt's own options are none of the host's.
+  EXPECT_EQ(Host({"--plugin", "-plugin", "evdevkeyboard"}), 2);
+  EXPECT_EQ(Host({"-platform", "offscreen", "--sheet"}), 2);
 }
 
 TEST_F(ConfigHostTest, BadArgumentsAndUnknownUnits) {

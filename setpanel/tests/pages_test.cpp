@@ -10,11 +10,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -116,6 +119,71 @@ TEST_F(PagesTest, ApplyOfEachPageWritesExactlyItsKeys) {
   uint32_t notAsking = 7;
   EXPECT_EQ(key.GetDword(u"NotAsking", &notAsking), 0u);
   EXPECT_EQ(notAsking, 0u);  // the box shows checked while no value is stored
+}
+
+// The firmware preference is the user's: Apply writes it only when the page read it (with the
+// unit's information) or the user changed the box, never over a stored choice it did not see.
+TEST_F(PagesTest, ApplyKeepsAFirmwarePreferenceThePageNeverRead) {
+  const std::u16string keyPath = u"Software\\Corvanite\\FWUpdater\\Quarx M48tz Scanner";
+  struct Case {
+    const char* name;
+    const char* answers;
+    std::optional<uint32_t> stored;
+    std::optional<uint32_t> afterReminderApply;  // the reminder box toggled, then Apply
+    std::optional<uint32_t> afterFirmwareApply;  // then the firmware box toggled, then Apply
+  };
+  const Case cases[] = {
+      {"read fails, 'do not ask' stored", "control 4 12\n", 2u, 2u, 0u},
+      {"read fails, 'ask' stored", "control 4 12\n", 0u, 0u, 0u},
+      {"read fails, nothing stored", "control 4 -2147467259\n", std::nullopt, std::nullopt, 0u},
+      {"read works, 'do not ask' stored", "", 2u, 2u, 0u},
+      {"read works, nothing stored", "", std::nullopt, 0u, 2u},
+  };
+  auto stored = [&keyPath]() -> std::optional<uint32_t> {
+    RegKey key;
+    uint32_t value = 0;
+    if (RegKey::Open(Hive::CurrentUser, keyPath, &key) != 0 || key.GetDword(u"NotAsking", &value) != 0) return std::nullopt;
+    return value;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RegKey key;
+    ASSERT_EQ(RegKey::Create(Hive::CurrentUser, keyPath, &key), 0u);
+    if (c.stored) {
+      key.SetDword(u"NotAsking", *c.stored);
+    } else {
+      key.DeleteValue(u"NotAsking");
+    }
+    std::error_code ec;
+    fs::remove(HwPropsPath(), ec);
+    SetAnswers(c.answers);
+    SheetHost sheet;
+    ASSERT_TRUE(CreatePage(sheet, 0));
+    Box(sheet, 0, "m_chkScnrCfgMaintenance")->click();
+    EXPECT_EQ(Apply(0), 1);
+    EXPECT_EQ(File().ReadInt(HwProp::MaintenanceWarning), 0);
+    EXPECT_EQ(stored(), c.afterReminderApply);
+    // The user's own choice is written.
+    Box(sheet, 0, "m_chkFW")->click();
+    EXPECT_EQ(Apply(0), 1);
+    EXPECT_EQ(stored(), c.afterFirmwareApply);
+    Export<DestroyHWPropPageFn>(kDestroyHWPropPageName)(0);
+  }
+}
+
+// Page 2 says only what its six switches are: the frame around them has no caption.
+TEST_F(PagesTest, TheHardwarePageShowsItsSixSwitchesAndNoCaption) {
+  SheetHost sheet;
+  ASSERT_TRUE(CreatePage(sheet, 2));
+  QStringList texts;
+  for (QWidget* control : sheet.Container(2)->findChildren<QWidget*>()) {
+    if (auto* group = qobject_cast<QGroupBox*>(control)) texts << QStringLiteral("group:") + group->title();
+    if (auto* box = qobject_cast<QCheckBox*>(control)) texts << box->text();
+    if (auto* label = qobject_cast<QLabel*>(control); label != nullptr && !label->text().isEmpty()) texts << label->text();
+  }
+  EXPECT_EQ(texts, (QStringList{QStringLiteral("group:"), QStringLiteral("Filter"), QStringLiteral("Bit depth reduction"),
+                                QStringLiteral("Crop to original && Straighten image"), QStringLiteral("Reduce moiré"),
+                                QStringLiteral("Rotate image"), QStringLiteral("Skip blank originals")}));
 }
 
 TEST_F(PagesTest, ChangingEmulationAsksAndApplyingTwiceShowsThePowerCycleBoxOnce) {

@@ -230,10 +230,6 @@
         <translation>HW-Bildverarbeitung</translation>
     </message>
     <message>
-        <source>Hardware image processing</source>
-        <translation>Bildverarbeitung im Scanner</translation>
-    </message>
-    <message>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>

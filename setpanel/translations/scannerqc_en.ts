@@ -230,10 +230,6 @@
         <translation>HW IP</translation>
     </message>
     <message>
-        <source>Hardware image processing</source>
-        <translation>Hardware image processing</translation>
-    </message>
-    <message>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>

@@ -230,10 +230,6 @@
         <translation>Procesamiento HW</translation>
     </message>
     <message>
-        <source>Hardware image processing</source>
-        <translation>Procesamiento de imagen por hardware</translation>
-    </message>
-    <message>
         <source>Filter</source>
         <translation>Filtro</translation>
     </message>

@@ -230,10 +230,6 @@
         <translation>Traitement matériel</translation>
     </message>
     <message>
-        <source>Hardware image processing</source>
-        <translation>Traitement d'image matériel</translation>
-    </message>
-    <message>
         <source>Filter</source>
         <translation>Filtre</translation>
     </message>

@@ -230,10 +230,6 @@
         <translation>Аппаратная обработка</translation>
     </message>
     <message>
-        <source>Hardware image processing</source>
-        <translation>Аппаратная обработка изображений</translation>
-    </message>
-    <message>
         <source>Filter</source>
         <translation>Фильтр</translation>
     </message>

@@ -35,7 +35,6 @@ void CHScannerQTModuleConfigPanelHWIP::setupUi(QWidget* form) {
 
 void CHScannerQTModuleConfigPanelHWIP::retranslateUi(QWidget* form) {
   form->setWindowTitle(QCoreApplication::translate("CHScannerQTModuleConfigPanelHWIP", "HW IP"));
-  m_grpHWIP->setTitle(QCoreApplication::translate("CHScannerQTModuleConfigPanelHWIP", "Hardware image processing"));
   m_chkFilter->setText(QCoreApplication::translate("CHScannerQTModuleConfigPanelHWIP", "Filter"));
   m_chkBDR->setText(QCoreApplication::translate("CHScannerQTModuleConfigPanelHWIP", "Bit depth reduction"));
   m_chkCropDeskew->setText(

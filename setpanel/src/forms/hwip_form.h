@@ -15,7 +15,7 @@ class CHScannerQTModuleConfigPanelHWIP {
   void retranslateUi(QWidget* form);
 
   QLabel* m_lblPicture = nullptr;
-  QGroupBox* m_grpHWIP = nullptr;
+  QGroupBox* m_grpHWIP = nullptr;  // a frame around the switches, without a caption
   QCheckBox* m_chkFilter = nullptr;
   QCheckBox* m_chkBDR = nullptr;
   QCheckBox* m_chkCropDeskew = nullptr;

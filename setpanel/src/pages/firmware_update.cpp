@@ -21,6 +21,7 @@ void CHScannerQTModule::FillFirmwareRow(const std::u16string& firmware, const st
     const QSignalBlocker quiet(ui.m_chkFW);
     ui.m_chkFW->setChecked(NotAsking());
   }
+  firmwarePreferenceKnown_ = true;
   const bool outOfDate = !defaultFirmware.empty() && defaultFirmware != firmware;
   const bool enable = outOfDate && IsRunningAsAdmin() && updater_ == nullptr;
   ui.m_btnUpdateFirmware->setEnabled(enable);
@@ -30,7 +31,10 @@ void CHScannerQTModule::FillFirmwareRow(const std::u16string& firmware, const st
   }
 }
 
-void CHScannerQTModule::on_m_chkFW_stateChanged(int) { MarkChanged(); }
+void CHScannerQTModule::on_m_chkFW_stateChanged(int) {
+  firmwarePreferenceKnown_ = true;
+  MarkChanged();
+}
 
 void CHScannerQTModule::on_m_btnUpdateFirmware_clicked() {
   if (updater_ != nullptr || !hal_ || !config_) return;
@@ -56,7 +60,7 @@ void CHScannerQTModule::on_m_btnUpdateFirmware_clicked() {
     RZD_LOG_ERROR(u"The firmware updater did not start");
     process->deleteLater();
     updater_ = nullptr;
-    config_->m_btnUpdateFirmware->setEnabled(true);
+    if (config_) config_->m_btnUpdateFirmware->setEnabled(true);
   });
   QTimer::singleShot(kUpdaterWaitMs, process, [this] {
     RZD_LOG_WARN(u"The firmware updater still runs after %d seconds", kUpdaterWaitMs / 1000);

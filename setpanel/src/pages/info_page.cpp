@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace rzd::panel {
 
@@ -147,7 +148,9 @@ void CHScannerQTModule::onMaintenanceTimer1() {
   const bool cleanDue = counters_.clean && *counters_.clean >= limits_.maxClean;
   const bool rollerDue = counters_.roller && *counters_.roller >= limits_.maxRoller;
   const bool frictionDue = counters_.frictionRoller && *counters_.frictionRoller >= limits_.maxFrictionRoller;
-  auto box = std::make_unique<QMessageBox>(DialogParent());
+  // Guarded: the box is a child of the panel, which a host may delete while the box runs.
+  const QPointer<CHScannerQTModule> self(this);
+  const QPointer<QMessageBox> box = new QMessageBox(DialogParent());
   box->setIcon(QMessageBox::Information);
   box->setStandardButtons(QMessageBox::Ok);
   const QString replaceText = QCoreApplication::translate("CHScannerQTModule", "After you have replaced the rollers, click the reset button next to the \"%1\" counter to reset the roller "
@@ -166,11 +169,13 @@ void CHScannerQTModule::onMaintenanceTimer1() {
   if (IsPropertyPage()) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   FixQTCrash();
   box->exec();
-  if (!cleanDue && rollerDue && frictionDue) {
+  if (self == nullptr) return;
+  if (box != nullptr && config_ && !cleanDue && rollerDue && frictionDue) {
     box->setText(replaceText.arg(config_->m_lblSeparationCt->text()));
     box->exec();
+    if (self == nullptr) return;
   }
-  box.reset();
+  delete box.data();
   reminderDue_ = false;
   reminderOpen_ = false;
 }

@@ -1,5 +1,9 @@
 #include "language.h"
 
+#include "platform/process.h"
+
+#include <QLocale>
+
 namespace rzd::panel {
 
 namespace {
@@ -37,6 +41,14 @@ QString ChooseLanguage(const QString& letters, const QString& localeName) {
                    : QStringLiteral("cn");
   }
   return language;
+}
+
+QString SystemLocaleName() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const std::optional<std::string> value = GetEnv(name);
+    if (value && !value->empty()) return QLocale(QString::fromStdString(*value)).name();
+  }
+  return QStringLiteral("C");
 }
 
 }  // namespace rzd::panel

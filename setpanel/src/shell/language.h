@@ -15,4 +15,9 @@ inline constexpr char kAttachedLanguageLetters[] = "REFGS";
 // "en" otherwise. Chinese becomes "tw" for zh_TW, zh_MO and zh_HK, "cn" for any other.
 QString ChooseLanguage(const QString& letters, const QString& localeName);
 
+// The system locale's name ("de_DE") as the process's environment gives it now: LC_ALL, else
+// LC_MESSAGES, else LANG; "C" without one. Read at every call (Qt reads its own system locale
+// once per process), so the next page after the translators were cleared speaks the current one.
+QString SystemLocaleName();
+
 }  // namespace rzd::panel

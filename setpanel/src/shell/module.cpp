@@ -27,6 +27,7 @@ CHScannerQTModule::CHScannerQTModule()
   docPanel_ = new CHPanel();
   BuildConfigForm(cfgPanel_);
   ConnectSlotsByName(this, cfgPanel_);
+  connect(cfgPanel_, &QObject::destroyed, this, &CHScannerQTModule::ForgetConfigForm);
   InitVars();
 }
 
@@ -70,9 +71,17 @@ CHScannerQTModule::~CHScannerQTModule() {
     process->setParent(nullptr);
     QObject::connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), process, &QObject::deleteLater);
   }
-  delete cfgPanel_;
-  delete docPanel_;
+  // The panels a host still holds go now; one a host already deleted is only forgotten.
+  if (cfgPanel_ != nullptr) cfgPanel_->disconnect(this);
+  delete cfgPanel_.data();
+  delete docPanel_.data();
   Pages().PageObjectDestroyed();
+}
+
+void CHScannerQTModule::ForgetConfigForm() {
+  maintenanceTimer_.stop();
+  config_.reset();
+  configRoot_ = nullptr;
 }
 
 void CHScannerQTModule::BuildConfigForm(QWidget* root) {
@@ -148,11 +157,11 @@ QPixmap* CHScannerQTModule::getImage(unsigned index) {
   return new QPixmap(name);
 }
 
-QWidget* CHScannerQTModule::getCfgPanelUI(unsigned index) { return index == 0 ? cfgPanel_ : nullptr; }
+QWidget* CHScannerQTModule::getCfgPanelUI(unsigned index) { return index == 0 ? cfgPanel_.data() : nullptr; }
 
 QString CHScannerQTModule::getCfgPanelTabName(unsigned) { return QStringLiteral("&") + getModuleShortName(); }
 
-QWidget* CHScannerQTModule::DialogParent() { return cfgPanel_ != nullptr ? static_cast<QWidget*>(cfgPanel_) : this; }
+QWidget* CHScannerQTModule::DialogParent() { return cfgPanel_ != nullptr ? static_cast<QWidget*>(cfgPanel_.data()) : this; }
 
 QString CHScannerQTModule::PageTitle() const {
   return QString::fromStdU16String(identity_.friendlyName) + QStringLiteral(" ") +
@@ -200,7 +209,9 @@ void CHScannerQTModule::slotOnLinkActivated(const QString& link) {
 int CHScannerQTModule::ApplyChanges() {
   if (!pageChanged_) return 1;
   if (config_) {
-    setNotAsking(config_->m_chkFW->isChecked() ? 0 : 2);
+    // Only a preference the page read or the user set is written: a page whose information
+    // read failed never saw the stored one.
+    if (firmwarePreferenceKnown_) setNotAsking(config_->m_chkFW->isChecked() ? 0 : 2);
     HwProps().WriteInt(HwProp::MaintenanceWarning, config_->m_chkScnrCfgMaintenance->isChecked() ? 1 : 0);
   }
   if (hwip_) ApplyHwip();

@@ -122,6 +122,8 @@ class CHScannerQTModule : public CCHScannerQTModuleBase, public ICorModuleCfgPan
 
   void InitVars();
   void BuildConfigForm(QWidget* root);
+  // The plug-in's configuration panel is gone (with a host's window): page 0's form goes with it.
+  void ForgetConfigForm();
   void BuildHwipForm(QWidget* root);
   void BuildDriversForm();
   void MarkChanged();
@@ -135,13 +137,18 @@ class CHScannerQTModule : public CCHScannerQTModuleBase, public ICorModuleCfgPan
   void OnUpdaterFinished(int exitCode, QProcess::ExitStatus status);
   void ApplyHwip();
 
-  CHPanel* cfgPanel_ = nullptr;
-  CHPanel* docPanel_ = nullptr;
+  // The plug-in's two panels. Guarded: a host that put one into its own window may delete it with
+  // that window before the plug-in goes.
+  QPointer<CHPanel> cfgPanel_;
+  QPointer<CHPanel> docPanel_;
   std::unique_ptr<Ui::CHScannerQTModuleConfigPanel> config_;
   std::unique_ptr<Ui::CHScannerQTModuleConfigPanelHWIP> hwip_;
   QWidget* configRoot_ = nullptr;  // the widget page 0's form lives in
   bool firstShow_ = true;
   bool pageChanged_ = false;
+  // The firmware check box holds the user's stored preference (read) or a choice of the user's;
+  // until then Apply leaves the stored preference alone.
+  bool firmwarePreferenceKnown_ = false;
   MaintenanceLimits limits_;
   CounterValues counters_;
   bool reminderDue_ = true;    // no reminder shown yet on this page

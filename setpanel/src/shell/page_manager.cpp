@@ -3,7 +3,6 @@
 #include "language.h"
 
 #include <QApplication>
-#include <QLocale>
 #include <QTranslator>
 
 // The plug-in's resource data (rcc, name "setpanel").
@@ -45,7 +44,7 @@ void PageManager::ReleaseApplication() {
   applicationObtained_ = false;
 }
 
-QString PageManager::Language() const { return ChooseLanguage(letters_, QLocale::system().name()); }
+QString PageManager::Language() const { return ChooseLanguage(letters_, SystemLocaleName()); }
 
 void PageManager::InstallTranslators() {
   if (!applicationObtained_) ObtainApplication();

@@ -186,6 +186,7 @@ void PanelTest::SetUp() {
   SetEnv("QT_QPA_PLATFORM", "offscreen");
   SetEnv("LC_ALL", Locale());
   SetEnv("LANG", Locale());
+  UnsetEnv("LC_MESSAGES");
   static int argc = 1;
   static char name[] = "setpanel_tests";
   static char* argv[] = {name, nullptr};
