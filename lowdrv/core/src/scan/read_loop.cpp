@@ -88,6 +88,7 @@ class ReadLoop {
   bool factsRead_ = false;
   WindowFacts facts_{};
   ReduzidWindowDescriptor window_{};
+  std::u16string source_;   // the document source of the window's description
   bool combined_ = false;   // raster duplex with both sides in one transfer
   bool jpegDriver_ = false; // JPEG whose headers the driver writes
 };
@@ -95,8 +96,10 @@ class ReadLoop {
 void ReadLoop::ReadFacts() {
   if (s_.windowSent) {
     window_ = s_.window;
+    source_ = s_.windowSource;
   } else if (const ReduzidWindowDescriptor* current = ScanSteps::CurrentWindow(d_)) {
     window_ = *current;
+    source_ = set_.GetCurrentImageSourceID();
   } else {
     Fail(u"Read failed because GetWindowDescription() failed", lld::kInternal);
   }
@@ -427,9 +430,10 @@ void ReadLoop::Deliver(uint32_t lines, uint32_t bytes, bool endOfImage, const Im
   if (endOfImage && facts_.jpeg && jpegDriver_ && s_.sideFlags[1]) {
     mcu = cur.mcuCount != 0 ? cur.mcuCount : Mcu(sideLines, read.value1);
   }
-  const std::u16string source = set_.GetCurrentImageSourceID();
+  // The source of the description the page is read with: a switch made at this page's end is the
+  // next page's.
   BSTR document = nullptr;
-  const bool made = d_.GenerateMetaData(window_, lines, bytes, endOfImage, &document, source, read.value1, sideLines,
+  const bool made = d_.GenerateMetaData(window_, lines, bytes, endOfImage, &document, source_, read.value1, sideLines,
                                         static_cast<uint32_t>(std::min<uint64_t>(cur.bytesDelivered, 0xFFFFFFFFu)),
                                         cur.blank, mcu);
   if (!made) Fail(u"Read failed because GenerateMetaData() failed", lld::kInternal);
