@@ -112,6 +112,7 @@ void ReadLoop::ReadFacts() {
 void ReadLoop::StopImprinter() { ScanSteps::StopImprinter(d_); }
 
 void ReadLoop::StartScan() {
+  s_.startPending = false;
   s_.padding = false;
   s_.imageNumber = 1;
   s_.pagesInBatch = 1;
@@ -565,7 +566,9 @@ void ReadLoop::ReleaseBatch(LLDError& result) {
 }
 
 LLDError ReadLoop::Step() {
-  if (boundary_ == 6) StartScan();
+  // A scan whose first call answered 77 is prepared already: its page is read now.
+  if (boundary_ == 6 && !(s_.startPending && d_.m_ulStatus == state::kScanning)) StartScan();
+  s_.startPending = false;
   ReadFacts();
   if (boundary_ == 3 || boundary_ == 6) {
     if (const LLDError r = BeginPage(); r != 0) return r;
@@ -593,9 +596,13 @@ LLDError ReadLoop::Run() {
   } catch (const ScanFailure& failure) {
     result = Failure(failure.code);
   }
+  // A 77 before any data of the scan leaves the prepared scan as it is (its reservations and its
+  // sheet in the unit), and the boundary unchanged: the next call reads that page.
+  const bool keepPrepared = result == kRetryWithLargerBuffer && boundary_ == 6;
+  s_.startPending = keepPrepared;
   // The batch reservation is given back also after a lost connection: a stalled pipe reports
   // the same code while the unit is still there, and a unit that is gone fails the release at once.
-  if (boundary_ == 6 && d_.m_bBatchReservation) ReleaseBatch(result);
+  if (boundary_ == 6 && d_.m_bBatchReservation && !keepPrepared) ReleaseBatch(result);
   if (result != 0 && result != kRetryWithLargerBuffer) *size_ = 0;
   *boundaryOut_ = boundary_;
   d_.m_ulSubState = boundary_;

@@ -83,6 +83,9 @@ struct ScanState {
   bool padding = false;              // the current side is being filled to its fixed length
   uint32_t savedBoundary = 0;        // the boundary to report when the padding ends
   uint8_t readStarted = 0;           // cleared by every read
+  // The scan is prepared but its first call answered 77 (no data left the unit): the next call
+  // reads the prepared page instead of preparing the scan again.
+  bool startPending = false;
   std::array<MetaSettings, 3> meta{};  // front, back, both sides in one transfer
 
   // ---- The JPEG tables of the scan (natural order), from the last preparation.
