@@ -147,6 +147,17 @@ class ScanTest : public DriverUnitTest {
 
   CScannerLLD& Driver() { return *static_cast<CScannerLLD*>(static_cast<IDriverObject*>(handle_)); }
 
+  // The current window's bytes per line, and its lines of one side.
+  uint32_t WindowLineBytes() {
+    const ReduzidWindowDescriptor& w = *Driver().m_pSettings->GetWindowDescription();
+    return w.PixelNum | (uint32_t{w.HiBytePixelNum} << 16);
+  }
+  uint32_t WindowLinesPerSide() {
+    const ReduzidWindowDescriptor& w = *Driver().m_pSettings->GetWindowDescription();
+    const uint32_t lines = w.LineNum | (uint32_t{w.HiByteLineNum} << 16);
+    return (w.SetCapEx1 & 0x10) ? lines / 2 : lines;
+  }
+
   // Applies the edits to the unit's supported document as a client's settings, both through
   // Control; the result code.
   uint32_t Apply(const std::vector<SettingEdit>& edits) {

@@ -29,15 +29,6 @@ ScanChoice ColourJpeg(bool duplex = true) {
 
 class ScanPathsTest : public ScanTest {
  protected:
-  uint32_t WindowLineBytes() {
-    const ReduzidWindowDescriptor& w = *Driver().m_pSettings->GetWindowDescription();
-    return w.PixelNum | (uint32_t{w.HiBytePixelNum} << 16);
-  }
-  uint32_t WindowLinesPerSide() {
-    const ReduzidWindowDescriptor& w = *Driver().m_pSettings->GetWindowDescription();
-    const uint32_t lines = w.LineNum | (uint32_t{w.HiByteLineNum} << 16);
-    return (w.SetCapEx1 & 0x10) ? lines / 2 : lines;
-  }
   // A whole batch that must end well.
   std::vector<ReadCall> GoodBatch(uint32_t size = 1u << 20) {
     std::vector<ReadCall> calls = ReadBatch(size);

@@ -130,9 +130,13 @@ LLDError CRZDREduzidLLD::CancelOperation() {
 }
 
 LLDError CRZDREduzidLLD::FindImprinter(uint8_t* pbyFound) {
-  if (!pbyFound) return lld::kInvalidParameter;
+  LLDError result = 0;
+  RZD_FUNC_TRACE_OF(EngineLog(), u"FindImprinter");
+  RZD_TRACE_DWORD(&result, u"pbyFound = 0x%X", static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pbyFound)));
+  if (!pbyFound) return result = lld::kInvalidParameter;
+  RZD_TRACE_OUTPUT(u"*pbyFound = %d", pbyFound, kTraceByte);
   *pbyFound = m_bImprinterFound;
-  return 0;
+  return result;
 }
 
 LLDError CRZDREduzidLLD::SetTrayHeight(uint16_t wHeight) {
@@ -172,8 +176,13 @@ LLDError CRZDREduzidLLD::SendLCDString(uint16_t wNumber, const char16_t* strText
 }
 
 LLDError CRZDREduzidLLD::MediaCheck(uint8_t* pbyStatus, uint8_t byCheckType) {
-  if (!m_ReduzidScanner.MediaCheck(byCheckType, pbyStatus)) return m_ReduzidScanner.m_ulLastError;
-  return 0;
+  LLDError result = 0;
+  RZD_FUNC_TRACE_OF(EngineLog(), u"MediaCheck");
+  RZD_TRACE_DWORD(&result, u"pbyStatus = 0x%X, byCheckType = %d",
+                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pbyStatus)), static_cast<int>(byCheckType));
+  if (pbyStatus) RZD_TRACE_OUTPUT(u"*pbyStatus = 0x%02X", pbyStatus, kTraceByte);
+  if (!m_ReduzidScanner.MediaCheck(byCheckType, pbyStatus)) result = m_ReduzidScanner.m_ulLastError;
+  return result;
 }
 
 bool CRZDREduzidLLD::GetInterfaceCapabilityFlag() { return m_ReduzidScanner.m_Caps.InputTray != 0; }

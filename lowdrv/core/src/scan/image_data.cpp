@@ -23,11 +23,14 @@ LLDError CRZDREduzidLLD::ReadEngineImageData(uint8_t* pbyBuffer, uint32_t reques
 LLDError CRZDREduzidLLD::FillBackgroundLine(uint8_t* pbyBuffer, uint32_t length) {
   if (!pbyBuffer) return lld::kInvalidParameter;
   const uint32_t line = m_Scan.bytesPerLine;
-  // The side's background line: the back half of the block for the back of a duplex page.
+  // The side's background line: the back half of the block for a back side. An engine with a
+  // background raster gives a one-sided scan one line, the side's own (the front half); the
+  // separate background scan always reads both sides.
   const ReduzidWindowDescriptor* window = m_Scan.windowSent ? &m_Scan.window : ScanSteps::CurrentWindow(*this);
   const bool duplex = window && (window->SetCapEx1 & 0x10);
+  const bool raster = (InqBytes(CRZDScannerSettingsBase::InquiryCopy())[95] & 0x02) != 0;
   size_t offset = 0;
-  if (m_Scan.currentSide == 1 && duplex) offset = m_Background.size() / 2;
+  if (m_Scan.currentSide == 1 && !(raster && !duplex)) offset = m_Background.size() / 2;
   const size_t available = offset < m_Background.size() ? m_Background.size() - offset : 0;
   const size_t count = std::min<size_t>(line, available);
   uint8_t value = 0xFF;  // white when the unit gave no background

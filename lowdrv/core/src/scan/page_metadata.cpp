@@ -1,7 +1,7 @@
 // GenerateMetaData: the read result document of one call of the read loop. The template's shape
 // comes from the driver's resource; the settings' part (source, image source and stream names,
-// the stream's format, frame and tone flag) is found once per side and scan; the rest comes from
-// the window and the read loop's counters.
+// the stream's format, frame and tone flag) is found once per side and document source while a
+// scan runs; the rest comes from the window and the read loop's counters.
 #include "foundation/func_trace.h"
 #include "foundation/xml_store.h"
 #include "platform/text.h"
@@ -58,6 +58,7 @@ bool SelectSide(MSXML6StoreSTL& store, const std::u16string& sourcePath, std::u1
 // the document the settings hand to the metadata, or for both sides in one transfer (2) from the
 // current document.
 bool FindSettings(CRZDREduzidLLD& d, std::u16string_view sourceId, int which, MetaSettings& m) {
+  m.sourceId = std::u16string(sourceId);
   MSXML6StoreBSTR callerStore;
   callerStore.LoadFromString(u"<Result/>");
   callerStore.SelectRoot();
@@ -121,6 +122,31 @@ bool FindSettings(CRZDREduzidLLD& d, std::u16string_view sourceId, int which, Me
 
 std::u16string Number(uint64_t value) { return FormatW(u"%llu", static_cast<unsigned long long>(value)); }
 
+// Writes the values into the document. The first element the template does not have is logged
+// with its own line ("SetInt(<element>)" for numbers, "SetString(<element>)" for texts) and ends
+// the writing: the call then fails.
+class MetaWriter {
+ public:
+  MetaWriter(CRZDREduzidLLD& d, ReadResult& doc) : d_(d), doc_(doc) {}
+
+  void Int(std::u16string_view path, uint64_t value) { Put(u"SetInt", path, Number(value)); }
+  void Text(std::u16string_view path, std::u16string_view text) { Put(u"SetString", path, text); }
+  bool Ok() const { return ok_; }
+
+ private:
+  void Put(const char16_t* setter, std::u16string_view path, std::u16string_view text) {
+    if (!ok_ || doc_.Set(path, text)) return;
+    ok_ = false;
+    const size_t slash = path.rfind(u'/');
+    const std::u16string element(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+    RZD_LOG_ERROR_OF(ScanSteps::Log(d_), u"GenerateMetaData failed because %s(%s) failed", setter, element.c_str());
+  }
+
+  CRZDREduzidLLD& d_;
+  ReadResult& doc_;
+  bool ok_ = true;
+};
+
 }  // namespace
 
 bool ScanSteps::Metadata(CRZDREduzidLLD& d, const MetaCall& call, bool bothSides, BSTR* out) {
@@ -128,16 +154,29 @@ bool ScanSteps::Metadata(CRZDREduzidLLD& d, const MetaCall& call, bool bothSides
   *out = nullptr;
   const ReadResultTemplate* shape = ReadResultTemplate::Get(&kModuleAnchor);
   if (!shape) return Missing(d, u"GetXMLfromResources() failed");
+  return Metadata(d, call, bothSides, *shape, out);
+}
+
+bool ScanSteps::Metadata(CRZDREduzidLLD& d, const MetaCall& call, bool bothSides, const ReadResultTemplate& shape,
+                         BSTR* out) {
+  if (!out || !call.window) return false;
+  *out = nullptr;
   ScanState& s = d.m_Scan;
   const WindowFacts f = FactsOf(*call.window);
   const uint32_t side = s.currentSide & 1;
+  // What the settings give is looked up for the call's document source: a page read with another
+  // description finds its own.
   MetaSettings& m = s.meta[bothSides ? 2 : side];
-  if (!m.found && !FindSettings(d, call.sourceId, bothSides ? 2 : static_cast<int>(side), m)) return false;
+  if (!m.found || m.sourceId != call.sourceId) {
+    m = MetaSettings{};
+    if (!FindSettings(d, call.sourceId, bothSides ? 2 : static_cast<int>(side), m)) return false;
+  }
   const ScanSide& cur = s.side[bothSides ? 0 : side];
   const CScannerSettings_AV& set = *d.m_pSettings;
   const ReduzidInq inq = CRZDScannerSettingsBase::InquiryCopy();
 
-  ReadResult doc(*shape);
+  ReadResult doc(shape);
+  MetaWriter w(d, doc);
   if (!m.bwThreshold.empty()) doc.AddToRoot(u"ConvertToBWThreshold", m.bwThreshold);
 
   uint64_t estimate = 0;
@@ -149,96 +188,112 @@ bool ScanSteps::Metadata(CRZDREduzidLLD& d, const MetaCall& call, bool bothSides
     estimate = f.composition == 5 ? f.lineBytesField / 3 : f.composition == 0 ? uint64_t{f.lineBytesField} * 8 : f.lineBytesField;
   }
   uint64_t bytesPerLine = s.bytesPerLine;
-  doc.Set(u"EstimateLength", Number(estimate));
-  doc.Set(u"EstimateImageSize", Number(estimate * bytesPerLine));
-  doc.Set(u"Address/Page", Number(d.m_ulPageNumber));
-  doc.Set(u"Address/Image", Number(s.imageNumber));
+  w.Int(u"EstimateLength", estimate);
+  w.Int(u"EstimateImageSize", estimate * bytesPerLine);
+  w.Int(u"Address/Page", d.m_ulPageNumber);
+  w.Int(u"Address/Image", s.imageNumber);
   if (bothSides) {
-    doc.Set(u"Address/Side", u"Both");
+    w.Text(u"Address/Side", u"Both");
   } else {
     bool back = side == 1;
     if (s.pagesInBatch == 1 && (s.mediaKindA || s.mediaKindB) && f.duplex && !set.m_bMediaStatusOverride) back = !back;
-    doc.Set(u"Address/Side", back ? u"Back" : u"Front");
+    w.Text(u"Address/Side", back ? u"Back" : u"Front");
   }
   const uint64_t lineOffset = cur.linesRead >= call.lines ? cur.linesRead - call.lines : 0;
-  doc.Set(u"Address/NumberOfLines", Number(call.lines));
-  doc.Set(u"Address/ScanMode", f.duplex || bothSides ? u"Duplex" : u"Simplex");
-  uint32_t frontTrunc = 0;
-  uint32_t backTrunc = 0;
-  TruncationLengths(d, frontTrunc, backTrunc);
-  doc.Set(u"Address/OverScan", (inq.AbilityEx5 & 0x04) && frontTrunc != 0 && f.fromFeeder ? u"On" : u"Off");
-  doc.Set(u"Address/Crop", f.autoWidth || f.quarterTurn ? u"On" : u"Off");
+  w.Int(u"Address/NumberOfLines", call.lines);
+  w.Text(u"Address/ScanMode", f.duplex || bothSides ? u"Duplex" : u"Simplex");
+  // The truncation length of the description the page is read with.
+  const uint32_t frontTrunc = DescriptionOf(d, call.sourceId).FrontTruncLen;
+  w.Text(u"Address/OverScan", (inq.AbilityEx5 & 0x04) && frontTrunc != 0 && f.fromFeeder ? u"On" : u"Off");
+  w.Text(u"Address/Crop", f.autoWidth || f.quarterTurn ? u"On" : u"Off");
   if (call.endOfImage && f.autoWidth && call.autoWidth != 0) {
-    const uint64_t w = call.autoWidth;
-    bytesPerLine = f.composition <= 1 ? (w + 7) / 8 : f.composition == 5 ? w * 3 : w;
+    const uint64_t px = call.autoWidth;
+    bytesPerLine = f.composition <= 1 ? (px + 7) / 8 : f.composition == 5 ? px * 3 : px;
   }
-  doc.Set(u"Format/BytesPerLine", Number(bytesPerLine));
-  doc.Set(u"Resolutions/X", Number(f.xRes));
-  doc.Set(u"Resolutions/Y", Number(f.yRes));
-  doc.Set(u"Address/DocumentSource", m.documentSource);
+  w.Int(u"Format/BytesPerLine", bytesPerLine);
+  w.Int(u"Resolutions/X", f.xRes);
+  w.Int(u"Resolutions/Y", f.yRes);
+  w.Text(u"Address/DocumentSource", m.documentSource);
   if (bothSides) {
-    doc.Set(u"Address/ImageSource", u"");
-    doc.Set(u"Address/Stream", u"");
-    doc.Set(u"Address/ImageSourceFrontSide", m.imageSourceFront);
-    doc.Set(u"Address/ImageSourceBackSide", m.imageSourceBack);
-    doc.Set(u"Address/StreamFrontSide", m.streamFront);
-    doc.Set(u"Address/StreamBackSide", m.streamBack);
+    w.Text(u"Address/ImageSource", u"");
+    w.Text(u"Address/Stream", u"");
+    w.Text(u"Address/ImageSourceFrontSide", m.imageSourceFront);
+    w.Text(u"Address/ImageSourceBackSide", m.imageSourceBack);
+    w.Text(u"Address/StreamFrontSide", m.streamFront);
+    w.Text(u"Address/StreamBackSide", m.streamBack);
   } else {
-    doc.Set(u"Address/ImageSource", m.imageSource);
-    doc.Set(u"Address/Stream", m.stream);
+    w.Text(u"Address/ImageSource", m.imageSource);
+    w.Text(u"Address/Stream", m.stream);
   }
   const uint32_t kindPages = f.fromFeeder ? std::min(s.mediaKindPages, s.pagesInBatch) : 0;
-  doc.Set(u"Address/ImageFromTheStream", Number(s.pagesInBatch - kindPages));
-  doc.Set(u"Format/Pixels", m.pixels);
+  w.Int(u"Address/ImageFromTheStream", s.pagesInBatch - kindPages);
+  w.Text(u"Format/Pixels", m.pixels);
   if (m.interleave.empty()) doc.Remove(u"Format/Interleave");
-  else doc.Set(u"Format/Interleave", m.interleave);
-  doc.Set(u"Format/Alignment", Number(static_cast<uint64_t>(m.alignment)));
+  else w.Text(u"Format/Interleave", m.interleave);
+  w.Int(u"Format/Alignment", static_cast<uint64_t>(m.alignment));
   if (call.endOfImage) {
-    doc.Set(u"ImageDimensions/Length", Number(call.sideLines));
-    doc.Set(u"ImageSize", Number(call.sideBytes));
-    doc.Set(u"ImageDimensions/AddLines", Number(cur.paddedLines));
+    w.Int(u"ImageDimensions/Length", call.sideLines);
+    w.Int(u"ImageSize", call.sideBytes);
+    w.Int(u"ImageDimensions/AddLines", cur.paddedLines);
   } else {
-    doc.Set(u"ImageDimensions/Length", u"0");
-    doc.Set(u"ImageSize", u"0");
+    w.Int(u"ImageDimensions/Length", 0);
+    w.Int(u"ImageSize", 0);
   }
   if (d.m_errDFDErrWait != 0) {
     doc.AddToRoot(u"ErrorCode", Number(d.m_errDFDErrWait));
     doc.AddToRoot(u"Description", d.GetLastErrorString(d.m_errDFDErrWait));
   }
-  doc.Set(u"Address/LineOffset", Number(f.jpeg ? 0 : lineOffset));
-  doc.Set(u"Format/Compression", f.jpeg ? u"JPG" : u"None");
-  doc.Set(u"Format/LineOrder", m.lineOrder);
-  doc.Set(u"Format/PixelOrder", m.pixelOrder);
-  doc.Set(u"Format/PixelGender", m.pixelGender);
-  doc.Set(u"Format/BitOrder", m.bitOrder);
-  doc.Set(u"Format/BitsPerPixel", Number(static_cast<uint64_t>(std::max(m.bitDepth, 0))));
+  w.Int(u"Address/LineOffset", f.jpeg ? 0 : lineOffset);
+  w.Text(u"Format/Compression", f.jpeg ? u"JPG" : u"None");
+  w.Text(u"Format/LineOrder", m.lineOrder);
+  w.Text(u"Format/PixelOrder", m.pixelOrder);
+  w.Text(u"Format/PixelGender", m.pixelGender);
+  w.Text(u"Format/BitOrder", m.bitOrder);
+  w.Int(u"Format/BitsPerPixel", static_cast<uint64_t>(std::max(m.bitDepth, 0)));
   if (f.jpeg) {
     // A JPEG side is as wide as the window.
-    doc.Set(u"ImageDimensions/Width", Number(f.pixelsPerLine));
+    w.Int(u"ImageDimensions/Width", f.pixelsPerLine);
   } else if (m.bitDepth > 0) {
-    doc.Set(u"ImageDimensions/Width", Number(bytesPerLine * 8 / static_cast<uint64_t>(m.bitDepth)));
+    w.Int(u"ImageDimensions/Width", bytesPerLine * 8 / static_cast<uint64_t>(m.bitDepth));
   }
-  doc.Set(u"ImageDimensions/Left", Number(uint64_t{f.xRes} * static_cast<uint64_t>(std::max(m.frameLeft, 0)) / 1000));
-  doc.Set(u"ImageDimensions/Top", Number(uint64_t{f.yRes} * static_cast<uint64_t>(std::max(m.frameTop, 0)) / 1000));
+  w.Int(u"ImageDimensions/Left", uint64_t{f.xRes} * static_cast<uint64_t>(std::max(m.frameLeft, 0)) / 1000);
+  w.Int(u"ImageDimensions/Top", uint64_t{f.yRes} * static_cast<uint64_t>(std::max(m.frameTop, 0)) / 1000);
   if (!f.jpeg) {
-    doc.Set(u"Address/ByteOffset", Number(bytesPerLine * lineOffset));
-    doc.Set(u"Address/NumberOfBytes", Number(bytesPerLine * call.lines));
+    w.Int(u"Address/ByteOffset", bytesPerLine * lineOffset);
+    w.Int(u"Address/NumberOfBytes", bytesPerLine * call.lines);
   } else {
-    if (call.endOfImage) doc.Set(u"Format/JPG_MCU", Number(call.mcu));
+    if (call.endOfImage) w.Int(u"Format/JPG_MCU", call.mcu);
     doc.Remove(u"Address/NumberOfLines");
     doc.Remove(u"Format/BytesPerLine");
     const uint64_t before = cur.bytesDelivered >= call.bytes ? cur.bytesDelivered - call.bytes : 0;
-    doc.Set(u"Address/LineOffset", Number(before));
-    doc.Set(u"Address/ByteOffset", Number(before));
-    doc.Set(u"Address/NumberOfBytes", Number(call.bytes));
+    w.Int(u"Address/LineOffset", before);
+    w.Int(u"Address/ByteOffset", before);
+    w.Int(u"Address/NumberOfBytes", call.bytes);
   }
-  doc.Set(u"GammaApplied", m.gammaApplied ? u"1" : u"0");
+  w.Text(u"GammaApplied", m.gammaApplied ? u"1" : u"0");
   if (call.blank) doc.AddToRoot(u"PageWasBlank", u"");
+  if (!w.Ok()) return false;
 
   const std::u16string text = doc.Text();
   *out = SysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()));
   return *out != nullptr;
 }
+
+namespace {
+
+// Both forms trace themselves as "GenerateMetaData": the call's lines, its end mark and the
+// document slot, and at the end the document written.
+bool TracedMetadata(CRZDREduzidLLD& d, const ScanSteps::MetaCall& call, bool bothSides, BSTR* pstrMetaData) {
+  bool result = false;
+  RZD_FUNC_TRACE_OF(ScanSteps::Log(d), u"GenerateMetaData");
+  RZD_TRACE_BOOL(&result, u"dwLines = %d, bEndOfImage = %d, pstrMetaData = 0x%X", static_cast<int>(call.lines),
+                 call.endOfImage ? 1 : 0, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pstrMetaData)));
+  if (pstrMetaData) RZD_TRACE_OUTPUT(u"*pstrMetaData = \r\n%s", pstrMetaData, kTraceText);
+  result = ScanSteps::Metadata(d, call, bothSides, pstrMetaData);
+  return result;
+}
+
+}  // namespace
 
 bool CRZDREduzidLLD::GenerateMetaData(const ReduzidWindowDescriptor& window, uint32_t dwLines, uint32_t bytes,
                                       bool bEndOfImage, BSTR* pstrMetaData, std::u16string_view sourceId,
@@ -248,24 +303,16 @@ bool CRZDREduzidLLD::GenerateMetaData(const ReduzidWindowDescriptor& window, uin
   if (duplex && m_Scan.duplexTransferMode == 1 && window.CompressType == 0)
     return GenerateMetaDataBothSides(window, dwLines, bytes, bEndOfImage, pstrMetaData, sourceId, autoWidth,
                                      sideLines, sideBytes, blank, mcu);
-  bool result = false;
-  RZD_FUNC_TRACE_OF(EngineLog(), u"GenerateMetaData");
-  RZD_TRACE_BOOL(&result, u"dwLines = %d, bEndOfImage = %d", static_cast<int>(dwLines), bEndOfImage ? 1 : 0);
   const ScanSteps::MetaCall call{&window, dwLines, bytes, bEndOfImage, sourceId, autoWidth, sideLines, sideBytes, blank, mcu};
-  result = ScanSteps::Metadata(*this, call, false, pstrMetaData);
-  return result;
+  return TracedMetadata(*this, call, false, pstrMetaData);
 }
 
 bool CRZDREduzidLLD::GenerateMetaDataBothSides(const ReduzidWindowDescriptor& window, uint32_t dwLines, uint32_t bytes,
                                                bool bEndOfImage, BSTR* pstrMetaData, std::u16string_view sourceId,
                                                uint32_t autoWidth, uint32_t sideLines, uint32_t sideBytes, bool blank,
                                                uint32_t mcu) {
-  bool result = false;
-  RZD_FUNC_TRACE_OF(EngineLog(), u"GenerateMetaData");
-  RZD_TRACE_BOOL(&result, u"dwLines = %d, bEndOfImage = %d", static_cast<int>(dwLines), bEndOfImage ? 1 : 0);
   const ScanSteps::MetaCall call{&window, dwLines, bytes, bEndOfImage, sourceId, autoWidth, sideLines, sideBytes, blank, mcu};
-  result = ScanSteps::Metadata(*this, call, true, pstrMetaData);
-  return result;
+  return TracedMetadata(*this, call, true, pstrMetaData);
 }
 
 }  // namespace rzd::lowdrv

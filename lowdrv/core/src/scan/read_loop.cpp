@@ -88,6 +88,7 @@ class ReadLoop {
   bool factsRead_ = false;
   WindowFacts facts_{};
   ReduzidWindowDescriptor window_{};
+  std::u16string source_;   // the document source of the window's description
   bool combined_ = false;   // raster duplex with both sides in one transfer
   bool jpegDriver_ = false; // JPEG whose headers the driver writes
 };
@@ -95,8 +96,10 @@ class ReadLoop {
 void ReadLoop::ReadFacts() {
   if (s_.windowSent) {
     window_ = s_.window;
+    source_ = s_.windowSource;
   } else if (const ReduzidWindowDescriptor* current = ScanSteps::CurrentWindow(d_)) {
     window_ = *current;
+    source_ = set_.GetCurrentImageSourceID();
   } else {
     Fail(u"Read failed because GetWindowDescription() failed", lld::kInternal);
   }
@@ -109,6 +112,7 @@ void ReadLoop::ReadFacts() {
 void ReadLoop::StopImprinter() { ScanSteps::StopImprinter(d_); }
 
 void ReadLoop::StartScan() {
+  s_.startPending = false;
   s_.padding = false;
   s_.imageNumber = 1;
   s_.pagesInBatch = 1;
@@ -427,9 +431,10 @@ void ReadLoop::Deliver(uint32_t lines, uint32_t bytes, bool endOfImage, const Im
   if (endOfImage && facts_.jpeg && jpegDriver_ && s_.sideFlags[1]) {
     mcu = cur.mcuCount != 0 ? cur.mcuCount : Mcu(sideLines, read.value1);
   }
-  const std::u16string source = set_.GetCurrentImageSourceID();
+  // The source of the description the page is read with: a switch made at this page's end is the
+  // next page's.
   BSTR document = nullptr;
-  const bool made = d_.GenerateMetaData(window_, lines, bytes, endOfImage, &document, source, read.value1, sideLines,
+  const bool made = d_.GenerateMetaData(window_, lines, bytes, endOfImage, &document, source_, read.value1, sideLines,
                                         static_cast<uint32_t>(std::min<uint64_t>(cur.bytesDelivered, 0xFFFFFFFFu)),
                                         cur.blank, mcu);
   if (!made) Fail(u"Read failed because GenerateMetaData() failed", lld::kInternal);
@@ -561,7 +566,9 @@ void ReadLoop::ReleaseBatch(LLDError& result) {
 }
 
 LLDError ReadLoop::Step() {
-  if (boundary_ == 6) StartScan();
+  // A scan whose first call answered 77 is prepared already: its page is read now.
+  if (boundary_ == 6 && !(s_.startPending && d_.m_ulStatus == state::kScanning)) StartScan();
+  s_.startPending = false;
   ReadFacts();
   if (boundary_ == 3 || boundary_ == 6) {
     if (const LLDError r = BeginPage(); r != 0) return r;
@@ -589,9 +596,13 @@ LLDError ReadLoop::Run() {
   } catch (const ScanFailure& failure) {
     result = Failure(failure.code);
   }
+  // A 77 before any data of the scan leaves the prepared scan as it is (its reservations and its
+  // sheet in the unit), and the boundary unchanged: the next call reads that page.
+  const bool keepPrepared = result == kRetryWithLargerBuffer && boundary_ == 6;
+  s_.startPending = keepPrepared;
   // The batch reservation is given back also after a lost connection: a stalled pipe reports
   // the same code while the unit is still there, and a unit that is gone fails the release at once.
-  if (boundary_ == 6 && d_.m_bBatchReservation) ReleaseBatch(result);
+  if (boundary_ == 6 && d_.m_bBatchReservation && !keepPrepared) ReleaseBatch(result);
   if (result != 0 && result != kRetryWithLargerBuffer) *size_ = 0;
   *boundaryOut_ = boundary_;
   d_.m_ulSubState = boundary_;

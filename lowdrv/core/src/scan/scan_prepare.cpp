@@ -372,6 +372,9 @@ void Preparation::Run() {
   if (const ReduzidWindowDescriptor* current = ScanSteps::CurrentWindow(d_))
     DescByte(s_.window, desc::kFixedLength) = DescByte(*current, desc::kFixedLength);
   s_.windowSent = true;
+  // The selection the window was built from: the page's documents name its source, also after
+  // the read loop switched the description at the page's end.
+  s_.windowSource = set_.GetCurrentImageSourceID();
 }
 
 // The separate background scan: one line of each side with a window of the feeder's width.
@@ -502,6 +505,14 @@ void ScanSteps::TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& 
   const RZDWindowDescription& w = set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
   front = w.FrontTruncLen;
   back = w.BackTruncLen;
+}
+
+const RZDWindowDescription& ScanSteps::DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId) {
+  const CScannerSettings_AV& set = *d.m_pSettings;
+  if (set.m_bThirdDefined && set.m_Third.ImageSourceID == sourceId) return set.m_Third;
+  if (set.m_bAlternateDefined && set.m_Alternate.ImageSourceID == sourceId) return set.m_Alternate;
+  if (set.m_Primary.ImageSourceID == sourceId) return set.m_Primary;
+  return set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
 }
 
 LLDError CRZDREduzidLLD::PrepareScan(uint8_t* pbyMedia) {

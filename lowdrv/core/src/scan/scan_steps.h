@@ -14,6 +14,8 @@
 
 namespace rzd::lowdrv {
 
+class ReadResultTemplate;
+
 struct ScanFailure {
   LLDError code;
 };
@@ -98,6 +100,9 @@ class ScanSteps {
     uint32_t mcu = 0;
   };
   static bool Metadata(CRZDREduzidLLD& d, const MetaCall& call, bool bothSides, BSTR* out);
+  // The same on a given template (the driver's is its resource XML 120).
+  static bool Metadata(CRZDREduzidLLD& d, const MetaCall& call, bool bothSides, const ReadResultTemplate& shape,
+                       BSTR* out);
 
   // The boundary state: 1, 2 or 3, else 6 (no page open).
   static uint32_t BoundaryState(const CRZDREduzidLLD& d);
@@ -105,6 +110,9 @@ class ScanSteps {
   static const ReduzidWindowDescriptor* CurrentWindow(CRZDREduzidLLD& d);
   // The current front and back truncation lengths.
   static void TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& back);
+  // The description of a document source (the primary, alternate or third one whose source it
+  // is); the current one when none is.
+  static const RZDWindowDescription& DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId);
 
   // Disables and stops the imprinter when the option is on and it was started; clears the flag.
   static void StopImprinter(CRZDREduzidLLD& d);

@@ -29,10 +29,12 @@ struct ScanSide {
   bool headerDone = false;       // the side's stream has its header (JPEG)
 };
 
-// What the page metadata takes from the current settings for one side of the scan: found once per
-// scan (the settings cannot change while a scan runs).
+// What the page metadata takes from the current settings for one side of the scan and one document
+// source: found again whenever the source changes. The settings themselves cannot change while a
+// scan runs (applying and resetting them is refused while the unit scans).
 struct MetaSettings {
   bool found = false;
+  std::u16string sourceId;       // the document source it was found for
   std::u16string documentSource;
   std::u16string imageSource;
   std::u16string stream;
@@ -65,9 +67,11 @@ struct ScanState {
   std::array<uint8_t, 2> sideFlags = {1, 0};  // F1: sides alternate; F2: at restart points
   uint8_t transferModeByte = 0;
   uint16_t transferCount = 0;
-  // The window the last preparation sent (its fixed-length mark as the description has it).
+  // The window the last preparation sent (its fixed-length mark as the description has it), and
+  // the document source of the description it was built from.
   ReduzidWindowDescriptor window{};
   bool windowSent = false;
+  std::u16string windowSource;
 
   // ---- The read loop (reset when a scan starts).
   uint32_t currentSide = 0;
@@ -79,6 +83,9 @@ struct ScanState {
   bool padding = false;              // the current side is being filled to its fixed length
   uint32_t savedBoundary = 0;        // the boundary to report when the padding ends
   uint8_t readStarted = 0;           // cleared by every read
+  // The scan is prepared but its first call answered 77 (no data left the unit): the next call
+  // reads the prepared page instead of preparing the scan again.
+  bool startPending = false;
   std::array<MetaSettings, 3> meta{};  // front, back, both sides in one transfer
 
   // ---- The JPEG tables of the scan (natural order), from the last preparation.
