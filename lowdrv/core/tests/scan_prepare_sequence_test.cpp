@@ -53,19 +53,23 @@ struct Steps {
   std::vector<std::string> BackgroundRaster() const { return {unit::Read(0x9B, rasterRead), unit::Read(0x9B, rasterRead)}; }
   std::vector<std::string> PageReserve() const { return {unit::Reserve(0)}; }
 
-  // The whole preparation of the first page of a scan.
-  std::vector<std::string> ScanStart(bool jpeg, bool batchReserve = true) const {
+  // The whole preparation of the first page of a scan: with the batch reservation or without
+  // (the unit still reserved), with the blocks of a separate background scan after the
+  // image-processing block, and with the background raster reads (an engine that has one).
+  std::vector<std::string> ScanStart(bool jpeg, bool batchReserve = true,
+                                     const std::vector<std::string>& backgroundScan = {}, bool raster = true) const {
     std::vector<std::string> b = WaitForUnitReady();
     unit::Append(b, FeederCheck());
     unit::Append(b, Lamp());
     if (batchReserve) unit::Append(b, BatchReserve());
     unit::Append(b, ImageProcessing());
+    unit::Append(b, backgroundScan);
     unit::Append(b, WindowSteps(jpeg));
     unit::Append(b, Matrix());
     unit::Append(b, Gamma());
     unit::Append(b, TruncationLengths());
     unit::Append(b, Matrix());
-    unit::Append(b, BackgroundRaster());
+    if (raster) unit::Append(b, BackgroundRaster());
     unit::Append(b, PageReserve());
     return b;
   }
@@ -117,6 +121,7 @@ class PrepareSequenceTest : public ScanTest {
   // The steps' blocks for the scan the settings now describe.
   Steps StepsOfTheWindow() {
     Steps steps;
+    // One tone table: 0x200 bytes when the settings ask for wide tables.
     steps.gammaLength = Driver().m_pSettings->IsGammaTable512() ? 0x200 : 0x100;
     const WindowFacts facts = FactsOf(*Driver().m_pSettings->GetWindowDescription());
     // The background block holds a line of each side of a duplex page (the model reads it in
@@ -317,8 +322,7 @@ TEST_F(PrepareSequenceTest, TheBackgroundIsScannedAgainOnlyWhenTheWindowChanges)
     const ReduzidWindowDescriptor& w = *driver.m_pSettings->GetWindowDescription();
     uint32_t width = static_cast<uint32_t>(w.XRes) * inq.ADFMaxWidth / 300 / 8 * 8;
     const uint32_t line = w.ImageComp == 5 ? width * 3 : w.ImageComp == 0 ? (width + 7) / 8 : width;
-    Steps s;
-    s.gammaLength = driver.m_pSettings->IsGammaTable512() ? 0x200 : 0x100;
+    const Steps s = StepsOfTheWindow();
     std::vector<std::string> b = s.Window();
     unit::Append(b, s.CalibrationFormat());
     unit::Append(b, s.Matrix());
@@ -331,22 +335,9 @@ TEST_F(PrepareSequenceTest, TheBackgroundIsScannedAgainOnlyWhenTheWindowChanges)
   // The scan's own preparation, with the background scan after the image-processing block, and
   // no raster reads.
   auto scanStart = [&](const ScanChoice& choice, bool background) {
+    const std::vector<std::string> scan = background ? backgroundScan(choice) : std::vector<std::string>{};
     EXPECT_LE(Apply(EditsFor(choice)), 0x800Cu);
-    Steps s;
-    s.gammaLength = driver.m_pSettings->IsGammaTable512() ? 0x200 : 0x100;
-    std::vector<std::string> b = s.WaitForUnitReady();
-    unit::Append(b, s.FeederCheck());
-    unit::Append(b, s.Lamp());
-    unit::Append(b, s.BatchReserve());
-    unit::Append(b, s.ImageProcessing());
-    if (background) unit::Append(b, backgroundScan(choice));
-    unit::Append(b, s.WindowSteps(choice.jpeg));
-    unit::Append(b, s.Matrix());
-    unit::Append(b, s.Gamma());
-    unit::Append(b, s.TruncationLengths());
-    unit::Append(b, s.Matrix());
-    unit::Append(b, s.PageReserve());
-    return b;
+    return StepsOfTheWindow().ScanStart(choice.jpeg, true, scan, false);
   };
 
   struct Scan {

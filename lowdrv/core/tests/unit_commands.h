@@ -3,8 +3,9 @@
 // record with the blocks a test expects, in order.
 #pragma once
 
+#include "engine/sim_unit.h"
+
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -12,17 +13,16 @@
 
 namespace rzd::lowdrv::test::unit {
 
-// A 12-byte command block with opcode `op`; `bytes` sets the other bytes by index.
+// A 12-byte command block with opcode `op`; `bytes` sets the other bytes by index. Written by the
+// unit's own formatter, without its sequence number.
 inline std::string Block(uint8_t op, std::initializer_list<std::pair<int, uint8_t>> bytes = {}) {
-  uint8_t b[12] = {op};
-  for (const auto& [index, value] : bytes) b[index] = value;
-  std::string text = "new 12:";
-  char hex[4];
-  for (uint8_t v : b) {
-    std::snprintf(hex, sizeof hex, " %02X", v);
-    text += hex;
-  }
-  return text;
+  engine::ReceivedBlock block;
+  block.kind = engine::ReceivedBlock::Kind::NewCommand;
+  block.bytes.assign(12, 0);
+  block.bytes[0] = op;
+  for (const auto& [index, value] : bytes) block.bytes.at(static_cast<size_t>(index)) = value;
+  const std::string line = engine::FormatReceived(block);
+  return line.substr(line.find(' ') + 1);
 }
 
 // READ (0xA8) and SEND (0xAA) of a data type: bytes 3-4 the type, bytes 7-10 the length.
