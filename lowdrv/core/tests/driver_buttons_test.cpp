@@ -342,3 +342,30 @@ TEST_F(DriverButtonsTest, UnplugEndsTheThreadAndAnotherProcessTakesItOver) {
 
 }  // namespace
 }  // namespace rzd::lowdrv::test
+
+// ---- The head of the Buttons document.
+namespace rzd::lowdrv::test {
+namespace {
+
+// The document names the flatbed as its source while the settings' flatbed flag is set (the last
+// source the settings converted was a flatbed), with or without presses; otherwise it has no
+// attribute.
+TEST_F(DriverButtonsTest, TheButtonsDocumentNamesTheFlatbedWhileTheSettingsSourceIsOne) {
+  StartUnit();
+  CScannerLLD driver(path_);
+  ASSERT_EQ(driver.OpenScanner(), 0u);
+  ASSERT_EQ(Lock(driver), 0u);
+  driver.m_pSettings->m_bFlatbedSource = 1;
+  EXPECT_EQ(PollButtons(driver), u"<Buttons DocumentSource='Flatbed'>\r\n</Buttons>");
+  ASSERT_EQ(Control("press 4 long function=3"), "ok");
+  ASSERT_TRUE(Recorded(3));
+  EXPECT_EQ(PollButtons(driver),
+            u"<Buttons DocumentSource='Flatbed'>\r\n" + ButtonEntry(4, 3, u"Long") + u"</Buttons>");
+  driver.m_pSettings->m_bFlatbedSource = 0;
+  ASSERT_EQ(Control("press 6 function=7"), "ok");
+  ASSERT_TRUE(Recorded(7));
+  EXPECT_EQ(PollButtons(driver), u"<Buttons>\r\n" + ButtonEntry(6, 7, u"Short") + u"</Buttons>");
+}
+
+}  // namespace
+}  // namespace rzd::lowdrv::test

@@ -212,3 +212,47 @@ TEST_F(DriverCalibrationTest, StatesAndArguments) {
 
 }  // namespace
 }  // namespace rzd::lowdrv::test
+
+// ---- A calibration thread that does not report its start.
+namespace rzd::lowdrv::test {
+namespace {
+
+// The start waits the calibration-thread wait for the thread's started event; a thread that is
+// still running without having set it is told to stop and the start fails with 0x8009, in state
+// 2, without a start document and with nothing sent to the unit. The next start works.
+TEST_F(DriverCalibrationTest, AThreadThatDoesNotReportItsStartFailsTheStartWith8009) {
+  StartUnit();
+  CScannerLLD driver(path_);
+  OpenAndLock(driver);
+  driver.m_ulCalibThreadWait = 50;
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  driver.m_CalibrationBody = [ended](calibration::Run& run) {
+    run.stop.Wait(INFINITE);  // never sets run.started
+    ended->store(true);
+    return 0u;
+  };
+  TakeUnitLog();
+  std::u16string document = u"untouched";
+  Bstr start;
+  EXPECT_EQ(driver.DoControlCode(cc::kStartCalibration, nullptr, start.Out(), nullptr, 0, nullptr, nullptr),
+            lld::kNoMemory);
+  EXPECT_FALSE(start);
+  EXPECT_EQ(driver.m_ulStatus, state::kLocked);
+  EXPECT_FALSE(driver.m_hCalibThread);
+  EXPECT_TRUE(rzd::test::Eventually([&] { return ended->load(); })) << "the thread was not told to stop";
+  EXPECT_TRUE(TakeUnitLog().empty());
+  EXPECT_EQ(Query(driver).code, calibration::status::kNotCalibrated);
+
+  driver.m_CalibrationBody = nullptr;
+  Control("calib steps 0");
+  ASSERT_EQ(Start(driver, &document), 0u);
+  EXPECT_EQ(TextAt(document, u"/RZDMaintenanceStatus/ScannerName"), u"Quarx M48tz Scanner");
+  EXPECT_EQ(driver.m_ulStatus, state::kCalibrating);
+  Status last;
+  FollowToTheEnd(driver, last);
+  EXPECT_EQ(last.code, calibration::status::kComplete);
+  EXPECT_EQ(driver.m_ulStatus, state::kLocked);
+}
+
+}  // namespace
+}  // namespace rzd::lowdrv::test

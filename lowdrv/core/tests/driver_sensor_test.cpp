@@ -1,6 +1,7 @@
 // Sensors, mechanical controls and the front-panel indicator against the simulated unit, and the
 // operations the classic command set cannot do.
 #include "maintenance_fixture.h"
+#include "unit_commands.h"
 
 namespace rzd::lowdrv::test {
 namespace {
@@ -104,47 +105,75 @@ TEST_F(DriverSensorTest, SensorsReadTheFeederTheCoverAndTheLock) {
   }
 }
 
+// Every control against the unit, with the whole record of what the unit received: a switch
+// that does nothing, a control the new set has no command for and a refused element send
+// nothing at all; a control that moves paper asks the feeder first and gives a reserved unit
+// (and a started imprinter) back before the paper release.
 TEST_F(DriverSensorTest, ControlsLoadEjectRewindAndTheLamp) {
   StartUnit();
   ControlsDriver driver(path_);
   OpenAndLock(driver);
-  const std::string mediaCheck = "new 12: E8";
-  const std::string release = SendBlockOf(0x99);
+  driver.m_pSettings->m_ImprParam.bEnabled = 1;  // the imprinter option on
+  const std::string eject = unit::Send(0x99, 7);
+  const std::string ejectData = "data 7: 00 00 02 01 00 00 00";
+  const std::string rewindData = "data 7: 00 00 02 02 00 00 00";
+  // The imprinter stopped: disabled (0x20C, action 0), then stopped (0x20D, action 2).
+  const std::vector<std::string> imprinterStop = {unit::Send(0x20C, 8), "data 8: 00 00 01 00 00 00 08 00",
+                                                  unit::Send(0x20D, 8), "data 8: 00 00 01 00 00 00 08 02"};
   struct Case {
     const char* name;
+    std::vector<std::string> unitSetup;  // control lines before the call
+    bool reserved;                       // the unit reserved and the imprinter started
     std::u16string xpath;
     uint32_t on;
     LLDError result;
-    std::vector<std::string> sent;  // the blocks' starts, in order
+    std::vector<std::string> sent;       // every block the unit received, in order
   };
+  std::vector<std::string> reservedEject = {unit::MediaCheck(), unit::Release(2)};
+  unit::Append(reservedEject, imprinterStop);
+  unit::Append(reservedEject, {eject, ejectData});
+  std::vector<std::string> reservedRewind = {unit::MediaCheck(), unit::Release(2)};
+  unit::Append(reservedRewind, imprinterStop);
+  unit::Append(reservedRewind, {eject, rewindData});
   const std::vector<Case> cases = {
-      {"load checks the feeder only", ControlItem(u"Load1"), 1, 0, {mediaCheck}},
-      {"eject off does nothing", ControlItem(u"Eject1"), 0, 0, {}},
-      {"eject", ControlItem(u"Eject1"), 1, 0, {mediaCheck, release, "data 7: 00 00 02 01 00 00 00"}},
-      {"rewind off does nothing", ControlItem(u"Rewind1"), 0, 0, {}},
-      {"rewind", ControlItem(u"Rewind1"), 1, 0, {mediaCheck, release, "data 7: 00 00 02 02 00 00 00"}},
-      {"the new set has no lamp command", ControlItem(u"Lamp1"), 1, 0, {}},
-      {"an unknown control", ControlItem(u"Shake1"), 1, lld::kInvalidXmlValue, {}},
-      {"an element that is no control", Sensor(u"Cover1"), 1, lld::kInvalidXmlValue, {}},
+      {"load checks the feeder only", {"load 1"}, false, ControlItem(u"Load1"), 1, 0, {unit::MediaCheck()}},
+      {"load checks the feeder only, also when reserved", {}, true, ControlItem(u"Load1"), 1, 0, {unit::MediaCheck()}},
+      {"load on an empty feeder also reads the sense", {"empty"}, false, ControlItem(u"Load1"), 1, 0,
+       {unit::MediaCheck(), unit::SensePoll()}},
+      {"eject off does nothing", {"load 1"}, true, ControlItem(u"Eject1"), 0, 0, {}},
+      {"eject", {}, false, ControlItem(u"Eject1"), 1, 0, {unit::MediaCheck(), eject, ejectData}},
+      {"eject gives the reserved unit and the imprinter back first", {}, true, ControlItem(u"Eject1"), 1, 0,
+       reservedEject},
+      {"eject after a failed feeder check moves nothing", {"empty", "cover open"}, true, ControlItem(u"Eject1"), 1, 0,
+       {unit::MediaCheck(), unit::SensePoll()}},
+      {"rewind off does nothing", {"cover close", "load 1"}, true, ControlItem(u"Rewind1"), 0, 0, {}},
+      {"rewind", {}, false, ControlItem(u"Rewind1"), 1, 0, {unit::MediaCheck(), eject, rewindData}},
+      {"rewind gives the reserved unit and the imprinter back first", {}, true, ControlItem(u"Rewind1"), 1, 0,
+       reservedRewind},
+      {"the new set has no lamp command", {}, true, ControlItem(u"Lamp1"), 1, 0, {}},
+      {"the new set has no lamp command, off", {}, false, ControlItem(u"Lamp1"), 0, 0, {}},
+      {"an unknown control", {}, true, ControlItem(u"Shake1"), 1, lld::kInvalidXmlValue, {}},
+      {"an element that is no control", {}, true, Sensor(u"Cover1"), 1, lld::kInvalidXmlValue, {}},
+      {"no such element", {}, true, ControlItem(u"Nothing1"), 1, lld::kInvalidXmlValue, {}},
   };
-  Control("load 1");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    for (const std::string& line : c.unitSetup) ASSERT_EQ(Control(line).rfind("ok", 0), 0u) << line;
+    driver.m_bUnitReserved = c.reserved ? 1 : 0;
+    driver.m_bImprinterStarted = c.reserved ? 1 : 0;
     TakeUnitLog();
     EXPECT_EQ(Exec(driver, c.xpath, c.on), c.result);
-    const std::vector<std::string> log = TakeUnitLog();
-    std::vector<std::string> starts;
-    for (const std::string& block : log) {
-      if (block.rfind("new 12: E3", 0) == 0 || block.rfind("data 0", 0) == 0) continue;  // the media check's sense
-      for (const std::string& want : c.sent) {
-        if (block.rfind(want, 0) == 0) starts.push_back(want);
-      }
-    }
-    EXPECT_EQ(starts, c.sent);
+    EXPECT_EQ(unit::AsExpected(TakeUnitLog(), c.sent), c.sent);
+    // Only a paper release that ran gives the reservation and the imprinter back.
+    const bool released = c.sent.size() > 2 && c.sent[1] == unit::Release(2);
+    EXPECT_EQ(driver.m_bUnitReserved, c.reserved && !released ? 1 : 0);
+    EXPECT_EQ(driver.m_bImprinterStarted, c.reserved && !released ? 1 : 0);
   }
+  TakeUnitLog();
   EXPECT_EQ(Exec(driver, ControlItem(u"Eject1"), 1, 3), lld::kInvalidParameter);
   uint32_t on = 1;
   EXPECT_EQ(driver.ExecControl(&on, 3, ControlItem(u"Eject1").c_str()), lld::kInvalidParameter);
+  EXPECT_TRUE(TakeUnitLog().empty());
 }
 
 TEST_F(DriverSensorTest, TheSegmentIndicatorIsSetAndReadBack) {

@@ -188,7 +188,7 @@ CommandResult Engine::Reserve(uint8_t control, bool feeds) {
 CommandResult Engine::Release(uint8_t control) {
   if (control == 2) {
     batchReserved_ = false;
-    return Good();
+    return TakeAbortedRelease(control) ? Check(sense::Aborted()) : Good();
   }
   // 0 ends the page, 1 cancels the scan; a sheet not read to its end leaves the unit. A double
   // feed found while the unit was set to pause on one is reported now, when the page is done.
@@ -199,6 +199,7 @@ CommandResult Engine::Release(uint8_t control) {
   }
   pageReserved_ = false;
   if (doubleFed) return Check(sense::Multifeed());
+  if (TakeAbortedRelease(control)) return Check(sense::Aborted());
   return Good();
 }
 
@@ -221,6 +222,7 @@ uint8_t Engine::FeederStatus() const {
 
 uint8_t Engine::LampStatus() {
   if (!lampOn_) return 0;
+  if (lampFault_) return 3;
   if (lampWarmingUntilReady_) return 2;
   if (lampWarmingReads_ > 0) {
     --lampWarmingReads_;

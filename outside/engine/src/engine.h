@@ -186,6 +186,8 @@ class Engine {
   // A check condition for a READ (send false) or SEND of `dataType` that the control line
   // "refuse" asked for; nullopt when the command goes on.
   std::optional<CommandResult> TakeRefusal(bool send, uint16_t dataType);
+  // Whether the control line "abort release" asked to answer a release with `control` so.
+  bool TakeAbortedRelease(uint8_t control);
 
   SimUnitOptions options_;
   std::vector<uint8_t> inquiryAnswer_;
@@ -206,6 +208,14 @@ class Engine {
   bool lampOn_ = true;
   uint32_t lampWarmingReads_ = 0;
   bool lampWarmingUntilReady_ = false;
+  bool lampFault_ = false;  // the lamp cannot light: its status reads 3
+
+  // RELEASE UNIT control bytes the control line "abort release" answers with an aborted command.
+  struct AbortedRelease {
+    uint8_t control = 0;
+    bool once = false;
+  };
+  std::vector<AbortedRelease> abortedReleases_;
 
   EventReport lastButtons_{};
   uint8_t functionNumber_ = 1;

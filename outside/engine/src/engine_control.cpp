@@ -54,8 +54,9 @@ std::string Engine::Help() {
          "  misfeed <sheet>                 the pick of that sheet fails once\n"
          "  blank <sheet> front|back        that side is white and its end reports a blank side\n"
          "  faults [clear]                  list or drop the faults not yet hit\n"
-         "  lamp warming [<reads>]|ready|on|off  the lamp warms up (until ready, or for the next\n"
-         "                                  <reads> status reads), is ready, on or off\n"
+         "  lamp warming [<reads>]|ready|on|off|fault  the lamp warms up (until ready, or for the\n"
+         "                                  next <reads> status reads), is ready, on or off, or\n"
+         "                                  cannot light (its status reads 3 until ready)\n"
          "  press <n>[,<n>...] [short|long] [function=<f>]  press buttons: one device-event report\n"
          "  event <hex> [<hex>...]          one raw device-event report of these 1 to 16 bytes\n"
          "                                  (fewer than 16 make a short report)\n"
@@ -79,6 +80,10 @@ std::string Engine::Help() {
          "                                  the reply lists them all\n"
          "  refuse send|read <type> [once]  SEND or READ of that data type (hexadecimal) fails with a\n"
          "                                  hardware error, every time or once; refuse off ends it\n"
+         "  abort release <control> [once]  RELEASE UNIT with that control byte (0, 1 or 2) does\n"
+         "                                  its work and answers an aborted command (0x0B/0x00/0x00:\n"
+         "                                  the scan was cancelled), every time or once; abort off\n"
+         "                                  ends it\n"
          "  imprinter                       the imprinter blocks of the current line (data types\n"
          "                                  0x202 to 0x207), one hex line each: <type> <size>: <bytes>\n"
          "  state                           one line of the unit's state\n"
@@ -139,6 +144,9 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
     if (how == "ready") {
       lampWarmingReads_ = 0;
       lampWarmingUntilReady_ = false;
+      lampFault_ = false;
+    } else if (how == "fault") {
+      lampFault_ = true;
     } else if (how == "warming") {
       uint32_t reads = 0;
       if (words.size() == 3 && !ParseNumber(words[2], reads)) return Error("bad read count");
@@ -147,7 +155,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
     } else if (how == "on" || how == "off") {
       lampOn_ = how == "on";
     } else {
-      return Error("usage: lamp warming [<reads>]|ready|on|off");
+      return Error("usage: lamp warming [<reads>]|ready|on|off|fault");
     }
     return "ok lamp " + how;
   }
@@ -199,7 +207,7 @@ std::string Engine::Control(const std::string& line, std::vector<EventBytes>& ev
     imprinter_.inkTenth = static_cast<uint8_t>(tenth);
     return "ok";
   }
-  if (verb == "lock" || verb == "counters" || verb == "refuse") return ControlMaintenance(words);
+  if (verb == "lock" || verb == "counters" || verb == "refuse" || verb == "abort") return ControlMaintenance(words);
   if (verb == "imprinter" && words.size() == 1) {
     std::string reply = "ok " + std::to_string(imprinter_.blocks.size());
     for (const auto& [type, bytes] : imprinter_.blocks) {

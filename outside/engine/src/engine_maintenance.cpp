@@ -1,5 +1,5 @@
 // Control lines for the maintenance conditions of the unit: the scanner lock, the NVRAM
-// counters and power times, and commands made to fail.
+// counters and power times, commands made to fail, and releases answered as aborted.
 #include "engine.h"
 #include "wire.h"
 
@@ -89,6 +89,18 @@ std::string Engine::ControlMaintenance(const std::vector<std::string>& words) {
     refusals_.push_back(r);
     return "ok";
   }
+  if (verb == "abort") {
+    if (words.size() == 2 && words[1] == "off") {
+      abortedReleases_.clear();
+      return "ok";
+    }
+    uint32_t control = 0;
+    if (words.size() < 3 || words.size() > 4 || words[1] != "release" || !ParseNumber(words[2], control) ||
+        control > 2 || (words.size() == 4 && words[3] != "once"))
+      return Error("usage: abort release <0|1|2> [once] | abort off");
+    abortedReleases_.push_back({static_cast<uint8_t>(control), words.size() == 4});
+    return "ok";
+  }
   return Error("unknown command: " + verb);
 }
 
@@ -99,6 +111,15 @@ std::optional<CommandResult> Engine::TakeRefusal(bool send, uint16_t dataType) {
     return Check(sense::WriteFailed());
   }
   return std::nullopt;
+}
+
+bool Engine::TakeAbortedRelease(uint8_t control) {
+  for (auto it = abortedReleases_.begin(); it != abortedReleases_.end(); ++it) {
+    if (it->control != control) continue;
+    if (it->once) abortedReleases_.erase(it);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace rzd::engine

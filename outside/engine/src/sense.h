@@ -24,6 +24,7 @@ inline constexpr uint8_t kNotReady = 2;
 inline constexpr uint8_t kMediumError = 3;
 inline constexpr uint8_t kHardwareError = 4;
 inline constexpr uint8_t kIllegalRequest = 5;
+inline constexpr uint8_t kAbortedCommand = 0x0B;
 
 inline Sense Make(uint8_t key, uint8_t asc, uint8_t ascq) {
   Sense s;
@@ -51,6 +52,8 @@ inline constexpr uint8_t kBlankSideEndAscq = 0x21;
 inline Sense CalibrationFailure() { return Make(kHardwareError, 0x44, 0x00); }
 // The scanner lock is closed (the host reads it as "The scanner is locked.").
 inline Sense Locked() { return Make(kNotReady, 0x15, 0x04); }
+// The command was aborted (the host reads "The scan has been canceled ...").
+inline Sense Aborted() { return Make(kAbortedCommand, 0x00, 0x00); }
 // A write of the unit's memory failed (a refused READ or SEND of the control line "refuse").
 inline Sense WriteFailed() { return Make(kHardwareError, 0x44, 0x03); }
 }  // namespace sense

@@ -490,6 +490,11 @@ TEST_P(UnitLamp, WarmingUpShowsInTheLampStatus) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(host.Read(0xA0, 5).data[4], 2);
   unit.Control("lamp ready");
   EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
+  // A lamp that cannot light reads 3 until it is ready again.
+  ASSERT_EQ(unit.Control("lamp fault"), "ok lamp fault");
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(host.Read(0xA0, 5).data[4], 3);
+  unit.Control("lamp ready");
+  EXPECT_EQ(host.Read(0xA0, 5).data[4], 1);
 }
 
 TEST_P(UnitCalibration, StepCountThenProgressPolls) {

@@ -109,6 +109,37 @@ TEST_P(UnitMaintenance, RefusedCommandsFailWithAHardwareErrorUntilAllowed) {
   }
 }
 
+// A release the control line asks to abort does its work and answers an aborted command
+// (0x0B/0x00/0x00), once or until "abort off"; other control bytes are not touched.
+TEST_P(UnitMaintenance, AbortedReleasesDoTheirWorkAndAnswerAnAbortedCommand) {
+  test::UnitBench& unit = NewUnit();
+  HostLink host(unit.Host());
+  ASSERT_TRUE(Ok(unit.Control("abort release 1 once")));
+  ASSERT_TRUE(host.Reserve(2).Good());
+  EXPECT_TRUE(host.Release(2).Good());  // another control byte
+  ASSERT_TRUE(host.Reserve(2).Good());
+  EXPECT_TRUE(host.Release(1).CheckCondition());
+  const test::SenseView s = host.RequestSense();
+  EXPECT_EQ(s.key, 0x0B);
+  EXPECT_EQ(s.asc, 0x00);
+  EXPECT_EQ(s.ascq, 0x00);
+  EXPECT_TRUE(host.Release(1).Good());  // once
+  EXPECT_TRUE(host.Release(2).Good());
+  ASSERT_TRUE(Ok(unit.Control("abort release 2")));
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(host.Reserve(2).Good());
+    EXPECT_TRUE(host.Release(2).CheckCondition());
+    EXPECT_EQ(host.RequestSense().key, 0x0B);
+    EXPECT_NE(unit.Control("state").find("reserved=-,"), std::string::npos) << "the release was done";
+  }
+  ASSERT_TRUE(Ok(unit.Control("abort off")));
+  EXPECT_TRUE(host.Release(2).Good());
+  for (const char* bad : {"abort", "abort release", "abort release 3", "abort reserve 1", "abort release 1 twice"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(Ok(unit.Control(bad)));
+  }
+}
+
 TEST_P(UnitMaintenance, ACalibrationMayHaveNoSteps) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());

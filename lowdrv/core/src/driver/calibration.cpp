@@ -103,7 +103,9 @@ LLDError CRZDREduzidLLD::StartCalibration(BSTR* pstrOut) {
   }
   m_hCalibEvent.Reset();
   m_pCalibration = run;
-  m_hCalibThread = Thread::Start([run] { return calibration::CalibrationThread(*run); });
+  calibration::ThreadBody body = m_CalibrationBody;
+  if (!body) body = calibration::CalibrationThread;
+  m_hCalibThread = Thread::Start([run, body] { return body(*run); });
   if (!m_hCalibThread) {
     RZD_LOG_ERROR_OF(EngineLog(), u"StartCalibration failed because could not create the calibration thread");
     return result = lld::kNoMemory;

@@ -18,6 +18,7 @@
 #include "lowdrv/settings/settings_av.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -31,6 +32,8 @@ namespace rzd::lowdrv {
 
 namespace calibration {
 struct Run;
+// What a calibration thread runs on its record; answers the thread's exit code.
+using ThreadBody = std::function<uint32_t(Run&)>;
 }
 
 // Bytes of the LCD string table block for a string count from the unit: 7 + 260 per string, at
@@ -207,6 +210,7 @@ class CRZDREduzidLLD : public CRZDBaseLLD, public IRZDSettingsEngineLink {
   // outlive a wait for it.
   std::shared_ptr<calibration::Run> m_pCalibration;
   uint32_t m_ulCalibStepWait = 1000;        // ms between two calibration steps
+  calibration::ThreadBody m_CalibrationBody;  // empty: calibration::CalibrationThread
   ScanState m_Scan;                         // the scan in progress (scan/)
   // The model's changes to the engine's inquiry record (applied before the settings see it).
   struct InquiryPatch {
