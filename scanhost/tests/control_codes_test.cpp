@@ -63,6 +63,13 @@ std::u16string FakeDocument(uint32_t result) {
                  static_cast<int32_t>(result));
 }
 
+// The error text the service logs for a refusal of HAL code `hal` with driver result `result`:
+// "NULL" where the driver writes no document (no unit takes part in code 0's device list; the
+// hardware reset is refused before any), else the fake's document.
+std::u16string DriverDocument(LONG hal, uint32_t result) {
+  return hal == 0 || hal == 10 ? u"NULL" : FakeDocument(result);
+}
+
 TEST_F(ControlCodeTest, EachDriverCodeCallsItsDriverCodeWithItsArgumentsAndLogsItsAnswer) {
   // The fake answers a BSTR result with answer.xml and an output buffer with 42.
   std::ofstream(FakeDriverFolder() / "answer.xml") << "<Answer/>";
@@ -135,9 +142,8 @@ TEST_F(ControlCodeTest, EachDriverCodeCallsItsDriverCodeWithItsArgumentsAndLogsI
       }
     } else {
       EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>", &answer), 12);
-      const std::u16string document = row.hal == 10 ? u"NULL" : FakeDocument(refusedByTheDriver->second);
       EXPECT_EQ(log.Count(1, FindDriverCode(static_cast<uint32_t>(row.hal))->name + std::u16string(u" Failed: \"") +
-                                 document + u"\""),
+                                 DriverDocument(row.hal, refusedByTheDriver->second) + u"\""),
                 1u)
           << log.All();
     }
@@ -151,20 +157,22 @@ TEST_F(ControlCodeTest, EachDriverCodeCallsItsDriverCodeWithItsArgumentsAndLogsI
     EXPECT_EQ(calls[0].outSize, row.number ? std::optional<uint32_t>(4) : std::nullopt);
 
     // The driver's refusal: 12, or 170 where the unit in use by another application means busy;
-    // its document in the error line, and (code 5 only) in *strXMLOut.
+    // its document in the error line, and (code 5 only) in *strXMLOut. A call the driver refuses
+    // itself (above) is refused the same way again: its refusal comes before the code's own.
     log.Clear();
     answer.Reset();
     FakeFail(row.driver, 0x8008, 1);
     EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>", &answer), row.refused);
     EXPECT_EQ(FakeCalls(row.driver).size(), 2u);
+    const uint32_t refusal = refusedByTheDriver != kRefusedByTheDriver.end() ? refusedByTheDriver->second : 0x8008;
     const std::u16string failure = FindDriverCode(static_cast<uint32_t>(row.hal))->name + std::u16string(u" Failed: \"") +
-                                   (row.hal == 0 ? u"NULL" : FakeDocument(0x8008)) + u"\"";
+                                   DriverDocument(row.hal, refusal) + u"\"";
     EXPECT_EQ(log.Count(1, failure), row.failureLine ? 1u : 0u) << log.All();
     if (!row.failureLine) {
       EXPECT_FALSE(log.Contains(u"Failed")) << log.All();
     }
     if (row.hal == 5) {
-      EXPECT_EQ(answer.View(), FakeDocument(0x8008)) << "code 5 answers the driver's error document";
+      EXPECT_EQ(answer.View(), FakeDocument(refusal)) << "code 5 answers the driver's error document";
     } else {
       EXPECT_FALSE(answer) << "only code 5 copies the error document";
     }

@@ -1,7 +1,9 @@
 // Where the tests' fake driver library keeps its script and its journal: files in the system
 // root, so the fake answers alike in the test process and in a service started by the tests.
 //
-// Script, one rule per line (codes and results in hex with 0x, or decimal):
+// Script, one rule per line (codes and results in hex with 0x, or decimal). The fail and block
+// rules apply to calls that passed the code's argument check (a call the driver refuses there is
+// refused the same way, and uses up no counted rule):
 //   fail <code> <result> [<count>]  the next <count> calls of <code> (all, without a count) fail
 //                                   with driver result <result>
 //   block <code> <file>             calls of <code> wait until <file> exists

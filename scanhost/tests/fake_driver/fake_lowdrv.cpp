@@ -1,8 +1,8 @@
 // The tests' fake driver library: exports Control and Read like liblowdrv.so, opens any path it
 // is given, keeps its handles, records every call in the journal and fails or holds calls as the
 // script says (fake_driver_files.h). Control refuses what the real library refuses before it runs
-// a code: the hardware reset, and every call whose arguments break its code's argument contract
-// (lowdrv/core/argument_contract.h, the driver's own check).
+// a code, whatever the script says: the hardware reset, and every call whose arguments break its
+// code's argument contract (lowdrv/core/argument_contract.h, the driver's own check).
 #include "fake_driver_files.h"
 
 #include "lowdrv/core/api.h"
@@ -203,13 +203,12 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
   Journal("Control " + HandleName(pvDevHandle) + " " + Hex(dwControlCode) + " " + value + " " +
           (*pstrError == nullptr ? "clean" : "dirty") +
           Arguments(strIn, pstrOut, pbyBufferIn, stInBufferSize, pbyBufferOut, pstOutBufferSize));
-  uint32_t result = Scripted(dwControlCode);
-  // As the real library: the hardware reset is refused at once, and no error document is written
-  // for a call that no open unit took part in.
+  // As the real library: the hardware reset is refused at once, a call that breaks its code's
+  // argument contract is refused before any code runs (the script's rules included), and no
+  // error document is written for a call that no open unit took part in.
   bool documented = false;
-  if (result == 0 && dwControlCode == cc::kResetHardware) {
-    result = kNotImplemented;
-  } else if (result == 0) {
+  uint32_t result = kNotImplemented;
+  if (dwControlCode != cc::kResetHardware) {
     const rzd::lowdrv::ControlArguments args{pvDevHandle, dwControlCode, strIn, pstrOut, pbyBufferIn, stInBufferSize,
                                              pbyBufferOut, pstOutBufferSize};
     result = rzd::lowdrv::CheckCommandArguments(args, [&documented](void* handle, bool) -> uint32_t {
@@ -217,9 +216,8 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
       documented = true;
       return 0;
     });
-  } else {
-    // A scripted failure is the answer of the unit's driver object, when the call reached one.
-    documented = (dwControlCode & rzd::lowdrv::ccbit::kDevice) != 0 && KnownHandle(pvDevHandle);
+    // A scripted failure or hold is the code's own answer.
+    if (result == 0) result = Scripted(dwControlCode);
   }
   if (result == 0 && dwControlCode == cc::kOpen) {
     if (*pstOutBufferSize < sizeof(void*)) {
