@@ -191,6 +191,8 @@ TEST_F(ClientBookTest, AClientKilledMidCallIsReapedAndItsObjectEndsAfterTheCall)
 
   std::ofstream(release).put('1');
   EXPECT_TRUE(Eventually([&] { return objects[0].expired(); })) << "it ends once the call returned";
+  // Its end (on the thread that let the last reference go) unlocks and closes; it may still run.
+  ASSERT_TRUE(WaitForFakeCalls(kCloseCode, 1));
   const std::vector<std::string> sequence = FakeCallSequence();
   ASSERT_GE(sequence.size(), 2u);
   EXPECT_EQ(sequence[sequence.size() - 2], "0x80000002 -") << "unlocked";
