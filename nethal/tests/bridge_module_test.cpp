@@ -45,8 +45,9 @@ class BridgeModuleTest : public BridgeTest {
   }
   // The scripted document with raw transfer.
   static std::u16string Raw(std::u16string document) {
-    for (size_t at; (at = document.find(u"<Value IsCurrent=\"true\" IsDefault=\"true\">On</Value>")) != document.npos;)
-      document.replace(at, 52, u"<Value IsCurrent=\"true\" IsDefault=\"true\">Off</Value>");
+    constexpr std::u16string_view kOn = u"<Value IsCurrent=\"true\" IsDefault=\"true\">On</Value>";
+    for (size_t at; (at = document.find(kOn)) != document.npos;)
+      document.replace(at, kOn.size(), u"<Value IsCurrent=\"true\" IsDefault=\"true\">Off</Value>");
     return document;
   }
 
@@ -146,6 +147,35 @@ TEST_F(BridgeModuleTest, ProducePassesOnePageIntoThePayloadAndHandsTheMetadataOn
   // The second page ends the scan.
   ASSERT_EQ(bridge_->Produce(payload.Get()), S_OK);
   EXPECT_EQ(Drain(payload.Get()).back().boundary, 6);
+}
+
+// A one-sided scan's record (kind 0 front, 1 back) hands its data whole to that side's data.
+TEST_F(BridgeModuleTest, AOneSidedRecordHandsItsDataWholeToItsSide) {
+  const struct {
+    const char16_t* unset;  // the image source not scanned
+    LONG side;              // the side that gets the data
+    const char16_t* scanned;
+  } kCases[] = {{u"Back1", 0, u"<Side>Front</Side>"}, {u"Front1", 1, u"<Side>Back</Side>"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(ToUtf8(c.unset));
+    rzd::test::WriteScanScript({"sheets=1", "lines=16", "background=1001"});
+    bridge_ = MakeComObject<CRZDHALM48tzInProc>();
+    ASSERT_EQ(Open(0), S_OK);
+    ASSERT_EQ(Lock(), S_OK);
+    std::u16string settings = Raw(rzd::test::ScriptedSupportedSettings());
+    const std::u16string source = u"ID=\"" + std::u16string(c.unset) + u"\" Type=\"" +
+                                  (c.side == 0 ? u"Back" : u"Front") + u"\" IsSet=\"true\"";
+    const size_t at = settings.find(source);
+    ASSERT_NE(at, std::u16string::npos);
+    settings.erase(at + source.size() - 13, 13);  // the IsSet="true"
+    Bstr text(settings);
+    ASSERT_EQ(bridge_->Configure(0, nullptr, 0, nullptr, text.Get()), S_OK);
+    ComPtr<IRasterBlocks> payload = Payload();
+    ASSERT_EQ(bridge_->Produce(payload.Get()), S_OK);
+    EXPECT_NE(OperationText(payload.Get()).find(c.scanned), std::u16string::npos);
+    EXPECT_EQ(SideData(payload.Get(), c.side), std::vector<uint8_t>(1001, 0xF0));
+    EXPECT_TRUE(SideData(payload.Get(), 1 - c.side).empty());
+  }
 }
 
 TEST_F(BridgeModuleTest, WithoutConfigureTheReadGetsNoMetadataBuffer) {

@@ -13,8 +13,10 @@
 #include "lowdrv/engine/model_ids.h"
 #include "platform/com.h"
 #include "platform/registry.h"
+#include "platform/service.h"
 
 #include <fstream>
+#include <thread>
 
 namespace rzd::scanhost::test {
 namespace {
@@ -97,6 +99,63 @@ TEST_F(ClientBookTest, ReapingKeepsUnnamedAndLivingOwnersAndEndsObjectsOfEndedPr
   EXPECT_EQ(FakeCalls(kCloseCode).size(), 1u);
 }
 
+// The service's own object exists unless the local machine's NoButtonPoll is 17527.
+TEST_F(ClientBookTest, NoButtonPoll17527AloneLeavesTheServiceWithoutItsOwnObject) {
+  const struct {
+    std::optional<uint32_t> value;
+    bool own;
+  } kCases[] = {{std::nullopt, true}, {17527, false}, {17526, true}, {0, true}, {0x17527, true}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.value.value_or(-1));
+    RegKey key;
+    ASSERT_EQ(RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Corvanite\\RZD", &key), ERROR_SUCCESS);
+    if (c.value) {
+      ASSERT_EQ(key.SetDword(u"NoButtonPoll", *c.value), ERROR_SUCCESS);
+    } else {
+      key.DeleteValue(u"NoButtonPoll");
+    }
+    module_->CreateOwnScanner();
+    EXPECT_EQ(module_->OwnScanner() != nullptr, c.own);
+    module_->DestroyOwnScanner();
+    EXPECT_FALSE(module_->OwnScanner());
+  }
+}
+
+// Nothing but the message loop's time-outs runs while a client's process ends: the loop reaps its
+// object (unlocked, closed, ended) by itself.
+TEST_F(ClientBookTest, TheMessageLoopAloneReapsAClientWhoseProcessEnded) {
+  module_->ComLock().Lock();  // the plain local server runs until the test stops it
+  std::thread loop([this] { module_->Run(); });
+  std::shared_ptr<CRZDHALScannerBase> client = LocalClient();
+  // The client's process: alive (it waits for this one) until the test ends it.
+  std::optional<ChildProcess> child = ChildProcess::Start(rzd::test::BinaryDir() / "scanhost_test_client",
+                                                          {"--watch", std::to_string(CurrentProcessId())});
+  ASSERT_TRUE(child);
+  const uint32_t gone = child->Pid();
+  // The calls go to the object itself: none of them reaps.
+  ASSERT_EQ(Code(*client, 35, gone), S_OK);
+  ASSERT_EQ(Code(*client, 14), S_OK);
+  ASSERT_EQ(Lock(*client, static_cast<LONG>(gone)), S_OK);
+  EXPECT_EQ(module_->ClientCount(), 1u) << "a living owner's object stays";
+  std::weak_ptr<CRZDHALScannerBase> object = client;
+  client.reset();
+  child->Terminate();
+  child->Wait(30000);
+  EXPECT_TRUE(Eventually([&] { return module_->ClientCount() == 0; })) << "the loop reaped nothing";
+  EXPECT_TRUE(Eventually([&] { return object.expired(); }));
+  // The object's end (on the loop's thread) unlocks and closes; it may still run when the last
+  // reference has gone.
+  ASSERT_TRUE(WaitForFakeCalls(kCloseCode, 1));
+  const std::vector<std::string> sequence = FakeCallSequence();
+  ASSERT_GE(sequence.size(), 2u);
+  EXPECT_EQ(sequence[sequence.size() - 2], "0x80000002 -") << "unlocked";
+  EXPECT_EQ(sequence.back(), "0x80000005 -") << "and closed";
+  EXPECT_EQ(FakeCalls(kUnlockCode).size(), 1u);
+  module_->HandlerEx(SERVICE_CONTROL_STOP, 0, nullptr);
+  loop.join();
+  module_->ComLock().Unlock();
+}
+
 TEST_F(ClientBookTest, AClientKilledMidCallIsReapedAndItsObjectEndsAfterTheCall) {
   module_->CreateOwnScanner();
   std::shared_ptr<CRZDHALScanner> own = module_->OwnScanner();
@@ -132,11 +191,16 @@ TEST_F(ClientBookTest, AClientKilledMidCallIsReapedAndItsObjectEndsAfterTheCall)
 
   std::ofstream(release).put('1');
   EXPECT_TRUE(Eventually([&] { return objects[0].expired(); })) << "it ends once the call returned";
+  // Its end (on the thread that let the last reference go) unlocks and closes; it may still run.
+  ASSERT_TRUE(WaitForFakeCalls(kCloseCode, 1));
   const std::vector<std::string> sequence = FakeCallSequence();
   ASSERT_GE(sequence.size(), 2u);
   EXPECT_EQ(sequence[sequence.size() - 2], "0x80000002 -") << "unlocked";
   EXPECT_EQ(sequence.back(), "0x80000005 -") << "and closed";
   EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+  // The killed client's connection lets its coclass go on a server thread of its own; the module
+  // (which the coclass unlocks as it goes) must outlive that.
+  EXPECT_TRUE(Eventually([&] { return module_->ComLock().LockCount() == 0; }));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // output, bad block sizes, unbounded output sizes, the help extractor's paths, null arrays).
 #include "hal/counters.h"
 #include "hal/page_meta.h"
+#include "hal/driver_code_table.h"
 #include "scanner_fixture.h"
+#include "scripted_blocks.h"
 
 #include "foundation/hwprops.h"
 #include "lowdrv/engine/model_ids.h"
@@ -12,10 +14,13 @@
 #include "platform/registry.h"
 #include "platform/root.h"
 #include "rasterblocks/block_reader.h"
+#include "scanhost/lcd/scanner_log.h"
+#include "testsupport/log_capture.h"
 #include "testsupport/file_bytes.h"
 
 #include <cstring>
 #include <fstream>
+#include <map>
 
 namespace rzd::scanhost::test {
 namespace {
@@ -26,9 +31,7 @@ class ControlCodeTest : public ScannerTest {
  protected:
   void SetUp() override {
     ScannerTest::SetUp();
-    auto library = Module::Load(RZD_RASTERBLOCKS_LIBRARY);
-    ASSERT_TRUE(library);
-    ASSERT_EQ(library->Bind<HRESULT (*)()>("DllRegisterServer")(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(RegisterRasterBlocks());
     scanner_ = MakeScanner();
     ASSERT_EQ(Code(*scanner_, kConnect), S_OK);
   }
@@ -54,34 +57,126 @@ class ControlCodeTest : public ScannerTest {
   std::shared_ptr<CRZDHALScanner> scanner_;
 };
 
-TEST_F(ControlCodeTest, EachDriverCodeCallsItsDriverCodeAndMapsTheDriversRefusal) {
+// The error document of the fake driver for a result.
+std::u16string FakeDocument(uint32_t result) {
+  return FormatW(u"<Result><ErrorCode>%d</ErrorCode><Description>fake driver</Description></Result>",
+                 static_cast<int32_t>(result));
+}
+
+// The error text the service logs for a refusal of HAL code `hal` with driver result `result`:
+// "NULL" where the driver writes no document (no unit takes part in code 0's device list; the
+// hardware reset is refused before any), else the fake's document.
+std::u16string DriverDocument(LONG hal, uint32_t result) {
+  return hal == 0 || hal == 10 ? u"NULL" : FakeDocument(result);
+}
+
+TEST_F(ControlCodeTest, EachDriverCodeCallsItsDriverCodeWithItsArgumentsAndLogsItsAnswer) {
+  // The fake answers a BSTR result with answer.xml and an output buffer with 42.
+  std::ofstream(FakeDriverFolder() / "answer.xml") << "<Answer/>";
+  std::ofstream(FakeDriverFolder() / "info.xml") << "<Info/>";
+  constexpr char16_t kDone[] = u"<Result><ErrorCode>0</ErrorCode><Description>fake driver</Description></Result>";
+  constexpr char kVariant[] = "020000000000000007000000000000000000000000000000";  // VT_I2 7, all 24 bytes
   const struct {
     LONG hal;
     uint32_t driver;
     VARTYPE in;
-    HRESULT refused;  // the answer when the driver reports the unit in use by another application
+    HRESULT refused;      // the answer when the driver reports the unit in use by another application
+    bool text;            // strXMLIn is passed
+    bool bstr;            // a BSTR result slot is passed
+    const char* bytes;    // the input buffer (hex), nullptr for none
+    bool number;          // a 4-byte output buffer is passed
+    std::u16string line;  // the information line of a success, empty for none
+    bool failureLine;     // a refusal is logged
   } kRows[] = {
-      {0, 0x20000003, VT_EMPTY, 12},   {3, 0x88000008, VT_EMPTY, 12},  {4, 0xA0000009, VT_EMPTY, 12},
-      {5, 0xC800000A, VT_EMPTY, 12},   {6, 0xA000000B, VT_EMPTY, 12},  {7, 0xA000000C, VT_EMPTY, 12},
-      {8, 0xC000000D, VT_EMPTY, 170},  {9, 0xA000000E, VT_EMPTY, 12},  {10, 0x8000000F, VT_EMPTY, 12},
-      {11, 0x80000010, VT_EMPTY, 12},  {12, 0xA0000011, VT_EMPTY, 12}, {13, 0xD0000012, VT_EMPTY, 12},
-      {18, 0xD0000016, VT_UI4, 12},    {19, 0xD0000017, VT_UI4, 12},   {22, 0x8000001E, VT_EMPTY, 12},
-      {23, 0xA000001A, VT_EMPTY, 12},  {24, 0xB8000019, VT_UI4, 12},   {25, 0xA0000020, VT_EMPTY, 12},
-      {26, 0xB800001F, VT_UI4, 12},    {27, 0x80000021, VT_EMPTY, 12}, {28, 0x90000022, VT_I8, 12},
-      {29, 0x90000023, VT_ARRAY | VT_UI1, 12}, {31, 0xC8000013, VT_EMPTY, 12}, {32, 0xA000001B, VT_EMPTY, 12},
-      {37, 0x90000026, VT_UI4, 12},    {38, 0x80000027, VT_EMPTY, 12}, {39, 0xA0000028, VT_EMPTY, 12},
-      {40, 0x90000029, VT_EMPTY, 170},
+      {0, 0x20000003, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_GET_SCANNERS: \"<Answer/>\"", true},
+      {3, 0x88000008, VT_EMPTY, 12, false, false, nullptr, true, u"RZDHAL_CC_STATUS: \"42\"", true},
+      {4, 0xA0000009, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_INFO: \"<Info/>\"", true},
+      {5, 0xC800000A, VT_EMPTY, 12, true, false, nullptr, true, u"RZDHAL_CC_POLL_SENSOR: \"42\"", true},
+      {6, 0xA000000B, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_GET_SUPPORTED: \"<Answer/>\"", true},
+      {7, 0xA000000C, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_GET_CURRENT: \"<Answer/>\"", true},
+      {8, 0xC000000D, VT_EMPTY, 170, true, true, nullptr, false, u"RZDHAL_CC_SET_CURRENT: \"\"", true},
+      {9, 0xA000000E, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_RESET_SETTINGS: \"<Answer/>\"", true},
+      {10, 0x8000000F, VT_EMPTY, 12, false, false, nullptr, false, u"", true},
+      {11, 0x80000010, VT_EMPTY, 12, false, false, nullptr, false, u"RZDHAL_CC_CANCEL_OPERATION", true},
+      {12, 0xA0000011, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_GET_FIRMWARE_VERSION: \"<Answer/>\"", true},
+      {13, 0xD0000012, VT_EMPTY, 12, true, true, nullptr, false, u"", true},
+      {18, 0xD0000016, VT_UI4, 12, true, true, "07000000", false, u"RZDHAL_CC_CONTROL: \"\"", false},
+      {19, 0xD0000017, VT_UI4, 12, true, true, "07000000", false, u"RZDHAL_CC_RESET_SCANNER_COUNTER: \"\"", true},
+      {22, 0x8000001E, VT_EMPTY, 12, false, false, nullptr, false, u"", true},
+      {23, 0xA000001A, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_START_CALIBRATION: \"<Answer/>\"", true},
+      {24, 0xB8000019, VT_UI4, 12, false, true, "07000000", true, u"RZDHAL_CC_GET_CALIBRATION_STATUS: \"<Answer/>\"", true},
+      {25, 0xA0000020, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_START_CLEANING: \"<Answer/>\"", true},
+      {26, 0xB800001F, VT_UI4, 12, false, true, "07000000", true, u"RZDHAL_CC_GET_CLEANING_STATUS: \"<Answer/>\"", true},
+      {27, 0x80000021, VT_EMPTY, 12, false, false, nullptr, false, u"RZDHAL_CC_LCD_SPLASH: \"" + std::u16string(kDone) + u"\"",
+       true},
+      {28, 0x90000022, VT_I8, 12, false, false, "0700000000000000", false,
+       u"RZDHAL_CC_SET_LCD_COLORS: \"" + std::u16string(kDone) + u"\"", true},
+      {29, 0x90000023, VT_ARRAY | VT_UI1, 12, false, false, "01020304", false,
+       u"RZDHAL_CC_WRITE_TO_LCD: \"" + std::u16string(kDone) + u"\"", true},
+      {31, 0xC8000013, VT_EMPTY, 12, true, false, nullptr, true, u"RZDHAL_CC_POLL_BUTTON: \"42\"", true},
+      {32, 0xA000001B, VT_UI4, 12, false, true, "07000000", false, u"RZDHAL_CC_POLL_BUTTONS: \"<Answer/>\"", true},
+      {37, 0x90000026, VT_UI4, 12, false, false, "07000000", false, u"RZDHAL_CC_CONTROL: \"\"", false},
+      {38, 0x80000027, VT_EMPTY, 12, true, true, nullptr, false, u"RZDHAL_CC_CONTROL: \"\"", false},
+      {39, 0xA0000028, VT_EMPTY, 12, false, true, nullptr, false, u"RZDHAL_CC_GET_DFD_INFO: \"<Answer/>\"", true},
+      {40, 0x90000029, VT_I2, 170, true, true, kVariant, false, u"RZDHAL_CC_SET_TRAY_HEIGHT: \"\"", true},
   };
+  // What the driver refuses itself: the hardware reset, and the firmware write without the input
+  // buffer its code requires (the service passes none).
+  const std::map<LONG, uint32_t> kRefusedByTheDriver = {{10, 0x800A}, {13, 0x8005}};
+  rzd::test::LogCapture log(rzd::test::LogCapture::WithData({std::u16string(kScannerObjectFeature)}));
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.hal);
+    log.Clear();
     VARIANT out = Value((row.hal == 5 || row.hal == 31) ? VT_I4 : VT_EMPTY);
     VARIANT in = row.in == (VT_ARRAY | VT_UI1) ? Bytes(4) : Value(row.in, 7);
-    EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>"), S_OK);
-    EXPECT_EQ(FakeCalls(row.driver).size(), 1u);
+    if (row.in == (VT_ARRAY | VT_UI1)) {
+      for (uint8_t i = 0; i < 4; ++i) static_cast<uint8_t*>(in.parray->pvData)[i] = static_cast<uint8_t>(i + 1);
+    }
+    Bstr answer;
+    const auto refusedByTheDriver = kRefusedByTheDriver.find(row.hal);
+    if (refusedByTheDriver == kRefusedByTheDriver.end()) {
+      EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>", &answer), S_OK);
+      EXPECT_EQ(log.Count(4, row.line), row.line.empty() ? 0u : 1u) << log.All();
+      if (row.number) {
+        EXPECT_EQ(out.ulVal, 42u);
+      }
+    } else {
+      EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>", &answer), 12);
+      EXPECT_EQ(log.Count(1, FindDriverCode(static_cast<uint32_t>(row.hal))->name + std::u16string(u" Failed: \"") +
+                                 DriverDocument(row.hal, refusedByTheDriver->second) + u"\""),
+                1u)
+          << log.All();
+    }
+    const std::vector<FakeCall> calls = FakeCallsWithArguments(row.driver);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].handle, row.hal == 0 ? "0" : "h1") << "code 0 needs no unit";
+    EXPECT_EQ(calls[0].text, row.text ? std::optional<std::string>("<Scanner/>") : std::nullopt);
+    EXPECT_EQ(calls[0].bstrSlot, row.bstr);
+    EXPECT_EQ(calls[0].bytes, row.bytes != nullptr ? row.bytes : "-");
+    EXPECT_EQ(calls[0].inSize, row.bytes != nullptr ? std::optional<uint32_t>(std::strlen(row.bytes) / 2) : std::nullopt);
+    EXPECT_EQ(calls[0].outSize, row.number ? std::optional<uint32_t>(4) : std::nullopt);
+
+    // The driver's refusal: 12, or 170 where the unit in use by another application means busy;
+    // its document in the error line, and (code 5 only) in *strXMLOut. A call the driver refuses
+    // itself (above) is refused the same way again: its refusal comes before the code's own.
+    log.Clear();
+    answer.Reset();
     FakeFail(row.driver, 0x8008, 1);
-    EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>"), row.refused);
+    EXPECT_EQ(Call(row.hal, in, &out, u"<Scanner/>", &answer), row.refused);
     EXPECT_EQ(FakeCalls(row.driver).size(), 2u);
-    if (row.in == (VT_ARRAY | VT_UI1)) VariantClear(&in);
+    const uint32_t refusal = refusedByTheDriver != kRefusedByTheDriver.end() ? refusedByTheDriver->second : 0x8008;
+    const std::u16string failure = FindDriverCode(static_cast<uint32_t>(row.hal))->name + std::u16string(u" Failed: \"") +
+                                   DriverDocument(row.hal, refusal) + u"\"";
+    EXPECT_EQ(log.Count(1, failure), row.failureLine ? 1u : 0u) << log.All();
+    if (!row.failureLine) {
+      EXPECT_FALSE(log.Contains(u"Failed")) << log.All();
+    }
+    if (row.hal == 5) {
+      EXPECT_EQ(answer.View(), FakeDocument(refusal)) << "code 5 answers the driver's error document";
+    } else {
+      EXPECT_FALSE(answer) << "only code 5 copies the error document";
+    }
+    VariantClear(&in);
   }
   // Only the low byte selects; a negative code is refused; 1, 2 and 41-255 do nothing.
   VARIANT out = Value(VT_UI4);
@@ -271,7 +366,7 @@ class ReadTest : public ControlCodeTest {
     ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
     ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
     ASSERT_EQ(CoCreateInstance(CLSID_RasterBlocks, nullptr, 0x17, IID_IRasterBlocks, blocks_.OutVoid()), S_OK);
-    ASSERT_EQ(blocks_->Allocate(4096, 2), S_OK);
+    ASSERT_EQ(blocks_->Allocate(4096, 4), S_OK);
     ASSERT_EQ(blocks_.As(IID_IRasterBlockReader, &reader_), S_OK);
     ComPtr<IUnknown> buffer;
     ComPtr<IVBuffer> raster;
@@ -289,11 +384,13 @@ class ReadTest : public ControlCodeTest {
     metas_.push_back(meta);
     return real;
   }
-  // The page the fake driver delivers: `bytes` bytes of 0xAB and a simplex back page document.
-  static void WritePage(uint32_t bytes, bool fromStream) {
+  // The page the fake driver delivers: `bytes` bytes of 0xAB and a page document (simplex back
+  // unless said otherwise) of 50 bytes a line.
+  static void WritePage(uint32_t bytes, bool fromStream, const char* scanMode = "Simplex", const char* side = "Back") {
     std::ofstream page(FakeDriverFolder() / "page.xml");
     page << bytes << "\n"
-         << "<Result><Address><Side>Back</Side><ScanMode>Simplex</ScanMode><Page>1</Page><NumberOfLines>2</NumberOfLines>"
+         << "<Result><Address><Side>" << side << "</Side><ScanMode>" << scanMode
+         << "</ScanMode><Page>1</Page><NumberOfLines>2</NumberOfLines>"
          << "<ImageFromTheStream>" << (fromStream ? 1 : 0) << "</ImageFromTheStream></Address>"
          << "<Format><Compression>None</Compression><Pixels>SingleChannel</Pixels><LineOrder>TopDown</LineOrder>"
          << "<PixelOrder>LeftRight</PixelOrder><PixelGender>BlackIsZero</PixelGender><BitOrder>MSBFirst</BitOrder>"
@@ -363,6 +460,159 @@ TEST_F(ReadTest, NoBackgroundDataIsNotAFailedScan) {
     EXPECT_EQ(FirstBlock().first, 100u);
   }
   EXPECT_EQ(FakeCalls(0xA000001D).size(), 2u) << "asked once per Read";
+}
+
+// The driver answers 77 (no data this time, read again): the read goes on, or stops, by the level
+// the driver returned with it.
+TEST_F(ReadTest, After77TheReadGoesOnOrStopsByTheLevelTheDriverReturned) {
+  WritePage(100, false);
+  Bstr meta = MetaBuffer(4096);
+  const auto reads = [] {
+    size_t count = 0;
+    for (const std::string& line : FakeJournal()) count += line.rfind("Read ", 0) == 0 ? 1 : 0;
+    return count;
+  };
+  // 77 at the page's end (3), the level asked for: nothing more is read, and the block says 3.
+  FakeRead(77, 3, 1);
+  EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 3), S_OK);
+  EXPECT_EQ(reads(), 1u);
+  RasterBlockInfo info;
+  const BYTE* data = nullptr;
+  ASSERT_EQ(reader_->WaitBlock(5000, &info, &data), S_OK);
+  EXPECT_EQ(info.fill, 0u);
+  EXPECT_EQ(info.boundary, 3);
+  EXPECT_EQ(info.error, 0) << "77 is no failure";
+  reader_->ReleaseBlock();
+
+  // 77 inside a side (1): the next block is read, up to the page's end.
+  FakeRead(77, 1, 1);
+  EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 3), S_OK);
+  EXPECT_EQ(reads(), 3u);
+  ULONGLONG fill = 0;
+  LONG boundary = 0;
+  while (reader_->WaitBlock(1000, &info, &data) == S_OK) {
+    fill = info.fill;
+    boundary = info.boundary;
+    reader_->ReleaseBlock();
+  }
+  EXPECT_EQ(fill, 100u);
+  EXPECT_EQ(boundary, 6);
+}
+
+// A duplex read tells the raster-block manager its line size after each block that did not end
+// the read: two lines, at least 64 bytes, and from the second on the manager's pad added.
+TEST_F(ReadTest, ADuplexReadSetsTheLineSizeOfTwoLinesAndThenAddsThePad) {
+  ScriptedBlocksClass scripted(RZD_RASTERBLOCKS_LIBRARY);
+  scripted.Script([](BlocksScript& s) { s.pad = 20; });
+  WritePage(100, false, "Duplex", "Front");
+  FakeRead(0, 1, 2);
+  FakeRead(0, 3, 1);
+  Bstr meta = MetaBuffer(1 << 16);
+  EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 3), S_OK);
+  EXPECT_EQ(scripted.LineSizes(), (std::vector<LONG>{100, 120}));
+
+  // A simplex read sets none.
+  WritePage(100, false, "Simplex", "Front");
+  FakeRead(0, 1, 1);
+  FakeRead(0, 3, 1);
+  while (true) {
+    RasterBlockInfo info;
+    const BYTE* data = nullptr;
+    if (reader_->WaitBlock(100, &info, &data) != S_OK) break;
+    reader_->ReleaseBlock();
+  }
+  EXPECT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 3), S_OK);
+  EXPECT_EQ(scripted.LineSizes(), (std::vector<LONG>{100, 120}));
+}
+
+// Code 16 without the manager's buffer answers the error of the step that failed, E_FAIL when
+// none failed with one.
+TEST_F(ControlCodeTest, RasterBlocksWithoutTheirBufferAnswerTheErrorThatCameWithIt) {
+  ScriptedBlocksClass scripted(RZD_RASTERBLOCKS_LIBRARY);
+  const char16_t* allocate = u"<Allocate><MemSize>1000000</MemSize><BlockSize>65536</BlockSize></Allocate>";
+  rzd::test::LogCapture log(rzd::test::LogCapture::WithData({std::u16string(kScannerObjectFeature)}));
+  const struct {
+    std::optional<HRESULT> failure;
+    HRESULT answer;
+  } kCases[] = {{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+                {E_OUTOFMEMORY, E_OUTOFMEMORY},
+                {std::nullopt, E_FAIL}};
+  for (const auto& c : kCases) {
+    scripted.Script([&](BlocksScript& s) {
+      s.vbufferFailure = c.failure;
+      s.vbufferMissing = !c.failure;
+    });
+    log.Clear();
+    VARIANT out = Value(VT_EMPTY);
+    Bstr answer;
+    EXPECT_EQ(Call(16, Value(VT_EMPTY), &out, allocate, &answer), c.answer);
+    EXPECT_FALSE(answer);
+    EXPECT_EQ(log.Count(1, u"RZDHAL_CC_ALLOCATE_RBLOCKS failed to extract VBuffer name"), 1u) << log.All();
+  }
+  scripted.Script([](BlocksScript& s) { s.vbufferMissing = false; });
+  VARIANT out = Value(VT_EMPTY);
+  EXPECT_EQ(Call(16, Value(VT_EMPTY), &out, allocate), S_OK);
+}
+
+// Code 19: after the driver reset the counter, the counters go to the registry (the scanner
+// information is asked right after the reset); a refused reset copies nothing.
+TEST_F(ControlCodeTest, AResetCounterIsCopiedToTheRegistryAfterTheReset) {
+  ASSERT_TRUE(HwPropsFile(lowdrv::kModelName).WriteInt(HwProp::UpdateCountersInRegistry, 1));
+  auto counting = MakeScanner();
+  ASSERT_EQ(Code(*counting, kConnect), S_OK);
+  std::ofstream(FakeDriverFolder() / "info.xml")
+      << "<RZDScanner><RollerScanCount>0</RollerScanCount><SerialNumber><![CDATA[QM48TZ000001]]></SerialNumber></RZDScanner>";
+  VARIANT in = Value(VT_UI4, 1);
+  VARIANT out = Value(VT_EMPTY);
+  Bstr answer;
+  Bstr path(u"//RollerScanCount");
+  const size_t before = FakeCallSequence().size();
+  EXPECT_EQ(counting->raw_Control(19, path.Get(), answer.Out(), &in, &out), S_OK);
+  const std::vector<std::string> sequence = FakeCallSequence();
+  EXPECT_EQ(std::vector<std::string>(sequence.begin() + static_cast<std::ptrdiff_t>(before), sequence.end()),
+            (std::vector<std::string>{"0xD0000017 0x1", "0xA0000009 -"}));
+  RegKey key;
+  ASSERT_EQ(RegKey::Open(Hive::LocalMachine, CountersKeyPath(u"QM48TZ000001"), &key), ERROR_SUCCESS);
+  uint32_t value = 99;
+  EXPECT_EQ(key.GetDword(u"RollerScanCount", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 0u);
+
+  FakeFail(0xD0000017, 0x8008, 1);
+  EXPECT_EQ(counting->raw_Control(19, path.Get(), answer.Out(), &in, &out), 12);
+  EXPECT_EQ(FakeCalls(0xA0000009).size(), 1u) << "a refused reset copies nothing";
+}
+
+// With the HAL switch 0 or missing none of the three callers (the service's own open, a read
+// that reaches the scan's end, code 19) asks for the counters or writes any.
+TEST_F(ReadTest, WithTheCountersSwitchedOffNothingIsAskedOrWritten) {
+  std::ofstream(FakeDriverFolder() / "info.xml")
+      << "<RZDScanner><RollerScanCount>7</RollerScanCount><SerialNumber><![CDATA[QM48TZ000001]]></SerialNumber></RZDScanner>";
+  for (std::optional<int> setting : {std::optional<int>(), std::optional<int>(0)}) {
+    if (setting) {
+      ASSERT_TRUE(HwPropsFile(lowdrv::kModelName).WriteInt(HwProp::UpdateCountersInRegistry, *setting));
+    }
+    auto own = MakeScanner(true);
+    EXPECT_FALSE(own->CountersToRegistry());
+    EXPECT_TRUE(own->OpenScanner());
+    own.reset();
+  }
+  // (scanner_ was made without the setting.)
+  VARIANT out = Value(VT_EMPTY);
+  EXPECT_EQ(Call(19, Value(VT_UI4, 1), &out, u"//RollerScanCount"), S_OK);
+  WritePage(100, false);
+  Bstr meta = MetaBuffer(4096);
+  ASSERT_EQ(scanner_->raw_Read(rasterName_.Get(), meta.Get(), 6), S_OK);
+  EXPECT_EQ(FirstBlock().second, 6);
+  EXPECT_TRUE(FakeCalls(0xA0000009).empty());
+  RegKey key;
+  EXPECT_NE(RegKey::Open(Hive::LocalMachine, CountersKeyPath(u"QM48TZ000001"), &key), ERROR_SUCCESS);
+
+  // Switched on, the service's own open asks once.
+  ASSERT_TRUE(HwPropsFile(lowdrv::kModelName).WriteInt(HwProp::UpdateCountersInRegistry, 1));
+  auto counting = MakeScanner(true);
+  EXPECT_TRUE(counting->OpenScanner());
+  EXPECT_EQ(FakeCalls(0xA0000009).size(), 1u);
+  EXPECT_EQ(RegKey::Open(Hive::LocalMachine, CountersKeyPath(u"QM48TZ000001"), &key), ERROR_SUCCESS);
 }
 
 TEST_F(ControlCodeTest, CountersGoToTheRegistryUnderTheSerialNumberOnlyWhenItNamesOneUnit) {

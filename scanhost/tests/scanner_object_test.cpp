@@ -4,6 +4,9 @@
 
 #include "hal/process_state.h"
 
+#include "lowdrv/core/api.h"
+#include "platform/modules.h"
+
 #include <fstream>
 
 namespace rzd::scanhost::test {
@@ -98,6 +101,49 @@ TEST_F(ScannerTest, EveryDriverCallGetsAnEmptyErrorSlot) {
     EXPECT_NE(line.find(" clean"), std::string::npos) << line;
   }
   EXPECT_EQ(calls, 6u);  // open, two locks, the event, unlock, close
+}
+
+// The fake driver answers a call that breaks its code's argument contract as the driver library
+// does (both run the driver's own check): the same answer, and no error document without a unit.
+TEST_F(ScannerTest, TheFakeDriverRefusesMissingArgumentsAsTheDriverLibraryDoes) {
+  std::unique_ptr<Module> fake = Module::Load(RZD_FAKE_DRIVER);
+  std::unique_ptr<Module> real = Module::Load(RZD_REAL_DRIVER);
+  ASSERT_TRUE(fake && real);
+  const ControlFunction controls[] = {fake->Bind<ControlFunction>("Control"), real->Bind<ControlFunction>("Control")};
+  ASSERT_TRUE(controls[0] && controls[1]);
+  int unknownHandle = 0;
+  const struct {
+    uint32_t code;
+    void* handle;
+    const char16_t* text;
+    bool bstr;
+    uint32_t outSize;  // 0: no output buffer
+    BOOL answer;
+  } kCases[] = {
+      {0x20000003, nullptr, nullptr, true, 0, TRUE},                  // the device list
+      {0x20000003, nullptr, nullptr, false, 0, FALSE},                // ... without its BSTR result
+      {0x60000007, nullptr, nullptr, true, 0, FALSE},                 // a schema without its namespace
+      {0x48000004, nullptr, u"\\?\\usb#none", false, 0, FALSE},   // an open without its output buffer
+      {0x48000004, nullptr, nullptr, false, 8, FALSE},                // ... without its path
+      {0xA000001D, &unknownHandle, nullptr, true, 0, FALSE},         // a unit code on an unknown handle
+      {0xA000001D, nullptr, nullptr, true, 0, FALSE},                 // ... on none
+      {0x8000000F, nullptr, nullptr, false, 0, FALSE},                // the hardware reset, always
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.code);
+    for (ControlFunction control : controls) {
+      BSTR result = nullptr;
+      BSTR error = nullptr;
+      void* output = nullptr;
+      uint32_t size = c.outSize;
+      const BOOL answer = control(c.handle, c.code, c.text, c.bstr ? &result : nullptr, nullptr, 0,
+                                  c.outSize != 0 ? &output : nullptr, c.outSize != 0 ? &size : nullptr, &error);
+      EXPECT_EQ(answer, c.answer) << (control == controls[0] ? "fake" : "real");
+      EXPECT_EQ(error, nullptr) << "no unit took part";
+      SysFreeString(result);
+      SysFreeString(error);
+    }
+  }
 }
 
 TEST_F(ScannerTest, ACloseTheDriverRefusesKeepsTheHandleForTheNextClose) {

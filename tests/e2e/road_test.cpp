@@ -30,6 +30,7 @@ struct SideMetadata {
   bool parsed = false;
   int32_t width = -1;
   int32_t length = -1;
+  int32_t bytesPerLine = -1;
   std::u16string compression;
 };
 
@@ -40,6 +41,7 @@ SideMetadata ReadMetadata(const fs::path& file) {
   meta.parsed = true;
   meta.width = store.GetNodeInt(u"//ImageDimensions/Width", -1);
   meta.length = store.GetNodeInt(u"//ImageDimensions/Length", -1);
+  meta.bytesPerLine = store.GetNodeInt(u"//Format/BytesPerLine", -1);
   store.GetNodeText(u"//Format/Compression", meta.compression);
   return meta;
 }
@@ -138,7 +140,23 @@ TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
     const Outcome run = Scan(ScanInto(out, std::string(mode.options) + " --source duplex --dpi 150"));
     ASSERT_EQ(run.exit, 0) << run.err;
     EXPECT_NE(run.out.find("scanned 3 pages"), std::string::npos) << run.out;
-    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 12) << "6 sides and 6 metadata files";
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 14)
+        << "6 sides, 6 metadata files and the background data of both sides";
+    // The background data the unit delivered at the batch's start reached the data source
+    // through the service's metadata record and the bridge: one line of each side, the unit's
+    // own background bytes (for raw data, a line as long as the page's).
+    const std::string front = ReadBytes(out / "background-front.raw");
+    const std::string back = ReadBytes(out / "background-back.raw");
+    ASSERT_FALSE(front.empty());
+    EXPECT_EQ(back.size(), front.size());
+    EXPECT_EQ(front, std::string(front.size(), static_cast<char>(engine::kBackgroundByte)));
+    EXPECT_EQ(back, std::string(back.size(), static_cast<char>(engine::kBackgroundByte)));
+    if (!mode.jpeg) {
+      EXPECT_EQ(static_cast<int32_t>(front.size()), ReadMetadata(out / "page-001-front.xml").bytesPerLine);
+    }
+    EXPECT_NE(run.out.find("background-front.raw (" + std::to_string(front.size()) + " bytes of background data)"),
+              std::string::npos)
+        << run.out;
     uint32_t previousSheet = 0;
     for (uint32_t page = 1; page <= 3; ++page) {
       for (uint32_t side = 0; side < 2; ++side) {

@@ -21,6 +21,7 @@
 
 #include <cstdarg>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 namespace rzd::frontend {
@@ -222,8 +223,31 @@ class Batch {
         return kExitFault;
       }
     }
+    if (!WriteBackground(reader)) return kExitFault;
     std::fprintf(out_, "scanned %u page%s into %s\n", written, written == 1 ? "" : "s", options_.out.c_str());
     return kExitOk;
+  }
+
+  // The background data the bridge handed on (the unit's background of each side, for the
+  // scan's image processing), as they stand after the last page: background-front.raw and
+  // background-back.raw, raw bytes. Nothing for a side without any.
+  bool WriteBackground(IRasterBlockReader* reader) {
+    for (LONG side = 0; side < 2; ++side) {
+      const BYTE* data = nullptr;
+      ULONGLONG size = 0;
+      if (FAILED(reader->GetSideData(side, &data, &size)) || size == 0 || data == nullptr) continue;
+      const std::filesystem::path file = options_.out / (side == 0 ? "background-front.raw" : "background-back.raw");
+      std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+      stream.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+      stream.close();
+      if (!stream) {
+        Say(err_, "cannot write %s", file.c_str());
+        return false;
+      }
+      std::fprintf(out_, "wrote %s (%llu bytes of background data)\n", file.c_str(), static_cast<unsigned long long>(size));
+    }
+    std::fflush(out_);
+    return true;
   }
 
   bool WritePage(const ScannedPage& page, const std::u16string& operation) {

@@ -97,7 +97,6 @@ std::vector<ProfileScreen> ReadProfileScreens(std::u16string_view userSid, std::
   std::vector<std::u16string> keys;
   profiles.EnumKeys(&keys);
   for (const std::u16string& keyName : keys) {
-    if (screens.size() >= kMaxProfileScreens) break;
     RegKey key;
     if (!IsScreenKey(keyName) || profiles.OpenSubKey(keyName, &key) != ERROR_SUCCESS) continue;
     const std::optional<std::u16string> name = ReadProfileString(key, u"Name");
@@ -133,7 +132,8 @@ std::u16string PaperText(const ProfileScreen& screen, int language) {
                                         : PaperSizeName(screen.pageWidth, screen.pageHeight, language));
 }
 
-std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view friendlyName, uint16_t* language) {
+std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view friendlyName, uint16_t* language,
+                                      const std::shared_ptr<gdi::GlyphSource>& glyphs) {
   if (language) *language = 0;
   const std::u16string sid = GetCurrentUserSid();
   if (sid.empty()) return {};
@@ -143,8 +143,10 @@ std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view
   const ScreenFont font = languageId == kChineseSimplified ? ScreenFont{u"simsun", 12} : ScreenFont{u"Arial", 14};
   const DrawingFonts fonts(languageId);
 
-  const std::vector<ProfileScreen> screens = ReadProfileScreens(sid, friendlyName);
-  for (const ProfileScreen& screen : screens) {
+  // Only the screens that were drawn and uploaded are in the summary; a profile that cannot be
+  // drawn takes no slot. The ninth uploaded screen is the last.
+  std::vector<ProfileScreen> uploaded;
+  for (ProfileScreen& screen : ReadProfileScreens(sid, friendlyName)) {
     ScreenContent content;
     content.name = screen.name;
     if (screen.transfer) content.format = FormatOfTransfer(*screen.transfer);
@@ -152,14 +154,17 @@ std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view
     content.colourMode = ColourModeName(texts, screen.colourMode);
     content.resolution = FormatW(u"%d DPI", static_cast<int>(screen.resolution));
     content.paper = PaperText(screen, texts);
-    const std::optional<DrawnScreen> drawn = DrawProfileScreen(content, font);
+    const std::optional<DrawnScreen> drawn = DrawProfileScreen(content, font, glyphs);
     if (!drawn) {
       RZD_LOG_ERROR_OF(ScannerObjectLog(), u"BuildLcdProfileScreens Failed: cannot draw %s", screen.key.c_str());
       continue;
     }
+    // The upload's answer is not looked at: a screen sent to the unit counts as uploaded.
     Upload(driver, SlotName(screen.key), UploadBuffer(*drawn->screen));
+    uploaded.push_back(std::move(screen));
+    if (uploaded.size() == kMaxProfileScreens) break;
   }
-  return SummaryText(screens, languageId);
+  return SummaryText(uploaded, languageId);
 }
 
 std::u16string WriteDefaultLcdScreens(ScannerDriver& driver) {

@@ -5,6 +5,7 @@
 #include "scanhost/lcd/lcd_profiles.h"
 #include "scanhost/lcd/lcd_screen.h"
 #include "scanhost/lcd/link_cache.h"
+#include "testsupport/fixed_glyphs.h"
 #include "testsupport/pictures.h"
 #include "testsupport/temp_root.h"
 
@@ -102,6 +103,37 @@ TEST_F(LcdProfilesTest, NineProfilesBecomeNineScreensAndOtherKeysNone) {
   ASSERT_EQ(few.size(), 1u);
   EXPECT_EQ(few[0].key, u"F5");
   EXPECT_EQ(few[0].name.size(), 255u) << "a name is cut to 255 characters";
+}
+
+// Draws every text but that of the format label (the only font of height 10): a profile with an
+// output format cannot be drawn.
+class NoLabelFont final : public gdi::GlyphSource {
+ public:
+  std::shared_ptr<gdi::FontFace> Open(const gdi::LogFont& font) override {
+    return font.height == 10 ? nullptr : glyphs_.Open(font);
+  }
+
+ private:
+  rzd::test::FixedGlyphSource glyphs_;
+};
+
+TEST_F(LcdProfilesTest, AProfileThatCannotBeDrawnTakesNoSlotAndIsNotInTheSummary) {
+  test::SetConsoleUser(test::kTestUserSid, u"00000409");
+  test::WriteEventProfile(kFriendly, {u"F1", u"First", std::nullopt, std::nullopt, std::nullopt});
+  test::WriteEventProfile(kFriendly, {u"F2", u"Undrawable", 0x400, std::nullopt, std::nullopt});
+  test::WriteEventProfile(kFriendly, {u"F3", u"Third", std::nullopt, std::nullopt, std::nullopt});
+  const std::u16string summary =
+      BuildLcdProfileScreens(driver_, kFriendly, nullptr, std::make_shared<NoLabelFont>());
+  EXPECT_EQ(summary,
+            u"\\c\\bFirst\\b\\rBMP\\r\n\\c\\b Unknown\n Ready\\b\n -Black&White 300dpi\n -Custom"
+            u"\\c\\bThird\\b\\rBMP\\r\n\\c\\b Unknown\n Ready\\b\n -Black&White 300dpi\n -Custom");
+  EXPECT_EQ(RecordingDriver::Slots(driver_.Take()), (std::vector<std::u16string>{u"F1N33", u"F3N33"}));
+
+  // Nothing that can be drawn: no screen and an empty summary (the default screens follow).
+  test::DeleteEventProfiles(kFriendly);
+  test::WriteEventProfile(kFriendly, {u"F5", u"Undrawable", 0x20002, std::nullopt, std::nullopt});
+  EXPECT_EQ(BuildLcdProfileScreens(driver_, kFriendly, nullptr, std::make_shared<NoLabelFont>()), u"");
+  EXPECT_TRUE(driver_.Take().empty());
 }
 
 TEST_F(LcdProfilesTest, WhatTheLinesShow) {

@@ -155,7 +155,16 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
       blocks->UnmapRegion(region);
       if (!answer.ok) {
         const int32_t code = answer.ErrorCode();
-        if (answer.bound && code == kRetryRead) break;
+        if (answer.bound && code == kRetryRead) {
+          // No data this time: the block loop goes on, or stops, by the level the driver gave,
+          // which the block carries so that the client sees where the data end.
+          if (boundary != reached) {
+            reached = boundary;
+            own->SetBoundary(static_cast<LONG>(reached));
+            blocks->SetBoundary(static_cast<LONG>(reached));
+          }
+          break;
+        }
         hr = E_FAIL;
         MSXML6StoreSTL error;
         std::u16string description;
@@ -261,8 +270,12 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
 }
 
 bool CRZDHALScannerBase::FetchBackground(std::vector<uint8_t>* data, IRasterBlockDescriptor* own) {
+  // The code requires a BSTR result slot (the driver refuses the call without one, before it
+  // tells the length); the first call, without a buffer, fails and tells the stored length.
   uint32_t length = 0;
-  DriverAnswer asked = driver_.Control(handle_.load(), driver_code::kBackgroundData, nullptr, nullptr, nullptr, 0, nullptr, &length);
+  Bstr unusedFirst;
+  DriverAnswer asked = driver_.Control(handle_.load(), driver_code::kBackgroundData, nullptr, unusedFirst.Out(), nullptr, 0,
+                                       nullptr, &length);
   // No length, or the driver's "nothing stored": this scan has no background data.
   if (length == 0 || (!asked.ok && asked.ErrorCode() == kNoBackground)) return true;
   if (length > kMaxBackground) {

@@ -62,13 +62,18 @@ HRESULT CRZDHALScannerBase::AllocateRasterBlocks(BSTR strXMLIn, BSTR* strXMLOut)
   }
   hr = blocks->Allocate(static_cast<ULONGLONG>(blockSize), static_cast<ULONG>(memSize / blockSize));
   if (FAILED(hr)) return hr;
+  // Without the buffer's name the answer is the error of the step that failed (the components
+  // answer their errors as HRESULTs; there is no thread error of their own to read), E_FAIL when
+  // none failed with one (no buffer).
   ComPtr<IUnknown> buffer;
   ComPtr<IVBufferName> named;
   Bstr name;
-  if (FAILED(blocks->GetVBuffer(buffer.Out())) || !buffer || FAILED(buffer.As(IID_IVBufferName, &named)) ||
-      FAILED(named->GetName(name.Out()))) {
+  hr = blocks->GetVBuffer(buffer.Out());
+  if (SUCCEEDED(hr) && buffer) hr = buffer.As(IID_IVBufferName, &named);
+  if (SUCCEEDED(hr) && named) hr = named->GetName(name.Out());
+  if (FAILED(hr) || !named) {
     RZD_LOG_ERROR(u"RZDHAL_CC_ALLOCATE_RBLOCKS failed to extract VBuffer name");
-    return E_FAIL;
+    return FAILED(hr) ? hr : E_FAIL;
   }
   *strXMLOut = AllocBstr(u"<Buffer><Name>" + EscapeXmlText(name.View()) + u"</Name></Buffer>");
   std::lock_guard guard(buffersLock_);

@@ -1,9 +1,12 @@
 // The tests' fake driver library: exports Control and Read like liblowdrv.so, opens any path it
 // is given, keeps its handles, records every call in the journal and fails or holds calls as the
-// script says (fake_driver_files.h).
+// script says (fake_driver_files.h). Control refuses what the real library refuses before it runs
+// a code, whatever the script says: the hardware reset, and every call whose arguments break its
+// code's argument contract (lowdrv/core/argument_contract.h, the driver's own check).
 #include "fake_driver_files.h"
 
 #include "lowdrv/core/api.h"
+#include "lowdrv/core/argument_contract.h"
 #include "platform/text.h"
 #include "platform/types.h"
 
@@ -26,17 +29,21 @@ namespace fs = std::filesystem;
 using rzd::scanhost::test::FakeDriverJournal;
 using rzd::scanhost::test::FakeDriverScript;
 
-constexpr uint32_t kOpen = 0x48000004;
-constexpr uint32_t kClose = 0x80000005;
-constexpr uint32_t kDeviceBit = 0x80000000;
-constexpr uint32_t kInvalidHandle = 0x8003;
-constexpr uint32_t kScannerInfo = 0xA0000009;
+namespace cc = rzd::lowdrv::cc;
+constexpr uint32_t kInvalidHandle = rzd::lowdrv::lld::kInvalidDeviceHandle;
+constexpr uint32_t kNotImplemented = rzd::lowdrv::lld::kNotImplemented;
+// What the fake writes into an output buffer.
+constexpr uint32_t kOutputNumber = 42;
+// Inputs up to this size are written into the journal byte by byte.
+constexpr uint32_t kJournalBytes = 32;
 
 struct State {
   std::mutex lock;
   std::set<uintptr_t> handles;
   uintptr_t next = 1;
-  std::map<size_t, uint32_t> used;  // calls a counted rule has answered, by its line number
+  // Calls a counted rule has answered, by its script (the root's: the library may stay loaded
+  // from one test's root to the next) and its line number.
+  std::map<std::pair<std::string, size_t>, uint32_t> used;
 };
 
 State& Fake() {
@@ -92,14 +99,39 @@ uint32_t Scripted(uint32_t code) {
       const std::optional<uint32_t> count = countText.empty() ? std::nullopt : Number(countText);
       State& state = Fake();
       std::lock_guard guard(state.lock);
-      if (failure && (!count || state.used[number] < *count)) {
-        ++state.used[number];
+      if (failure && (!count || state.used[{FakeDriverScript().string(), number}] < *count)) {
+        ++state.used[{FakeDriverScript().string(), number}];
         result = *failure;
       }
     }
   }
   return result;
 }
+
+#ifndef RZD_FAKE_WITHOUT_READ
+// The answer the script gives the next Read: the first "read" rule with calls left, as (result,
+// boundary); nullopt when none has.
+std::optional<std::pair<uint32_t, uint32_t>> ScriptedRead() {
+  std::ifstream in(FakeDriverScript());
+  std::string line;
+  for (size_t number = 0; std::getline(in, line); ++number) {
+    std::istringstream words(line);
+    std::string verb, resultText, boundaryText, countText;
+    words >> verb >> resultText >> boundaryText >> countText;
+    if (verb != "read") continue;
+    const std::optional<uint32_t> result = Number(resultText);
+    const std::optional<uint32_t> boundary = Number(boundaryText);
+    const std::optional<uint32_t> count = countText.empty() ? std::nullopt : Number(countText);
+    if (!result || !boundary) continue;
+    State& state = Fake();
+    std::lock_guard guard(state.lock);
+    if (count && state.used[{FakeDriverScript().string(), number}] >= *count) continue;
+    ++state.used[{FakeDriverScript().string(), number}];
+    return std::make_pair(*result, *boundary);
+  }
+  return std::nullopt;
+}
+#endif
 
 // A file of the script's folder, when it exists.
 std::optional<std::string> FolderFile(const char* name) {
@@ -122,11 +154,43 @@ bool KnownHandle(void* handle) {
   return state.handles.count(reinterpret_cast<uintptr_t>(handle)) != 0;
 }
 
+// What a call passes besides its code and handle, for the journal: " in=<size> bytes=<hex>
+// out=<size> bstr=<0|1> text=<text>", "-" for what is not given (inputs above kJournalBytes
+// bytes without their bytes), the text last and with line breaks written as \n.
+std::string Arguments(const char16_t* text, BSTR* result, const void* input, uint32_t inputSize, const void* output,
+                      const uint32_t* outputSize) {
+  std::string line = " in=";
+  line += input != nullptr ? std::to_string(inputSize) : "-";
+  line += " bytes=";
+  if (input != nullptr && inputSize != 0 && inputSize <= kJournalBytes) {
+    for (uint32_t i = 0; i < inputSize; ++i) {
+      char hex[3];
+      std::snprintf(hex, sizeof hex, "%02X", static_cast<const uint8_t*>(input)[i]);
+      line += hex;
+    }
+  } else {
+    line += "-";
+  }
+  line += " out=";
+  line += output != nullptr && outputSize != nullptr ? std::to_string(*outputSize) : "-";
+  line += result != nullptr ? " bstr=1" : " bstr=0";
+  line += " text=";
+  if (text == nullptr) return line + "-";
+  for (char c : rzd::ToUtf8(text)) {
+    if (c == '\n') {
+      line += "\\n";
+    } else if (c != '\r') {
+      line += c;
+    }
+  }
+  return line;
+}
+
 }  // namespace
 
 extern "C" {
 
-RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const char16_t* /*strIn*/, BSTR* pstrOut,
+RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const char16_t* strIn, BSTR* pstrOut,
                                void* pbyBufferIn, uint32_t stInBufferSize, void* pbyBufferOut,
                                uint32_t* pstOutBufferSize, BSTR* pstrError) {
   if (pstrError == nullptr) return FALSE;
@@ -137,12 +201,27 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
     value = Hex(v);
   }
   Journal("Control " + HandleName(pvDevHandle) + " " + Hex(dwControlCode) + " " + value + " " +
-          (*pstrError == nullptr ? "clean" : "dirty"));
-  uint32_t result = Scripted(dwControlCode);
-  if (result == 0 && (dwControlCode & kDeviceBit) != 0 && !KnownHandle(pvDevHandle)) result = kInvalidHandle;
-  if (result == 0 && dwControlCode == kOpen) {
-    if (pbyBufferOut == nullptr || pstOutBufferSize == nullptr || *pstOutBufferSize < sizeof(void*)) {
-      result = 0x8005;
+          (*pstrError == nullptr ? "clean" : "dirty") +
+          Arguments(strIn, pstrOut, pbyBufferIn, stInBufferSize, pbyBufferOut, pstOutBufferSize));
+  // As the real library: the hardware reset is refused at once, a call that breaks its code's
+  // argument contract is refused before any code runs (the script's rules included), and no
+  // error document is written for a call that no open unit took part in.
+  bool documented = false;
+  uint32_t result = kNotImplemented;
+  if (dwControlCode != cc::kResetHardware) {
+    const rzd::lowdrv::ControlArguments args{pvDevHandle, dwControlCode, strIn, pstrOut, pbyBufferIn, stInBufferSize,
+                                             pbyBufferOut, pstOutBufferSize};
+    result = rzd::lowdrv::CheckCommandArguments(args, [&documented](void* handle, bool) -> uint32_t {
+      if (!KnownHandle(handle)) return kInvalidHandle;
+      documented = true;
+      return 0;
+    });
+    // A scripted failure or hold is the code's own answer.
+    if (result == 0) result = Scripted(dwControlCode);
+  }
+  if (result == 0 && dwControlCode == cc::kOpen) {
+    if (*pstOutBufferSize < sizeof(void*)) {
+      result = rzd::lowdrv::lld::kInvalidParameter;
     } else {
       State& state = Fake();
       std::lock_guard guard(state.lock);
@@ -150,18 +229,29 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
       state.handles.insert(handle);
       std::memcpy(pbyBufferOut, &handle, sizeof handle);
       *pstOutBufferSize = sizeof handle;
+      documented = true;
     }
   }
-  if (result == 0 && dwControlCode == kClose) {
+  if (result == 0 && dwControlCode == cc::kClose) {
     State& state = Fake();
     std::lock_guard guard(state.lock);
     state.handles.erase(reinterpret_cast<uintptr_t>(pvDevHandle));
+    documented = false;  // after a close no driver object is at hand
   }
-  // The scanner information, when the script's folder holds it.
-  if (result == 0 && dwControlCode == kScannerInfo && pstrOut != nullptr) {
-    if (std::optional<std::string> info = FolderFile("info.xml")) *pstrOut = rzd::AllocBstr(rzd::FromUtf8(*info));
+  // The scanner information, when the script's folder holds it; the folder's answer.xml for
+  // every other code with a BSTR result.
+  if (result == 0 && (dwControlCode & rzd::lowdrv::ccbit::kBstrOut) != 0) {
+    if (std::optional<std::string> text = FolderFile(dwControlCode == cc::kScannerInfo ? "info.xml" : "answer.xml")) {
+      *pstrOut = rzd::AllocBstr(rzd::FromUtf8(*text));
+    }
   }
-  *pstrError = ResultDocument(result);
+  // A code with an output buffer (but the open) receives the number kOutputNumber.
+  if (result == 0 && dwControlCode != cc::kOpen && (dwControlCode & rzd::lowdrv::ccbit::kBufferOut) != 0 &&
+      *pstOutBufferSize >= sizeof kOutputNumber) {
+    std::memcpy(pbyBufferOut, &kOutputNumber, sizeof kOutputNumber);
+    *pstOutBufferSize = sizeof kOutputNumber;
+  }
+  if (documented) *pstrError = ResultDocument(result);
   Journal("done " + Hex(dwControlCode) + " " + Hex(result));
   return result == 0 ? TRUE : FALSE;
 }
@@ -170,7 +260,17 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
 RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* pstActualSizeOut,
                             BSTR* pstrMetaOut, uint32_t* pdwBoundary) {
   Journal("Read " + HandleName(pvDevHandle) + " " + (pstrMetaOut != nullptr && *pstrMetaOut == nullptr ? "clean" : "dirty"));
-  if (pdwBoundary != nullptr) *pdwBoundary = 6;
+  const std::optional<std::pair<uint32_t, uint32_t>> scripted = ScriptedRead();
+  if (pdwBoundary != nullptr) *pdwBoundary = scripted ? scripted->second : 6;
+  // A scripted failure: no bytes, and the error document where the page document goes.
+  if (scripted && scripted->first != 0) {
+    if (pstActualSizeOut != nullptr) *pstActualSizeOut = 0;
+    if (pstrMetaOut != nullptr) {
+      SysFreeString(*pstrMetaOut);
+      *pstrMetaOut = ResultDocument(scripted->first);
+    }
+    return FALSE;
+  }
   // A page of 0xAB bytes (as many as the page file's first line says, within the region) with
   // the page file's document, when the script's folder holds one.
   std::optional<std::string> page = FolderFile("page.xml");

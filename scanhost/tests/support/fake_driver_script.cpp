@@ -34,6 +34,38 @@ void FakeBlock(uint32_t code, const std::filesystem::path& release) {
   AddRule("block " + Hex(code) + " " + release.string());
 }
 
+void FakeRead(uint32_t result, uint32_t boundary, std::optional<uint32_t> count) {
+  AddRule("read " + Hex(result) + " " + std::to_string(boundary) + (count ? " " + std::to_string(*count) : ""));
+}
+
+std::vector<FakeCall> FakeCallsWithArguments(uint32_t code) {
+  std::vector<FakeCall> calls;
+  for (const std::string& line : FakeCalls(code)) {
+    FakeCall call;
+    call.code = code;
+    std::istringstream words(line);
+    std::string verb, codeText, value, slot;
+    words >> verb >> call.handle >> codeText >> value >> slot;
+    const auto field = [&line](const std::string& name) {
+      const size_t at = line.find(" " + name + "=");
+      if (at == std::string::npos) return std::string("-");
+      const size_t from = at + name.size() + 2;
+      return line.substr(from, name == "text" ? std::string::npos : line.find(' ', from) - from);
+    };
+    const auto number = [](const std::string& text) -> std::optional<uint32_t> {
+      if (text == "-") return std::nullopt;
+      return static_cast<uint32_t>(std::stoul(text));
+    };
+    call.inSize = number(field("in"));
+    call.bytes = field("bytes");
+    call.outSize = number(field("out"));
+    call.bstrSlot = field("bstr") == "1";
+    if (const std::string text = field("text"); text != "-") call.text = text;
+    calls.push_back(std::move(call));
+  }
+  return calls;
+}
+
 std::vector<std::string> FakeJournal() {
   std::vector<std::string> lines;
   std::ifstream in(FakeDriverJournal());

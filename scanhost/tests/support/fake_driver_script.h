@@ -15,6 +15,21 @@ namespace rzd::scanhost::test {
 void FakeFail(uint32_t code, uint32_t result, std::optional<uint32_t> count = std::nullopt);
 // Adds a rule: calls of `code` wait until `release` exists.
 void FakeBlock(uint32_t code, const std::filesystem::path& release);
+// Adds a rule: the next `count` reads (all without a count) answer `result` with `boundary`.
+void FakeRead(uint32_t result, uint32_t boundary, std::optional<uint32_t> count = std::nullopt);
+
+// One Control call of the journal, its arguments as the fake saw them.
+struct FakeCall {
+  std::string handle;                 // "0" for none, else "h<n>"
+  uint32_t code = 0;
+  std::optional<uint32_t> inSize;     // no input buffer: nullopt
+  std::string bytes;                  // the input in hex (up to 32 bytes), else "-"
+  std::optional<uint32_t> outSize;    // no output buffer or size pointer: nullopt
+  bool bstrSlot = false;              // a BSTR result slot was given
+  std::optional<std::string> text;    // the string argument (line breaks as \n)
+};
+// The journal's calls of `code` with their arguments.
+std::vector<FakeCall> FakeCallsWithArguments(uint32_t code);
 // The journal's lines so far.
 std::vector<std::string> FakeJournal();
 // The journal's calls of `code` ("Control <handle> <code> ..." lines).

@@ -8,6 +8,7 @@
 #include "service_fixture.h"
 
 #include "lowdrv/engine/model_ids.h"
+#include "platform/modules.h"
 #include "platform/process.h"
 #include "platform/session.h"
 #include "platform/text.h"
@@ -62,6 +63,12 @@ class ScannerTest : public ServiceFixture {
   // A HAL control code with a value in (VT_UI4 unless another numeric type is asked).
   static HRESULT Code(CRZDHALScannerBase& scanner, LONG code, uint32_t value = 0, VARTYPE type = VT_UI4) {
     return ControlWithValue(scanner, &CRZDHALScannerBase::raw_Control, code, value, type);
+  }
+  // Registers the image-transfer buffer components (the library's own registration).
+  static void RegisterRasterBlocks() {
+    std::unique_ptr<Module> library = Module::Load(RZD_RASTERBLOCKS_LIBRARY);
+    ASSERT_TRUE(library);
+    ASSERT_EQ(library->Bind<HRESULT (*)()>("DllRegisterServer")(), S_OK);
   }
   static HRESULT Lock(CRZDHALScannerBase& scanner, LONG pid, LONG* status = nullptr) {
     LONG local = -1;

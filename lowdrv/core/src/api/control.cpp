@@ -6,6 +6,7 @@
 #include "api/entry_points.h"
 #include "api/local_documents.h"
 #include "lowdrv/core/api.h"
+#include "lowdrv/core/argument_contract.h"
 #include "lowdrv/core/driver_base.h"
 #include "lowdrv/core/driver_codes.h"
 #include "lowdrv/core/driver_object.h"
@@ -17,31 +18,13 @@ namespace rzd::lowdrv::api {
 
 namespace {
 
-struct ControlArgs {
-  void* handle;
-  uint32_t code;
-  const char16_t* strIn;
-  BSTR* pstrOut;
-  void* bufferIn;
-  uint32_t inSize;
-  void* bufferOut;
-  uint32_t* outSize;
-};
+using ControlArgs = ControlArguments;
 
 // Locks the handle when the code needs one, then checks the string, the BSTR result, the input
-// buffer and the output buffer, in this order.
+// buffer and the output buffer, in this order (the shared argument contract).
 LLDError CheckCommandArguments(const ControlArgs& a, DeviceLease& lease) {
-  if ((a.code & ccbit::kDevice) != 0) {
-    const LLDError locked = DeviceTable::Instance().Lock(a.handle, (a.code & ccbit::kForce) != 0, lease);
-    if (locked != lld::kSuccess) return locked;
-  }
-  if ((a.code & ccbit::kString) != 0 && a.strIn == nullptr) return lld::kInvalidParameter;
-  if ((a.code & ccbit::kBstrOut) != 0 && a.pstrOut == nullptr) return lld::kInvalidParameter;
-  if ((a.code & ccbit::kBufferIn) != 0 && (a.bufferIn == nullptr || a.inSize == 0)) return lld::kInvalidParameter;
-  if ((a.code & ccbit::kBufferOut) != 0 && (a.bufferOut == nullptr || a.outSize == nullptr || *a.outSize == 0)) {
-    return lld::kInvalidParameter;
-  }
-  return lld::kSuccess;
+  return lowdrv::CheckCommandArguments(
+      a, [&lease](void* handle, bool force) { return DeviceTable::Instance().Lock(handle, force, lease); });
 }
 
 // Starts the diagnostics thread and refreshes the logging object before an open, and keeps the

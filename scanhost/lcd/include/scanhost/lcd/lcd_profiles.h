@@ -10,7 +10,10 @@
 #include "scanhost/lcd/scanner_driver.h"
 #include "scanhost/lcd/lcd_texts.h"
 
+#include "platform/gdi.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,7 +58,7 @@ struct ProfileScreen {
 };
 
 // The screens of the user's profile key in registry order: keys "F" and one digit 1 to 9 with a
-// readable Name, at most nine. Empty when the key cannot be opened.
+// readable Name. Empty when the key cannot be opened.
 std::vector<ProfileScreen> ReadProfileScreens(std::u16string_view userSid, std::u16string_view friendlyName);
 
 // A screen's texts in a language: the link text ("Unknown" without a link, "?" for a link without
@@ -68,9 +71,13 @@ std::u16string PaperText(const ProfileScreen& screen, int language);
 // The summary of the screens for a user language (Chinese and Korean without bold codes).
 std::u16string SummaryText(const std::vector<ProfileScreen>& screens, uint16_t languageId);
 
-// Draws and uploads the user's profile screens; their summary (empty without a user, a profile
-// key or a profile). `language` receives the user's language (0 without a user).
-std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view friendlyName, uint16_t* language);
+// Draws and uploads the user's profile screens, in registry order, up to the ninth uploaded one;
+// the summary of the uploaded screens (empty without a user, a profile key or a profile that
+// could be drawn). A profile whose screen cannot be drawn is left out: it takes no slot and is
+// not in the summary. `language` receives the user's language (0 without a user); `glyphs` draws
+// the texts.
+std::u16string BuildLcdProfileScreens(ScannerDriver& driver, std::u16string_view friendlyName, uint16_t* language,
+                                      const std::shared_ptr<gdi::GlyphSource>& glyphs = gdi::SystemGlyphSource());
 // Uploads the default screen to F1N33 ... F9N33; the sentinel.
 std::u16string WriteDefaultLcdScreens(ScannerDriver& driver);
 

@@ -1,0 +1,177 @@
+// Reads through the real driver library from the simulated unit: the background data the unit
+// delivers at the start of a batch reach the metadata record of the read that asks for them.
+#include "scanner_fixture.h"
+
+#include "engine/page_pattern.h"
+#include "foundation/xml_store.h"
+#include "lowdrv/engine/unit_names.h"
+#include "platform/com.h"
+#include "platform/kernel.h"
+#include "platform/modules.h"
+#include "rasterblocks/block_reader.h"
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+namespace rzd::scanhost::test {
+namespace {
+
+// The unit's supported settings with raw (not JPEG) transfer on both sides, which are set by
+// default: a duplex colour scan from the feeder.
+std::u16string RawDuplexSettings(std::u16string_view supported) {
+  MSXML6StoreSTL store;
+  EXPECT_TRUE(store.LoadFromString(supported));
+  for (const char16_t* stream : {u"Color1", u"Color2"}) {
+    const std::u16string values = u"//Item[@ID='" + std::u16string(stream) + u"']/Format/JPEGTransfer/Enum/Value";
+    EXPECT_TRUE(store.SelectNode(values));
+    do {
+      std::u16string text;
+      store.GetText(text);
+      if (text == u"Off") {
+        store.SetAttribute(u"IsCurrent", u"true");
+      } else {
+        store.RemoveAttribute(u"IsCurrent");
+      }
+    } while (store.MoveToNextNode());
+  }
+  std::u16string document;
+  store.GetDocumentXML(document);
+  return document;
+}
+
+// The reading side of the client's raster buffer: a thread that takes every finished block.
+class BlockDrain {
+ public:
+  explicit BlockDrain(ComPtr<IRasterBlockReader> reader) : reader_(std::move(reader)), thread_([this] { Run(); }) {}
+  ~BlockDrain() {
+    stop_.store(true);
+    thread_.join();
+  }
+  uint64_t Bytes() const { return bytes_.load(); }
+
+ private:
+  void Run() {
+    while (!stop_.load()) {
+      RasterBlockInfo info;
+      const BYTE* data = nullptr;
+      if (reader_->WaitBlock(10, &info, &data) == S_OK) {
+        bytes_ += info.fill;
+        reader_->ReleaseBlock();
+      }
+    }
+  }
+  ComPtr<IRasterBlockReader> reader_;
+  std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> bytes_{0};
+  std::thread thread_;
+};
+
+struct MetaRecord {
+  uint64_t fields[5] = {};
+  std::u16string text;
+  std::vector<uint8_t> data;
+};
+
+class BackgroundDataTest : public ScannerTest {
+ protected:
+  void SetUp() override {
+    ScannerTest::SetUp();
+    ASSERT_NO_FATAL_FAILURE(RegisterRasterBlocks());
+    StartUnit(kSerial, 3);
+    WriteClassKey("0003", UnitPath());
+    parent_.classKey = std::u16string(lowdrv::kImageClassKey) + u"\\0003";
+    online_ = Event::Create(*lowdrv::DeviceOnlineEventName(UnitPath()), true, true).handle;
+    scanner_ = MakeScanner(false, RZD_REAL_DRIVER);
+    ASSERT_EQ(Code(*scanner_, 14), S_OK);
+    ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
+    ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
+
+    ASSERT_EQ(CoCreateInstance(CLSID_RasterBlocks, nullptr, 0x17, IID_IRasterBlocks, blocks_.OutVoid()), S_OK);
+    ASSERT_EQ(blocks_->Allocate(1 << 18, 8), S_OK);
+    ComPtr<IRasterBlockReader> reader;
+    ASSERT_EQ(blocks_.As(IID_IRasterBlockReader, &reader), S_OK);
+    drain_.emplace(reader);
+    ComPtr<IUnknown> buffer;
+    ComPtr<IVBuffer> raster;
+    ASSERT_EQ(blocks_->GetVBuffer(buffer.Out()), S_OK);
+    ASSERT_EQ(buffer.As(IID_IVBuffer, &raster), S_OK);
+    ASSERT_EQ(raster->GetName(rasterName_.Out()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_VBuffer, nullptr, 0x17, IID_IVBuffer, meta_.OutVoid()), S_OK);
+    Bstr name(u"Meta");
+    ASSERT_EQ(meta_->Create(8u << 20, name.Get()), S_OK);
+    ASSERT_EQ(meta_->GetName(metaName_.Out()), S_OK);
+  }
+  void TearDown() override {
+    drain_.reset();
+    blocks_.Reset();
+    meta_.Reset();
+    scanner_.reset();
+    ScannerTest::TearDown();
+  }
+
+  HRESULT Settings(const std::u16string& document) {
+    VARIANT in;
+    VARIANT out;
+    VariantInit(&in);
+    VariantInit(&out);
+    Bstr supported;
+    if (HRESULT hr = scanner_->raw_Control(6, nullptr, supported.Out(), &in, &out); hr != S_OK) return hr;
+    Bstr settings(document.empty() ? RawDuplexSettings(supported.View()) : document);
+    Bstr answer;
+    return scanner_->raw_Control(8, settings.Get(), answer.Out(), &in, &out);
+  }
+  MetaRecord Record() {
+    MetaRecord record;
+    ULONGLONG size = 0;
+    EXPECT_EQ(meta_->Size(&size), S_OK);
+    void* view = nullptr;
+    EXPECT_EQ(meta_->Map(0, size, &view), S_OK);
+    const auto* bytes = static_cast<const uint8_t*>(view);
+    std::memcpy(record.fields, bytes, sizeof record.fields);
+    if (record.fields[0] == 40 && record.fields[1] >= 2 && 40 + record.fields[1] + record.fields[3] <= size) {
+      record.text.assign(reinterpret_cast<const char16_t*>(bytes + 40), record.fields[1] / 2 - 1);
+      record.data.assign(bytes + record.fields[2], bytes + record.fields[2] + record.fields[3]);
+    }
+    std::memset(view, 0, 40);  // the next read writes its own
+    meta_->Unmap(view);
+    return record;
+  }
+  // /Result/Format/BytesPerLine of the record's first page.
+  static int32_t BytesPerLine(const MetaRecord& record) {
+    MSXML6StoreSTL store;
+    EXPECT_TRUE(store.LoadFromString(record.text));
+    return store.GetNodeInt(u"/Operation/Result/Format/BytesPerLine", -1);
+  }
+
+  ComInit com_;
+  Event online_;
+  std::shared_ptr<CRZDHALScanner> scanner_;
+  ComPtr<IRasterBlocks> blocks_;
+  std::optional<BlockDrain> drain_;
+  ComPtr<IVBuffer> meta_;
+  Bstr rasterName_;
+  Bstr metaName_;
+};
+
+TEST_F(BackgroundDataTest, TheUnitsBackgroundDataFillTheDataPartOfTheRecord) {
+  ASSERT_EQ(Settings(u""), S_OK);
+  ASSERT_EQ(UnitControl(3, "load 2 duplex lines=48").rfind("ok", 0), 0u);
+
+  // The first page's read: its pages ask for the background data (ImageFromTheStream 1), which
+  // the unit delivered at the batch's start: its background raster of both sides, one line of
+  // each, is the record's data part (side kind 2: the bridge splits it in halves).
+  ASSERT_EQ(scanner_->raw_Read(rasterName_.Get(), metaName_.Get(), 3), S_OK);
+  const MetaRecord record = Record();
+  ASSERT_NE(record.text.find(u"<ImageFromTheStream>1</ImageFromTheStream>"), std::u16string::npos);
+  const int32_t line = BytesPerLine(record);
+  ASSERT_GT(line, 0);
+  EXPECT_EQ(record.fields[4], 2u) << "duplex";
+  EXPECT_EQ(record.fields[2], 40 + record.fields[1]);
+  ASSERT_EQ(record.fields[3], 2u * static_cast<uint32_t>(line));
+  EXPECT_EQ(record.data, std::vector<uint8_t>(2u * static_cast<uint32_t>(line), engine::kBackgroundByte));
+  EXPECT_GT(drain_->Bytes(), 0u);
+}
+
+}  // namespace
+}  // namespace rzd::scanhost::test
