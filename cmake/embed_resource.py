@@ -13,10 +13,17 @@ def main():
     parser.add_argument("--type", required=True)
     parser.add_argument("--id", required=True, type=int)
     parser.add_argument("--symbol", required=True)
+    parser.add_argument("--utf16-text", action="store_true",
+                        help="the input is UTF-8 text: embed it as UTF-16LE after a byte-order mark")
     args = parser.parse_args()
 
     with open(args.input, "rb") as f:
         data = f.read()
+    if args.utf16_text:
+        text = data.decode("utf-8")
+        if text.endswith("\n"):
+            text = text[:-1]
+        data = b"\xff\xfe" + text.encode("utf-16-le")
     if not data:
         sys.exit("embed_resource: %s is empty" % args.input)
     if not args.symbol.isidentifier():

@@ -22,9 +22,11 @@ endfunction()
 # (platform/resources.h: FindResource). The C++ array is generated at build time, so the file
 # may itself be generated (list its generator under DEPENDS or make it the OUTPUT of a custom
 # command). For a static library the array's anchor symbol is forced into every module that
-# links the library, so its registration always runs there.
+# links the library, so its registration always runs there. With UTF16_TEXT the file is a UTF-8
+# text (one trailing line end dropped) embedded as UTF-16LE after a byte-order mark, the form of
+# the module's text resources (FindUtf16TextResource).
 function(rzd_embed_resource target)
-  cmake_parse_arguments(ARG "" "TYPE;ID;FILE" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "UTF16_TEXT" "TYPE;ID;FILE" "DEPENDS" ${ARGN})
   if(NOT ARG_TYPE OR NOT ARG_ID OR NOT ARG_FILE)
     message(FATAL_ERROR "rzd_embed_resource(${target}): TYPE, ID and FILE are required")
   endif()
@@ -34,9 +36,14 @@ function(rzd_embed_resource target)
   string(MAKE_C_IDENTIFIER "${target}_${ARG_TYPE}_${ARG_ID}" name)
   set(anchor "rzd_resource_${name}")
   set(out "${CMAKE_CURRENT_BINARY_DIR}/rzd_resources/${name}.cpp")
+  set(text_option)
+  if(ARG_UTF16_TEXT)
+    set(text_option --utf16-text)
+  endif()
   add_custom_command(OUTPUT "${out}"
     COMMAND "${Python3_EXECUTABLE}" "${RZD_CMAKE_DIR}/embed_resource.py"
             --input "${ARG_FILE}" --output "${out}" --type "${ARG_TYPE}" --id "${ARG_ID}" --symbol "${anchor}"
+            ${text_option}
     DEPENDS "${ARG_FILE}" "${RZD_CMAKE_DIR}/embed_resource.py" ${ARG_DEPENDS}
     COMMENT "Embedding resource ${ARG_TYPE} ${ARG_ID} into ${target}"
     VERBATIM)

@@ -1,6 +1,6 @@
 // libapphal.so, the desktop-application interface's module: the class Scanner_M48tz behind its
-// five exports, with the type library (TYPELIB 1), the picture strip (BITMAP 201) and the icon
-// (GROUP_ICON 202) as resources.
+// five exports, with the type library (TYPELIB 1), the picture strip (BITMAP 201), the icon
+// (GROUP_ICON 202) and the project name of its string table (STRING 100) as resources.
 #include "apphal/m48tz_scanner.h"
 
 #include "platform/modules.h"

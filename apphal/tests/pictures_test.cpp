@@ -1,6 +1,6 @@
 // The pictures libapphal.so carries: the strip of two 36 x 36 pictures on white (BITMAP 201) and
 // the 48 x 48 icon (GROUP_ICON 202). Both are also written as PNG files under
-// build/<preset>/pictures/.
+// build/<preset>/pictures/. Beside them, the string table's project name (STRING 100).
 #include "apphal/model_ids.h"
 #include "platform/modules.h"
 #include "platform/resources.h"
@@ -122,6 +122,25 @@ TEST_F(PicturesTest, TheIconIsFortyEightPixelsSquare) {
   EXPECT_EQ(icon->At(0, 0).a, 0);     // transparent around the scanner
   EXPECT_EQ(icon->At(24, 36).a, 255);  // the scanner's body
   WritePicture(*icon, "apphal_icon.png");
+}
+
+TEST_F(PicturesTest, TheStringTableHoldsTheProjectName) {
+  std::optional<std::span<const uint8_t>> bytes = FindResource(kModule, kResourceTypeString, kProjectNameString);
+  ASSERT_TRUE(bytes);
+  // UTF-16LE after a byte-order mark, no terminator: "ScannerZQ4HAL".
+  std::vector<uint8_t> expected{0xFF, 0xFE};
+  for (char c : std::string("ScannerZQ4HAL")) {
+    expected.push_back(static_cast<uint8_t>(c));
+    expected.push_back(0);
+  }
+  EXPECT_EQ(std::vector<uint8_t>(bytes->begin(), bytes->end()), expected);
+  // As the module reads its own text resources.
+  EXPECT_EQ(FindUtf16TextResource(reinterpret_cast<const void*>(module_->Bind<HRESULT (*)()>("DllCanUnloadNow")),
+                                  kResourceTypeString, kProjectNameString),
+            std::u16string(kProjectName));
+  EXPECT_EQ(ListResources(reinterpret_cast<const void*>(module_->Bind<HRESULT (*)()>("DllCanUnloadNow")),
+                          kResourceTypeString),
+            std::vector<uint32_t>{100});
 }
 
 }  // namespace
