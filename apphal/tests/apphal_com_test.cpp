@@ -8,6 +8,7 @@
 #include "platform/modules.h"
 #include "platform/registry.h"
 #include "testsupport/temp_root.h"
+#include "twain_standard.h"
 #include "twainds/script.h"
 #include "unit_fixture.h"
 #include "wrap_fixture.h"
@@ -17,7 +18,6 @@
 namespace rzd::apphal::test {
 namespace {
 
-using twainds::CapabilityTripletName;
 
 const std::filesystem::path kLibrary = RZD_APPHAL_LIBRARY;
 constexpr char16_t kClsidText[] = u"{B347F188-417F-40D7-97B6-B4DA1CB8FE5E}";
@@ -105,48 +105,48 @@ TEST_F(ApphalComTest, TheLibraryExportsItsEntryPointsOnly) {
   }
 }
 
-std::string Set(TW_UINT16 capability) { return CapabilityTripletName(MSG_SET, capability); }
-std::string Get(TW_UINT16 capability) { return CapabilityTripletName(MSG_GETCURRENT, capability); }
+std::string Set(TW_UINT16 capability) { return standard::CapTriplet(standard::kSet, capability); }
+std::string Get(TW_UINT16 capability) { return standard::CapTriplet(standard::kGetCurrent, capability); }
 
 // What the source hears from initialisation to uninitialisation of a batch of `pages` colour
 // pages with the record's defaults and no options.
 std::vector<std::string> ExpectedConversation(size_t pages) {
   std::vector<std::string> lines;
   auto add = [&](std::initializer_list<std::string> more) { lines.insert(lines.end(), more); };
-  const std::string status = "DG_CONTROL/DAT_STATUS/MSG_GET";
+  const std::string status = standard::kStatusTriplet;
   // The source's page values it does not offer: each refusal is followed by its condition.
   auto pageValues = [&] {
-    add({Get(kCapDsPageRecord), status, Get(ICAP_SUPPORTEDSIZES), status, Get(ICAP_ORIENTATION), status});
+    add({Get(standard::kDsPageRecord), status, Get(standard::kSupportedSizes), status, Get(standard::kOrientation), status});
   };
   // Initialize: open with the first capabilities, then the feeder.
-  add({"DG_CONTROL/DAT_IDENTITY/MSG_DS_GETIDENTITY", "DG_CONTROL/DAT_ENTRYPOINT/MSG_SET",
-       "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", Set(CAP_INDICATORS), Get(CAP_INDICATORS), Set(ICAP_XFERMECH),
-       Get(ICAP_XFERMECH), Set(ICAP_UNITS), Get(ICAP_UNITS), Set(CAP_FEEDERENABLED), Set(CAP_AUTOMATICSENSEMEDIUM),
-       Set(kCapDsCustomData)});
+  add({standard::kGetIdentityTriplet, standard::kEntryPointSetTriplet,
+       standard::kOpenDsTriplet, Set(standard::kIndicators), Get(standard::kIndicators), Set(standard::kXferMech),
+       Get(standard::kXferMech), Set(standard::kUnits), Get(standard::kUnits), Set(standard::kFeederEnabled), Set(standard::kAutomaticSenseMedium),
+       Set(standard::kDsCustomData)});
   // GETADFSTATUS.
-  add({Get(CAP_FEEDERENABLED), Get(CAP_FEEDERLOADED)});
+  add({Get(standard::kFeederEnabled), Get(standard::kFeederLoaded)});
   // CONFIG.
-  add({Set(CAP_INDICATORS), Set(ICAP_XFERMECH), Set(CAP_AUTOMATICSENSEMEDIUM), Set(CAP_FEEDERENABLED),
-       Set(CAP_XFERCOUNT), Set(CAP_DUPLEXENABLED), Set(ICAP_PIXELTYPE), Set(ICAP_COMPRESSION), Set(ICAP_XRESOLUTION),
-       Get(ICAP_PHYSICALHEIGHT), Get(ICAP_MINIMUMWIDTH), Get(ICAP_MINIMUMHEIGHT), "DG_IMAGE/DAT_IMAGELAYOUT/MSG_SET",
-       Set(kCapDsMirror), Set(CAP_DOUBLEFEEDDETECTION), Set(ICAP_AUTOMATICBORDERDETECTION),
-       Set(ICAP_AUTOMATICLENGTHDETECTION), Set(ICAP_AUTOMATICDESKEW), Set(ICAP_AUTOMATICCOLORENABLED),
-       Set(ICAP_AUTODISCARDBLANKPAGES), Set(ICAP_FILTER), Set(ICAP_ROTATION), Set(kCapDsFlipBackSide),
-       Set(ICAP_BRIGHTNESS), Set(ICAP_CONTRAST), Set(CAP_FEEDERENABLED)});
+  add({Set(standard::kIndicators), Set(standard::kXferMech), Set(standard::kAutomaticSenseMedium), Set(standard::kFeederEnabled),
+       Set(standard::kXferCount), Set(standard::kDuplexEnabled), Set(standard::kPixelType), Set(standard::kCompression), Set(standard::kXResolution),
+       Get(standard::kPhysicalHeight), Get(standard::kMinimumWidth), Get(standard::kMinimumHeight), standard::kImageLayoutSetTriplet,
+       Set(standard::kDsMirror), Set(standard::kDoubleFeedDetection), Set(standard::kAutomaticBorderDetection),
+       Set(standard::kAutomaticLengthDetection), Set(standard::kAutomaticDeskew), Set(standard::kAutomaticColorEnabled),
+       Set(standard::kAutoDiscardBlankPages), Set(standard::kFilter), Set(standard::kRotation), Set(standard::kDsFlipBackSide),
+       Set(standard::kBrightness), Set(standard::kContrast), Set(standard::kFeederEnabled)});
   // The first START enables the source and waits for it.
-  add({"DG_CONTROL/DAT_USERINTERFACE/MSG_DS_USER2"});
+  add({standard::kUser2Triplet});
   pageValues();
-  add({"DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "DG_CONTROL/DAT_EVENT/MSG_PROCESSEVENT",
-       "DG_CONTROL/DAT_SETUPMEMXFER/MSG_GET"});
+  add({standard::kEnableDsTriplet, standard::kProcessEventTriplet,
+       standard::kSetupMemXferTriplet});
   // Every page: its information, the transfers, the page values at its end, FINISH.
   for (size_t page = 0; page < pages; ++page) {
-    add({"DG_IMAGE/DAT_IMAGEINFO/MSG_GET", "DG_IMAGE/DAT_EXTIMAGEINFO_DS/MSG_GET", Get(CAP_DUPLEXENABLED),
-         "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET"});
+    add({standard::kImageInfoTriplet, standard::kExtImageInfoTriplet, Get(standard::kDuplexEnabled),
+         standard::kImageMemXferTriplet});
     pageValues();
-    add({"DG_IMAGE/DAT_EXTIMAGEINFO_DS/MSG_GET", "DG_CONTROL/DAT_PENDINGXFERS/MSG_ENDXFER"});
+    add({standard::kExtImageInfoTriplet, standard::kEndXferTriplet});
   }
   // The last FINISH disables the source; UNINITIALIZE closes it.
-  add({"DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS"});
+  add({standard::kDisableDsTriplet, standard::kCloseDsTriplet});
   return lines;
 }
 
@@ -216,7 +216,7 @@ TEST_F(ApphalComTest, AThreeSheetDuplexColourBatchThroughCom) {
     EXPECT_TRUE(image == PatternPage(sides[page].sheet, sides[page].side, 150, 600));
     ASSERT_EQ(hw->Scan(ZQSCAN_FINISH, &info, 0, nullptr, &written), S_OK);
     EXPECT_EQ(info.LinesScanned, 0);
-    EXPECT_EQ(info.Value, page + 1 == std::size(sides) ? 1 : 0);  // the last finish ends the batch
+    EXPECT_EQ(static_cast<intptr_t>(info.Value), page + 1 == std::size(sides) ? 1 : 0);  // the last finish ends the batch
   }
   ASSERT_EQ(hw->ScanCommand(ZQSCAN_GETADFSTATUS, &info, &status), S_OK);
   EXPECT_EQ(status, ZQHARDWARE_STATUS_ADF_EMPTY);

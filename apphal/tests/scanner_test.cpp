@@ -91,7 +91,7 @@ TEST_F(ScannerTest, StoredValuesAndCommandsWithoutARow) {
     _ZQSTATUS status = ZQHARDWARE_STATUS_FAIL;
     ASSERT_EQ(scanner_->ScanCommand(c.cmd, &info_, &status), S_OK);
     EXPECT_EQ(status, ZQHARDWARE_STATUS_OK);
-    EXPECT_EQ(info_.Value, c.value);
+    EXPECT_EQ(static_cast<intptr_t>(info_.Value), c.value);
     LONG error = -1;
     BSTR message = nullptr;
     ASSERT_EQ(scanner_->GetLastError(&error, &message), S_OK);

@@ -2,13 +2,13 @@
 // triplets in order, opening and its refusals, the condition results, enabling, units.
 #include "engine/page_pattern.h"
 #include "session_fixture.h"
+#include "twain_standard.h"
 
 #include <algorithm>
 
 namespace rzd::apphal::test {
 namespace {
 
-using twainds::CapabilityTripletName;
 using twainds::ScriptBuilder;
 
 // Runs one image's memory transfers into rows of `bufferRows` rows; the bytes received.
@@ -99,54 +99,54 @@ TEST_F(SessionTest, OneSessionFromOpenToCloseSendsTheTripletsInOrder) {
   EXPECT_EQ(session->AppIdentity().Id, 0u);
 
   const std::vector<std::string> expected{
-      "DG_CONTROL/DAT_IDENTITY/MSG_DS_GETIDENTITY",
-      "DG_CONTROL/DAT_ENTRYPOINT/MSG_SET",
-      "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS",
-      CapabilityTripletName(MSG_SET, CAP_INDICATORS),
-      CapabilityTripletName(MSG_GETCURRENT, CAP_INDICATORS),
-      CapabilityTripletName(MSG_SET, ICAP_XFERMECH),
-      CapabilityTripletName(MSG_GETCURRENT, ICAP_XFERMECH),
-      CapabilityTripletName(MSG_SET, ICAP_UNITS),
-      CapabilityTripletName(MSG_GETCURRENT, ICAP_UNITS),
-      CapabilityTripletName(MSG_SET, ICAP_XFERMECH),
-      "DG_IMAGE/DAT_IMAGELAYOUT/MSG_SET",
-      "DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS",
-      "DG_CONTROL/DAT_EVENT/MSG_PROCESSEVENT",
-      "DG_CONTROL/DAT_SETUPMEMXFER/MSG_GET",
-      "DG_IMAGE/DAT_IMAGEINFO/MSG_GET",
-      "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET",
-      "DG_CONTROL/DAT_PENDINGXFERS/MSG_ENDXFER",
-      "DG_IMAGE/DAT_IMAGEINFO/MSG_GET",
-      "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET",
-      "DG_CONTROL/DAT_PENDINGXFERS/MSG_ENDXFER",
-      "DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS",
-      "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS",
+      standard::kGetIdentityTriplet,
+      standard::kEntryPointSetTriplet,
+      standard::kOpenDsTriplet,
+      standard::CapTriplet(standard::kSet, standard::kIndicators),
+      standard::CapTriplet(standard::kGetCurrent, standard::kIndicators),
+      standard::CapTriplet(standard::kSet, standard::kXferMech),
+      standard::CapTriplet(standard::kGetCurrent, standard::kXferMech),
+      standard::CapTriplet(standard::kSet, standard::kUnits),
+      standard::CapTriplet(standard::kGetCurrent, standard::kUnits),
+      standard::CapTriplet(standard::kSet, standard::kXferMech),
+      standard::kImageLayoutSetTriplet,
+      standard::kEnableDsTriplet,
+      standard::kProcessEventTriplet,
+      standard::kSetupMemXferTriplet,
+      standard::kImageInfoTriplet,
+      standard::kImageMemXferTriplet,
+      standard::kEndXferTriplet,
+      standard::kImageInfoTriplet,
+      standard::kImageMemXferTriplet,
+      standard::kEndXferTriplet,
+      standard::kDisableDsTriplet,
+      standard::kCloseDsTriplet,
   };
   EXPECT_EQ(Collapsed(Received()), expected);
   // The entry points were handed over with their true size.
-  EXPECT_EQ(LastLogged("DG_CONTROL/DAT_ENTRYPOINT/MSG_SET").detail, "size=" + std::to_string(sizeof(TW_ENTRYPOINT)));
-  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, CAP_INDICATORS)).detail, "value=0");
+  EXPECT_EQ(LastLogged(standard::kEntryPointSetTriplet).detail, "size=" + std::to_string(sizeof(TW_ENTRYPOINT)));
+  EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kIndicators)).detail, "value=0");
 }
 
 TEST_F(SessionTest, ACentimetreSourceGetsLengthsAndResolutionsInCentimetres) {
   auto session = OpenSession(ScriptBuilder().Source("Units", "1"));
   EXPECT_EQ(session->Unit(), TWUN_CENTIMETERS);
   // Inches were refused; the session took the first unit listed that is not pixels.
-  const twainds::LoggedTriplet unitSet = LastLogged(CapabilityTripletName(MSG_SET, ICAP_UNITS));
+  const twainds::LoggedTriplet unitSet = LastLogged(standard::CapTriplet(standard::kSet, standard::kUnits));
   EXPECT_EQ(unitSet.rc, TWRC_SUCCESS);
   EXPECT_EQ(unitSet.detail, "value=1");
 
   TwainLayout letter{TwainNumber::Integer(0), TwainNumber::Integer(0), TwainNumber::FromDouble(8.5),
                      TwainNumber::Integer(11), 1, 1, 1};
   ASSERT_EQ(session->SetImageLayout(letter), 0u);
-  EXPECT_EQ(LastLogged("DG_IMAGE/DAT_IMAGELAYOUT/MSG_SET").detail, "frame=0.00,0.00,21.59,27.94");
+  EXPECT_EQ(LastLogged(standard::kImageLayoutSetTriplet).detail, "frame=0.00,0.00,21.59,27.94");
   TwainLayout read;
   ASSERT_EQ(session->GetImageLayout(&read), 0u);
   EXPECT_NEAR(read.right.ToDouble(), 8.5, 0.001);
   EXPECT_NEAR(read.bottom.ToDouble(), 11, 0.001);
 
   ASSERT_EQ(session->SetCapability(ICAP_XRESOLUTION, TWTY_FIX32, TWON_ONEVALUE, TwainNumber::Integer(300)), 0u);
-  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, ICAP_XRESOLUTION)).detail, "value=118.11");
+  EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kXResolution)).detail, "value=118.11");
   TwainNumber kept;
   ASSERT_TRUE(session->KeptCapability(ICAP_XRESOLUTION, &kept));
   EXPECT_EQ(kept.ToInteger(), 300);
@@ -179,16 +179,16 @@ TEST_F(SessionTest, OpeningGoesOnOrStopsAsTheSourceAnswers) {
       {"only pixels", ScriptBuilder().Source("Units", "5"), kDataSource, kTwainBadValue /* inches refused */, 3, true},
       {"no transfer mechanism", ScriptBuilder().Source("Unsupported", "0x0103"), kDataSource, kTwainCapUnsupported, 3,
        true},
-      {"indicators set with check-status", ScriptBuilder().Fail(CapabilityTripletName(MSG_SET, CAP_INDICATORS), "2,0"), kDataSource,
+      {"indicators set with check-status", ScriptBuilder().Fail(standard::CapTriplet(standard::kSet, standard::kIndicators), "2,0"), kDataSource,
        0, 4, false},
-      {"open refused", ScriptBuilder().Fail("DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "1,23"), kDataSource,
+      {"open refused", ScriptBuilder().Fail(standard::kOpenDsTriplet, "1,23"), kDataSource,
        kTwainSeqError, 3, true},
-      {"open raises", ScriptBuilder().Fail("DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "throw"), kDataSource, kTwainBummer,
+      {"open raises", ScriptBuilder().Fail(standard::kOpenDsTriplet, "throw"), kDataSource, kTwainBummer,
        3, true},
-      {"indicators raise", ScriptBuilder().Fail(CapabilityTripletName(MSG_SET, CAP_INDICATORS), "throw"),
+      {"indicators raise", ScriptBuilder().Fail(standard::CapTriplet(standard::kSet, standard::kIndicators), "throw"),
        kDataSource, kTwainBummer, 3, true},
       {"not a TWAIN 2 source", ScriptBuilder().Source("NoDS2", "1"), kDataSource, kTwainSeqError, 3, false},
-      {"entry points refused", ScriptBuilder().Fail("DG_CONTROL/DAT_ENTRYPOINT/MSG_SET", "1,1"), kDataSource,
+      {"entry points refused", ScriptBuilder().Fail(standard::kEntryPointSetTriplet, "1,1"), kDataSource,
        kTwainSeqError, 3, false},
       {"no DS_Entry", ScriptBuilder(), RZD_PLATFORM_LIBRARY, kTwainSeqError, 3, false},
       {"no library", ScriptBuilder(), "/nonexistent/ds.so", kTwainSeqError, 3, false},
@@ -201,7 +201,7 @@ TEST_F(SessionTest, OpeningGoesOnOrStopsAsTheSourceAnswers) {
     EXPECT_EQ(session->OpenDS(c.path), c.result);
     EXPECT_EQ(session->State(), c.state);
     const std::vector<std::string> received = Received();
-    EXPECT_EQ(std::count(received.begin(), received.end(), "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS"),
+    EXPECT_EQ(std::count(received.begin(), received.end(), standard::kCloseDsTriplet),
               c.closedAgain ? 1 : 0);
     if (c.state == 4) {
       EXPECT_EQ(session->CloseDS(), 0u);
@@ -214,7 +214,7 @@ TEST_F(SessionTest, IndicatorsThatCannotBeReadBackCloseTheSource) {
   auto session = NewSession();
   EXPECT_EQ(session->OpenDS(kDataSource), kTwainBadValue);
   EXPECT_EQ(session->State(), kTwainStateManagerOpen);
-  EXPECT_EQ(Received().back(), "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS");
+  EXPECT_EQ(Received().back(), standard::kCloseDsTriplet);
 }
 
 TEST_F(SessionTest, ASecondSessionFindsTheSourceBusy) {
@@ -222,7 +222,7 @@ TEST_F(SessionTest, ASecondSessionFindsTheSourceBusy) {
   auto second = NewSession(2);
   // The source answers MSG_OPENDS with TWCC_MAXCONNECTIONS; in state 3 that is a sequence error.
   EXPECT_EQ(second->OpenDS(kDataSource), kTwainSeqError);
-  EXPECT_EQ(LastLogged("DG_CONTROL/DAT_IDENTITY/MSG_OPENDS").cc, TWCC_MAXCONNECTIONS);
+  EXPECT_EQ(LastLogged(standard::kOpenDsTriplet).cc, TWCC_MAXCONNECTIONS);
   EXPECT_EQ(second->State(), kTwainStateManagerOpen);
   EXPECT_EQ(first->State(), kTwainStateSourceOpen);
   EXPECT_EQ(first->CloseDS(), 0u);
@@ -256,8 +256,8 @@ TEST_F(SessionTest, ConditionResultsOfAFailingCapabilitySet) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.answer) + (c.statusAnswer ? std::string(" / status ") + c.statusAnswer : ""));
     ScriptBuilder script;
-    script.Fail(CapabilityTripletName(MSG_SET, ICAP_BRIGHTNESS), c.answer);
-    if (c.statusAnswer) script.Fail("DG_CONTROL/DAT_STATUS/MSG_GET", c.statusAnswer);
+    script.Fail(standard::CapTriplet(standard::kSet, standard::kBrightness), c.answer);
+    if (c.statusAnswer) script.Fail(standard::kStatusTriplet, c.statusAnswer);
     auto session = OpenSession(script);
     EXPECT_EQ(session->SetCapability(ICAP_BRIGHTNESS, TWTY_FIX32, TWON_ONEVALUE, TwainNumber::Integer(5)), c.result);
     TwainNumber kept;
@@ -275,13 +275,13 @@ TEST_F(SessionTest, EnablingAnswers) {
   };
   const std::vector<Case> cases{
       {"check-status keeps the source enabled",
-       ScriptBuilder().Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "2,0"), 0, 5},
-      {"check-status with a condition", ScriptBuilder().Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "2,10"), 0, 5},
+       ScriptBuilder().Fail(standard::kEnableDsTriplet, "2,0"), 0, 5},
+      {"check-status with a condition", ScriptBuilder().Fail(standard::kEnableDsTriplet, "2,10"), 0, 5},
       {"no paper", ScriptBuilder().Source("Sheets", "0"), TwainResult(TWCC_NOMEDIA, TWRC_FAILURE), 4},
-      {"failure without a condition", ScriptBuilder().Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "1,0"),
+      {"failure without a condition", ScriptBuilder().Fail(standard::kEnableDsTriplet, "1,0"),
        TWRC_FAILURE, 4},
-      {"cancel", ScriptBuilder().Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "3,0"), TWRC_CANCEL, 4},
-      {"exception", ScriptBuilder().Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "throw"), kTwainBummer, 4},
+      {"cancel", ScriptBuilder().Fail(standard::kEnableDsTriplet, "3,0"), TWRC_CANCEL, 4},
+      {"exception", ScriptBuilder().Fail(standard::kEnableDsTriplet, "throw"), kTwainBummer, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -298,7 +298,7 @@ TEST_F(SessionTest, CheckStatusOnEnableStillScans) {
   auto session = OpenSession(ScriptBuilder()
                                  .Source("Resolution", "100")
                                  .Source("Frame", "0,0,0.4,0.2")
-                                 .Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "2,0"));
+                                 .Fail(standard::kEnableDsTriplet, "2,0"));
   ASSERT_EQ(session->SetCapability(ICAP_XFERMECH, TWTY_UINT16, TWON_ONEVALUE, TwainNumber::Integer(TWSX_MEMORY)), 0u);
   ASSERT_EQ(session->EnableDS(nullptr), 0u);
   EXPECT_EQ(session->State(), kTwainStateSourceEnabled);
@@ -377,7 +377,7 @@ TEST_F(SessionTest, TextCapabilitiesAreCutToTheirField) {
   auto session = OpenSession(ScriptBuilder());
   const std::string longText(40, 'x');
   ASSERT_EQ(session->SetCapabilityString(0x8021, TWTY_STR32, longText), 0u);
-  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, 0x8021)).detail, "text=" + std::string(32, 'x'));
+  EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kDsSourceName)).detail, "text=" + std::string(32, 'x'));
   std::vector<std::string> texts;
   uint32_t current = 9;
   ASSERT_EQ(session->GetCapabilityStrings(0x8021, &texts, &current), 0u);

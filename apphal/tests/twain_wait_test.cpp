@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include "session_fixture.h"
+#include "twain_standard.h"
 
 namespace rzd::apphal::test {
 namespace {
@@ -33,7 +34,7 @@ TEST_P(WaitTest, EndsAsTheSourceAnnounces) {
   const WaitCase& c = GetParam();
   ScriptBuilder script;
   script.Source("Signal", c.signal).Source("Announce", c.announce);
-  if (c.processEventAnswer) script.Fail("DG_CONTROL/DAT_EVENT/MSG_PROCESSEVENT", c.processEventAnswer);
+  if (c.processEventAnswer) script.Fail(standard::kProcessEventTriplet, c.processEventAnswer);
   auto session = OpenSession(script);
   ASSERT_EQ(session->EnableDS(nullptr), 0u);
   const TwainWaitResult waited = session->WaitForDataSource();
@@ -83,7 +84,7 @@ TEST_F(SessionTest, MessagesThatAreNotTheSourcesAreDispatched) {
   EXPECT_EQ(dispatched, std::vector<uint32_t>{WM_USER + 7});
   std::vector<TW_UINT16> answers;
   for (const twainds::LoggedTriplet& entry : twainds::ReadTripletLog()) {
-    if (entry.triplet == "DG_CONTROL/DAT_EVENT/MSG_PROCESSEVENT") answers.push_back(entry.rc);
+    if (entry.triplet == standard::kProcessEventTriplet) answers.push_back(entry.rc);
   }
   EXPECT_EQ(answers, (std::vector<TW_UINT16>{TWRC_NOTDSEVENT, TWRC_DSEVENT}));
   EXPECT_EQ(session->DisableDS(), 0u);

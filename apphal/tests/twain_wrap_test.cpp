@@ -1,6 +1,7 @@
 // The TWAIN wrapper against the scripted data source: initialisation, the cycle of start, reads
 // and finish page by page, the faults a source can report, the status mapping, the feeder
 // status, and the guards around sizes and missing sessions.
+#include "twain_standard.h"
 #include "wrap_fixture.h"
 
 #include "platform/registry.h"
@@ -11,10 +12,9 @@
 namespace rzd::apphal::test {
 namespace {
 
-using twainds::CapabilityTripletName;
 using twainds::ScriptBuilder;
 
-constexpr char kMemXfer[] = "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET";
+const std::string kMemXfer = standard::kImageMemXferTriplet;
 
 TEST(MapTwainStatus, EveryReturnAndConditionCode) {
   struct Case {
@@ -30,7 +30,7 @@ TEST(MapTwainStatus, EveryReturnAndConditionCode) {
       {TwainResult(TWCC_NODS, TWRC_FAILURE), ZQHARDWARE_STATUS_OUT_OF_MEMORY},
       {TwainResult(TWCC_MAXCONNECTIONS, TWRC_FAILURE), ZQHARDWARE_STATUS_DRIVERBUSY},
       {TwainResult(TWCC_PAPERJAM, TWRC_FAILURE), ZQHARDWARE_STATUS_PAPERJAM},
-      {TwainResult(TWCC_DOUBLEFEED, TWRC_FAILURE), ZQHARDWARE_STATUS_DOUBLE_FEED},
+      {TwainResult(TWCC_PAPERDOUBLEFEED, TWRC_FAILURE), ZQHARDWARE_STATUS_DOUBLE_FEED},
       {TwainResult(TWCC_CHECKDEVICEONLINE, TWRC_FAILURE), ZQHARDWARE_STATUS_NOTFOUND},
       {TwainResult(TWCC_INTERLOCK, TWRC_FAILURE), ZQHARDWARE_STATUS_LIDOPEN},
       {TwainResult(TWCC_NOMEDIA, TWRC_FAILURE), ZQHARDWARE_STATUS_ADF_EMPTY},
@@ -110,9 +110,9 @@ TEST_F(WrapTest, InitializeOpensTheSourceWithTheApplicationIdentity) {
   const std::vector<std::string> opened = Received();
   ASSERT_GE(opened.size(), 3u);
   const std::vector<std::string> tail(opened.end() - 3, opened.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{CapabilityTripletName(MSG_SET, CAP_FEEDERENABLED),
-                                            CapabilityTripletName(MSG_SET, CAP_AUTOMATICSENSEMEDIUM),
-                                            CapabilityTripletName(MSG_SET, kCapDsCustomData)}));
+  EXPECT_EQ(tail, (std::vector<std::string>{standard::CapTriplet(standard::kSet, standard::kFeederEnabled),
+                                            standard::CapTriplet(standard::kSet, standard::kAutomaticSenseMedium),
+                                            standard::CapTriplet(standard::kSet, standard::kDsCustomData)}));
 
   // A second initialisation closes the first session before it opens again under the same id.
   twainds::ClearTripletLog();
@@ -121,8 +121,8 @@ TEST_F(WrapTest, InitializeOpensTheSourceWithTheApplicationIdentity) {
   EXPECT_EQ(TwainSessionMap::Instance().Size(), 1u);
   const std::vector<std::string> received = Received();
   ASSERT_GE(received.size(), 2u);
-  EXPECT_EQ(received[0], "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS");
-  EXPECT_EQ(received[1], "DG_CONTROL/DAT_IDENTITY/MSG_DS_GETIDENTITY");
+  EXPECT_EQ(received[0], standard::kCloseDsTriplet);
+  EXPECT_EQ(received[1], standard::kGetIdentityTriplet);
 
   EXPECT_EQ(wrapper.Uninitialize(), 0u);
   EXPECT_EQ(wrapper.SessionId(), 0);
@@ -137,9 +137,9 @@ TEST_F(WrapTest, InitializeFailures) {
     uint32_t status;
   } cases[] = {
       {"no library", ScriptBuilder(), RootPath() / "missing.so", ZQHARDWARE_STATUS_FAIL},
-      {"busy", ScriptBuilder().Fail("DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "1,4"), kWrapDataSource,
+      {"busy", ScriptBuilder().Fail(standard::kOpenDsTriplet, "1,4"), kWrapDataSource,
        ZQHARDWARE_STATUS_FAIL},  // a refused open answers a sequence error (the state-3 condition)
-      {"feeder raises", ScriptBuilder().Fail(CapabilityTripletName(MSG_SET, CAP_FEEDERENABLED), "throw"),
+      {"feeder raises", ScriptBuilder().Fail(standard::CapTriplet(standard::kSet, standard::kFeederEnabled), "throw"),
        kWrapDataSource, ZQHARDWARE_STATUS_FAIL},
   };
   for (Case& c : cases) {
@@ -151,7 +151,7 @@ TEST_F(WrapTest, InitializeFailures) {
     EXPECT_EQ(TwainSessionMap::Instance().Size(), 0u);
   }
   // Other failures of the feeder setting do not stop the initialisation.
-  ASSERT_TRUE(ScriptBuilder().Fail(CapabilityTripletName(MSG_SET, CAP_FEEDERENABLED), "1,13").Write());
+  ASSERT_TRUE(ScriptBuilder().Fail(standard::CapTriplet(standard::kSet, standard::kFeederEnabled), "1,13").Write());
   CTWAINwrap wrapper;
   EXPECT_EQ(wrapper.Initialize(nullptr, kWrapDataSource), 0u);
 }
@@ -197,12 +197,12 @@ TEST_F(WrapTest, ADuplexBatchPageByPageInRedGreenBlue) {
     EXPECT_TRUE(page.bytes == PatternPage(sides[i].first, sides[i].second, 150, 600));
     EXPECT_EQ(info.LinesScanned, 150);
     EXPECT_EQ(page.finish, 0u);
-    EXPECT_EQ(info.Value, i == 3 ? 1 : 0);  // the last finish reports the end of the batch
+    EXPECT_EQ(static_cast<intptr_t>(info.Value), i == 3 ? 1 : 0);  // the last finish reports the end of the batch
     EXPECT_EQ(wrapper.GetADFStatus(), i == 3 ? ZQHARDWARE_STATUS_ADF_EMPTY : ZQHARDWARE_STATUS_ADF_PAGE);
   }
   EXPECT_TRUE(wrapper.BatchOver());
-  EXPECT_EQ(CountReceived("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS"), 1);  // one enable per batch
-  EXPECT_EQ(CountReceived("DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS"), 1);
+  EXPECT_EQ(CountReceived(standard::kEnableDsTriplet), 1);  // one enable per batch
+  EXPECT_EQ(CountReceived(standard::kDisableDsTriplet), 1);
 }
 
 TEST_F(WrapTest, AReadAfterTheLastBytesAsksNothing) {
@@ -236,7 +236,7 @@ TEST_F(WrapTest, FaultsOfTheSource) {
       {"cover open", ScriptBuilder().Fail(kMemXfer, "1,24,2"), 0, ZQHARDWARE_STATUS_LIDOPEN},
       {"no paper", ScriptBuilder().Source("Sheets", "0"), ZQHARDWARE_STATUS_ADF_EMPTY, 0},
       {"closed source", ScriptBuilder().Source("Announce", "closedsreq"), ZQHARDWARE_STATUS_USERCANCEL, 0},
-      {"source raises on enable", ScriptBuilder().Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS", "throw"),
+      {"source raises on enable", ScriptBuilder().Fail(standard::kEnableDsTriplet, "throw"),
        ZQHARDWARE_STATUS_FAIL, 0},
       {"no width", ScriptBuilder().Source("ReportedWidth", "0"), ZQHARDWARE_STATUS_FAIL, 0},
   };
@@ -252,13 +252,13 @@ TEST_F(WrapTest, FaultsOfTheSource) {
     if (c.read != 0) {
       EXPECT_EQ(page.bytes.size(), 300u * 10);  // what came before the fault
       EXPECT_TRUE(page.finished);
-      EXPECT_EQ(info.Value, 0);  // a failed page is not the end of a batch
+      EXPECT_EQ(static_cast<intptr_t>(info.Value), 0);  // a failed page is not the end of a batch
       EXPECT_FALSE(wrapper.BatchOver());
     }
     if (c.start == ZQHARDWARE_STATUS_ADF_EMPTY) {
       EXPECT_FALSE(wrapper.Started());  // the next start enables the source again
       EXPECT_EQ(wrapper.StartScan(&info, ""), ZQHARDWARE_STATUS_ADF_EMPTY);
-      EXPECT_EQ(CountReceived("DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS"), 2);
+      EXPECT_EQ(CountReceived(standard::kEnableDsTriplet), 2);
     }
     wrapper_.reset();
     Drain();
@@ -296,8 +296,8 @@ TEST_F(WrapTest, ALongJpegPageIsReadToItsEnd) {
   ZQSCANINFO info = ScanRecord(100, 100, 300);
   info.Compression = (90 << 16) | 1;
   ASSERT_EQ(wrapper.Configure(&info), 0u);
-  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, ICAP_COMPRESSION)).detail, "value=6");
-  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, ICAP_JPEGQUALITY)).detail, "value=90");
+  EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kCompression)).detail, "value=6");
+  EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kJpegQuality)).detail, "value=90");
   const PageRead page = ReadPage(wrapper, &info, 1000);
   ASSERT_EQ(page.start, 0u);
   EXPECT_EQ(info.Compression & 1, 1);
@@ -395,7 +395,7 @@ TEST_F(WrapTest, FeederStatusFromTheSource) {
        ZQHARDWARE_STATUS_ADF_PAGE},
       {"loaded unknown", ScriptBuilder().Source("Sheets", "0").Source("Unsupported", "0x1003"),
        ZQHARDWARE_STATUS_ADF_PAGE},
-      {"source raises", ScriptBuilder().Fail(CapabilityTripletName(MSG_GETCURRENT, CAP_FEEDERLOADED), "throw"),
+      {"source raises", ScriptBuilder().Fail(standard::CapTriplet(standard::kGetCurrent, standard::kFeederLoaded), "throw"),
        ZQHARDWARE_STATUS_FAIL},
   };
   for (Case& c : cases) {
@@ -419,23 +419,23 @@ TEST_F(WrapTest, ConfigureSendsTheRecordAsCapabilities) {
   ConfigureGeometry(&info);
   twainds::ClearTripletLog();
   ASSERT_EQ(wrapper.Configure(&info), 0u);
-  auto set = [&](TW_UINT16 capability) { return LastLogged(CapabilityTripletName(MSG_SET, capability)); };
-  EXPECT_EQ(set(ICAP_XFERMECH).detail, "value=2");
-  EXPECT_EQ(set(ICAP_PIXELTYPE).detail, "value=1");
-  EXPECT_EQ(set(CAP_XFERCOUNT).detail, "value=-1");
-  EXPECT_EQ(set(CAP_DUPLEXENABLED).detail, "value=1");
+  auto set = [&](TW_UINT16 capability) { return LastLogged(standard::CapTriplet(standard::kSet, capability)); };
+  EXPECT_EQ(set(standard::kXferMech).detail, "value=2");
+  EXPECT_EQ(set(standard::kPixelType).detail, "value=1");
+  EXPECT_EQ(set(standard::kXferCount).detail, "value=-1");
+  EXPECT_EQ(set(standard::kDuplexEnabled).detail, "value=1");
   // 250 dpi is not offered: the first resolution above is taken.
-  EXPECT_EQ(set(ICAP_XRESOLUTION).rc, TWRC_SUCCESS);
-  EXPECT_EQ(set(ICAP_XRESOLUTION).detail, "value=300.00");
-  EXPECT_EQ(set(ICAP_BRIGHTNESS).detail, "value=200.00");
-  EXPECT_EQ(set(ICAP_CONTRAST).detail, "value=-200.00");
-  EXPECT_EQ(set(ICAP_ROTATION).detail, "value=180.00");
-  EXPECT_EQ(set(ICAP_AUTOMATICBORDERDETECTION).detail, "value=1");
-  EXPECT_EQ(set(ICAP_AUTODISCARDBLANKPAGES).detail, "value=-1");
-  EXPECT_EQ(set(CAP_DOUBLEFEEDDETECTIONRESPONSE).detail, "value=1");
-  EXPECT_EQ(set(kCapDsFlipBackSide).detail, "value=1");
+  EXPECT_EQ(set(standard::kXResolution).rc, TWRC_SUCCESS);
+  EXPECT_EQ(set(standard::kXResolution).detail, "value=300.00");
+  EXPECT_EQ(set(standard::kBrightness).detail, "value=200.00");
+  EXPECT_EQ(set(standard::kContrast).detail, "value=-200.00");
+  EXPECT_EQ(set(standard::kRotation).detail, "value=180.00");
+  EXPECT_EQ(set(standard::kAutomaticBorderDetection).detail, "value=1");
+  EXPECT_EQ(set(standard::kAutoDiscardBlankPages).detail, "value=-1");
+  EXPECT_EQ(set(standard::kDoubleFeedDetectionResponse).detail, "value=1");
+  EXPECT_EQ(set(standard::kDsFlipBackSide).detail, "value=1");
   // The frame is the window at the resolution, moved to the top-left corner.
-  EXPECT_EQ(LastLogged("DG_IMAGE/DAT_IMAGELAYOUT/MSG_SET").detail, "frame=0.00,0.00,2.00,1.60");
+  EXPECT_EQ(LastLogged(standard::kImageLayoutSetTriplet).detail, "frame=0.00,0.00,2.00,1.60");
   EXPECT_EQ(info.Window.xPos, 0);
   EXPECT_EQ(info.Window.xExtent, 500);
   EXPECT_EQ(info.Window.yExtent, 400);
@@ -444,7 +444,7 @@ TEST_F(WrapTest, ConfigureSendsTheRecordAsCapabilities) {
   // 700 dpi is above every offer: the last one below is taken.
   ZQSCANINFO high = ScanRecord(700, 700, 700);
   ASSERT_EQ(wrapper.Configure(&high), 0u);
-  EXPECT_EQ(set(ICAP_XRESOLUTION).detail, "value=600.00");
+  EXPECT_EQ(set(standard::kXResolution).detail, "value=600.00");
 }
 
 TEST_F(WrapTest, ToneTablesWithTheGammaSwitch) {
@@ -453,14 +453,14 @@ TEST_F(WrapTest, ToneTablesWithTheGammaSwitch) {
   ASSERT_EQ(key.SetDword(u"Enabled", 1), ERROR_SUCCESS);
   CTWAINwrap& wrapper = Initialized(ScriptBuilder());
   for (auto [mode, triplet, last] :
-       {std::tuple{ZQSCANMODE_GREY, "DG_IMAGE/DAT_GRAYRESPONSE/MSG_SET", "first=0,253,253,253 last=255,255,255,255"},
-        std::tuple{ZQSCANMODE_COLOR, "DG_IMAGE/DAT_RGBRESPONSE/MSG_SET", "first=0,253,253,253 last=255,255,255,255"}}) {
+       {std::tuple{ZQSCANMODE_GREY, standard::kGrayResponseTriplet, "first=0,253,253,253 last=255,255,255,255"},
+        std::tuple{ZQSCANMODE_COLOR, standard::kRgbResponseTriplet, "first=0,253,253,253 last=255,255,255,255"}}) {
     ZQSCANINFO info = ScanRecord(100, 200, 200, mode);
     info.SupportedDataTypes |= ZQSCANMODE_USE_VRS_GAMMA;
     info.Intensity = 100;  // tuned with 255, not 0: the table stays bright
     ASSERT_EQ(wrapper.Configure(&info), 0u);
     EXPECT_EQ(LastLogged(triplet).detail, last);
-    EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, kCapDsVrsMode)).detail, "value=2");
+    EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kDsVrsMode)).detail, "value=2");
   }
 }
 
@@ -473,10 +473,10 @@ TEST_F(WrapTest, DataSourceSettingsFillTheRecord) {
   info.Compression = 1;
   info.Value = 0x4478;  // keep the source's settings, with the record's duplex choice
   ASSERT_EQ(wrapper.ConfigureDSData(&info), 0u);
-  EXPECT_EQ(info.Value, 0);
+  EXPECT_EQ(static_cast<intptr_t>(info.Value), 0);
   EXPECT_EQ(info.Endorser, 0);
   EXPECT_EQ(info.ScanHardware, ZQSCANHRDW_ADF);  // paper in the feeder
-  EXPECT_EQ(LastLogged(CapabilityTripletName(MSG_SET, CAP_DUPLEXENABLED)).detail, "value=1");
+  EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kDuplexEnabled)).detail, "value=1");
   EXPECT_EQ(info.Duplex, 1);
   EXPECT_EQ(info.Compression, 0);  // the source names no scan sources to take JPEG
   EXPECT_EQ(info.Xresolution, 200);
@@ -506,7 +506,7 @@ TEST_F(WrapTest, TheNetWaitMessage) {
                {"throw", ZQHARDWARE_STATUS_FAIL}};
   for (const Case& c : cases) {
     ScriptBuilder script;
-    if (c.answer != nullptr) script.Fail("DG_CONTROL/DAT_USERINTERFACE/MSG_DS_NETWAIT", c.answer);
+    if (c.answer != nullptr) script.Fail(standard::kNetWaitTriplet, c.answer);
     CTWAINwrap& wrapper = Initialized(script);
     EXPECT_EQ(wrapper.ShowNetWaitDialog(), c.status) << (c.answer ? c.answer : "success");
     wrapper_.reset();

@@ -60,7 +60,7 @@ TEST_F(TypeLibraryTest, TheModuleCarriesTheLibraryWithItsTypesInOrder) {
 
 TEST_F(TypeLibraryTest, ScanInfoHasItsFortyNineFieldsAtTheirOffsets) {
   const TypeLibType& info = Type("_ZQSCANINFO");
-  // The classic offsets; the three pointer-carrying fields widen in place in a 64-bit build.
+  // The classic offsets; the four pointer-carrying fields widen in place in a 64-bit build.
   struct Expected {
     const char* name;
     const char* type;
@@ -77,7 +77,7 @@ TEST_F(TypeLibraryTest, ScanInfoHasItsFortyNineFieldsAtTheirOffsets) {
       {"Yresolution", "long", 96},     {"RedGamma", "long", 100},         {"GreenGamma", "long", 104},
       {"BlueGamma", "long", 108},      {"Window", "_ZQSCANWINDOW", 112},  {"ToneMapParams", "_ZQCLRPRCSS", 128},
       {"ScanHardware", "_ZQSCANHRDW", 156}, {"Duplex", "long", 160},      {"ColorDropOut", "long", 164},
-      {"Negative", "long", 168},       {"Mirror", "long", 172},           {"AutoBack", "long", 176},
+      {"Negative", "long", 168},       {"Mirror", "LONG_PTR", 172},           {"AutoBack", "long", 176},
       {"ScanDirection", "LONG_PTR", 180}, {"Demoire", "long", 184},       {"ToneMap", "long", 188},
       {"Compression", "long", 192},    {"RawDataFormat", "LONG_PTR", 196}, {"RawPixelOrder", "long", 200},
       {"bNeedDataAlignment", "long", 204}, {"DelayBetweenRead", "long", 208}, {"MaxBufferSize", "long", 212},
@@ -86,7 +86,7 @@ TEST_F(TypeLibraryTest, ScanInfoHasItsFortyNineFieldsAtTheirOffsets) {
   };
   const uint32_t wide = sizeof(void*) - 4;
   ASSERT_EQ(info.fields.size(), 49u);
-  EXPECT_EQ(info.size, 232 + 3 * wide);
+  EXPECT_EQ(info.size, 232 + 4 * wide);
   EXPECT_EQ(info.size, sizeof(_ZQSCANINFO));
   uint32_t widened = 0;
   uint32_t end = 0;

@@ -33,6 +33,21 @@ TEST(TwainGlobalMemory, ZeroInitialisedBlockKeepsItsSizeAndCountsLocks) {
   EXPECT_FALSE(IsGlobalHandle(handle));
 }
 
+TEST(TwainGlobalMemory, TheLiveBlocksAreCounted) {
+  const size_t before = GlobalBlockCount();
+  HGLOBAL first = GlobalAlloc(kGlobalMovable, 8);
+  HGLOBAL second = GlobalAlloc(kGlobalMovable, 8);
+  EXPECT_EQ(GlobalBlockCount(), before + 2);
+  uint64_t notABlock = 0;
+  GlobalFree(&notABlock);  // refused: counts nothing
+  GlobalFree(first);
+  EXPECT_EQ(GlobalBlockCount(), before + 1);
+  GlobalFree(first);  // already freed
+  EXPECT_EQ(GlobalBlockCount(), before + 1);
+  GlobalFree(second);
+  EXPECT_EQ(GlobalBlockCount(), before);
+}
+
 TEST(TwainGlobalMemory, NothingForZeroOrOversizedRequests) {
   EXPECT_EQ(GlobalAlloc(kGlobalMovable | kGlobalZeroInit, 0), nullptr);
   EXPECT_EQ(GlobalAlloc(kGlobalMovable, kGlobalMaxBlockBytes + 1), nullptr);

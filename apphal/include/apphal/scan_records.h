@@ -6,11 +6,13 @@
 // C++ declarations below and the type library built from this header (typelib_builder.cpp) both
 // expand it, so the two never disagree.
 //
-// Pointer-carrying fields: `ScanDirection`, `RawDataFormat` and `Value` carry the application's
-// pointers for some commands, so they are `intptr_t` ("LONG_PTR" in the type library): 4 bytes in
-// a 32-bit build, where the record is its classic 232 bytes, and 8 bytes in a 64-bit build, where
-// they widen in place and every later field moves (244 bytes). The records are packed on 4-byte
-// boundaries so no padding appears in either build; the static checks below pin both layouts.
+// Pointer-carrying fields: `Mirror` (the handle of the data source's own settings block for the
+// custom data of `ZQSCAN_CONFIG` with `ZQSCANMODE_DSDATA`), `ScanDirection`, `RawDataFormat` and
+// `Value` carry the application's pointers and handles for some commands, so they are `intptr_t`
+// ("LONG_PTR" in the type library): 4 bytes in a 32-bit build, where the record is its classic
+// 232 bytes, and 8 bytes in a 64-bit build, where they widen in place and every later field moves
+// (248 bytes). The records are packed on 4-byte boundaries so no padding appears in either build;
+// the static checks below pin both layouts.
 #pragma once
 
 #include <cstddef>
@@ -303,7 +305,7 @@ static_assert(ZQHARDWARE_STATUS_EXTINFO == ZQHARDWARE_STATUS_BUTTON04 &&
   X(int32_t, long, Duplex) \
   X(int32_t, long, ColorDropOut) \
   X(int32_t, long, Negative) \
-  X(int32_t, long, Mirror) \
+  X(intptr_t, LONG_PTR, Mirror) \
   X(int32_t, long, AutoBack) \
   X(intptr_t, LONG_PTR, ScanDirection) \
   X(int32_t, long, Demoire) \
@@ -340,7 +342,7 @@ static_assert(sizeof(_ZQSCANWINDOW) == 16 && offsetof(_ZQSCANWINDOW, yPos) == 4 
 static_assert(sizeof(_ZQCLRPRCSS) == 28 && offsetof(_ZQCLRPRCSS, Sharpen) == 4 && offsetof(_ZQCLRPRCSS, Hue) == 8 &&
               offsetof(_ZQCLRPRCSS, RedGamma) == 12 && offsetof(_ZQCLRPRCSS, GreenGamma) == 16 &&
               offsetof(_ZQCLRPRCSS, BlueGamma) == 20 && offsetof(_ZQCLRPRCSS, GreyGamma) == 24);
-static_assert(sizeof(_ZQSCANINFO) == 232 + 3 * kWide);
+static_assert(sizeof(_ZQSCANINFO) == 232 + 4 * kWide);
 static_assert(offsetof(_ZQSCANINFO, Flatbed) == 0 && offsetof(_ZQSCANINFO, Sheetfed) == 4 &&
               offsetof(_ZQSCANINFO, ADF) == 8 && offsetof(_ZQSCANINFO, TPA) == 12 &&
               offsetof(_ZQSCANINFO, Endorser) == 16 && offsetof(_ZQSCANINFO, OpticalXResolution) == 20 &&
@@ -358,17 +360,18 @@ static_assert(offsetof(_ZQSCANINFO, Flatbed) == 0 && offsetof(_ZQSCANINFO, Sheet
               offsetof(_ZQSCANINFO, Window) == 112 && offsetof(_ZQSCANINFO, ToneMapParams) == 128 &&
               offsetof(_ZQSCANINFO, ScanHardware) == 156 && offsetof(_ZQSCANINFO, Duplex) == 160 &&
               offsetof(_ZQSCANINFO, ColorDropOut) == 164 && offsetof(_ZQSCANINFO, Negative) == 168 &&
-              offsetof(_ZQSCANINFO, Mirror) == 172 && offsetof(_ZQSCANINFO, AutoBack) == 176 &&
-              offsetof(_ZQSCANINFO, ScanDirection) == 180);
-static_assert(offsetof(_ZQSCANINFO, Demoire) == 184 + kWide && offsetof(_ZQSCANINFO, ToneMap) == 188 + kWide &&
-              offsetof(_ZQSCANINFO, Compression) == 192 + kWide && offsetof(_ZQSCANINFO, RawDataFormat) == 196 + kWide);
-static_assert(offsetof(_ZQSCANINFO, RawPixelOrder) == 200 + 2 * kWide &&
-              offsetof(_ZQSCANINFO, bNeedDataAlignment) == 204 + 2 * kWide &&
-              offsetof(_ZQSCANINFO, DelayBetweenRead) == 208 + 2 * kWide &&
-              offsetof(_ZQSCANINFO, MaxBufferSize) == 212 + 2 * kWide && offsetof(_ZQSCANINFO, Value) == 216 + 2 * kWide);
-static_assert(offsetof(_ZQSCANINFO, LinesScanned) == 220 + 3 * kWide &&
-              offsetof(_ZQSCANINFO, PagesScanned) == 224 + 3 * kWide &&
-              offsetof(_ZQSCANINFO, ActiveSide) == 228 + 3 * kWide);
+              offsetof(_ZQSCANINFO, Mirror) == 172);
+static_assert(offsetof(_ZQSCANINFO, AutoBack) == 176 + kWide && offsetof(_ZQSCANINFO, ScanDirection) == 180 + kWide);
+static_assert(offsetof(_ZQSCANINFO, Demoire) == 184 + 2 * kWide && offsetof(_ZQSCANINFO, ToneMap) == 188 + 2 * kWide &&
+              offsetof(_ZQSCANINFO, Compression) == 192 + 2 * kWide &&
+              offsetof(_ZQSCANINFO, RawDataFormat) == 196 + 2 * kWide);
+static_assert(offsetof(_ZQSCANINFO, RawPixelOrder) == 200 + 3 * kWide &&
+              offsetof(_ZQSCANINFO, bNeedDataAlignment) == 204 + 3 * kWide &&
+              offsetof(_ZQSCANINFO, DelayBetweenRead) == 208 + 3 * kWide &&
+              offsetof(_ZQSCANINFO, MaxBufferSize) == 212 + 3 * kWide && offsetof(_ZQSCANINFO, Value) == 216 + 3 * kWide);
+static_assert(offsetof(_ZQSCANINFO, LinesScanned) == 220 + 4 * kWide &&
+              offsetof(_ZQSCANINFO, PagesScanned) == 224 + 4 * kWide &&
+              offsetof(_ZQSCANINFO, ActiveSide) == 228 + 4 * kWide);
 static_assert(sizeof(_ZQSCANMODE) == 4 && sizeof(_ZQSCANHRDW) == 4 && sizeof(_ZQSCANCOMMAND) == 4 &&
               sizeof(_ZQSTATUS) == 4);
 }  // namespace zq_layout

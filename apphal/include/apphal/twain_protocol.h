@@ -3,6 +3,10 @@
 // argument types, messages, return and condition codes, and the capability ids and values the
 // desktop-application interface sends.
 //
+// Every value is the published TWAIN 2 standard's, except those marked as the data source's own
+// (0x8000 and above). twain_protocol_test.cpp pins each one by number, written from the
+// standard, and fails for a constant of this header it does not pin.
+//
 // Binary rules: every record is packed on two-byte boundaries; integers have fixed widths; the
 // two kinds of pointer field (TW_MEMREF, TW_HANDLE) are one native pointer wide, so on this
 // 64-bit system they take 8 bytes and the records that hold them are larger than their 32-bit
@@ -192,7 +196,9 @@ struct TW_CALLBACK {
   TW_INT16 Message;
 };
 
-// One entry of the source's extended image information.
+// One entry of the source's extended image information. The source answers each entry in its
+// ReturnCode; a successful entry whose value does not fit in Item (more than one item, a text, a
+// TWTY_HANDLE) holds a handle of global memory the source allocated and the application frees.
 struct TW_INFO {
   TW_UINT16 InfoID;
   TW_UINT16 ItemType;
@@ -255,7 +261,7 @@ constexpr TW_UINT16 DAT_IMAGEINFO = 0x0101;
 constexpr TW_UINT16 DAT_IMAGELAYOUT = 0x0102;
 constexpr TW_UINT16 DAT_IMAGEMEMXFER = 0x0103;
 constexpr TW_UINT16 DAT_GRAYRESPONSE = 0x0107;
-constexpr TW_UINT16 DAT_RGBRESPONSE = 0x010A;
+constexpr TW_UINT16 DAT_RGBRESPONSE = 0x0108;
 constexpr TW_UINT16 DAT_EXTIMAGEINFO_DS = 0x8001;  // the source's own extended image information
 
 // ---- Messages.
@@ -289,6 +295,9 @@ constexpr TW_UINT16 TWRC_CANCEL = 3;
 constexpr TW_UINT16 TWRC_DSEVENT = 4;
 constexpr TW_UINT16 TWRC_NOTDSEVENT = 5;
 constexpr TW_UINT16 TWRC_XFERDONE = 6;
+// Answers of one entry of the extended image information (TW_INFO.ReturnCode).
+constexpr TW_UINT16 TWRC_INFONOTSUPPORTED = 8;
+constexpr TW_UINT16 TWRC_DATANOTAVAILABLE = 9;
 
 // ---- Condition codes (TW_STATUS). 0x8000 and above are the source's own.
 constexpr TW_UINT16 TWCC_SUCCESS = 0;
@@ -301,7 +310,7 @@ constexpr TW_UINT16 TWCC_SEQERROR = 11;
 constexpr TW_UINT16 TWCC_CAPUNSUPPORTED = 13;
 constexpr TW_UINT16 TWCC_CAPSEQERROR = 15;
 constexpr TW_UINT16 TWCC_PAPERJAM = 20;
-constexpr TW_UINT16 TWCC_DOUBLEFEED = 21;
+constexpr TW_UINT16 TWCC_PAPERDOUBLEFEED = 21;
 constexpr TW_UINT16 TWCC_CHECKDEVICEONLINE = 23;
 constexpr TW_UINT16 TWCC_INTERLOCK = 24;
 constexpr TW_UINT16 TWCC_NOMEDIA = 29;
@@ -330,8 +339,10 @@ constexpr TW_UINT16 TWTY_STR32 = 9;
 constexpr TW_UINT16 TWTY_STR64 = 10;
 constexpr TW_UINT16 TWTY_STR128 = 11;
 constexpr TW_UINT16 TWTY_STR255 = 12;
+constexpr TW_UINT16 TWTY_HANDLE = 15;  // an entry of the extended image information holding a handle
 
-// Bytes one item of `itemType` takes in an item list; 0 for an unknown type.
+// Bytes one item of `itemType` takes in an item list; 0 for an unknown type (and for TWTY_HANDLE,
+// which no capability container carries).
 constexpr size_t TwainItemSize(TW_UINT16 itemType) {
   switch (itemType) {
     case TWTY_INT8:
@@ -398,7 +409,25 @@ constexpr TW_UINT16 ICAP_AUTOMATICLENGTHDETECTION = 0x1158;
 constexpr TW_UINT16 ICAP_AUTOMATICCOLORENABLED = 0x1159;
 constexpr TW_UINT16 ICAP_AUTOMATICCOLORNONCOLORPIXELTYPE = 0x115A;
 
+// ---- The data source's own capabilities the wrapper sends (their meaning is the source's; the
+// ids and the values sent are fixed by the wrapper).
+constexpr TW_UINT16 kCapDsSourceName = 0x8021;       // the source's string of scan sources
+constexpr TW_UINT16 kCapDsMirror = 0x8035;
+constexpr TW_UINT16 kCapDsEdgeCleanup = 0x8036;
+constexpr TW_UINT16 kCapDsLongDocument = 0x8046;
+constexpr TW_UINT16 kCapDsRotationInfo = 0x8050;
+constexpr TW_UINT16 kCapDsEndorser = 0x8062;
+constexpr TW_UINT16 kCapDsPageRecord = 0x8065;
+constexpr TW_UINT16 kCapDsVrsMode = 0x8067;
+constexpr TW_UINT16 kCapDsJpeg = 0x806C;
+constexpr TW_UINT16 kCapDsFlipBackSide = 0x807B;
+constexpr TW_UINT16 kCapDsColourCorrection = 0x8086;
+constexpr TW_UINT16 kCapDsLengthCheck = 0x8087;
+constexpr TW_UINT16 kCapDsVrsGamma = 0x808B;
+constexpr TW_UINT16 kCapDsCustomData = 0x809D;       // set TRUE at initialisation
+
 // ---- Capability values.
+// ICAP_UNITS
 constexpr TW_UINT16 TWUN_INCHES = 0;
 constexpr TW_UINT16 TWUN_CENTIMETERS = 1;
 constexpr TW_UINT16 TWUN_PICAS = 2;
@@ -406,13 +435,56 @@ constexpr TW_UINT16 TWUN_POINTS = 3;
 constexpr TW_UINT16 TWUN_TWIPS = 4;
 constexpr TW_UINT16 TWUN_PIXELS = 5;
 constexpr TW_UINT16 TWUN_MILLIMETERS = 6;
+// ICAP_PIXELTYPE
 constexpr TW_UINT16 TWPT_BW = 0;
 constexpr TW_UINT16 TWPT_GRAY = 1;
 constexpr TW_UINT16 TWPT_RGB = 2;
+// ICAP_COMPRESSION
 constexpr TW_UINT16 TWCP_NONE = 0;
 constexpr TW_UINT16 TWCP_JPEG = 6;
+// ICAP_XFERMECH
 constexpr TW_UINT16 TWSX_NATIVE = 0;
 constexpr TW_UINT16 TWSX_MEMORY = 2;
+// ICAP_BITDEPTHREDUCTION
+constexpr TW_UINT16 TWBR_THRESHOLD = 0;
+constexpr TW_UINT16 TWBR_HALFTONE = 1;
+constexpr TW_UINT16 TWBR_DIFFUSION = 3;
+constexpr TW_UINT16 TWBR_DYNAMICTHRESHOLD = 4;
+// ICAP_FILTER
+constexpr TW_UINT16 TWFT_RED = 0;
+constexpr TW_UINT16 TWFT_GREEN = 1;
+constexpr TW_UINT16 TWFT_BLUE = 2;
+constexpr TW_UINT16 TWFT_NONE = 3;
+// ICAP_NOISEFILTER
+constexpr TW_UINT16 TWNF_NONE = 0;
+constexpr TW_UINT16 TWNF_AUTO = 1;
+// ICAP_OVERSCAN
+constexpr TW_UINT16 TWOV_NONE = 0;
+constexpr TW_UINT16 TWOV_AUTO = 1;
+constexpr TW_UINT16 TWOV_TOPBOTTOM = 2;
+constexpr TW_UINT16 TWOV_LEFTRIGHT = 3;
+constexpr TW_UINT16 TWOV_ALL = 4;
+// ICAP_AUTODISCARDBLANKPAGES (TW_INT32)
+constexpr TW_INT32 TWBP_DISABLE = -2;
+constexpr TW_INT32 TWBP_AUTO = -1;
+// CAP_DOUBLEFEEDDETECTION and CAP_DOUBLEFEEDDETECTIONRESPONSE
+constexpr TW_UINT16 TWDF_ULTRASONIC = 0;
+constexpr TW_UINT16 TWDP_STOPANDWAIT = 1;
+// The side of TWEI_PAGESIDE
+constexpr TW_UINT16 TWCS_TOP = 1;
+constexpr TW_UINT16 TWCS_BOTTOM = 2;
+
+// ---- Extended image information entries (TW_INFO.InfoID).
+constexpr TW_UINT16 TWEI_PATCHCODE = 0x1212;
+constexpr TW_UINT16 TWEI_BARCODECOUNT = 0x1219;
+constexpr TW_UINT16 TWEI_CHAPTERNUMBER = 0x1239;
+constexpr TW_UINT16 TWEI_DOCUMENTNUMBER = 0x123A;
+constexpr TW_UINT16 TWEI_PAGENUMBER = 0x123B;
+constexpr TW_UINT16 TWEI_FRAMENUMBER = 0x123D;
+constexpr TW_UINT16 TWEI_PIXELFLAVOR = 0x123F;
+constexpr TW_UINT16 TWEI_PAGESIDE = 0x1245;
+constexpr TW_UINT16 TWEI_PAPERCOUNT = 0x1249;
+constexpr TW_UINT16 TWEI_PRINTERTEXT = 0x124A;
 
 // ---- Languages and countries of TW_VERSION.
 constexpr TW_UINT16 TWLG_USA = 13;

@@ -132,7 +132,9 @@ class CTwainSession {
   uint32_t GetCapabilityList(TW_UINT16 capability, std::vector<TwainNumber>* values);
   uint32_t SetCapability(TW_UINT16 capability, TW_UINT16 itemType, TW_UINT16 conType, TwainNumber value);
   uint32_t SetCapabilityString(TW_UINT16 capability, TW_UINT16 itemType, std::string_view text);
-  uint32_t GetCapabilityStrings(TW_UINT16 capability, std::vector<std::string>* texts, uint32_t* current);
+  // The texts of a text container, the index of the current one, and (when asked) its item type.
+  uint32_t GetCapabilityStrings(TW_UINT16 capability, std::vector<std::string>* texts, uint32_t* current,
+                                TW_UINT16* itemType = nullptr);
 
   // Runs right after a successful EnableDS on the same thread: pumps the thread's queue, hands
   // each message to the source (ProcessEvent) and dispatches the others, and watches the event

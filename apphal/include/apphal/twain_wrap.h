@@ -39,26 +39,12 @@ void TuneGammaTable(uint8_t* table, int32_t intensity, int32_t contrast);
 bool GammaTuningEnabled();
 inline constexpr char16_t kTuneGammaKeyPath[] = u"SOFTWARE\\Corvanite\\Quickarc 4.0\\Global\\TuneGammaForVRS";
 
-// The data source's own capabilities and messages the wrapper sends (their meaning is the
-// source's; the values sent are fixed here).
-constexpr TW_UINT16 kCapDsCustomData = 0x809D;      // set TRUE at initialisation
-constexpr TW_UINT16 kCapDsSourceName = 0x8021;      // the source's string of scan sources
-constexpr TW_UINT16 kCapDsMirror = 0x8035;
-constexpr TW_UINT16 kCapDsEdgeCleanup = 0x8036;
-constexpr TW_UINT16 kCapDsLongDocument = 0x8046;
-constexpr TW_UINT16 kCapDsRotationInfo = 0x8050;
-constexpr TW_UINT16 kCapDsEndorser = 0x8062;
-constexpr TW_UINT16 kCapDsPageRecord = 0x8065;
-constexpr TW_UINT16 kCapDsVrsMode = 0x8067;
-constexpr TW_UINT16 kCapDsJpeg = 0x806C;
-constexpr TW_UINT16 kCapDsFlipBackSide = 0x807B;
-constexpr TW_UINT16 kCapDsColourCorrection = 0x8086;
-constexpr TW_UINT16 kCapDsLengthCheck = 0x8087;
-constexpr TW_UINT16 kCapDsVrsGamma = 0x808B;
-
-// The extended page information asked for after each start and transfer, in this order.
-inline constexpr TW_UINT16 kExtendedInfoIds[13] = {0x123A, 0x1249, 0x123B, 0x1245, 0x123D, 0x123F, 0x1212,
-                                                   0x1239, 0x8001, 0x124A, 0x1219, 0x8005, 0x8004};
+// The extended page information asked for after each start and transfer, in this order (0x8001,
+// 0x8005 and 0x8004 are the source's own entries).
+inline constexpr TW_UINT16 kExtendedInfoIds[13] = {
+    TWEI_DOCUMENTNUMBER, TWEI_PAPERCOUNT, TWEI_PAGENUMBER, TWEI_PAGESIDE,     TWEI_FRAMENUMBER,
+    TWEI_PIXELFLAVOR,    TWEI_PATCHCODE,  TWEI_CHAPTERNUMBER, 0x8001, TWEI_PRINTERTEXT, TWEI_BARCODECOUNT,
+    0x8005,              0x8004};
 
 class CTWAINwrap : public CLogClient {
  public:

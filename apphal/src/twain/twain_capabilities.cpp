@@ -111,15 +111,17 @@ uint32_t CTwainSession::GetCapabilityList(TW_UINT16 capability, std::vector<Twai
 }
 
 uint32_t CTwainSession::GetCapabilityStrings(TW_UINT16 capability, std::vector<std::string>* texts,
-                                             uint32_t* current) {
+                                             uint32_t* current, TW_UINT16* itemType) {
   texts->clear();
   *current = 0;
+  if (itemType != nullptr) *itemType = 0;
   CapabilityContainer container;
   const uint32_t result = ReadContainerOf(TwainOperation::GetCapabilityStrings, capability, MSG_NULL, &container);
   if (result != 0) return result;
   if (!container.IsText()) return kTwainBadValue;
   *texts = std::move(container.texts);
   if (container.conType == TWON_ENUMERATION) *current = container.currentIndex;
+  if (itemType != nullptr) *itemType = container.itemType;
   return 0;
 }
 

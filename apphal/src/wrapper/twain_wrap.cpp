@@ -22,6 +22,28 @@ void CopyText(char* field, size_t size, const char* text) {
 
 TwainNumber True() { return TwainNumber::Integer(TW_TRUE); }
 
+// True when the entry holds a handle of the source's global memory rather than its value: an
+// answered entry of more than one item, of a text, of a handle, or of items wider than Item.
+bool HoldsHandle(const TW_INFO& info) {
+  if (info.ReturnCode != TWRC_SUCCESS) return false;
+  const TW_UINT16 itemType = info.ItemType;
+  return itemType == TWTY_HANDLE || info.NumItems > 1 || TwainItemSize(itemType) > sizeof(TW_UINTPTR);
+}
+
+// The one number an answered entry for `id` carries.
+bool ExtendedInfoNumber(const TW_INFO& info, TW_UINT16 id, TW_UINTPTR* value) {
+  if (info.InfoID != id || info.ReturnCode != TWRC_SUCCESS || info.NumItems != 1 || HoldsHandle(info)) return false;
+  const TW_UINT16 itemType = info.ItemType;
+  if (itemType > TWTY_UINT32) return false;  // the page number and side are integers
+  *value = info.Item;
+  return true;
+}
+
+void ReleaseExtendedInfo(const TW_INFO& info) {
+  const TW_UINTPTR item = info.Item;
+  if (item != 0 && HoldsHandle(info)) TwainMemFree(reinterpret_cast<TW_HANDLE>(item));
+}
+
 #pragma pack(push, 2)
 struct ExtendedInfoRecord {
   TW_UINT32 NumInfos;
@@ -173,9 +195,14 @@ void CTWAINwrap::GatherExtendedInfo(CTwainSession& session, ZQSCANINFO* pinfo) {
   ExtendedInfoRecord record{};
   record.NumInfos = std::size(kExtendedInfoIds);
   for (size_t i = 0; i < std::size(kExtendedInfoIds); ++i) record.Info[i].InfoID = kExtendedInfoIds[i];
-  if (session.GetExtImageInfo(&record) != 0) return;
-  pinfo->PagesScanned = static_cast<int32_t>(record.Info[2].Item);
-  pinfo->ActiveSide = record.Info[3].Item == 2 ? 1 : 0;
+  if (session.GetExtImageInfo(&record) != 0) return;  // a refused request hands out nothing
+  // The page number and side, each only from an entry the source answered with one number.
+  TW_UINTPTR value = 0;
+  if (ExtendedInfoNumber(record.Info[2], TWEI_PAGENUMBER, &value)) pinfo->PagesScanned = static_cast<int32_t>(value);
+  if (ExtendedInfoNumber(record.Info[3], TWEI_PAGESIDE, &value)) pinfo->ActiveSide = value == TWCS_BOTTOM ? 1 : 0;
+  // Every handle the source put into an answered entry (its texts) is the application's to free;
+  // the values are not kept (the application's page record is not filled).
+  for (const TW_INFO& info : record.Info) ReleaseExtendedInfo(info);
 }
 
 uint32_t CTWAINwrap::StartScan(ZQSCANINFO* pinfo, std::string colourCorrection) {

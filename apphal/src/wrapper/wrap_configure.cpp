@@ -107,23 +107,23 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
     bool dynamicThreshold = false;
     if (std::optional<long> bdr = options.Find("BDR=")) {
       switch (*bdr) {
-        case 1: reduction = 3; break;
-        case 2: reduction = 4; dynamicThreshold = true; break;
-        case 3: reduction = 1; halftone = "Bayer"; break;
-        case 4: reduction = 1; halftone = "Halftone"; break;
-        default: reduction = 0; break;
+        case 1: reduction = TWBR_DIFFUSION; break;
+        case 2: reduction = TWBR_DYNAMICTHRESHOLD; dynamicThreshold = true; break;
+        case 3: reduction = TWBR_HALFTONE; halftone = "Bayer"; break;
+        case 4: reduction = TWBR_HALFTONE; halftone = "Halftone"; break;
+        default: reduction = TWBR_THRESHOLD; break;
       }
     }
 
-    int32_t filter = 3;
+    int32_t filter = TWFT_NONE;
     switch (pinfo->ColorDropOut) {
-      case 0xFF: filter = 0; break;
-      case 0xFF00: filter = 1; break;
-      case 0xFF0000: filter = 2; break;
-      default: filter = 3; break;
+      case 0xFF: filter = TWFT_RED; break;
+      case 0xFF00: filter = TWFT_GREEN; break;
+      case 0xFF0000: filter = TWFT_BLUE; break;
+      default: filter = TWFT_NONE; break;
     }
     if (std::optional<long> dropout = options.Find("ColorDropout="); dropout && *dropout != 0) {
-      filter = *dropout == 1 ? 0 : *dropout == 2 ? 1 : *dropout == 3 ? 2 : 3;
+      filter = *dropout == 1 ? TWFT_RED : *dropout == 2 ? TWFT_GREEN : *dropout == 3 ? TWFT_BLUE : TWFT_NONE;
     }
 
     if (uint32_t r = s.SetBool(CAP_INDICATORS, false); r != 0) return MapTwainStatus(r);
@@ -144,7 +144,7 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
       s.Set(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW);
       if (dynamicThreshold) {
         dynamicAlone = true;
-        s.Set(ICAP_BITDEPTHREDUCTION, TWTY_UINT16, 4);
+        s.Set(ICAP_BITDEPTHREDUCTION, TWTY_UINT16, TWBR_DYNAMICTHRESHOLD);
         TwainNumber brightness, contrast;
         s.Get(ICAP_BRIGHTNESS, &brightness);
         s.Get(ICAP_CONTRAST, &contrast);
@@ -154,7 +154,9 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
         if (reduction) s.Set(ICAP_BITDEPTHREDUCTION, TWTY_UINT16, *reduction);
         if (halftone != nullptr) s.SetText(ICAP_HALFTONES, TWTY_STR32, halftone);
       }
-      if (!options.text.empty()) s.Set(ICAP_NOISEFILTER, TWTY_UINT16, options.Find("Despeckle=").value_or(0) != 0);
+      if (!options.text.empty()) {
+        s.Set(ICAP_NOISEFILTER, TWTY_UINT16, options.Find("Despeckle=").value_or(0) != 0 ? TWNF_AUTO : TWNF_NONE);
+      }
       s.Set(ICAP_FILTER, TWTY_UINT16, filter);
       if (!dynamicThreshold) s.SetFix(ICAP_THRESHOLD, static_cast<int64_t>(pinfo->Threshold) * 255 / 100);
     }
@@ -235,10 +237,10 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
     s.SetBool(kCapDsMirror, pinfo->Mirror != 0);
 
     if ((pinfo->AutoBack & (0x100 | 0x200)) != 0) {
-      s.Set(CAP_DOUBLEFEEDDETECTION, TWTY_UINT16, 0);
+      s.Set(CAP_DOUBLEFEEDDETECTION, TWTY_UINT16, TWDF_ULTRASONIC);
       s.Set(CAP_DOUBLEFEEDDETECTIONRESPONSE, TWTY_UINT16, pinfo->ScanDirection);
     } else {
-      s.Set(CAP_DOUBLEFEEDDETECTION, TWTY_UINT16, TwainNumber::Integer(0), TWON_ARRAY);
+      s.Set(CAP_DOUBLEFEEDDETECTION, TWTY_UINT16, TwainNumber::Integer(TWDF_ULTRASONIC), TWON_ARRAY);
     }
 
     if (pinfo->Endorser != 0) {
@@ -257,7 +259,7 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
     s.SetBool(ICAP_AUTOMATICDESKEW, choice("AutoDeskew=", 0x4));
     s.SetBool(ICAP_AUTOMATICCOLORENABLED, autoColour);
     if (autoColour) s.Set(ICAP_AUTOMATICCOLORNONCOLORPIXELTYPE, TWTY_UINT16, pixelClass == TWPT_GRAY ? TWPT_GRAY : TWPT_BW);
-    s.Set(ICAP_AUTODISCARDBLANKPAGES, TWTY_INT32, choice("BlankPageRemoval=", 0x1000) ? -1 : -2);
+    s.Set(ICAP_AUTODISCARDBLANKPAGES, TWTY_INT32, choice("BlankPageRemoval=", 0x1000) ? TWBP_AUTO : TWBP_DISABLE);
     if (std::optional<long> edge = options.Find("EdgeCleanup=")) s.Set(kCapDsEdgeCleanup, TWTY_UINT16, *edge);
     s.Set(ICAP_FILTER, TWTY_UINT16, filter);
     const std::optional<long> rotate = options.Find("RotateImage=");
@@ -281,7 +283,15 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
     }
 
     if (vrsGamma) {
-      s.SetBool(ICAP_OVERSCAN, (pinfo->AutoBack & 0x800) != 0);
+      // The overscan is a TW_UINT16 of the TWOV_ values: all four sides, or none. A source that
+      // refuses it ends the configuration, as the transfer settings above do; one that does not
+      // know the capability at all scans without overscan when none was asked for.
+      const bool overscan = (pinfo->AutoBack & 0x800) != 0;
+      const uint32_t r = s.Set(ICAP_OVERSCAN, TWTY_UINT16, overscan ? TWOV_ALL : TWOV_NONE);
+      if (const uint32_t mapped = MapTwainStatus(r); IsZqFailure(mapped) && (overscan || r != kTwainCapUnsupported)) {
+        RZD_LOG_ERROR(u"Configure failed because the data source refused the overscan (0x%08X)", r);
+        return mapped;
+      }
       const bool tune = GammaTuningEnabled();
       TW_RESPONSETABLE response{};
       uint8_t curves[3][256];

@@ -42,8 +42,8 @@ uint32_t CTWAINwrap::ConfigureDSData(ZQSCANINFO* pinfo) {
   if (request == kKeepSettings || request == kKeepSettingsWithDuplex) {
     pinfo->Value = 0;
     if (pinfo->Mirror != 0 && pinfo->Negative != 0) {
-      TW_CUSTOMDSDATA data{static_cast<TW_UINT32>(pinfo->Negative),
-                           reinterpret_cast<TW_HANDLE>(static_cast<intptr_t>(pinfo->Mirror))};
+      // Mirror carries the application's handle whole (it is pointer-sized in the record).
+      TW_CUSTOMDSDATA data{static_cast<TW_UINT32>(pinfo->Negative), reinterpret_cast<TW_HANDLE>(pinfo->Mirror)};
       if (uint32_t r = MapTwainStatus(s.SetCustomDSData(&data)); IsZqFailure(r)) return r;
     }
   }
@@ -76,16 +76,26 @@ uint32_t CTWAINwrap::ConfigureDSData(ZQSCANINFO* pinfo) {
         bool feeder = false;
         if (!ReadBool(s, CAP_FEEDERENABLED, &feeder) || !feeder) return ZQHARDWARE_STATUS_OK;
       }
+      // A flatbed source is left for the first other one whose camera is enabled; when none is,
+      // the flatbed stays selected rather than the last one tried.
       std::vector<std::string> names;
       uint32_t current = 0;
-      if (s.GetCapabilityStrings(kCapDsSourceName, &names, &current) == 0 && current < names.size() &&
-          Contains(names[current], "Flatbed")) {
+      TW_UINT16 nameType = 0;
+      if (s.GetCapabilityStrings(kCapDsSourceName, &names, &current, &nameType) == 0 && nameType == TWTY_STR255 &&
+          current < names.size() && Contains(names[current], "Flatbed")) {
+        bool selected = false;
+        bool tried = false;
         for (const std::string& name : names) {
           if (Contains(name, "Flatbed")) continue;
           s.SetCapabilityString(kCapDsSourceName, TWTY_STR255, name);
+          tried = true;
           bool camera = false;
-          if (ReadBool(s, CAP_CAMERAENABLED, &camera) && camera) break;
+          if (ReadBool(s, CAP_CAMERAENABLED, &camera) && camera) {
+            selected = true;
+            break;
+          }
         }
+        if (tried && !selected) s.SetCapabilityString(kCapDsSourceName, TWTY_STR255, names[current]);
       }
       bool loaded = false;
       if (ReadBool(s, CAP_FEEDERLOADED, &loaded) && loaded) {
@@ -127,10 +137,12 @@ uint32_t CTWAINwrap::ConfigureDSData(ZQSCANINFO* pinfo) {
   pinfo->ScanDirection = 0;
   if (pinfo->ScanHardware == ZQSCANHRDW_ADF) {
     int32_t detection = -1;
-    if (ReadUint16(s, CAP_DOUBLEFEEDDETECTION, &detection) && detection == 0) {
+    if (ReadUint16(s, CAP_DOUBLEFEEDDETECTION, &detection) && detection == TWDF_ULTRASONIC) {
       pinfo->AutoBack |= 0x100;
       int32_t response = 0;
-      if (ReadUint16(s, CAP_DOUBLEFEEDDETECTIONRESPONSE, &response) && response == 1) pinfo->ScanDirection = 1;
+      if (ReadUint16(s, CAP_DOUBLEFEEDDETECTIONRESPONSE, &response) && response == TWDP_STOPANDWAIT) {
+        pinfo->ScanDirection = 1;
+      }
     }
   }
 

@@ -70,17 +70,20 @@ TW_UINT16 DataSource::Entry(TW_IDENTITY* origin, TW_UINT32 dataGroup, TW_UINT16 
     script_ = LoadScript();
     counts_.clear();
   }
-  std::string triplet = TripletName(dataGroup, dat, message);
+  std::string numbers = TripletNumbers(dataGroup, dat, message);
+  std::string name = TripletName(dataGroup, dat, message);
   if (dataGroup == DG_CONTROL && dat == DAT_CAPABILITY && data != nullptr) {
-    triplet = CapabilityTripletName(message, static_cast<TW_CAPABILITY*>(data)->Cap);
+    numbers = CapabilityTripletNumbers(message, static_cast<TW_CAPABILITY*>(data)->Cap);
+    name = CapabilityTripletName(message, static_cast<TW_CAPABILITY*>(data)->Cap);
   }
-  const int count = ++counts_[triplet];
-  const std::optional<FailRule> rule = FindRule(script_, triplet, count);
+  const std::string triplet = numbers + " " + name;
+  const int count = ++counts_[numbers];
+  const std::optional<FailRule> rule = FindRule(script_, numbers, name, count);
 
   Answer answer;
   if (rule && rule->raise) {
     AppendLog(triplet + " rc=1 cc=1 throw");
-    throw std::runtime_error("scripted failure in " + triplet);
+    throw std::runtime_error("scripted failure in " + name);
   }
   if (rule && (rule->rc == TWRC_FAILURE || rule->rc == TWRC_CANCEL)) {
     answer = Answer{rule->rc, rule->cc, "scripted"};
@@ -117,7 +120,7 @@ DataSource::Answer DataSource::Dispatch(TW_IDENTITY* origin, TW_UINT32 dataGroup
         return Answer{TWRC_SUCCESS, TWCC_SUCCESS, Format("condition=%u", condition_)};
       }
       case DAT_CAPABILITY: return Capability(message, static_cast<TW_CAPABILITY*>(data));
-      case DAT_USERINTERFACE: return UserInterface(message);
+      case DAT_USERINTERFACE: return UserInterface(message, data);
       case DAT_EVENT:
         if (message != MSG_PROCESSEVENT) return Fail(TWCC_BADVALUE);
         return ProcessEvent(static_cast<TW_EVENT*>(data));
@@ -130,7 +133,7 @@ DataSource::Answer DataSource::Dispatch(TW_IDENTITY* origin, TW_UINT32 dataGroup
       }
       case DAT_CUSTOMDSDATA: {
         if (message != MSG_SET || state_ != 4) return Fail(TWCC_SEQERROR);
-        return Answer{TWRC_SUCCESS, TWCC_SUCCESS, Format("length=%u", static_cast<TW_CUSTOMDSDATA*>(data)->InfoLength)};
+        return CustomData(static_cast<TW_CUSTOMDSDATA*>(data));
       }
       default: return Fail(TWCC_BUMMER);
     }
@@ -215,6 +218,9 @@ DataSource::Answer DataSource::Capability(TW_UINT16 message, TW_CAPABILITY* capa
         }
       }
       if (CapabilityEntry* loaded = capabilities_.Find(CAP_FEEDERLOADED)) loaded->current = sheetsLeft_ > 0 ? 1 : 0;
+      if (CapabilityEntry* camera = capabilities_.Find(CAP_CAMERAENABLED)) {
+        camera->current = script_.cameraEnabled.count(capabilities_.CurrentText(kCapDsSourceName)) != 0 ? 1 : 0;
+      }
       const TW_UINT16 cc = capabilities_.Answer(id, message, memory_, capability);
       return cc == TWCC_SUCCESS ? Answer{} : Fail(cc);
     }
@@ -275,7 +281,18 @@ uint32_t DataSource::PendingImages() const {
   return (sides - image_.Side()) + static_cast<uint32_t>(sheetsLeft_) * sides;
 }
 
-DataSource::Answer DataSource::UserInterface(TW_UINT16 message) {
+// The application's settings block: InfoLength bytes in the global memory of hData.
+DataSource::Answer DataSource::CustomData(const TW_CUSTOMDSDATA* custom) {
+  const TW_UINT32 length = custom->InfoLength;
+  const TW_HANDLE handle = custom->hData;
+  const auto* bytes = static_cast<const char*>(memory_.lock(handle));
+  if (bytes == nullptr) return Answer{TWRC_FAILURE, TWCC_BADVALUE, Format("length=%u data=unreadable", length)};
+  std::string text(bytes, strnlen(bytes, length));
+  memory_.unlock(handle);
+  return Answer{TWRC_SUCCESS, TWCC_SUCCESS, Format("length=%u data=", length) + text};
+}
+
+DataSource::Answer DataSource::UserInterface(TW_UINT16 message, TW_MEMREF data) {
   switch (message) {
     case MSG_ENABLEDS:
       if (state_ != 4) return Fail(TWCC_SEQERROR);
@@ -294,7 +311,9 @@ DataSource::Answer DataSource::UserInterface(TW_UINT16 message) {
     case MSG_DS_USER3:
     case MSG_DS_NETWAIT:
       if (state_ < 4) return Fail(TWCC_SEQERROR);
-      return Answer{};
+      // The application's pointer, as it arrived.
+      return Answer{TWRC_SUCCESS, TWCC_SUCCESS,
+                    Format("data=0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(data)))};
     default: return Fail(TWCC_BADVALUE);
   }
 }
@@ -318,11 +337,13 @@ void DataSource::Announce() {
           TW_CALLBACK callback{};
           callback.Message = static_cast<TW_INT16>(announced);
           rc = dsm(&self, &application, DG_CONTROL, DAT_CALLBACK, MSG_INVOKE_CALLBACK, &callback);
-          AppendLog("callback " + TripletName(DG_CONTROL, DAT_CALLBACK, MSG_INVOKE_CALLBACK) + Format(" rc=%u", rc) +
-                    " " + TripletName(DG_CONTROL, DAT_NULL, announced));
+          AppendLog("callback " + TripletNumbers(DG_CONTROL, DAT_CALLBACK, MSG_INVOKE_CALLBACK) + " " +
+                    TripletName(DG_CONTROL, DAT_CALLBACK, MSG_INVOKE_CALLBACK) + Format(" rc=%u", rc) + " " +
+                    TripletNumbers(DG_CONTROL, DAT_NULL, announced));
         } else {
           rc = dsm(&self, &application, DG_CONTROL, DAT_NULL, announced, nullptr);
-          AppendLog("callback " + TripletName(DG_CONTROL, DAT_NULL, announced) + Format(" rc=%u", rc));
+          AppendLog("callback " + TripletNumbers(DG_CONTROL, DAT_NULL, announced) + " " +
+                    TripletName(DG_CONTROL, DAT_NULL, announced) + Format(" rc=%u", rc));
         }
       });
       return;
@@ -447,17 +468,50 @@ DataSource::Answer DataSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
 DataSource::Answer DataSource::ExtImageInfo(TW_EXTIMAGEINFO* record) {
   if (state_ < 6 || !imageActive_) return Fail(TWCC_SEQERROR);
   if (record->NumInfos > 100) return Fail(TWCC_BADVALUE);
+  uint32_t handles = 0;
   for (TW_UINT32 i = 0; i < record->NumInfos; ++i) {
     TW_INFO& info = record->Info[i];
     info.NumItems = 1;
     info.ReturnCode = TWRC_SUCCESS;
+    if (script_.unavailableInfo.count(info.InfoID) != 0) {
+      info.ItemType = TWTY_UINT32;
+      info.ReturnCode = TWRC_DATANOTAVAILABLE;
+      info.Item = 0xBAD0BAD;  // nothing the application may use
+      continue;
+    }
     switch (info.InfoID) {
-      case 0x123B: info.ItemType = TWTY_UINT32; info.Item = image_.Sheet(); break;      // page number
-      case 0x1245: info.ItemType = TWTY_UINT16; info.Item = image_.Side() + 1; break;  // side: 1 front, 2 back
-      default: info.NumItems = 0; info.ReturnCode = TWRC_FAILURE; info.Item = 0; break;
+      case TWEI_PAGENUMBER: info.ItemType = TWTY_UINT32; info.Item = image_.Sheet(); break;
+      case TWEI_PAGESIDE:
+        info.ItemType = TWTY_UINT16;
+        info.Item = image_.Side() == 0 ? TWCS_TOP : TWCS_BOTTOM;
+        break;
+      case TWEI_PRINTERTEXT:
+        if (!script_.printerText.empty()) {
+          // A text does not fit in Item: a handle of the source's global memory, the
+          // application's to free.
+          const size_t field = TwainItemSize(TWTY_STR255);
+          TW_HANDLE handle = memory_.allocate(static_cast<TW_UINT32>(field));
+          auto* text = static_cast<char*>(handle == nullptr ? nullptr : memory_.lock(handle));
+          if (text != nullptr) {
+            std::memset(text, 0, field);
+            std::memcpy(text, script_.printerText.data(), std::min(script_.printerText.size(), field - 1));
+            memory_.unlock(handle);
+            info.ItemType = TWTY_STR255;
+            info.Item = reinterpret_cast<TW_UINTPTR>(handle);
+            ++handles;
+            break;
+          }
+          if (handle != nullptr) memory_.free(handle);
+        }
+        [[fallthrough]];
+      default:
+        info.NumItems = 0;
+        info.ReturnCode = TWRC_INFONOTSUPPORTED;
+        info.Item = 0;
+        break;
     }
   }
-  return Answer{TWRC_SUCCESS, TWCC_SUCCESS, Format("infos=%u", record->NumInfos)};
+  return Answer{TWRC_SUCCESS, TWCC_SUCCESS, Format("infos=%u handles=%u", record->NumInfos, handles)};
 }
 
 }  // namespace rzd::twainds

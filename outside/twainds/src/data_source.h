@@ -41,7 +41,8 @@ class DataSource {
   Answer Dispatch(TW_IDENTITY* origin, TW_UINT32 dataGroup, TW_UINT16 dat, TW_UINT16 message, TW_MEMREF data);
   Answer Identity(TW_IDENTITY* origin, TW_UINT16 message, TW_MEMREF data);
   Answer Capability(TW_UINT16 message, TW_CAPABILITY* capability);
-  Answer UserInterface(TW_UINT16 message);
+  Answer UserInterface(TW_UINT16 message, TW_MEMREF data);
+  Answer CustomData(const TW_CUSTOMDSDATA* custom);
   Answer ProcessEvent(TW_EVENT* event);
   Answer PendingTransfers(TW_UINT16 message, TW_PENDINGXFERS* pending);
   Answer ImageLayout(TW_UINT16 message, TW_IMAGELAYOUT* layout);

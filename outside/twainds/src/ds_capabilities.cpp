@@ -177,6 +177,25 @@ void Capabilities::Reset(const DsScript& script) {
   entries_[ICAP_CONTRAST] = Ranged(TWTY_FIX32, -1000, 1000, 1, 0);
   entries_[ICAP_THRESHOLD] = Ranged(TWTY_FIX32, 0, 255, 1, 128);
   entries_[ICAP_JPEGQUALITY] = Ranged(TWTY_INT16, 1, 100, 1, 75);
+  // A strict source: the overscan is a TW_UINT16 of the TWOV_ values, nothing else.
+  entries_[ICAP_OVERSCAN] =
+      Enumerated(TWTY_UINT16, {TWOV_NONE, TWOV_AUTO, TWOV_TOPBOTTOM, TWOV_LEFTRIGHT, TWOV_ALL}, TWOV_NONE);
+  entries_[CAP_CAMERAENABLED] = Single(TWTY_BOOL, 0);
+  if (!script.sourceNames.empty()) {
+    CapabilityEntry names;
+    names.itemType = script.sourceNameType;
+    names.kind = CapabilityEntry::Kind::Enumeration;
+    names.texts = script.sourceNames;
+    entries_[kCapDsSourceName] = names;
+  }
+}
+
+std::string Capabilities::CurrentText(TW_UINT16 id) const {
+  const CapabilityEntry* entry = Find(id);
+  if (entry == nullptr) return {};
+  if (entry->texts.empty()) return entry->text;
+  const auto index = static_cast<size_t>(entry->current);
+  return index < entry->texts.size() ? entry->texts[index] : std::string();
 }
 
 CapabilityEntry* Capabilities::Find(TW_UINT16 id) {
@@ -202,12 +221,30 @@ TW_UINT16 Capabilities::Answer(TW_UINT16 id, TW_UINT16 message, const Memory& me
   auto travel = [&](double value) { return Slot(type, ToUnit(value, entry->conversion, unit)); };
   TW_HANDLE handle = nullptr;
 
-  if (IsText(type)) {
+  if (IsText(type) && !entry->texts.empty() && message == MSG_GET) {
+    // A text enumeration: its fields one after the other.
+    const size_t field = TwainItemSize(type);
+    handle = MakeContainer(memory, offsetof(TW_ENUMERATION, ItemList) + field * entry->texts.size(),
+                           [&](uint8_t* data) {
+                             Put(data, 0, type);
+                             Put(data, offsetof(TW_ENUMERATION, NumItems), static_cast<TW_UINT32>(entry->texts.size()));
+                             Put(data, offsetof(TW_ENUMERATION, CurrentIndex), static_cast<TW_UINT32>(entry->current));
+                             Put(data, offsetof(TW_ENUMERATION, DefaultIndex),
+                                 static_cast<TW_UINT32>(entry->defaultValue));
+                             for (size_t i = 0; i < entry->texts.size(); ++i) {
+                               const std::string& text = entry->texts[i];
+                               std::memcpy(data + offsetof(TW_ENUMERATION, ItemList) + i * field, text.data(),
+                                           std::min(text.size(), field - 1));
+                             }
+                           });
+    capability->ConType = TWON_ENUMERATION;
+  } else if (IsText(type)) {
     // A text travels as a one-value holding its field.
     const size_t field = TwainItemSize(type);
+    const std::string text = CurrentText(id);
     handle = MakeContainer(memory, offsetof(TW_ONEVALUE, Item) + field, [&](uint8_t* data) {
       Put(data, 0, type);
-      std::memcpy(data + offsetof(TW_ONEVALUE, Item), entry->text.data(), std::min(entry->text.size(), field - 1));
+      std::memcpy(data + offsetof(TW_ONEVALUE, Item), text.data(), std::min(text.size(), field - 1));
     });
     capability->ConType = TWON_ONEVALUE;
   } else if (message != MSG_GET || entry->kind == CapabilityEntry::Kind::OneValue) {
@@ -294,7 +331,18 @@ TW_UINT16 Capabilities::Set(const TW_CAPABILITY& capability, const Memory& memor
     return TWCC_SUCCESS;
   }
   if (entry->readOnly) return TWCC_CAPSEQERROR;
-  if (itemType != entry->itemType || item == nullptr) return TWCC_BADVALUE;
+  if (itemType != entry->itemType || item == nullptr) {
+    *detail = "type=" + std::to_string(itemType);
+    return TWCC_BADVALUE;
+  }
+  if (!entry->texts.empty()) {
+    // A scan source is chosen by its name.
+    *detail = "text=" + text;
+    auto match = std::find(entry->texts.begin(), entry->texts.end(), text);
+    if (match == entry->texts.end()) return TWCC_BADVALUE;
+    entry->current = static_cast<double>(match - entry->texts.begin());
+    return TWCC_SUCCESS;
+  }
   *detail = Describe(itemType, value);
   const double taken = FromUnit(value, entry->conversion, Unit());
   if (entry->kind == CapabilityEntry::Kind::Enumeration) {

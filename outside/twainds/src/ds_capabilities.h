@@ -25,6 +25,8 @@ struct CapabilityEntry {
   bool readOnly = false;
   bool stored = false;  // not one of the source's own: kept as the application last set it
   std::string text;  // text item types
+  // A text enumeration (the scan sources): its texts, `current` and `defaultValue` as indexes.
+  std::vector<std::string> texts;
 };
 
 // The global-memory functions the source manager handed over.
@@ -48,6 +50,8 @@ class Capabilities {
   const CapabilityEntry* Find(TW_UINT16 id) const;
   double Current(TW_UINT16 id) const;
   TW_UINT16 Unit() const { return static_cast<TW_UINT16>(Current(ICAP_UNITS)); }
+  // The current text of a text enumeration; empty for none.
+  std::string CurrentText(TW_UINT16 id) const;
 
   // The container for MSG_GET (`all` true: the whole offer) or MSG_GETCURRENT / MSG_GETDEFAULT.
   // A capability not known is stored as the application last set it (one value), and answers

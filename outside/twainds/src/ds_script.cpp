@@ -81,6 +81,17 @@ DsScript LoadScript() {
   if (std::string v = value(u"ReportedWidth"); !v.empty()) script.reportedWidth = Number(v);
   if (std::string v = value(u"ReportedLength"); !v.empty()) script.reportedLength = Number(v);
   script.claimExtraBytes = static_cast<uint32_t>(std::max(0L, Number(value(u"ClaimExtraBytes"))));
+  for (const std::string& name : SplitList(value(u"SourceNames"))) {
+    if (!name.empty()) script.sourceNames.push_back(name);
+  }
+  if (std::string v = value(u"SourceNameType"); !v.empty()) script.sourceNameType = static_cast<TW_UINT16>(Number(v));
+  for (const std::string& name : SplitList(value(u"CameraEnabled"))) {
+    if (!name.empty()) script.cameraEnabled.insert(name);
+  }
+  script.printerText = value(u"PrinterText");
+  for (const std::string& id : SplitList(value(u"UnavailableInfo"))) {
+    if (!id.empty()) script.unavailableInfo.insert(static_cast<TW_UINT16>(Number(id)));
+  }
 
   for (const std::u16string& key : GetPrivateProfileKeyNames(u"Fail", file)) {
     script.fails[UpperAscii(ToUtf8(key))] = ParseRule(ToUtf8(GetPrivateProfileString(u"Fail", key, u"", file)));
@@ -92,8 +103,10 @@ DsScript LoadScript() {
   return script;
 }
 
-std::optional<FailRule> FindRule(const DsScript& script, const std::string& triplet, int count) {
-  auto it = script.fails.find(UpperAscii(triplet));
+std::optional<FailRule> FindRule(const DsScript& script, const std::string& numbers, const std::string& name,
+                                 int count) {
+  auto it = script.fails.find(UpperAscii(numbers));
+  if (it == script.fails.end()) it = script.fails.find(UpperAscii(name));
   if (it == script.fails.end()) return std::nullopt;
   if (it->second.nth != 0 && it->second.nth != count) return std::nullopt;
   return it->second;

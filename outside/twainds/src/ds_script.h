@@ -40,6 +40,13 @@ struct DsScript {
   uint32_t claimExtraBytes = 0;  // added to every BytesWritten
   int64_t reportedWidth = -1;    // the ImageWidth image information answers; -1: the true one
   int64_t reportedLength = -1;   // the ImageLength likewise
+  // Scan sources (kCapDsSourceName): a text enumeration of this item type, the first current;
+  // none when empty (the capability is then kept as the application sets it).
+  std::vector<std::string> sourceNames;
+  TW_UINT16 sourceNameType = TWTY_STR255;
+  std::set<std::string> cameraEnabled;  // the sources for which CAP_CAMERAENABLED reads TRUE
+  std::string printerText;              // TWEI_PRINTERTEXT of every page; none when empty
+  std::set<TW_UINT16> unavailableInfo;  // extended information answered TWRC_DATANOTAVAILABLE
   std::map<std::string, FailRule> fails;     // by upper-cased triplet
   std::map<TW_UINT16, std::string> broken;   // by capability
 };
@@ -47,8 +54,10 @@ struct DsScript {
 // The script in ScriptPath(); the defaults where it is missing.
 DsScript LoadScript();
 
-// The scripted answer for a triplet's n-th call (`count` from 1), if any.
-std::optional<FailRule> FindRule(const DsScript& script, const std::string& triplet, int count);
+// The scripted answer for a triplet's n-th call (`count` from 1), if any: a rule keyed by the
+// triplet's numbers, else one keyed by its names.
+std::optional<FailRule> FindRule(const DsScript& script, const std::string& numbers, const std::string& name,
+                                 int count);
 
 // ASCII upper case (triplet keys compare without case).
 std::string UpperAscii(std::string text);

@@ -104,6 +104,14 @@ std::string CapabilityTripletName(TW_UINT16 message, TW_UINT16 capability) {
   return TripletName(DG_CONTROL, DAT_CAPABILITY, message) + "#" + Hex(capability, 4);
 }
 
+std::string TripletNumbers(TW_UINT32 dataGroup, TW_UINT16 dataArgumentType, TW_UINT16 message) {
+  return Hex(dataGroup, 4) + "/" + Hex(dataArgumentType, 4) + "/" + Hex(message, 4);
+}
+
+std::string CapabilityTripletNumbers(TW_UINT16 message, TW_UINT16 capability) {
+  return TripletNumbers(DG_CONTROL, DAT_CAPABILITY, message) + "#" + Hex(capability, 4);
+}
+
 void FillSourceLine(uint32_t sheet, uint32_t side, uint32_t line, uint8_t* out, uint32_t bytesPerRow, uint32_t width,
                     uint32_t bitsPerPixel) {
   engine::FillPattern(sheet, side, line, 0, out, bytesPerRow);
@@ -162,6 +170,7 @@ std::vector<LoggedTriplet> ReadTripletLog() {
       words >> word;
     }
     entry.triplet = word;
+    words >> entry.name;
     std::string rc, cc;
     words >> rc;
     entry.rc = NumberAfter(rc, "rc=");

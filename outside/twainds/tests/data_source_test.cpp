@@ -2,6 +2,7 @@
 // JPEG streams, transfer rules, resets, and the triplet log.
 #include "engine/page_pattern.h"
 #include "session_fixture.h"
+#include "twain_standard.h"
 
 #include <cstdio>
 
@@ -11,6 +12,7 @@ namespace {
 using apphal::CTwainSession;
 using apphal::TwainNumber;
 using apphal::test::SessionTest;
+namespace standard = apphal::test::standard;
 
 class DataSourceTest : public SessionTest {
  protected:
@@ -70,7 +72,7 @@ TEST_F(DataSourceTest, DuplexSheetsComeFrontThenBackWithTheirPendingCounts) {
     uint32_t extra = 0;
     ASSERT_EQ(session->EndTransfer(&more, &extra), 0u);
     EXPECT_EQ(more, i < 3);
-    EXPECT_EQ(LastLogged("DG_CONTROL/DAT_PENDINGXFERS/MSG_ENDXFER").detail, "count=" + std::to_string(3 - i));
+    EXPECT_EQ(LastLogged(standard::kEndXferTriplet).detail, "count=" + std::to_string(3 - i));
   }
   EXPECT_EQ(session->DisableDS(), 0u);
   EXPECT_EQ(session->CloseDS(), 0u);
@@ -202,22 +204,27 @@ TEST_F(DataSourceTest, TheLogHasALineForEveryTripletAndCallback) {
   EXPECT_EQ(session->CloseDS(), 0u);
   std::vector<LoggedTriplet> log = ReadTripletLog();
   ASSERT_GE(log.size(), 12u);
-  EXPECT_EQ(log.front().triplet, "DG_CONTROL/DAT_IDENTITY/MSG_DS_GETIDENTITY");
-  EXPECT_EQ(log.back().triplet, "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS");
+  EXPECT_EQ(log.front().triplet, standard::kGetIdentityTriplet);
+  EXPECT_EQ(log.back().triplet, standard::kCloseDsTriplet);
   size_t callbacks = 0;
   for (const LoggedTriplet& entry : log) {
     if (!entry.callback) continue;
     ++callbacks;
-    EXPECT_EQ(entry.triplet, "DG_CONTROL/DAT_NULL/MSG_XFERREADY");
+    EXPECT_EQ(entry.triplet, standard::kXferReadyCallback);
     EXPECT_EQ(entry.rc, TWRC_SUCCESS);
   }
   EXPECT_EQ(callbacks, 1u);
   EXPECT_EQ(TripletName(0x7, 0x1234, 0x8009), "0x0007/0x1234/0x8009");
   EXPECT_EQ(CapabilityTripletName(MSG_GET, ICAP_UNITS), "DG_CONTROL/DAT_CAPABILITY/MSG_GET#0x0102");
+  EXPECT_EQ(TripletNumbers(0x7, 0x1234, 0x8009), "0x0007/0x1234/0x8009");
+  EXPECT_EQ(CapabilityTripletNumbers(MSG_GET, ICAP_UNITS), "0x0001/0x0001/0x0001#0x0102");
+  // Each line names the triplet too, for the reader of the log.
+  EXPECT_EQ(log.front().name, "DG_CONTROL/DAT_IDENTITY/MSG_DS_GETIDENTITY");
+  EXPECT_EQ(log.back().name, "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS");
 }
 
 TEST_F(DataSourceTest, AScriptedAnswerCanHitOnlyTheNthCall) {
-  auto session = OpenSession(ScriptBuilder().Fail(CapabilityTripletName(MSG_GETCURRENT, ICAP_UNITS), "1,24,2"));
+  auto session = OpenSession(ScriptBuilder().Fail(standard::CapTriplet(standard::kGetCurrent, standard::kUnits), "1,24,2"));
   TwainNumber unit;
   TW_UINT16 itemType = 0;
   // The session read the unit once while opening; the second read is the scripted one.

@@ -49,4 +49,7 @@ uint32_t GlobalLockCount(HGLOBAL handle);
 // True for a live handle handed out by GlobalAlloc.
 bool IsGlobalHandle(HGLOBAL handle);
 
+// The blocks handed out and not yet freed, in the whole process (for leak checks).
+size_t GlobalBlockCount();
+
 }  // namespace rzd

@@ -109,4 +109,10 @@ bool IsGlobalHandle(HGLOBAL handle) {
   return WithBlock(handle, [](Block&) { return true; }, false);
 }
 
+size_t GlobalBlockCount() {
+  Table& table = TheTable();
+  std::lock_guard lock(table.mutex);
+  return table.blocks.size();
+}
+
 }  // namespace rzd

@@ -3,8 +3,15 @@
 //
 // The source reads its script, an INI file, each time a session asks for its identity (the first
 // call of every session), and appends one line per triplet it receives to its log, in the order
-// received: "<DG>/<DAT>/<MSG>[#0x<cap>] rc=<rc> cc=<cc>[ <detail>]"; the calls it makes itself
-// to the source manager are logged as "callback <DG>/<DAT>/<MSG> rc=<rc>".
+// received: "<numbers>[#0x<cap>] <names>[#0x<cap>] rc=<rc> cc=<cc>[ <detail>]", the numbers as
+// "0x0002/0x0108/0x0006" (data group, data argument type, message in hexadecimal) and the names
+// as "DG_IMAGE/DAT_RGBRESPONSE/MSG_SET"; the calls it makes itself to the source manager are
+// logged as "callback <numbers> <names> rc=<rc>". Tests compare the numbers: the names come from
+// the same header as the values and would hide a wrong one. Details of note: DAT_CUSTOMDSDATA
+// logs "length=<InfoLength> data=<the text in hData's global memory>" (or "data=unreadable" for a
+// handle that is no global memory, which it refuses), the source's own user-interface messages
+// "data=0x<the pointer received>", the extended image information "infos=<n> handles=<m>" (m
+// handles of global memory handed out in the entries).
 //
 // Script, section [Source] (every key optional):
 //   Sheets=3              sheets in the feeder (default 1)
@@ -27,11 +34,24 @@
 //                         it wrote (a source that overstates what it delivered)
 //   ReportedWidth=0       DAT_IMAGEINFO answers this ImageWidth whatever the image is
 //   ReportedLength=1      and this ImageLength (a long document whose length is not known yet)
+//   SourceNames=Flatbed,ADF Front,ADF Back
+//                         the source's scan sources (capability 0x8021): a text enumeration, the
+//                         first one current; without it 0x8021 is kept as the application sets it
+//   SourceNameType=9      the item type of that enumeration (default 12, TW_STR255)
+//   CameraEnabled=ADF Back
+//                         the scan sources for which CAP_CAMERAENABLED reads TRUE (default none)
+//   PrinterText=Batch 7   TWEI_PRINTERTEXT of every page, a TW_STR255 entry whose Item is a handle
+//                         of global memory holding the UTF-8 text (the application frees it)
+//   UnavailableInfo=0x123B
+//                         extended information entries answered TWRC_DATANOTAVAILABLE (their
+//                         Item holds garbage); entries the source does not know answer
+//                         TWRC_INFONOTSUPPORTED
 //
 // Raw images carry the simulated unit's pattern line by line (engine/page_pattern.h); a 24-bit
 // colour pixel is delivered blue first, as the model's source delivers it (SourceLine). JPEG
 // images are whole streams encoded from the pattern lines read as red, green, blue.
-// Section [Fail]: key = a logged triplet ("DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118"), value =
+// Section [Fail]: key = a logged triplet, by its numbers ("0x0001/0x0001/0x0006#0x1118") or its
+// names ("DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118"), value =
 // "rc,cc" or "rc,cc,n" (only the n-th such call, from 1) or "throw" / "throw,n" (the entry
 // point raises an exception). A return code of 1 (failure) or 3 (cancel) refuses the call; any
 // other is answered instead of success after the call has done its work.
@@ -62,6 +82,9 @@ std::filesystem::path LogPath();
 std::string TripletName(TW_UINT32 dataGroup, TW_UINT16 dataArgumentType, TW_UINT16 message);
 // The triplet with a capability: "DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118".
 std::string CapabilityTripletName(TW_UINT16 message, TW_UINT16 capability);
+// The same by number: "0x0001/0x0001/0x0006", and "0x0001/0x0001/0x0006#0x1118".
+std::string TripletNumbers(TW_UINT32 dataGroup, TW_UINT16 dataArgumentType, TW_UINT16 message);
+std::string CapabilityTripletNumbers(TW_UINT16 message, TW_UINT16 capability);
 
 // The bytes the source delivers for one raw line of `bytesPerRow` bytes of `width` pixels of
 // `bitsPerPixel` bits: the pattern line, with the first and third byte of each pixel exchanged
@@ -92,7 +115,8 @@ class ScriptBuilder {
 // One line of the log.
 struct LoggedTriplet {
   bool callback = false;  // a call the source made to the source manager
-  std::string triplet;    // with "#0x<cap>" for capability triplets
+  std::string triplet;    // by number, with "#0x<cap>" for capability triplets
+  std::string name;       // by name, likewise
   TW_UINT16 rc = 0;
   TW_UINT16 cc = 0;
   std::string detail;
