@@ -1,9 +1,12 @@
-// The model's default scan record.
+// The model's default scan record, and the pointer-carrying fields as the type library lays them out.
 #include "apphal/scan_records.h"
+#include "apphal/type_library.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace rzd::apphal {
 namespace {
@@ -76,14 +79,44 @@ TEST(ScanRecords, TheDefaultRecordHoldsTheModelsValues) {
                 ZQSCANMODE_SUPPORT_RZD_DFDRECOVERY | ZQSCANMODE_SUPPORT_RZD_MANUALFEED);
 }
 
-TEST(ScanRecords, PointerCarryingFieldsHoldAPointer) {
-  _ZQSCANINFO info = ZqScanInfoDefaults();
-  char text[] = "AutoCrop=1";
-  info.Value = reinterpret_cast<intptr_t>(text);
-  info.ScanDirection = reinterpret_cast<intptr_t>(&info);
-  EXPECT_EQ(reinterpret_cast<char*>(info.Value), text);
-  EXPECT_EQ(reinterpret_cast<_ZQSCANINFO*>(info.ScanDirection), &info);
-  EXPECT_EQ(sizeof(info.Value), sizeof(void*));
+// An application lays the record out as the type library describes it. Each field the library
+// calls LONG_PTR gets a whole pointer written at the library's offset and size; the record reads
+// every one back whole, and the fields beside them stay untouched. (What the wrapper hands on of
+// these fields is tested with the data source, twain_wrap_source_data_test.cpp.)
+TEST(ScanRecords, PointerCarryingFieldsCarryWholePointersAtTheLibrarysOffsets) {
+  const TypeLibrary library = BuildModelTypeLibrary();
+  const TypeLibType* record = library.Find("_ZQSCANINFO");
+  ASSERT_NE(record, nullptr);
+  ASSERT_EQ(record->size, sizeof(_ZQSCANINFO));
+  const _ZQSCANINFO defaults = ZqScanInfoDefaults();
+  std::vector<uint8_t> bytes(record->size);
+  std::memcpy(bytes.data(), &defaults, sizeof(defaults));
+  std::vector<std::string> pointerFields;
+  uintptr_t marker = static_cast<uintptr_t>(0x7F12345678ABCDE0ull);
+  for (const TypeLibField& field : record->fields) {
+    if (field.type != "LONG_PTR") continue;
+    pointerFields.push_back(field.name);
+    ASSERT_EQ(field.size, sizeof(void*)) << field.name;
+    ASSERT_LE(field.offset + field.size, bytes.size());
+    marker += 0x10;
+    std::memcpy(bytes.data() + field.offset, &marker, sizeof(marker));
+  }
+  EXPECT_EQ(pointerFields, (std::vector<std::string>{"Mirror", "ScanDirection", "RawDataFormat", "Value"}));
+  _ZQSCANINFO info;
+  std::memcpy(&info, bytes.data(), sizeof(info));
+  marker = static_cast<uintptr_t>(0x7F12345678ABCDE0ull);
+  for (intptr_t carried : {info.Mirror, info.ScanDirection, info.RawDataFormat, info.Value}) {
+    marker += 0x10;
+    EXPECT_EQ(static_cast<uintptr_t>(carried), marker);
+  }
+  // The neighbours keep their defaults: nothing was written across a field's edge.
+  EXPECT_EQ(info.Negative, defaults.Negative);
+  EXPECT_EQ(info.AutoBack, defaults.AutoBack);
+  EXPECT_EQ(info.Demoire, defaults.Demoire);
+  EXPECT_EQ(info.Compression, defaults.Compression);
+  EXPECT_EQ(info.RawPixelOrder, defaults.RawPixelOrder);
+  EXPECT_EQ(info.MaxBufferSize, defaults.MaxBufferSize);
+  EXPECT_EQ(info.LinesScanned, defaults.LinesScanned);
 }
 
 }  // namespace

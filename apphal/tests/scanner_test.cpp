@@ -97,13 +97,24 @@ TEST_F(ScannerTest, StoredValuesAndCommandsWithoutARow) {
     ASSERT_EQ(scanner_->GetLastError(&error, &message), S_OK);
     EXPECT_EQ(error, 0);
   }
-  // The events the application customises: the duplex choice only.
-  for (auto [name, duplex] : {std::pair{"SIMPLEX", 0}, std::pair{"DUPLEX", 1}, std::pair{"duplex", 1}}) {
-    info_.Value = reinterpret_cast<intptr_t>(name);
+  // The events the application customises: the duplex choice only, by the exact name. Each row
+  // starts from the other choice (or from a value neither name sets), so a name that is ignored
+  // cannot pass for one that matched.
+  struct Event {
+    const char* name;
+    int32_t before;
+    int32_t after;
+  } events[] = {
+      {"SIMPLEX", 1, 0},  {"DUPLEX", 0, 1},  {"duplex", 0, 0},  {"simplex", 1, 1}, {"DUPLEX ", 0, 0},
+      {"DUPLEXX", 0, 0}, {"SIMPLE", 1, 1},  {"", 7, 7},        {"F1", 7, 7},
+  };
+  for (const Event& e : events) {
+    info_.Duplex = e.before;
+    info_.Value = reinterpret_cast<intptr_t>(e.name);
     _ZQSTATUS status = ZQHARDWARE_STATUS_FAIL;
     ASSERT_EQ(scanner_->ScanCommand(ZQSCAN_CUSTOMIZE_EVENT, &info_, &status), S_OK);
     EXPECT_EQ(status, ZQHARDWARE_STATUS_OK);
-    EXPECT_EQ(info_.Duplex, duplex) << name;
+    EXPECT_EQ(info_.Duplex, e.after) << '"' << e.name << '"';
   }
 }
 

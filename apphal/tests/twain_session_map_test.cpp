@@ -55,36 +55,68 @@ TEST(TwainSessionMap, InsertFindRemove) {
 }
 
 // Callbacks on other threads while sessions come and go: the map is locked and a session found
-// lives on until the callback is done with it (AddressSanitizer watches for the rest).
+// lives on until the callback is done with it (AddressSanitizer watches for the rest). Each source
+// thread calls back its own session, which stays in the map, and the sessions that come and go;
+// afterwards every session shows exactly what a callback does: the message kept, the event
+// signalled, the transfer-ready state for MSG_XFERREADY only.
 TEST(TwainSessionMap, CallbacksFromOtherThreadsWhileSessionsComeAndGo) {
   TwainSessionMap& map = TwainSessionMap::Instance();
+  constexpr int kSources = 4;
+  auto messageOf = [](int source) { return (source % 2) == 0 ? MSG_XFERREADY : MSG_CLOSEDSREQ; };
+  std::vector<std::shared_ptr<CTwainSession>> own;
+  for (int t = 0; t < kSources; ++t) {
+    own.push_back(std::make_shared<CTwainSession>(110 + t));
+    ASSERT_TRUE(map.Insert(110 + t, own.back()));
+  }
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> calls{0};
   std::vector<std::thread> sources;
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < kSources; ++t) {
     sources.emplace_back([&, t] {
       TW_IDENTITY origin{};
-      while (!stop) {
+      const TW_UINT16 message = messageOf(t);
+      do {
         TW_IDENTITY destination{};
         destination.Id = static_cast<TW_UINT32>(100 + (calls % 4));
-        const TW_UINT16 message = (t % 2) == 0 ? MSG_XFERREADY : MSG_CLOSEDSREQ;
+        EXPECT_EQ(TwainDsmEntry(&origin, &destination, DG_CONTROL, DAT_NULL, message, nullptr), TWRC_SUCCESS);
+        destination.Id = static_cast<TW_UINT32>(110 + t);
         EXPECT_EQ(TwainDsmEntry(&origin, &destination, DG_CONTROL, DAT_NULL, message, nullptr), TWRC_SUCCESS);
         ++calls;
-      }
+      } while (!stop);
     });
   }
   // The sessions come and go only once the callbacks run (a loaded machine starts threads late).
   while (calls.load() == 0) std::this_thread::yield();
+  std::vector<std::shared_ptr<CTwainSession>> passing;
   for (int round = 0; round < 2000; ++round) {
     const int32_t id = 100 + round % 4;
-    map.Insert(id, std::make_shared<CTwainSession>(id));
+    passing.push_back(std::make_shared<CTwainSession>(id));
+    map.Insert(id, passing.back());
     if (round % 3 == 0) map.Remove(100 + (round + 1) % 4);
     map.Remove(id);
   }
   stop = true;
   for (std::thread& source : sources) source.join();
-  EXPECT_GT(calls.load(), 0u);
-  for (int32_t id = 100; id < 104; ++id) map.Remove(id);
+  for (int32_t id = 100; id < 104; ++id) EXPECT_FALSE(map.Contains(id));
+
+  for (int t = 0; t < kSources; ++t) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(own[t]->LastMessage(), messageOf(t));
+    EXPECT_EQ(own[t]->SessionEvent().Wait(0), WAIT_OBJECT_0);
+    EXPECT_EQ(own[t]->State(), messageOf(t) == MSG_XFERREADY ? kTwainStateTransferReady : kTwainStateManagerLoaded);
+    EXPECT_EQ(map.Remove(110 + t), own[t]);
+  }
+  for (const std::shared_ptr<CTwainSession>& session : passing) {
+    const TW_UINT16 message = session->LastMessage();
+    const bool signalled = session->SessionEvent().Wait(0) == WAIT_OBJECT_0;
+    ASSERT_TRUE(message == MSG_NULL || message == MSG_XFERREADY || message == MSG_CLOSEDSREQ) << message;
+    EXPECT_EQ(signalled, message != MSG_NULL);
+    if (session->State() == kTwainStateTransferReady) {
+      EXPECT_TRUE(signalled);
+    } else {
+      EXPECT_EQ(session->State(), kTwainStateManagerLoaded);  // nothing else moves the state
+    }
+  }
 }
 
 TEST(TwainMemoryFunctions, NullHandlesAndZeroSizesDoNothing) {
