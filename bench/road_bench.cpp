@@ -68,7 +68,10 @@ class Road {
   Road() {
     server_ = std::make_unique<engine::UnitServer>(unit_, engine::ModelUnitOptions(0, "QM48TZ000001", u"Quarx M48tz Scanner"));
     if (server_->Start() != ERROR_SUCCESS) return;
-    std::optional<ChildProcess> install = ChildProcess::Start(ExecutablePath().parent_path() / "rzd-install", {});
+    // The installer's lines ("installed ... as scanhost_0000_0") go to standard error: standard
+    // output carries the figures alone, so --benchmark_format=json parses.
+    std::optional<ChildProcess> install =
+        ChildProcess::Start(ExecutablePath().parent_path() / "rzd-install", {}, {}, ChildOutput::ToStandardError);
     if (!install || install->Wait(120000) != 0) return;
     com_.emplace(COINIT_MULTITHREADED);
     if (FAILED(CoCreateInstance(CLSID_RZDHALM48tzInProc, nullptr, CLSCTX_INPROC_SERVER, IID_IRZDHAL, bridge_.OutVoid()))) return;

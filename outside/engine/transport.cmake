@@ -8,7 +8,7 @@ add_library(rzd_engine_server STATIC ${RZD_ENGINE_TRANSPORT_SOURCES})
 target_include_directories(rzd_engine_server
   PUBLIC ${RZD_ENGINE_DIR}/include ${CMAKE_SOURCE_DIR}/lowdrv/engine/include
   PRIVATE ${RZD_ENGINE_DIR}/src)
-target_link_libraries(rzd_engine_server PUBLIC rzdplatform Threads::Threads)
+target_link_libraries(rzd_engine_server PUBLIC rzd_model_headers rzdplatform Threads::Threads)
 
 # A unit stand-in for the transport's own tests, and a program serving it with the real
 # command line and life cycle of rzd-engine.

@@ -5,17 +5,20 @@
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/session.h"
+#include "testsupport/file_bytes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,6 +226,38 @@ TEST(Process, ExtraEnvironmentReachesTheChild) {
   auto child = rzd::ChildProcess::Start("/bin/sh", {"-c", "test \"$RZD_PROBE\" = yes"}, {"RZD_PROBE=yes"});
   ASSERT_TRUE(child);
   EXPECT_EQ(child->Wait(30000), 0);
+}
+
+// A child started with its standard output on standard error writes both lines there and
+// nothing to this process's standard output; an inherited one writes each to its own stream.
+TEST_F(SystemTest, AChildsStandardOutputCanGoToStandardError) {
+  struct Case {
+    rzd::ChildOutput output;
+    const char* out;
+    const char* err;
+  };
+  for (const Case& c : {Case{rzd::ChildOutput::ToStandardError, "", "out\nerr\n"},
+                        Case{rzd::ChildOutput::Inherited, "out\n", "err\n"}}) {
+    const fs::path outFile = RootPath() / "out.txt";
+    const fs::path errFile = RootPath() / "err.txt";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(1);
+    const int savedErr = dup(2);
+    const int toOut = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int toErr = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_TRUE(savedOut >= 0 && savedErr >= 0 && toOut >= 0 && toErr >= 0);
+    dup2(toOut, 1);
+    dup2(toErr, 2);
+    auto child = rzd::ChildProcess::Start("/bin/sh", {"-c", "echo out; echo err >&2"}, {}, c.output);
+    const std::optional<int> exit = child ? child->Wait(30000) : std::nullopt;
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    for (int fd : {savedOut, savedErr, toOut, toErr}) close(fd);
+    EXPECT_EQ(exit, 0);
+    EXPECT_EQ(rzd::test::ReadBytes(outFile), c.out);
+    EXPECT_EQ(rzd::test::ReadBytes(errFile), c.err);
+  }
 }
 
 TEST_F(SystemTest, SessionsDefaultToTheUserAndCanBeMoved) {

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rzd-scan: %s\n%s", parsed.error.c_str(), Usage());
     return kExitUsage;
   }
+  if (parsed.command->kind == Command::Help) {
+    std::fputs(Usage(), stdout);
+    return kExitOk;
+  }
   if (parsed.command->kind == Command::List) return RunList(stdout, stderr);
   return RunScan(parsed.command->scan, stdout, stderr);
 }

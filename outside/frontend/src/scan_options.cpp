@@ -12,12 +12,15 @@ std::optional<uint32_t> Number(const std::string& text, uint32_t least, uint32_t
   return value;
 }
 
+bool AsksForHelp(const std::string& word) { return word == "--help" || word == "-h"; }
+
 }  // namespace
 
 const char* Usage() {
   return "usage: rzd-scan list\n"
          "       rzd-scan scan --out DIR [--unit N] [--source front|back|duplex] [--mode lineart|gray|color]\n"
-         "                     [--dpi N] [--jpeg] [--pages N]\n";
+         "                     [--dpi N] [--jpeg] [--pages N]\n"
+         "       rzd-scan help | --help | -h\n";
 }
 
 const char* SourceName(Source source) {
@@ -45,8 +48,15 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args) {
     return parsed;
   }
   Command command;
+  if (args[0] == "help" || AsksForHelp(args[0])) {
+    command.kind = Command::Help;
+    parsed.command = command;
+    return parsed;
+  }
   if (args[0] == "list") {
-    if (args.size() != 1) {
+    if (args.size() == 2 && AsksForHelp(args[1])) {
+      command.kind = Command::Help;
+    } else if (args.size() != 1) {
       parsed.error = "list takes no options";
       return parsed;
     }
@@ -61,6 +71,11 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args) {
   ScanOptions& o = command.scan;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& option = args[i];
+    if (AsksForHelp(option)) {
+      command.kind = Command::Help;
+      parsed.command = command;
+      return parsed;
+    }
     if (option == "--jpeg") {
       o.jpeg = true;
       continue;

@@ -3,6 +3,7 @@
 //   rzd-scan list
 //   rzd-scan scan --out DIR [--unit N] [--source front|back|duplex] [--mode lineart|gray|color]
 //                 [--dpi N] [--jpeg] [--pages N]
+//   rzd-scan help        (also --help or -h, and --help or -h after list or scan): the usage
 #pragma once
 
 #include <filesystem>
@@ -26,7 +27,7 @@ struct ScanOptions {
 };
 
 struct Command {
-  enum Kind { List, Scan } kind = List;
+  enum Kind { List, Scan, Help } kind = List;
   ScanOptions scan;
 };
 

@@ -66,6 +66,33 @@ TEST(ScanOptionsTest, LinesAreReadOrRefusedWithTheirReason) {
   EXPECT_FALSE(d.unit || d.dpi || d.pages || d.jpeg);
 }
 
+TEST(ScanOptionsTest, HelpIsAskedForByItsWordsAloneOrInAnOptionsPlace) {
+  const struct {
+    const char* line;
+    bool help;
+  } kCases[] = {
+      {"help", true},
+      {"--help", true},
+      {"-h", true},
+      {"help scan", true},
+      {"list --help", true},
+      {"list -h", true},
+      {"scan --help", true},
+      {"scan --out pages -h", true},
+      {"scan --colour --help", false},  // the unknown option before it is the answer
+      {"scan --out -h", false},         // a folder named -h
+      {"list --help --unit 1", false},
+      {"--HELP", false},
+      {"-help", false},
+  };
+  for (const auto& c : kCases) {
+    const ParsedCommand parsed = ParseCommandLine(Words(c.line));
+    EXPECT_EQ(parsed.command && parsed.command->kind == Command::Help, c.help) << c.line;
+  }
+  EXPECT_EQ(ParseCommandLine(Words("scan --out -h")).command->scan.out, "-h");
+  EXPECT_EQ(ParseCommandLine(Words("--HELP")).error, "unknown command '--HELP'");
+}
+
 TEST(SettingsChoiceTest, TheChosenStreamSidesResolutionAndTransferAreTheOnlyOnesSet) {
   ScanOptions options;
   options.source = Source::Back;

@@ -1,6 +1,8 @@
 // rzd-scan in a process of its own, loading the bridge through its registration and scanning
 // through the scripted scanner service: the unit list, the files of each kind of batch, a page
-// larger than the transfer buffer, a batch cut short by --pages, and one clear line for each fault.
+// larger than the transfer buffer, a batch cut short by --pages, one clear line for each fault,
+// and the usage when help is asked for.
+#include "scan_options.h"
 #include "scan_script.h"
 
 #include "engine/page_pattern.h"
@@ -248,6 +250,20 @@ TEST_F(ScanCommandTest, EachFaultEndsWithOneClearLineAndAFailingExit) {
     }
     test::KillTestServers();
   }
+}
+
+TEST_F(ScanCommandTest, HelpPrintsTheUsageAndSucceeds) {
+  for (const char* line : {"--help", "-h", "help", "scan --help"}) {
+    const Outcome run = Scan(line);
+    EXPECT_EQ(run.exit, 0) << line;
+    EXPECT_EQ(run.out, Usage()) << line;
+    EXPECT_EQ(run.err, "") << line;
+  }
+  EXPECT_EQ(std::string(Usage()),
+            "usage: rzd-scan list\n"
+            "       rzd-scan scan --out DIR [--unit N] [--source front|back|duplex] [--mode lineart|gray|color]\n"
+            "                     [--dpi N] [--jpeg] [--pages N]\n"
+            "       rzd-scan help | --help | -h\n");
 }
 
 TEST_F(ScanCommandTest, ABridgeThatIsNotRegisteredIsSaidSo) {

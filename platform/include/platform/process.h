@@ -30,15 +30,22 @@ std::optional<std::string> GetEnv(const std::string& name);
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
 
+// Where a started child's standard output goes: where this process's goes, or to this process's
+// standard error (a program whose own standard output carries a document, such as a benchmark's
+// JSON, keeps its children's lines out of it).
+enum class ChildOutput { Inherited, ToStandardError };
+
 // A started child process. The destructor kills and reaps a child that still runs, so no test
 // leaves one behind.
 class ChildProcess {
  public:
   // Starts `program` with `args` (not including argv[0]). The child inherits the environment
-  // plus `extraEnv` entries ("NAME=value"). Returns nullopt when the program cannot start.
+  // plus `extraEnv` entries ("NAME=value"), and this process's standard streams (its standard
+  // output as `output` says). Returns nullopt when the program cannot start.
   static std::optional<ChildProcess> Start(const std::filesystem::path& program,
                                            const std::vector<std::string>& args,
-                                           const std::vector<std::string>& extraEnv = {});
+                                           const std::vector<std::string>& extraEnv = {},
+                                           ChildOutput output = ChildOutput::Inherited);
   // Starts a child in a session of its own that outlives this object and this process (no kill
   // on destruction; a thread of this process reaps it if it ends first). Its standard streams are
   // /dev/null and it inherits no other descriptor of this process.

@@ -2,7 +2,7 @@
 #include "devices/usb_units.h"
 
 #include "devices/device_files.h"
-#include "lowdrv/engine/model_ids.h"
+#include "model/model_ids.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
@@ -62,7 +62,7 @@ std::optional<UsbDeviceFacts> FactsOf(udev_device* device) {
 }
 
 bool IsModelUnit(const UsbDeviceFacts& facts) {
-  return facts.vendorId == lowdrv::kModelUsbVendorId && facts.productId == lowdrv::kModelUsbProductId;
+  return facts.vendorId == model::kModelUsbVendorId && facts.productId == model::kModelUsbProductId;
 }
 
 std::u16string EnumKeyPath(const UsbDeviceFacts& facts) {
@@ -135,8 +135,8 @@ template <typename Visit>
 void ForEachModelUnit(udev* context, Visit visit) {
   udev_enumerate* enumeration = udev_enumerate_new(context);
   if (enumeration == nullptr) return;
-  const std::string vendor = ToUtf8(FormatW(u"%04x", lowdrv::kModelUsbVendorId));
-  const std::string product = ToUtf8(FormatW(u"%04x", lowdrv::kModelUsbProductId));
+  const std::string vendor = ToUtf8(FormatW(u"%04x", model::kModelUsbVendorId));
+  const std::string product = ToUtf8(FormatW(u"%04x", model::kModelUsbProductId));
   udev_enumerate_add_match_subsystem(enumeration, "usb");
   udev_enumerate_add_match_sysattr(enumeration, "idVendor", vendor.c_str());
   udev_enumerate_add_match_sysattr(enumeration, "idProduct", product.c_str());
@@ -170,7 +170,7 @@ std::optional<DeviceEntry> RealUnitEntry(const UsbDeviceFacts& facts) {
   unit.revision = facts.revision;
   unit.serialNumber = FromUtf8(PathSerial(facts.serial).value_or(""));
   unit.instance = *number;
-  unit.friendlyName = lowdrv::kModelFriendlyNameW;
+  unit.friendlyName = model::kModelFriendlyNameW;
   unit.backend = std::string(kLibusbBackend);
   unit.address = facts.sysPath;
   DeviceEntry entry = MakeUsbImageDevice(unit);

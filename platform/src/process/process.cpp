@@ -106,7 +106,8 @@ void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
 
 namespace {
 std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& extraEnv, bool detached) {
+                           const std::vector<std::string>& extraEnv, bool detached,
+                           ChildOutput output = ChildOutput::Inherited) {
   std::vector<std::string> argStore;
   argStore.push_back(program.string());
   argStore.insert(argStore.end(), args.begin(), args.end());
@@ -140,6 +141,8 @@ std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vect
     if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
     if (rc == 0) rc = posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
     if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&files, 3);
+  } else if (output == ChildOutput::ToStandardError) {
+    rc = posix_spawn_file_actions_adddup2(&files, 2, 1);
   }
   pid_t pid = 0;
   if (rc == 0) rc = posix_spawn(&pid, argStore[0].c_str(), &files, &attr, argv.data(), envp.data());
@@ -152,8 +155,8 @@ std::optional<pid_t> Spawn(const std::filesystem::path& program, const std::vect
 
 std::optional<ChildProcess> ChildProcess::Start(const std::filesystem::path& program,
                                                 const std::vector<std::string>& args,
-                                                const std::vector<std::string>& extraEnv) {
-  auto pid = Spawn(program, args, extraEnv, false);
+                                                const std::vector<std::string>& extraEnv, ChildOutput output) {
+  auto pid = Spawn(program, args, extraEnv, false, output);
   if (!pid) return std::nullopt;
   return ChildProcess(static_cast<uint32_t>(*pid));
 }

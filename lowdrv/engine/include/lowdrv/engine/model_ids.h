@@ -1,29 +1,20 @@
-// The constants that name the one scanner model this stack serves. The driver (discovery, the
-// information document, the device path checks) and the simulated unit (its device-table entry)
-// both take them from here, so the two sides always agree.
+// The model's constants as the driver, the simulated unit and the programs around them name them
+// (rzd::lowdrv::kModel...). Nothing is defined here: every constant is the model header's
+// (model/model_ids.h), which sits below the platform, so that the platform finds the model's real
+// units without depending on the driver.
 #pragma once
 
-#include <cstdint>
+#include "model/model_ids.h"
 
 namespace rzd::lowdrv {
 
-// USB identifiers of the model. Device interface paths carry them as "vid_%04x&pid_%04x".
-inline constexpr uint16_t kModelUsbVendorId = 0x2E5A;
-inline constexpr uint16_t kModelUsbProductId = 0x0148;
-
-// The model's short name: HAL_MODEL of the device class key, the model's folders and keys.
-inline constexpr char16_t kModelName[] = u"M48tz";
-
-// The unit's friendly name as the device installation records it.
-inline constexpr char kModelFriendlyName[] = "Quarx M48tz Scanner";
-inline constexpr char16_t kModelFriendlyNameW[] = u"Quarx M48tz Scanner";
-
-// The device class key of the image class, below HKLM; a unit's key is its four-digit subkey.
-inline constexpr char16_t kImageClassKey[] =
-    u"SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
-
-// The still-image (image) device interface class, as text with braces.
-inline constexpr char kImageClassGuidText[] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
-inline constexpr char16_t kImageClassGuidTextW[] = u"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+using model::kImageClassGuidText;
+using model::kImageClassGuidTextW;
+using model::kImageClassKey;
+using model::kModelFriendlyName;
+using model::kModelFriendlyNameW;
+using model::kModelName;
+using model::kModelUsbProductId;
+using model::kModelUsbVendorId;
 
 }  // namespace rzd::lowdrv
