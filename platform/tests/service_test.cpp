@@ -271,6 +271,42 @@ TEST_F(ServiceTest, AControlAndItsReplyKeepTheirBytes) {
   }
 }
 
+// The system log of the services this process starts: a datagram socket in the root that
+// $RZD_SYSLOG_SOCKET names. Next() is the next entry ("" when none came within 30 s).
+class SyslogListener {
+ public:
+  SyslogListener() : path_(rzd::SystemRoot() / "syslog"), fd_(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+    bound_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    timeval limit{30, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    rzd::SetEnv("RZD_SYSLOG_SOCKET", path_.string());
+  }
+  ~SyslogListener() {
+    if (fd_ >= 0) close(fd_);
+  }
+  SyslogListener(const SyslogListener&) = delete;
+  SyslogListener& operator=(const SyslogListener&) = delete;
+  bool Bound() const { return bound_; }
+  std::string Next() {
+    char datagram[512] = {};
+    const ssize_t size = recv(fd_, datagram, sizeof datagram - 1, 0);
+    return size > 0 ? std::string(datagram, static_cast<size_t>(size)) : std::string();
+  }
+
+ private:
+  fs::path path_;
+  int fd_;
+  bool bound_ = false;
+};
+
+// `entry` ends with `tail`.
+bool EndsWith(const std::string& entry, const std::string& tail) {
+  return entry.size() >= tail.size() && entry.compare(entry.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 // A device event's record as a process might send it: `size` is what dbcc_size says (by default
 // the record's true size), `cut` bytes are left off its end, and the name may lack its terminator.
 std::vector<uint8_t> DeviceRecord(const std::u16string& name, bool terminated = true,
@@ -334,21 +370,12 @@ TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatA
 // that runs to the end of what arrived reaches the handler terminated.
 TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   namespace si = rzd::service_internal;
-  const fs::path syslog = rzd::SystemRoot() / "syslog";
-  int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, syslog.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  timeval limit{30, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  rzd::SetEnv("RZD_SYSLOG_SOCKET", syslog.string());
+  SyslogListener syslog;
+  ASSERT_TRUE(syslog.Bound());
   CreateService();
   ASSERT_EQ(rzd::StartServiceByName(kName), ERROR_SUCCESS);
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
-  char datagram[512] = {};
-  ASSERT_GT(recv(fd, datagram, sizeof datagram - 1, 0), 0);  // "service started"
+  ASSERT_TRUE(EndsWith(syslog.Next(), ": service started"));
 
   auto send = [](std::vector<uint8_t> record) {
     si::ControlRequest request;
@@ -360,15 +387,11 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
     return reply.error;
   };
   EXPECT_EQ(send(DeviceRecord(u"usb#lying", true, 4096)), ERROR_INVALID_PARAMETER);
-  const ssize_t size = recv(fd, datagram, sizeof datagram - 1, 0);
-  close(fd);
-  ASSERT_GT(size, 0);
-  const std::string entry(datagram, static_cast<size_t>(size));
-  const std::string tail = " RzdTestSvc[" + std::to_string(RunningPid()) +
-                           "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived";
+  const std::string entry = syslog.Next();
   EXPECT_EQ(entry.rfind("<28>", 0), 0u) << entry;  // daemon facility, warning severity
-  ASSERT_GE(entry.size(), tail.size());
-  EXPECT_EQ(entry.substr(entry.size() - tail.size()), tail) << entry;
+  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) +
+                                  "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived"))
+      << entry;
   EXPECT_EQ(send({}), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(send(DeviceRecord(u"usb#cut", true, std::nullopt, 3)), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(send(DeviceRecord(u"usb#whole")), ERROR_SUCCESS);
@@ -379,29 +402,15 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
 }
 
 TEST_F(ServiceTest, TheEventLogGoesToSyslogUnderTheServiceName) {
-  const fs::path path = rzd::SystemRoot() / "syslog";
-  int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  timeval limit{30, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  rzd::SetEnv("RZD_SYSLOG_SOCKET", path.string());
-
+  SyslogListener syslog;
+  ASSERT_TRUE(syslog.Bound());
   CreateService();
   ASSERT_EQ(rzd::StartServiceByName(kName), ERROR_SUCCESS);
-  char datagram[512] = {};
-  ssize_t size = recv(fd, datagram, sizeof datagram - 1, 0);
-  close(fd);
-  ASSERT_GT(size, 0);
-  const std::string entry(datagram, static_cast<size_t>(size));
+  const std::string entry = syslog.Next();
+  ASSERT_FALSE(entry.empty());
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
   EXPECT_EQ(entry.rfind("<30>", 0), 0u) << entry;  // daemon facility, information severity
-  const std::string tail = " RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started";
-  ASSERT_GE(entry.size(), tail.size());
-  EXPECT_EQ(entry.substr(entry.size() - tail.size()), tail) << entry;
+  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started")) << entry;
 }
 
 }  // namespace
