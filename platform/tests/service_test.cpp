@@ -357,8 +357,8 @@ TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatA
     SCOPED_TRACE(c.label);
     const std::vector<uint8_t>& bytes = c.bytes;
     // Exactly the bytes that arrived, so a look past them would be caught under the sanitizers.
-    std::unique_ptr<uint8_t[]> arrived(new uint8_t[bytes.size() + 1]);
-    std::memcpy(arrived.get(), bytes.data(), bytes.size());
+    std::unique_ptr<uint8_t[]> arrived(new uint8_t[bytes.size()]);
+    if (!bytes.empty()) std::memcpy(arrived.get(), bytes.data(), bytes.size());
     EXPECT_EQ(si::CheckDeviceEventRecord(bytes.empty() ? nullptr : arrived.get(), bytes.size()), c.fault);
   }
   EXPECT_EQ(rzd::ToUtf8(si::DeviceRecordFaultText(Fault::kSizeBeyondArrived, DeviceRecord(name, true, 4096).data(), 90)),
