@@ -4,9 +4,7 @@
 
 #include "hal/process_state.h"
 
-#include <chrono>
 #include <fstream>
-#include <thread>
 
 namespace rzd::scanhost::test {
 namespace {
