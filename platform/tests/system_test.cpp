@@ -16,8 +16,8 @@
 #include <sstream>
 #include <string>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/stat.h>  // the root's mode
 #include <unistd.h>
 
 namespace fs = std::filesystem;
