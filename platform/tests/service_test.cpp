@@ -8,6 +8,8 @@
 #include "platform/service.h"
 #include "platform/session.h"
 #include "platform/text.h"
+#include "platform/service_host.h"
+#include "service/device_event_record.h"
 #include "service/service_protocol.h"
 #include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
@@ -18,6 +20,8 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -267,30 +271,146 @@ TEST_F(ServiceTest, AControlAndItsReplyKeepTheirBytes) {
   }
 }
 
-TEST_F(ServiceTest, TheEventLogGoesToSyslogUnderTheServiceName) {
-  const fs::path path = rzd::SystemRoot() / "syslog";
-  int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  timeval limit{30, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  rzd::SetEnv("RZD_SYSLOG_SOCKET", path.string());
+// The system log of the services this process starts: a datagram socket in the root that
+// $RZD_SYSLOG_SOCKET names. Next() is the next entry ("" when none came within 30 s).
+class SyslogListener {
+ public:
+  SyslogListener() : path_(rzd::SystemRoot() / "syslog"), fd_(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+    bound_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    timeval limit{30, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    rzd::SetEnv("RZD_SYSLOG_SOCKET", path_.string());
+  }
+  ~SyslogListener() {
+    if (fd_ >= 0) close(fd_);
+  }
+  SyslogListener(const SyslogListener&) = delete;
+  SyslogListener& operator=(const SyslogListener&) = delete;
+  bool Bound() const { return bound_; }
+  std::string Next() {
+    char datagram[512] = {};
+    const ssize_t size = recv(fd_, datagram, sizeof datagram - 1, 0);
+    return size > 0 ? std::string(datagram, static_cast<size_t>(size)) : std::string();
+  }
 
+ private:
+  fs::path path_;
+  int fd_;
+  bool bound_ = false;
+};
+
+// `entry` ends with `tail`.
+bool EndsWith(const std::string& entry, const std::string& tail) {
+  return entry.size() >= tail.size() && entry.compare(entry.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A device event's record as a process might send it: `size` is what dbcc_size says (by default
+// the record's true size), `cut` bytes are left off its end, and the name may lack its terminator.
+std::vector<uint8_t> DeviceRecord(const std::u16string& name, bool terminated = true,
+                                  std::optional<uint32_t> size = std::nullopt, size_t cut = 0,
+                                  uint32_t type = DBT_DEVTYP_DEVICEINTERFACE) {
+  const size_t header = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
+  std::vector<uint8_t> bytes(header + (name.size() + (terminated ? 1 : 0)) * sizeof(char16_t), 0);
+  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
+  record->dbcc_size = size.value_or(static_cast<uint32_t>(bytes.size()));
+  record->dbcc_devicetype = type;
+  record->dbcc_classguid = GUID_DEVINTERFACE_IMAGE;
+  std::memcpy(record->dbcc_name, name.data(), name.size() * sizeof(char16_t));
+  bytes.resize(bytes.size() - cut);
+  return bytes;
+}
+
+// A record is used only when its header and its name lie inside the bytes that arrived.
+TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatArrived) {
+  namespace si = rzd::service_internal;
+  using Fault = si::DeviceRecordFault;
+  const std::u16string name = u"\\\\?\\usb#vid_2e5a&pid_0148#qm1#x";
+  std::vector<uint8_t> oddName = DeviceRecord(name, false);
+  oddName.push_back(0x41);  // half a character after the name
+  reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(oddName.data())->dbcc_size = static_cast<uint32_t>(oddName.size());
+  std::vector<uint8_t> trailing = DeviceRecord(name);
+  trailing.insert(trailing.end(), {1, 2, 3});  // bytes after the record are not part of it
+  const struct {
+    const char* label;
+    std::vector<uint8_t> bytes;
+    Fault fault;
+  } cases[] = {
+      {"whole", DeviceRecord(name), Fault::kNone},
+      {"name without terminator, to the end", DeviceRecord(name, false), Fault::kNone},
+      {"empty name", DeviceRecord(u""), Fault::kNone},
+      {"bytes after the record", trailing, Fault::kNone},
+      {"another device type, header only", DeviceRecord(u"", false, 12, 16, 3), Fault::kNone},
+      {"empty", {}, Fault::kEmpty},
+      {"cut inside the common header", DeviceRecord(name, true, std::nullopt, DeviceRecord(name).size() - 11),
+       Fault::kCutHeader},
+      {"size below the header", DeviceRecord(name, true, 8), Fault::kSizeBelowHeader},
+      {"size 0", DeviceRecord(name, true, 0), Fault::kSizeBelowHeader},
+      {"claims more than arrived", DeviceRecord(name, true, 4096), Fault::kSizeBeyondArrived},
+      {"cut by two characters", DeviceRecord(name, true, std::nullopt, 4), Fault::kSizeBeyondArrived},
+      {"cut inside the class", DeviceRecord(u"", false, 20, 8), Fault::kCutInterfaceHeader},
+      {"name cut inside a character", oddName, Fault::kCutName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<uint8_t>& bytes = c.bytes;
+    // Exactly the bytes that arrived, so a look past them would be caught under the sanitizers.
+    std::unique_ptr<uint8_t[]> arrived(new uint8_t[bytes.size()]);
+    if (!bytes.empty()) std::memcpy(arrived.get(), bytes.data(), bytes.size());
+    EXPECT_EQ(si::CheckDeviceEventRecord(bytes.empty() ? nullptr : arrived.get(), bytes.size()), c.fault);
+  }
+  EXPECT_EQ(rzd::ToUtf8(si::DeviceRecordFaultText(Fault::kSizeBeyondArrived, DeviceRecord(name, true, 4096).data(), 90)),
+            "the record claims 4096 bytes, 90 arrived");
+}
+
+// Through the control socket of a running service: a record that is not whole is refused with
+// ERROR_INVALID_PARAMETER and logged, the handler never sees it, and the service goes on; a name
+// that runs to the end of what arrived reaches the handler terminated.
+TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
+  namespace si = rzd::service_internal;
+  SyslogListener syslog;
+  ASSERT_TRUE(syslog.Bound());
   CreateService();
   ASSERT_EQ(rzd::StartServiceByName(kName), ERROR_SUCCESS);
-  char datagram[512] = {};
-  ssize_t size = recv(fd, datagram, sizeof datagram - 1, 0);
-  close(fd);
-  ASSERT_GT(size, 0);
-  const std::string entry(datagram, static_cast<size_t>(size));
+  ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
+  ASSERT_TRUE(EndsWith(syslog.Next(), ": service started"));
+
+  auto send = [](std::vector<uint8_t> record) {
+    si::ControlRequest request;
+    request.control = SERVICE_CONTROL_DEVICEEVENT;
+    request.eventType = 0x8000;
+    request.data = std::move(record);
+    si::ControlReply reply;
+    EXPECT_EQ(si::SendControl(kName, request, &reply, 10000), ERROR_SUCCESS);
+    return reply.error;
+  };
+  EXPECT_EQ(send(DeviceRecord(u"usb#lying", true, 4096)), ERROR_INVALID_PARAMETER);
+  const std::string entry = syslog.Next();
+  EXPECT_EQ(entry.rfind("<28>", 0), 0u) << entry;  // daemon facility, warning severity
+  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) +
+                                  "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived"))
+      << entry;
+  EXPECT_EQ(send({}), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(send(DeviceRecord(u"usb#cut", true, std::nullopt, 3)), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(send(DeviceRecord(u"usb#whole")), ERROR_SUCCESS);
+  EXPECT_EQ(send(DeviceRecord(u"usb#open-ended", false)), ERROR_SUCCESS);
+  ASSERT_TRUE(WaitForLines(3));
+  EXPECT_EQ(ServiceLog(), (std::vector<std::string>{"main 0", "device 32768 usb#whole", "device 32768 usb#open-ended"}));
+  EXPECT_EQ(RunSc({"stop", rzd::ToUtf8(kName)}), 0);
+}
+
+TEST_F(ServiceTest, TheEventLogGoesToSyslogUnderTheServiceName) {
+  SyslogListener syslog;
+  ASSERT_TRUE(syslog.Bound());
+  CreateService();
+  ASSERT_EQ(rzd::StartServiceByName(kName), ERROR_SUCCESS);
+  const std::string entry = syslog.Next();
+  ASSERT_FALSE(entry.empty());
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
   EXPECT_EQ(entry.rfind("<30>", 0), 0u) << entry;  // daemon facility, information severity
-  const std::string tail = " RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started";
-  ASSERT_GE(entry.size(), tail.size());
-  EXPECT_EQ(entry.substr(entry.size() - tail.size()), tail) << entry;
+  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started")) << entry;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <sys/stat.h>  // the root's mode
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -95,6 +96,41 @@ TEST(Root, DefaultFollowsTheEnvironment) {
       rzd::UnsetEnv(names[i]);
     }
   }
+}
+
+mode_t ModeOf(const fs::path& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0xFFFF;
+}
+
+// Whoever points the system at a root, it is the user's alone once the system uses it: a wide
+// root is narrowed, a missing one is made private, one whose parent is missing is not made on
+// the way (and is made once the parent is there).
+TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
+  const std::optional<std::string> saved = rzd::GetEnv("RZD_ROOT");
+  const mode_t previousMask = umask(0);
+  const fs::path wide = RootPath() / "wide";
+  ASSERT_TRUE(fs::create_directory(wide));
+  ASSERT_EQ(chmod(wide.c_str(), 0777), 0);
+  rzd::SetEnv("RZD_ROOT", wide.string());
+  EXPECT_EQ(rzd::SystemRoot(), wide);
+  EXPECT_EQ(ModeOf(wide), 0700u);
+
+  const fs::path fresh = RootPath() / "fresh";
+  rzd::SetEnv("RZD_ROOT", fresh.string());
+  EXPECT_EQ(rzd::SystemRoot(), fresh);
+  EXPECT_EQ(ModeOf(fresh), 0700u);
+
+  const fs::path deep = RootPath() / "missing" / "root";
+  rzd::SetEnv("RZD_ROOT", deep.string());
+  EXPECT_EQ(rzd::SystemRoot(), deep);
+  EXPECT_FALSE(fs::exists(RootPath() / "missing")) << "nothing is made on the way to a root";
+  ASSERT_TRUE(fs::create_directory(RootPath() / "missing"));
+  rzd::SystemRoot();
+  EXPECT_EQ(ModeOf(deep), 0700u);
+
+  umask(previousMask);
+  rzd::SetEnv("RZD_ROOT", *saved);
 }
 
 TEST_F(SystemTest, EachRootHasItsOwnNamespaceToken) {

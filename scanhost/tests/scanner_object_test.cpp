@@ -172,7 +172,7 @@ TEST_F(ScannerTest, TheEndUnlocksAndClosesOnceAndMayBeAskedTwice) {
   ASSERT_EQ(Code(*scanner, kConnect), S_OK);
   ASSERT_EQ(Code(*scanner, kSetProcessId, 9), S_OK);
   ASSERT_EQ(Lock(*scanner, 9), S_OK);
-  hal_process::BeginScan(9);
+  hal_process::BeginScan(scanner.get(), 9);
   scanner->Destroy();
   EXPECT_FALSE(hal_process::ScanInProgress()) << "the record named this owner";
   scanner->Destroy();
@@ -181,6 +181,42 @@ TEST_F(ScannerTest, TheEndUnlocksAndClosesOnceAndMayBeAskedTwice) {
   scanner.reset();
   EXPECT_EQ(FakeCalls(kUnlockCode).size(), 1u);
   EXPECT_EQ(FakeCalls(kCloseCode).size(), 1u);
+}
+
+// A connect while another object's read is in progress: busy at once while that object's owner
+// lives; once its owner is gone (reaped), the connect waits for the ending object to unlock and
+// close, then opens. An object that read clears the record when it ends, whatever owner it
+// named last.
+TEST_F(ScannerTest, AConnectWaitsForTheReadOfAGoneClientToEndAndIsBusyForALiveOne) {
+  auto reading = MakeScanner();
+  ASSERT_EQ(Code(*reading, kConnect), S_OK);
+  ASSERT_EQ(Code(*reading, kSetProcessId, 9), S_OK);
+  ASSERT_EQ(Lock(*reading, 9), S_OK);
+  hal_process::BeginScan(reading.get(), 9);
+  auto next = MakeScanner();
+  EXPECT_EQ(Code(*next, kConnect), kHalBusy) << "its owner lives";
+  EXPECT_EQ(FakeCalls(kOpenCode).size(), 1u);
+
+  hal_process::ScanOwnerGone(reading.get());
+  std::thread ending([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the read notices its reader gone
+    reading->Destroy();
+  });
+  EXPECT_EQ(Code(*next, kConnect), S_OK);
+  ending.join();
+  const std::vector<std::string> calls = FakeCallSequence();
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[2].substr(0, 10), "0x80000002") << "the gone client's unlock first";
+  EXPECT_EQ(calls[3].substr(0, 10), "0x80000005") << "then its close";
+  EXPECT_EQ(calls[4].substr(0, 10), "0x48000004") << "then the new open";
+
+  // The owner named last differs from the one the read recorded: the object's end clears it.
+  ASSERT_EQ(Code(*next, kSetProcessId, 21), S_OK);
+  ASSERT_EQ(Lock(*next, 21), S_OK);
+  hal_process::BeginScan(next.get(), 21);
+  ASSERT_EQ(Lock(*next, 22), S_OK);  // the owner id changes on a second lock
+  next->Destroy();
+  EXPECT_FALSE(hal_process::ScanInProgress());
 }
 
 TEST_F(ScannerTest, ALibraryWithoutReadLeavesAnObjectWhoseDriverMethodsFail) {

@@ -2,6 +2,7 @@
 
 #include "vbuffer.h"
 
+#include "platform/com_remote.h"
 #include "platform/kernel.h"
 #include "platform/process.h"
 
@@ -32,12 +33,22 @@ bool SameObject(IUnknown* a, IUnknown* b) {
 
 }  // namespace
 
+// A process the writer watches: its id and start time (0: it had ended when it was looked up).
+struct WatchedProcess {
+  uint32_t processId = 0;
+  uint64_t startTime = 0;
+  bool Runs() const { return startTime != 0 && ProcessStartTime(processId) == startTime; }
+};
+
 // A buffer the manager works on: the VBuffer, one region of all of it, and the geometry this
 // process keeps for itself.
 struct RasterBlocks::Buffer {
   ComPtr<IVBuffer> vbuffer;
   void* base = nullptr;
   Geometry geometry;
+  // The process whose call attached the writer (the service's Read for a client): its end ends
+  // the stream whatever the header says, since the header is the client's to write.
+  std::optional<WatchedProcess> caller;
 
   ~Buffer() {
     if (base != nullptr) vbuffer->Unmap(base);
@@ -46,8 +57,10 @@ struct RasterBlocks::Buffer {
   BlockRecord* Record(uint32_t sequence) const { return RecordOf(base, geometry, sequence); }
   uint8_t* Data(uint32_t sequence) const { return BlockDataOf(base, geometry, sequence); }
 
-  // The reading process still runs (the one that allocated the buffer).
+  // The reading process still runs: the caller that attached the writer, when there was one, and
+  // the process the header names (the one that allocated the buffer).
   bool ReaderRuns() const {
+    if (caller && !caller->Runs()) return false;
     if (geometry.readerPid == 0) return false;
     if (geometry.readerStart == 0) return IsProcessAlive(geometry.readerPid);
     return ProcessStartTime(geometry.readerPid) == geometry.readerStart;
@@ -156,6 +169,11 @@ HRESULT RasterBlocks::Attach(IUnknown* buffer) {
   std::optional<Geometry> geometry = ReadGeometry(attached->base, size);
   if (!geometry) return kBadHeader;
   attached->geometry = *geometry;
+  // Attached on a call from another process: that process is a reader the client cannot name
+  // falsely (the connection's peer, with its start time).
+  if (CallerIdentity peer; GetCallerIdentity(&peer) && peer.processId != CurrentProcessId()) {
+    attached->caller = WatchedProcess{peer.processId, ProcessStartTime(peer.processId).value_or(0)};
+  }
   Replace(std::move(attached));
   return S_OK;
 }

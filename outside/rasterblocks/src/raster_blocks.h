@@ -35,7 +35,10 @@ class RasterBlocks final : public ComObject<IRasterBlocks, IRasterLineSize, IRas
   HRESULT GetVBuffer(IUnknown** buffer) override;
   // Works on `buffer` (a VBuffer another process allocated blocks in): its header is copied once
   // and must describe blocks that fit the buffer, else HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
-  // The buffer this manager holds already: S_OK, nothing changes.
+  // The buffer this manager holds already: S_OK, nothing changes. Called on a call from another
+  // process (the service's Read), that caller counts as a reader besides the one the header
+  // names: the writer gives up when either is gone, so a header naming another live process
+  // never keeps it waiting for a client that has ended.
   HRESULT Attach(IUnknown* buffer) override;
   // Takes the next block to write, waiting until the reader gave it back. E_ABORT when the reader
   // ended the stream, HRESULT_FROM_WIN32(ERROR_BROKEN_PIPE) when the reading process is gone.

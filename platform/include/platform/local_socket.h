@@ -29,10 +29,6 @@ uint32_t CurrentUserId();
 uint32_t CurrentGroupId();
 std::string UserName(uint32_t userId);
 
-// Makes `folder` (with missing parents) owned by this user with mode 0700. An existing folder of
-// another user answers ERROR_ACCESS_DENIED; one of this user gets mode 0700.
-uint32_t EnsurePrivateFolder(const std::filesystem::path& folder);
-
 class LocalStream {
  public:
   LocalStream() = default;
@@ -83,7 +79,7 @@ class LocalListener {
   LocalListener(const LocalListener&) = delete;
   LocalListener& operator=(const LocalListener&) = delete;
 
-  // Listens at `path`, whose folder EnsurePrivateFolder makes private. The socket is bound under
+  // Listens at `path`, whose folder EnsurePrivateFolder (root.h) makes private. The socket is bound under
   // a temporary name, made 0600 and renamed over `path`, replacing whatever was there (callers
   // hold a lock that makes them the only rightful listener).
   static uint32_t Listen(const std::filesystem::path& path, LocalListener* listener);

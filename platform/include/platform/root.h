@@ -2,6 +2,7 @@
 // keeps (registry database, named objects, device table, program folders, logs) lies under it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -9,7 +10,16 @@ namespace rzd {
 
 // The root in force: $RZD_ROOT, else $XDG_STATE_HOME/rzd, else ~/.local/state/rzd.
 // Read on every call, so a test that sets $RZD_ROOT sees it at once.
+//
+// The root belongs to the user whose processes run the system: the first call of a process for
+// a root makes it private (EnsurePrivateFolder), so no other user reaches anything in it; a
+// missing root is made so when its parent folder exists. A root of another user is left as it
+// is (the system's own objects in it refuse that user anyway).
 std::filesystem::path SystemRoot();
+
+// Makes `folder` (with missing parents) owned by this user with mode 0700. An existing folder of
+// another user answers ERROR_ACCESS_DENIED; one of this user gets mode 0700.
+uint32_t EnsurePrivateFolder(const std::filesystem::path& folder);
 
 // A short stable token naming the root, used to keep named objects of different roots apart.
 std::string RootNamespaceToken();

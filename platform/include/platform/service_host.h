@@ -28,7 +28,11 @@ struct SERVICE_TABLE_ENTRY {
 };
 
 // The event data of SERVICE_CONTROL_DEVICEEVENT for a device interface: its class and its path
-// (dbcc_name, terminated; the record is as long as dbcc_size says).
+// (dbcc_name, terminated; the record is as long as dbcc_size says). A device event that another
+// process sends over the control socket reaches the handler only when its record lies inside
+// the bytes that arrived (dbcc_size no more than they, the name ending at its terminator or at
+// the record's end, where a terminator is added); any other record is answered
+// ERROR_INVALID_PARAMETER and written to the event log.
 constexpr uint32_t DBT_DEVTYP_DEVICEINTERFACE = 5;
 struct DEV_BROADCAST_DEVICEINTERFACE {
   uint32_t dbcc_size;

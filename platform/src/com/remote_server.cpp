@@ -13,6 +13,7 @@
 #include "ipc/file_lock.h"
 #include "ipc/look_before_sleep.h"
 #include "platform/process.h"
+#include "platform/root.h"
 #include "platform/session.h"
 
 #include <algorithm>

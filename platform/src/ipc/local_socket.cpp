@@ -4,6 +4,7 @@
 #include "errors/errno_map.h"
 #include "ipc/receive_wait.h"
 #include "platform/process.h"
+#include "platform/root.h"
 
 #include <atomic>
 #include <cerrno>
@@ -94,21 +95,6 @@ std::string UserName(uint32_t userId) {
     return found->pw_name;
   }
   return std::to_string(userId);
-}
-
-uint32_t EnsurePrivateFolder(const fs::path& folder) {
-  std::error_code ec;
-  if (!fs::exists(folder, ec)) {
-    fs::create_directories(folder.parent_path(), ec);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      return oserror::Win32FromErrno(errno, "creation of a private socket folder", {{ENOENT, ERROR_PATH_NOT_FOUND}});
-    }
-  }
-  struct stat info{};
-  if (lstat(folder.c_str(), &info) != 0) return ERROR_PATH_NOT_FOUND;
-  if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
-  if ((info.st_mode & 0777) != 0700 && chmod(folder.c_str(), 0700) != 0) return ERROR_ACCESS_DENIED;
-  return ERROR_SUCCESS;
 }
 
 // ---- LocalStream

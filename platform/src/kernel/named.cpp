@@ -29,6 +29,9 @@ constexpr size_t kMaxNameLength = 260;
 constexpr size_t kMaxEncodedLength = 200;
 constexpr off_t kGateByte = 0;
 constexpr off_t kOpenersByte = 1;
+// Segments and lock files belong to the root's user alone: /dev/shm is open to every user, and
+// an object's memory holds what it carries (a scan's pages, a unit's state).
+constexpr mode_t kOwnerOnly = 0600;
 
 // Every shortage of room is ERROR_NOT_ENOUGH_MEMORY for a kernel object (kernel.h); a lock file
 // that cannot be made in its folder is a missing path.
@@ -94,7 +97,7 @@ void RemoveNameFiles(const fs::path& lockPath, const std::string& shmName) {
 // Removes what a name left behind when nobody has it open (its holders were killed); a name in
 // use, or whose gate is held right now, is left alone. Never waits.
 void ReclaimIfUnused(const fs::path& lockPath, const std::string& shmName) {
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
   if (fd < 0) return;
   if (LockByte(fd, F_WRLCK, kGateByte, false) == 0 && StillLinked(fd, lockPath) &&
       LockByte(fd, F_WRLCK, kOpenersByte, false) == 0) {
@@ -116,7 +119,7 @@ void ReclaimLeftoversOnce(const fs::path& folder, const std::string& token) {
   }
   std::set<std::string> names;
   std::error_code ec;
-  fs::create_directories(folder, ec);  // a segment left without its lock file needs one to be reclaimed
+  EnsurePrivateFolder(folder);  // a segment left without its lock file needs one to be reclaimed
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.size() > 5 && name.ends_with(".lock")) names.insert(name.substr(0, name.size() - 5));
@@ -293,14 +296,13 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
   }
 
   fs::path folder = SystemRoot() / "kernel";
-  std::error_code ec;
-  fs::create_directories(folder, ec);
+  if (uint32_t error = EnsurePrivateFolder(folder); error != ERROR_SUCCESS) return {nullptr, error};
   fs::path lockPath = folder / (resolved.fileName + ".lock");
   int lockFd = -1;
   for (;;) {
-    lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
     if (lockFd < 0) return {nullptr, ErrorFromErrno(errno, "open of a named object's lock file")};
-    fchmod(lockFd, 0666);  // everyone may use the object, whatever the creator's umask
+    fchmod(lockFd, kOwnerOnly);  // also a file an earlier build left open to everyone
     if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) {
       close(lockFd);
       return {nullptr, ErrorFromErrno(rc, "lock of a named object's gate")};
@@ -327,9 +329,8 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
     // Whatever segment is left under this name belonged to processes that are gone.
     shm_unlink(resolved.shmName.c_str());
     if (!request.create) return fail(ERROR_FILE_NOT_FOUND);
-    segmentFd = shm_open(resolved.shmName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    segmentFd = shm_open(resolved.shmName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kOwnerOnly);
     if (segmentFd < 0) return fail(ErrorFromErrno(errno, "creation of a named object's memory"));
-    fchmod(segmentFd, 0666);
     auto dropSegment = [&](uint32_t error) {
       close(segmentFd);
       return fail(error);

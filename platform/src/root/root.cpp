@@ -1,12 +1,19 @@
 #include "platform/root.h"
 
+#include "errors/errno_map.h"
+#include "platform/errors.h"
 #include "platform/process.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
-#include <pwd.h>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <system_error>
+
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -23,13 +30,66 @@ std::string UserName() {
   }
   return name;
 }
-}  // namespace
 
-fs::path SystemRoot() {
+fs::path RootInForce() {
   if (auto root = GetEnv("RZD_ROOT"); root && !root->empty()) return fs::path(*root);
   if (auto state = GetEnv("XDG_STATE_HOME"); state && !state->empty()) return fs::path(*state) / "rzd";
   if (auto home = GetEnv("HOME"); home && !home->empty()) return fs::path(*home) / ".local" / "state" / "rzd";
   return fs::path("/tmp") / "rzd";
+}
+
+// Makes the root private; false while that cannot be settled yet. A missing root is made here
+// when its parent folder exists; one whose parent is missing too is left to be looked at again
+// (a root named in a test, or a user's state folder not made yet, is never made on the way).
+bool MakeRootPrivate(const fs::path& root) {
+  std::error_code ec;
+  if (!fs::exists(root, ec)) {
+    const fs::path parent = root.parent_path();
+    if (parent.empty() || !fs::is_directory(parent, ec)) return false;
+    if (mkdir(root.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  EnsurePrivateFolder(root);  // another user's root stays as it is
+  return true;
+}
+
+// Once per process and root. A thread that saw the root last time passes without the lock.
+// Neither the list nor what threads point into is ever destroyed: a static destructor may still
+// ask for the root.
+void KeepPrivate(const fs::path& root) {
+  thread_local const std::string* seen = nullptr;
+  const std::string& text = root.native();
+  if (seen != nullptr && *seen == text) return;
+  static std::mutex* lock = new std::mutex;
+  static std::set<std::string>* done = new std::set<std::string>;
+  std::lock_guard guard(*lock);
+  auto at = done->find(text);
+  if (at == done->end()) {
+    if (!MakeRootPrivate(root)) return;
+    at = done->insert(text).first;
+  }
+  seen = &*at;
+}
+}  // namespace
+
+uint32_t EnsurePrivateFolder(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::exists(folder, ec)) {
+    fs::create_directories(folder.parent_path(), ec);
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return oserror::Win32FromErrno(errno, "creation of a private folder", {{ENOENT, ERROR_PATH_NOT_FOUND}});
+    }
+  }
+  struct stat info{};
+  if (lstat(folder.c_str(), &info) != 0) return ERROR_PATH_NOT_FOUND;
+  if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
+  if ((info.st_mode & 0777) != 0700 && chmod(folder.c_str(), 0700) != 0) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
+fs::path SystemRoot() {
+  fs::path root = RootInForce();
+  KeepPrivate(root);
+  return root;
 }
 
 std::string RootNamespaceToken() {

@@ -2,6 +2,7 @@
 #include "platform/service.h"
 
 #include "platform/process.h"
+#include "platform/root.h"
 #include "platform/registry.h"
 #include "platform/session.h"
 #include "platform/text.h"

@@ -3,9 +3,11 @@
 #include "platform/service_host.h"
 
 #include "platform/devices.h"
+#include "platform/event_log.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "service/device_event_record.h"
 #include "service_protocol.h"
 
 #include <atomic>
@@ -160,13 +162,26 @@ void Dispatcher::ServeConnection(const LocalStream& stream) {
   if (service_internal::ReadControlRequest(stream, &request) != ERROR_SUCCESS) return;
   service_internal::ControlReply reply;
   if (request.control != service_internal::kProbeControl) {
-    void* data = request.data.empty() ? nullptr : request.data.data();
-    // Event data the handler reads as a record must be whole: a session change is one.
+    // Event data the handler reads as a record must be whole: a session change is one, and a
+    // device event's record lies inside what arrived (a record that claims more than it carries
+    // would have the handler read past it).
+    const service_internal::DeviceRecordFault fault =
+        request.control == SERVICE_CONTROL_DEVICEEVENT
+            ? service_internal::CheckDeviceEventRecord(request.data.data(), request.data.size())
+            : service_internal::DeviceRecordFault::kNone;
     if (request.control == SERVICE_CONTROL_SESSIONCHANGE && request.data.size() < sizeof(WTSSESSION_NOTIFICATION)) {
       reply.error = ERROR_INVALID_PARAMETER;
+    } else if (fault != service_internal::DeviceRecordFault::kNone) {
+      reply.error = ERROR_INVALID_PARAMETER;
+      ReportEvent(record_.name, EVENTLOG_WARNING_TYPE,
+                  FormatW(u"Device event 0x%04X refused: %s", request.eventType,
+                          service_internal::DeviceRecordFaultText(fault, request.data.data(), request.data.size()).c_str()));
     } else {
-      std::vector<uint64_t> aligned((request.data.size() + 7) / 8);
-      if (data != nullptr) {
+      // Aligned, and with a zero character after the data: a name that runs to the end of what
+      // arrived is terminated there.
+      std::vector<uint64_t> aligned((request.data.size() + sizeof(char16_t) + 7) / 8, 0);
+      void* data = nullptr;
+      if (!request.data.empty()) {
         std::memcpy(aligned.data(), request.data.data(), request.data.size());
         data = aligned.data();
       }

@@ -65,6 +65,8 @@ HRESULT CRZDHALScannerBase::raw_Control(LONG lCC, BSTR strXMLIn, BSTR* strXMLOut
 namespace {
 
 constexpr VARTYPE kVtRecord = 36;
+// How long a connect waits for the object of a client that has gone to end its read.
+constexpr uint32_t kEndingReadWaitMs = 5000;
 
 // Types whose value field holds a pointer the VARIANT owns: 4 bytes written over it would lose
 // (and later free) nonsense.
@@ -181,7 +183,9 @@ HRESULT CRZDHALScannerBase::RunDriverCode(const DriverCodeRow& row, BSTR strXMLI
 
 HRESULT CRZDHALScannerBase::Connect() {
   if (!driver_.Bound()) return E_FAIL;
-  if (hal_process::ScanInProgress()) return kHalBusy;
+  // A client killed mid-batch leaves its object ending its read for a moment (until it notices
+  // the reader gone): a connect right after waits for that end rather than answer busy.
+  if (!hal_process::AwaitNoScan(kEndingReadWaitMs)) return kHalBusy;
   // An object holds one driver handle: a second connect would lose the first one's driver object.
   if (opened_.load()) return S_OK;
   RZD_LOG_INFO(u"Attempting to connect to scanner: %s", symbolicName_.c_str());

@@ -84,7 +84,7 @@ HRESULT CRZDHALScannerBase::raw_Read(BSTR strMMRasterName, BSTR strMMMetaData, L
     RZD_LOG_ERROR(u"raw_Read failed to create RasterBlocks");
     return hr;
   }
-  hal_process::BeginScan(ownerProcessId_.load());
+  hal_process::BeginScan(this, ownerProcessId_.load());
   if (FAILED(hr = blocks->Attach(raster.Get()))) return hr;
   ComPtr<IRasterBlockDescriptor> work;
   // Without a work descriptor no block could be described: the read ends here.

@@ -46,6 +46,7 @@ void CRZDHALScannerBase::Destroy() {
       handle_.store(nullptr);
     }
     driver_.Unload();
+    hal_process::ScanObjectEnded(this);
   });
 }
 

@@ -2,6 +2,8 @@
 // button polling, the reaping of clients whose process has ended, and events to every object.
 #include "service/service_module.h"
 
+#include "hal/process_state.h"
+
 #include "platform/process.h"
 #include "platform/session.h"
 
@@ -31,6 +33,8 @@ std::shared_ptr<CRZDHALScannerBase> ServiceModule::TakeOutLocked(CRZDHALScannerB
   if (at == scanners_.end()) return nullptr;
   std::shared_ptr<CRZDHALScannerBase> object = at->slot->Drop();
   scanners_.erase(at);
+  // Its client is gone: a read still running in it ends soon, and the object with it.
+  hal_process::ScanOwnerGone(scanner);
   return object;
 }
 

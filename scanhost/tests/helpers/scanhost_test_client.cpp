@@ -5,11 +5,19 @@
 //       "<step> <result in hex>" to the output file after each (and "create <result>" first):
 //       pid (code 35 with this process's id), register (code 33), unregister (code 34),
 //       connect (code 14), disconnect (code 15), lock, unlock, wait (stays until killed, its
-//       root goes or process PARENT-PID ends).
+//       root goes or process PARENT-PID ends), read-forged:PID (below).
+//
+//       read-forged:PID allocates raster blocks of one 64 KiB block, writes into their header
+//       that process PID (and its start time) reads them, and reads a whole scan into them
+//       without metadata; a second thread takes the first block the service finishes, keeps it,
+//       and appends "stalled 00000000" then, so the service waits for a block that never comes
+//       back. The step ends with the read (its result), or the process is killed meanwhile.
 //   scanhost_test_client --watch PID
 //       waits until process PID has ended, then ends every service of the root that still runs.
 #include "hal_control.h"
 #include "interfaces/rzdhal_proxy_stub.h"
+#include "rasterblocks/block_reader.h"
+#include "shared_layout.h"
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/service.h"
@@ -42,6 +50,36 @@ int Watch(uint32_t pid) {
 }
 
 using rzd::scanhost::test::ControlWithValue;
+
+HRESULT ReadForged(IRZDHAL* hal, uint32_t namedReader, const std::string& output) {
+  rzd::ComPtr<IRasterBlocks> blocks;
+  HRESULT hr = CoCreateInstance(CLSID_RasterBlocks, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterBlocks, blocks.OutVoid());
+  if (FAILED(hr) || FAILED(hr = blocks->Allocate(64 << 10, 1))) return hr;
+  rzd::ComPtr<IUnknown> unknown;
+  rzd::ComPtr<IVBuffer> buffer;
+  if (FAILED(hr = blocks->GetVBuffer(unknown.Out())) ||
+      FAILED(hr = unknown->QueryInterface(IID_IVBuffer, buffer.OutVoid()))) {
+    return hr;
+  }
+  void* base = nullptr;
+  if (FAILED(hr = buffer->Map(0, sizeof(rzd::rasterblocks::SharedHeader), &base))) return hr;
+  rzd::rasterblocks::HeaderFields& fields = rzd::rasterblocks::HeaderOf(base)->fields;
+  fields.readerPid = namedReader;
+  fields.readerStart = rzd::ProcessStartTime(namedReader).value_or(0);
+  buffer->Unmap(base);
+  rzd::Bstr name;
+  if (FAILED(hr = buffer->GetName(name.Out()))) return hr;
+  rzd::ComPtr<IRasterBlockReader> reader;
+  if (FAILED(hr = blocks->QueryInterface(IID_IRasterBlockReader, reader.OutVoid()))) return hr;
+  std::thread taker([&] {
+    RasterBlockInfo info;
+    const BYTE* data = nullptr;
+    if (reader->WaitBlock(INFINITE, &info, &data) == S_OK) Append(output, "stalled", S_OK);
+  });
+  taker.detach();  // it keeps its block until the process ends
+  rzd::Bstr none(u"None");
+  return hal->Read(name.Get(), none.Get(), 6);
+}
 
 }  // namespace
 
@@ -78,6 +116,8 @@ int main(int argc, char** argv) {
       hr = hal->LockScanner(static_cast<LONG>(pid), &status, 5000);
     } else if (step == "unlock") {
       hr = hal->UnlockScanner(&status);
+    } else if (step.rfind("read-forged:", 0) == 0) {
+      hr = ReadForged(hal.Get(), static_cast<uint32_t>(std::stoul(step.substr(12))), output);
     } else if (step == "wait") {
       while (std::filesystem::exists(root) && rzd::IsProcessAlive(parent)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

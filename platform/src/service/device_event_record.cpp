@@ -1,0 +1,62 @@
+#include "service/device_event_record.h"
+
+#include "platform/service_host.h"
+#include "platform/text.h"
+
+#include <cstring>
+
+namespace rzd::service_internal {
+
+namespace {
+
+// DEV_BROADCAST_HDR: size, device type, reserved.
+constexpr size_t kCommonHeader = 3 * sizeof(uint32_t);
+constexpr size_t kInterfaceHeader = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
+static_assert(kInterfaceHeader == 28, "size, type, reserved and the class come before the name");
+
+uint32_t WordAt(const uint8_t* bytes, size_t offset) {
+  uint32_t word = 0;
+  std::memcpy(&word, bytes + offset, sizeof word);
+  return word;
+}
+
+}  // namespace
+
+DeviceRecordFault CheckDeviceEventRecord(const uint8_t* bytes, size_t size) {
+  if (size == 0) return DeviceRecordFault::kEmpty;
+  if (size < kCommonHeader) return DeviceRecordFault::kCutHeader;
+  const uint32_t recordSize = WordAt(bytes, 0);
+  if (recordSize < kCommonHeader) return DeviceRecordFault::kSizeBelowHeader;
+  if (recordSize > size) return DeviceRecordFault::kSizeBeyondArrived;
+  if (WordAt(bytes, sizeof(uint32_t)) != DBT_DEVTYP_DEVICEINTERFACE) return DeviceRecordFault::kNone;
+  if (recordSize < kInterfaceHeader) return DeviceRecordFault::kCutInterfaceHeader;
+  const size_t nameBytes = recordSize - kInterfaceHeader;
+  for (size_t at = kInterfaceHeader; at + sizeof(char16_t) <= recordSize; at += sizeof(char16_t)) {
+    if (bytes[at] == 0 && bytes[at + 1] == 0) return DeviceRecordFault::kNone;
+  }
+  return nameBytes % sizeof(char16_t) == 0 ? DeviceRecordFault::kNone : DeviceRecordFault::kCutName;
+}
+
+std::u16string DeviceRecordFaultText(DeviceRecordFault fault, const uint8_t* bytes, size_t size) {
+  switch (fault) {
+    case DeviceRecordFault::kNone:
+      return u"whole";
+    case DeviceRecordFault::kEmpty:
+      return u"no record arrived";
+    case DeviceRecordFault::kCutHeader:
+      return FormatW(u"the record is cut: %u bytes arrived, its header is %u", static_cast<uint32_t>(size),
+                     static_cast<uint32_t>(kCommonHeader));
+    case DeviceRecordFault::kSizeBelowHeader:
+      return FormatW(u"the record names a size of %u bytes, less than its header", WordAt(bytes, 0));
+    case DeviceRecordFault::kSizeBeyondArrived:
+      return FormatW(u"the record claims %u bytes, %u arrived", WordAt(bytes, 0), static_cast<uint32_t>(size));
+    case DeviceRecordFault::kCutInterfaceHeader:
+      return FormatW(u"the device-interface record is cut: %u bytes, its header is %u", WordAt(bytes, 0),
+                     static_cast<uint32_t>(kInterfaceHeader));
+    case DeviceRecordFault::kCutName:
+      return u"the device-interface name is cut inside a character";
+  }
+  return u"the record is not whole";
+}
+
+}  // namespace rzd::service_internal
