@@ -12,16 +12,23 @@
 
 #include <atomic>
 #include <cstring>
+#include <ostream>
 #include <thread>
+#include <utility>
 
 namespace rzd::scanhost::test {
 namespace {
 
 // The unit's supported settings with raw (not JPEG) transfer on both sides, which are set by
-// default: a duplex colour scan from the feeder.
-std::u16string RawDuplexSettings(std::u16string_view supported) {
+// default: a duplex colour scan from the feeder; without `front` or `back` that side is not set.
+std::u16string RawSettings(std::u16string_view supported, bool front, bool back) {
   MSXML6StoreSTL store;
   EXPECT_TRUE(store.LoadFromString(supported));
+  for (const auto& [side, taken] : {std::pair{u"Front1", front}, std::pair{u"Back1", back}}) {
+    if (taken) continue;
+    EXPECT_TRUE(store.SelectNode(u"//Item[@ID='" + std::u16string(side) + u"']"));
+    store.RemoveAttribute(u"IsSet");
+  }
   for (const char16_t* stream : {u"Color1", u"Color2"}) {
     const std::u16string values = u"//Item[@ID='" + std::u16string(stream) + u"']/Format/JPEGTransfer/Enum/Value";
     EXPECT_TRUE(store.SelectNode(values));
@@ -110,14 +117,15 @@ class BackgroundDataTest : public ScannerTest {
     ScannerTest::TearDown();
   }
 
-  HRESULT Settings(const std::u16string& document) {
+  // Applies the raw settings of the sides `front` and `back`.
+  HRESULT Settings(bool front, bool back) {
     VARIANT in;
     VARIANT out;
     VariantInit(&in);
     VariantInit(&out);
     Bstr supported;
     if (HRESULT hr = scanner_->raw_Control(6, nullptr, supported.Out(), &in, &out); hr != S_OK) return hr;
-    Bstr settings(document.empty() ? RawDuplexSettings(supported.View()) : document);
+    Bstr settings(RawSettings(supported.View(), front, back));
     Bstr answer;
     return scanner_->raw_Control(8, settings.Get(), answer.Out(), &in, &out);
   }
@@ -154,24 +162,49 @@ class BackgroundDataTest : public ScannerTest {
   Bstr metaName_;
 };
 
-TEST_F(BackgroundDataTest, TheUnitsBackgroundDataFillTheDataPartOfTheRecord) {
-  ASSERT_EQ(Settings(u""), S_OK);
+// The sides a scan takes, and the record's side kind for them.
+struct SidesCase {
+  const char* name;
+  bool front;
+  bool back;
+  uint64_t kind;  // 0 simplex front, 1 simplex back, 2 duplex (the bridge splits it in halves)
+};
+const SidesCase kSidesCases[] = {
+    {"Duplex", true, true, 2},
+    {"FrontOnly", true, false, 0},
+    {"BackOnly", false, true, 1},
+};
+void PrintTo(const SidesCase& c, std::ostream* out) { *out << c.name; }
+
+class BackgroundSidesTest : public BackgroundDataTest, public ::testing::WithParamInterface<SidesCase> {};
+
+TEST_P(BackgroundSidesTest, TheUnitsBackgroundDataFillTheDataPartOfTheRecord) {
+  const SidesCase& c = GetParam();
+  ASSERT_EQ(Settings(c.front, c.back), S_OK);
   ASSERT_EQ(UnitControl(3, "load 2 duplex lines=48").rfind("ok", 0), 0u);
 
   // The first page's read: its pages ask for the background data (ImageFromTheStream 1), which
-  // the unit delivered at the batch's start: its background raster of both sides, one line of
-  // each, is the record's data part (side kind 2: the bridge splits it in halves).
+  // the unit delivered at the batch's start: its background raster of each side the scan takes,
+  // one line of each, the front's first, is the record's data part. Each side's raster has its
+  // own bytes, so a swap shows.
   ASSERT_EQ(scanner_->raw_Read(rasterName_.Get(), metaName_.Get(), 3), S_OK);
   const MetaRecord record = Record();
   ASSERT_NE(record.text.find(u"<ImageFromTheStream>1</ImageFromTheStream>"), std::u16string::npos);
   const int32_t line = BytesPerLine(record);
   ASSERT_GT(line, 0);
-  EXPECT_EQ(record.fields[4], 2u) << "duplex";
+  EXPECT_EQ(record.fields[4], c.kind);
   EXPECT_EQ(record.fields[2], 40 + record.fields[1]);
-  ASSERT_EQ(record.fields[3], 2u * static_cast<uint32_t>(line));
-  EXPECT_EQ(record.data, std::vector<uint8_t>(2u * static_cast<uint32_t>(line), engine::kBackgroundByte));
+  std::vector<uint8_t> expected;
+  if (c.front) expected.resize(static_cast<size_t>(line), engine::kBackgroundByte);
+  if (c.back) expected.resize(expected.size() + static_cast<size_t>(line), engine::kBackBackgroundByte);
+  ASSERT_EQ(record.fields[3], expected.size());
+  EXPECT_TRUE(record.data == expected) << "first byte " << (record.data.empty() ? -1 : int{record.data.front()})
+                                       << ", last " << (record.data.empty() ? -1 : int{record.data.back()});
   EXPECT_GT(drain_->Bytes(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sides, BackgroundSidesTest, ::testing::ValuesIn(kSidesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace rzd::scanhost::test

@@ -143,14 +143,15 @@ TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 14)
         << "6 sides, 6 metadata files and the background data of both sides";
     // The background data the unit delivered at the batch's start reached the data source
-    // through the service's metadata record and the bridge: one line of each side, the unit's
-    // own background bytes (for raw data, a line as long as the page's).
+    // through the service's metadata record and the bridge: one line of each side, each side's
+    // own background bytes, which differ, so a swap on the way shows (for raw data, a line as
+    // long as the page's).
     const std::string front = ReadBytes(out / "background-front.raw");
     const std::string back = ReadBytes(out / "background-back.raw");
     ASSERT_FALSE(front.empty());
     EXPECT_EQ(back.size(), front.size());
-    EXPECT_EQ(front, std::string(front.size(), static_cast<char>(engine::kBackgroundByte)));
-    EXPECT_EQ(back, std::string(back.size(), static_cast<char>(engine::kBackgroundByte)));
+    EXPECT_EQ(front, std::string(front.size(), static_cast<char>(engine::kBackgroundByte))) << "the front's";
+    EXPECT_EQ(back, std::string(back.size(), static_cast<char>(engine::kBackBackgroundByte))) << "the back's";
     if (!mode.jpeg) {
       EXPECT_EQ(static_cast<int32_t>(front.size()), ReadMetadata(out / "page-001-front.xml").bytesPerLine);
     }
@@ -191,6 +192,30 @@ TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
         }
       }
     }
+  }
+}
+
+// A one-sided scan hands on the background of its own side only: the unit delivers the raster
+// of both sides, the front's first, and the driver keeps the one of the side it scans.
+TEST_F(RoadTest, AOneSidedScanHandsOnTheBackgroundOfItsOwnSide) {
+  StartUnit(kThreeDuplexSheets);
+  ASSERT_EQ(Install(), 0);
+  for (uint32_t side = 0; side < 2; ++side) {
+    const std::string name = side == 0 ? "front" : "back";
+    SCOPED_TRACE(name);
+    if (side != 0) {
+      ASSERT_EQ(UnitControl(std::string("load ") + kThreeDuplexSheets).rfind("ok", 0), 0u);
+    }
+    const fs::path out = RootPath() / name;
+    const Outcome run = Scan(ScanInto(out, "--mode gray --source " + name + " --dpi 150"));
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_NE(run.out.find("scanned 3 pages"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(out / (side == 0 ? "background-back.raw" : "background-front.raw")));
+    const std::string background = ReadBytes(out / ("background-" + name + ".raw"));
+    ASSERT_FALSE(background.empty());
+    EXPECT_EQ(background, std::string(background.size(), static_cast<char>(engine::BackgroundByteOf(side))));
+    EXPECT_EQ(static_cast<int32_t>(background.size()), ReadMetadata(out / ("page-001-" + name + ".xml")).bytesPerLine);
+    ExpectPatternSide(out / ("page-001-" + name + ".png"), side);
   }
 }
 

@@ -2,6 +2,7 @@
 // reads by the window's side bits, the fixed quantisation tables).
 #include "driver_unit_fixture.h"
 
+#include "engine/page_pattern.h"
 #include "lowdrv/settings/m48tz_settings.h"
 
 #include <cstring>
@@ -115,15 +116,21 @@ class DriverModelTest : public DriverUnitTest {
 
 TEST_F(DriverModelTest, TheBackgroundRasterIsReadBySideBitsAndNeverIntoNothing) {
   OpenAndLock();
+  // The unit hands over the front's raster, then the back's (each read pair starts with the
+  // front's); each side has its own bytes, so the buffer shows where each raster went.
+  constexpr uint8_t kFront = engine::kBackgroundByte;
+  constexpr uint8_t kBack = engine::kBackBackgroundByte;
   struct Case {
     uint8_t sides;  // descriptor byte 57 of the current window
     std::vector<std::string> reads;
+    uint8_t firstHalf;   // what the caller's buffer holds
+    uint8_t secondHalf;
   };
   const Case cases[] = {
-      {0x10, {kReadHalf, kReadHalf}},    // both sides: front half, back half
-      {0x18, {kReadHalf, kReadHalf}},    // both sides, back flagged: both halves all the same
-      {0x00, {kReadWhole, kReadWhole}},  // front only: the back's raster to scratch
-      {0x08, {kReadWhole, kReadWhole}},  // back only: the front's raster to scratch
+      {0x10, {kReadHalf, kReadHalf}, kFront, kBack},     // both sides: front half, back half
+      {0x18, {kReadHalf, kReadHalf}, kFront, kBack},     // both sides, back flagged: all the same
+      {0x00, {kReadWhole, kReadWhole}, kFront, kFront},  // front only: the back's raster to scratch
+      {0x08, {kReadWhole, kReadWhole}, kBack, kBack},    // back only: the front's raster to scratch
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.sides));
@@ -131,10 +138,9 @@ TEST_F(DriverModelTest, TheBackgroundRasterIsReadBySideBitsAndNeverIntoNothing) 
     std::vector<uint8_t> buffer(1000, 0xEE);
     EXPECT_EQ(driver_->ReadBackgroundRaster(buffer.data(), 1000), 0u);
     EXPECT_EQ(TakeUnitLog(), c.reads);
-    // The caller's buffer holds the unit's raster, not what was there.
-    if (c.sides & 0x10) {
-      EXPECT_NE(buffer[999], 0xEE);
-    }
+    std::vector<uint8_t> expected(500, c.firstHalf);
+    expected.resize(1000, c.secondHalf);
+    EXPECT_TRUE(buffer == expected) << "first byte " << int{buffer[0]} << ", last " << int{buffer[999]};
   }
   // No buffer: nothing is read.
   driver_->Settings()->m_Primary.Desc.SetCapEx1 = 0x18;

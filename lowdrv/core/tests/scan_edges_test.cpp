@@ -101,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FillRuleTest, ::testing::ValuesIn(kFillCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Through the unit (which has a raster): a short back side of a one-sided scan is filled to its
-// length with the background.
+// length with the back's background (of the two rasters the unit delivers, the driver keeps the
+// back's).
 TEST_F(ScanEdgesTest, AShortBackSideOfAOneSidedScanIsFilledToItsLength) {
   OpenAndLock({"load 1 duplex lines=100"});
   ScanChoice choice;
@@ -121,7 +122,7 @@ TEST_F(ScanEdgesTest, AShortBackSideOfAOneSidedScanIsFilledToItsLength) {
   ASSERT_EQ(sides.size(), 1u);
   const SideData& back = sides.at({1, u"Back"});
   std::vector<uint8_t> expected = PatternSide(1, 1, 100, line);
-  expected.resize(static_cast<size_t>(lines) * line, engine::kBackgroundByte);
+  expected.resize(static_cast<size_t>(lines) * line, engine::kBackBackgroundByte);  // the back's raster
   EXPECT_TRUE(back.bytes == expected);
   EXPECT_EQ(PageDoc(back.docs.back()).Int(u"/Result/ImageDimensions/AddLines"), lines - 100);
 }

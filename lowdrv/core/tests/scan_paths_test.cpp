@@ -8,6 +8,7 @@
 #include "testsupport/pictures.h"
 
 #include <algorithm>
+#include <ostream>
 
 namespace rzd::lowdrv::test {
 namespace {
@@ -112,7 +113,7 @@ TEST_F(ScanPathsTest, ShortSheetsOfAFixedLengthAreFilledWithTheBackground) {
       SCOPED_TRACE(std::to_string(sheet) + " " + std::to_string(face));
       const SideData& side = sides.at({sheet, face ? u"Back" : u"Front"});
       std::vector<uint8_t> expected = PatternSide(sheet, face, 100, line);
-      expected.resize(static_cast<size_t>(lines) * line, engine::kBackgroundByte);
+      expected.resize(static_cast<size_t>(lines) * line, engine::BackgroundByteOf(face));  // the side's own
       EXPECT_TRUE(side.bytes == expected);
       PageDoc last(side.docs.back());
       EXPECT_EQ(last.Int(u"/Result/ImageDimensions/Length"), lines);
@@ -327,11 +328,34 @@ TEST_F(ScanPathsTest, ThePageCounterRunsOnAcrossScansFromTheNumberSet) {
 namespace rzd::lowdrv::test {
 namespace {
 
-TEST_F(ScanPathsTest, TheBackgroundOfTheLastScanComesWithItsLastDocument) {
+// The sides a scan takes; the unit delivers the background raster of both, the front's first.
+struct BackgroundCase {
+  const char* name;
+  bool front;
+  bool back;
+};
+const BackgroundCase kBackgroundCases[] = {
+    {"Duplex", true, true},
+    {"FrontOnly", true, false},
+    {"BackOnly", false, true},
+};
+void PrintTo(const BackgroundCase& c, std::ostream* out) { *out << c.name; }
+class StoredBackgroundTest : public ScanPathsTest, public ::testing::WithParamInterface<BackgroundCase> {};
+
+// The background data the driver keeps: a line of the front's raster, then a line of the back's,
+// for a duplex scan; for a one-sided scan the line of its own side's raster.
+TEST_P(StoredBackgroundTest, TheBackgroundOfTheLastScanComesWithItsLastDocument) {
+  const BackgroundCase& c = GetParam();
   OpenAndLock({"load 1 duplex"});
-  ASSERT_LE(Apply(EditsFor(Grey())), 0x800Cu);
+  std::vector<SettingEdit> edits = EditsFor(Grey(c.back));
+  if (!c.front) edits.push_back(DropAttr(u"//Item[@ID='Front1']", u"IsSet"));
+  ASSERT_LE(Apply(edits), 0x800Cu);
+  ASSERT_EQ(Driver().m_pSettings->GetWindowDescription()->SetCapEx1 & 0x18, !c.front ? 0x08 : c.back ? 0x10 : 0x00);
   const std::vector<ReadCall> calls = GoodBatch();
   const uint32_t line = WindowLineBytes();
+  std::vector<uint8_t> expected;
+  if (c.front) expected.resize(line, engine::kBackgroundByte);
+  if (c.back) expected.resize(expected.size() + line, engine::kBackBackgroundByte);
   uint32_t size = 0;
   BSTR meta = nullptr;
   BSTR error = nullptr;
@@ -340,14 +364,17 @@ TEST_F(ScanPathsTest, TheBackgroundOfTheLastScanComesWithItsLastDocument) {
   EXPECT_FALSE(::Control(handle_, cc::kBackgroundData, nullptr, &meta, nullptr, 0, background.data(), &size, &error));
   SysFreeString(error);
   error = nullptr;
-  EXPECT_EQ(size, 2 * line);
+  EXPECT_EQ(size, expected.size());
   EXPECT_TRUE(::Control(handle_, cc::kBackgroundData, nullptr, &meta, nullptr, 0, background.data(), &size, &error));
   SysFreeString(error);
   background.resize(size);
-  EXPECT_TRUE(std::all_of(background.begin(), background.end(), [](uint8_t b) { return b == engine::kBackgroundByte; }));
+  EXPECT_TRUE(background == expected) << "a line of each side the scan takes, the front's first";
   EXPECT_EQ(std::u16string(BstrView(meta)), calls.back().meta);
   SysFreeString(meta);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sides, StoredBackgroundTest, ::testing::ValuesIn(kBackgroundCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ScanPathsTest, TheSeparateBackgroundScanReadsALineOfEachSide) {
   OpenAndLock({"load 1 duplex"});

@@ -173,6 +173,7 @@ CommandResult Engine::ExecuteClassic(const std::vector<uint8_t>& cdb,
 CommandResult Engine::SetWindow(const WindowResult& parsed) {
   if (!parsed.window) return Check(parsed.error);
   window_ = parsed.window;
+  backgroundReads_ = 0;
   return Good();
 }
 
@@ -206,6 +207,7 @@ CommandResult Engine::Release(uint8_t control) {
 CommandResult Engine::ResetUnit() {
   ReturnPageToFeeder();
   pendingSense_.reset();
+  backgroundReads_ = 0;
   calibrating_ = false;
   calibrationDone_ = 0;
   pendingFirmwarePart_.reset();

@@ -157,6 +157,8 @@ class Engine {
   CommandResult ReadNew(uint16_t dataType, size_t length, size_t inMax);
   CommandResult SendNew(uint16_t dataType, const std::vector<uint8_t>& d);
   CommandResult ReadClassic(uint8_t dataType, size_t length, size_t inMax);
+  // READ 0x9B of either set: the background raster of the side whose turn it is.
+  CommandResult ReadBackgroundRaster(size_t length);
   CommandResult SendClassic(uint8_t dataType, uint16_t qualifier, const std::vector<uint8_t>& d);
 
   // Paper and image data (engine_scan.cpp).
@@ -253,6 +255,10 @@ class Engine {
   std::optional<std::vector<uint8_t>> pendingFirmwarePart_;
   std::vector<uint8_t> masterFirmware_;
   std::vector<uint8_t> slaveFirmware_;
+
+  // Background raster reads since the last window, page start or reset: an even count makes
+  // the next one the front's, an odd count the back's.
+  uint32_t backgroundReads_ = 0;
 
   uint8_t transferMode_ = 0;
   bool engineJpegHeaders_ = false;  // the unit writes its own JPEG headers (inquiry byte 164 bit 1)

@@ -68,7 +68,7 @@ CommandResult Engine::ReadNew(uint16_t dataType, size_t length, size_t inMax) {
       for (int i = 0; i < 4; ++i) a[4 + i] = static_cast<uint8_t>((calibrationSteps_ >> (12 - 4 * i)) & 0x0F);
       return Good(std::move(a));
     }
-    case 0x9B: return Good(std::vector<uint8_t>(std::min(length, inMax), kBackgroundByte));
+    case 0x9B: return ReadBackgroundRaster(std::min(length, inMax));
     case 0xA0: {
       std::vector<uint8_t> a = wire::ShortAnswer(5);
       a[4] = LampStatus();
@@ -105,6 +105,12 @@ CommandResult Engine::ReadNew(uint16_t dataType, size_t length, size_t inMax) {
       return Good(ImprinterRecord(dataType));
     default: return NotSupported();
   }
+}
+
+CommandResult Engine::ReadBackgroundRaster(size_t length) {
+  const uint32_t side = backgroundReads_ % 2;
+  ++backgroundReads_;
+  return Good(std::vector<uint8_t>(length, BackgroundByteOf(side)));
 }
 
 CommandResult Engine::SendNew(uint16_t dataType, const std::vector<uint8_t>& d) {
@@ -244,7 +250,7 @@ CommandResult Engine::ReadClassic(uint8_t dataType, size_t length, size_t inMax)
     case 0x00: return ReadImage(inMax);
     case 0x60: return Good(CalibrationFormat());
     case 0x69: return Good(std::vector<uint8_t>(nvram_.begin(), nvram_.end()));
-    case 0x9B: return Good(std::vector<uint8_t>(std::min(length, inMax), kBackgroundByte));
+    case 0x9B: return ReadBackgroundRaster(std::min(length, inMax));
     case 0xA0: return Good({LampStatus()});
     case 0xA1: {
       EventReport report = lastButtons_;

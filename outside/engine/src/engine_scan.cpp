@@ -143,6 +143,7 @@ CommandResult Engine::StartPage() {
     }
   }
   page_ = std::move(page);
+  backgroundReads_ = 0;
   return Good();
 }
 
@@ -201,7 +202,7 @@ void Engine::PrepareSide(Page& page, SideRun& run) {
   const uint32_t side = run.side;
   const bool blank = run.blank;
   auto rows = [&](uint32_t line, uint8_t* samples) {
-    if (sheet == 0) std::memset(samples, kBackgroundByte, lineBytes);
+    if (sheet == 0) std::memset(samples, BackgroundByteOf(side), lineBytes);
     else if (blank) std::memset(samples, kBlankSideByte, lineBytes);
     else FillPattern(sheet, side, line, 0, samples, lineBytes);
   };
@@ -231,7 +232,8 @@ void Engine::ProduceCombined(const Page& page, uint64_t pos, size_t n, uint8_t* 
     const uint32_t line = static_cast<uint32_t>(pair * block + offset % inBlock);
     const bool blank = blankSides_.count({page.sheet.number, static_cast<int>(side)}) != 0 ||
                        (side == 1 && !page.sheet.twoSided);
-    if (blank) std::memset(out, kBlankSideByte, count);
+    if (page.sheet.number == 0) std::memset(out, BackgroundByteOf(side), count);
+    else if (blank) std::memset(out, kBlankSideByte, count);
     else FillPattern(page.sheet.number, side, line, first, out, count);
     out += count;
     pos += count;
@@ -241,12 +243,12 @@ void Engine::ProduceCombined(const Page& page, uint64_t pos, size_t n, uint8_t* 
 
 void Engine::Produce(const Page& page, const SideRun& run, uint64_t pos, size_t n,
                      uint8_t* out) const {
-  if (page.sheet.number == 0) {
-    std::memset(out, kBackgroundByte, n);
+  if (page.combined) {  // also a background scan's two lines
+    ProduceCombined(page, pos, n, out);
+  } else if (page.sheet.number == 0) {
+    std::memset(out, BackgroundByteOf(run.side), n);
   } else if (page.window.jpeg) {
     std::memcpy(out, run.jpeg.data() + pos, n);
-  } else if (page.combined) {
-    ProduceCombined(page, pos, n, out);
   } else if (run.blank) {
     std::memset(out, kBlankSideByte, n);
   } else {

@@ -149,6 +149,24 @@ inline std::vector<uint8_t> NewWindow(const WindowParams& s) {
   return w;
 }
 
+// The classic window parameter list: 8-byte header, then the descriptor (big-endian).
+inline std::vector<uint8_t> ClassicWindow(uint16_t res, uint32_t bpl, uint32_t lines, uint8_t comp,
+                                          uint8_t capEx1) {
+  std::vector<uint8_t> w(8 + 147, 0);
+  Put16(&w[6], 147);
+  Put16(&w[10], res);
+  Put16(&w[12], res);
+  w[33] = comp;
+  w[34] = comp == 0 ? 1 : 8;
+  w[50] = 0xC0;  // fed from the feeder
+  Put16(&w[53], bpl & 0xFFFF);
+  Put16(&w[55], lines & 0xFFFF);
+  w[65] = capEx1;
+  w[67] = static_cast<uint8_t>(bpl >> 16);
+  w[68] = static_cast<uint8_t>(lines >> 16);
+  return w;
+}
+
 class HostLink {
  public:
   explicit HostLink(Link& link) : link_(link) {}

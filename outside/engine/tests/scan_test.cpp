@@ -15,6 +15,7 @@
 namespace rzd::engine {
 namespace {
 
+using test::ClassicWindow;
 using test::Get16;
 using test::Get32;
 using test::HostLink;
@@ -458,24 +459,6 @@ TEST_P(UnitScan, EmptyFeederAndPaperRelease) {
   EXPECT_EQ(s.ascq, 0x03);
 }
 
-// The classic window parameter list: 8-byte header, then the descriptor (big-endian).
-std::vector<uint8_t> ClassicWindow(uint16_t res, uint32_t bpl, uint32_t lines, uint8_t comp,
-                                   uint8_t capEx1) {
-  std::vector<uint8_t> w(8 + 147, 0);
-  test::Put16(&w[6], 147);
-  test::Put16(&w[10], res);
-  test::Put16(&w[12], res);
-  w[33] = comp;
-  w[34] = comp == 0 ? 1 : 8;
-  w[50] = 0xC0;  // fed from the feeder
-  test::Put16(&w[53], bpl & 0xFFFF);
-  test::Put16(&w[55], lines & 0xFFFF);
-  w[65] = capEx1;
-  w[67] = static_cast<uint8_t>(bpl >> 16);
-  w[68] = static_cast<uint8_t>(lines >> 16);
-  return w;
-}
-
 TEST_P(UnitClassic, WindowScanAndReadInTheClassicSet) {
   test::UnitBench& unit = NewUnit();
   HostLink host(unit.Host());
@@ -507,24 +490,6 @@ TEST_P(UnitClassic, WindowScanAndReadInTheClassicSet) {
   EXPECT_EQ((sense.data[25] << 16) | Get16(&sense.data[26]), 5);   // lines
   EXPECT_EQ(Get32(&sense.data[28]), 450u);
   EXPECT_TRUE(host.Classic({0x17}).Good());
-}
-
-TEST_P(UnitClassic, BackgroundWindowReadsALineOfEachSideWithoutPaper) {
-  test::UnitBench& unit = NewUnit();
-  HostLink host(unit.Host());
-  std::vector<uint8_t> window = ClassicWindow(200, 100, 1, 2, 0x10);
-  window[71] = 0x40;  // a background scan
-  window[70] = 1;
-  ASSERT_TRUE(host.Classic({0x24, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(window.size())},
-                           window)
-                  .Good());
-  ASSERT_TRUE(host.Classic({0x1B}).Good());
-  std::vector<uint8_t> read = {0x28, 0, 0x00, 0, 0x0A, 0x0D, 0, 0, 100, 0};
-  for (int side = 0; side < 2; ++side) {
-    const Reply r = host.Classic(read, {}, 100);
-    EXPECT_TRUE(r.CheckCondition());
-    EXPECT_EQ(r.data, std::vector<uint8_t>(100, kBackgroundByte));
-  }
 }
 
 }  // namespace

@@ -19,8 +19,18 @@ namespace rzd::engine {
 
 // Every byte of a blank side (white, whatever the image mode).
 inline constexpr uint8_t kBlankSideByte = 0xFF;
-// Every byte of the background raster (READ data type 0x9B) and of a background scan.
+// The background behind the paper has a byte of its own for each side, so that one side's
+// background never passes for the other's: kBackgroundByte fills the front's background raster
+// and the front line of a background scan, kBackBackgroundByte the back's. The unit holds the
+// raster of both sides (READ data type 0x9B, which names no side) and hands them over front
+// first: the first raster read after a SET WINDOW, a page start (RESERVE UNIT 0 of the new set,
+// SCAN of the classic) or a reset gives the front's, the next the back's, and further reads go
+// on alternating. A refused read gives nothing and does not count.
 inline constexpr uint8_t kBackgroundByte = 0xF0;
+inline constexpr uint8_t kBackBackgroundByte = 0xE0;
+
+// The background byte of side `side` (0 front, 1 back).
+constexpr uint8_t BackgroundByteOf(uint32_t side) { return side == 0 ? kBackgroundByte : kBackBackgroundByte; }
 
 // Byte `index` of line `line` (from 0) of side `side` of sheet `sheet` (from 1).
 uint8_t PatternByte(uint32_t sheet, uint32_t side, uint32_t line, size_t index);
