@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
   const fs::path folder = rzd::SystemRoot() / "fwupdater";
   std::error_code ec;
-  fs::create_directories(folder, ec);
+  rzd::CreatePrivateFolders(folder);
+  rzd::EnsurePrivateFile(folder / "calls.log");
   {
     std::ofstream log(folder / "calls.log", std::ios::app);
     log << fs::current_path(ec).string();

@@ -131,10 +131,11 @@ void InstallFirmwareUpdater() {
     std::fprintf(stderr, "rzd-install: no %s to install\n", kFirmwareUpdater);
     return;
   }
-  fs::create_directories(target.parent_path(), ec);
+  rzd::CreatePrivateFolders(target.parent_path());
   if (!fs::copy_file(*updater, target, fs::copy_options::overwrite_existing, ec)) {
     std::fprintf(stderr, "rzd-install: cannot copy %s: %s\n", updater->c_str(), ec.message().c_str());
   }
+  rzd::MakeOwnerOnly(target);  // the copy took the build's mode
 }
 
 void RemoveFirmwareUpdater() {
@@ -162,11 +163,12 @@ int Install(const fs::path& serviceExe, const std::u16string& twainDataSource) {
   const fs::path folder = ProgramFolder();
   const fs::path installed = folder / serviceExe.filename();
   std::error_code ec;
-  fs::create_directories(folder, ec);
+  rzd::CreatePrivateFolders(folder);
   if (!fs::exists(installed) && !fs::copy_file(serviceExe, installed, ec)) {
     std::fprintf(stderr, "rzd-install: cannot copy %s: %s\n", serviceExe.c_str(), ec.message().c_str());
     return 1;
   }
+  rzd::MakeOwnerOnly(installed);  // the copy took the build's mode; the units' links share it
   RegisterLibraries(true);
   InstallFirmwareUpdater();
 

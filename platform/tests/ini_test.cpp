@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "testsupport/eventually.h"
 #include "testsupport/file_bytes.h"
+#include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using rzd::test::ModeOf;
 using rzd::test::ReadBytes;
 using rzd::test::Utf16BeWithMark;
 using rzd::test::Utf16LeWithMark;
@@ -127,6 +129,29 @@ TEST_F(IniFile, WritingCreatesFileSectionAndKey) {
   ASSERT_TRUE(WritePrivateProfileString(u"TWAIN", u"maintenancewarning", u"0", File()));
   EXPECT_EQ(ReadBytes(File()), Utf16LeWithMark(u"[TWAIN]\r\nMaintenanceWarning=0\r\nHWIP_BDR=0\r\n"
                                        u"[Counters]\r\nMaxCleanCount=5000\r\n"));
+}
+
+// Under a common umask a profile file the system makes, and its lock file, are the user's alone.
+// A file that exists keeps the mode its owner gave it across the rewrite (the rename would lose
+// it otherwise); a lock file an earlier build left open to everyone is narrowed.
+TEST_F(IniFile, ANewFileAndItsLockAreTheUsersAloneAndAnExistingFileKeepsItsMode) {
+  const rzd::test::ScopedUmask commonMask(022);
+  ASSERT_TRUE(WritePrivateProfileString(u"S", u"K", u"1", File()));
+  EXPECT_EQ(ModeOf(File()), 0600u);
+  EXPECT_EQ(ModeOf(RootPath() / "test.ini.lock"), 0600u);
+  ASSERT_TRUE(rzd::EnsureUnicodeProfileFile(RootPath() / "marked.ini"));
+  EXPECT_EQ(ModeOf(RootPath() / "marked.ini"), 0600u);
+
+  const fs::path shared = RootPath() / "shared.ini";
+  WriteBytes(shared, "[S]\r\nK=1\r\n");
+  ASSERT_EQ(chmod(shared.c_str(), 0644), 0);
+  const fs::path lock = RootPath() / "shared.ini.lock";
+  WriteBytes(lock, "");
+  ASSERT_EQ(chmod(lock.c_str(), 0666), 0);
+  ASSERT_TRUE(WritePrivateProfileString(u"S", u"K", u"2", shared));
+  EXPECT_EQ(GetPrivateProfileString(u"S", u"K", u"", shared), u"2");
+  EXPECT_EQ(ModeOf(shared), 0644u);
+  EXPECT_EQ(ModeOf(lock), 0600u);
 }
 
 TEST_F(IniFile, EditsKeepOtherLinesAsTheyStand) {

@@ -1,6 +1,8 @@
-// Receives on a local stream: whole messages, the receive time-out, the end of the stream, and
-// signals that come while a receive waits.
+// The modes of the sockets the system binds, and receives on a local stream: whole messages, the
+// receive time-out, the end of the stream, and signals that come while a receive waits.
 #include "platform/local_socket.h"
+#include "platform/usb_sim_protocol.h"
+#include "testsupport/file_modes.h"
 #include "testsupport/signal_counter.h"
 #include "testsupport/temp_root.h"
 
@@ -9,10 +11,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +50,50 @@ class LocalStreamTest : public rzd::test::TempRoot {
   rzd::LocalStream far_;
   std::thread sender_;
 };
+
+// Every socket the system binds comes through one place: under a common umask the socket is 0600
+// and its folder 0700 (a folder an earlier build left open is narrowed), whether a local server's
+// or the service's control socket (LocalListener) or the simulated unit's (usbsim); and the user
+// still connects.
+TEST(LocalSocketModes, EverySocketTheSystemBindsIsTheUsersAloneInAPrivateFolder) {
+  rzd::test::ScopedRoot root;
+  const rzd::test::ScopedUmask commonMask(022);
+  const struct {
+    const char* label;
+    // Listens at the path and connects to it; whether both went well.
+    std::function<bool(const std::filesystem::path&)> listen;
+  } listeners[] = {
+      {"local listener",
+       [](const std::filesystem::path& path) {
+         rzd::LocalListener listener;
+         rzd::LocalStream stream;
+         return rzd::LocalListener::Listen(path, &listener) == ERROR_SUCCESS &&
+                rzd::LocalStream::Connect(path, &stream) == ERROR_SUCCESS;
+       }},
+      {"simulated unit",
+       [](const std::filesystem::path& path) {
+         const int fd = rzd::usbsim::ListenSocket(path.c_str());
+         if (fd < 0) return false;
+         const int client = rzd::usbsim::ConnectSocket(path.c_str());
+         if (client >= 0) close(client);
+         close(fd);
+         return client >= 0;
+       }},
+  };
+  int n = 0;
+  for (const auto& c : listeners) {
+    SCOPED_TRACE(c.label);
+    const std::filesystem::path fresh = root.Path() / ("fresh-" + std::to_string(n)) / "socket";
+    const std::filesystem::path wide = root.Path() / ("wide-" + std::to_string(n++));
+    ASSERT_TRUE(std::filesystem::create_directory(wide));
+    ASSERT_EQ(chmod(wide.c_str(), 0755), 0);
+    for (const std::filesystem::path& path : {fresh, wide / "socket"}) {
+      ASSERT_TRUE(c.listen(path)) << path;
+      EXPECT_EQ(rzd::test::ModeOf(path), 0600u) << path;
+      EXPECT_EQ(rzd::test::ModeOf(path.parent_path()), 0700u) << path;
+    }
+  }
+}
 
 TEST_F(LocalStreamTest, AWholeMessageComesInPiecesAndIsReceivedWhole) {
   near_.SetReceiveTimeout(5000);

@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "registry_tree.h"
 #include "registry_writer_pattern.h"
+#include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -407,6 +408,30 @@ TEST_F(RegistryTest, AHandleStaysInItsRootWhenTheRootChanges) {
   EXPECT_EQ(root, 1u);
   EXPECT_EQ(back.GetDword(u"Later", &later), ERROR_SUCCESS);
   EXPECT_EQ(later, 3u);
+}
+
+// Under a common umask the database, and the write-ahead log and shared-memory index SQLite keeps
+// beside it (with the database's mode), are the user's alone. Those an earlier build made open to
+// others, still in use by one of its processes, are narrowed when the registry opens them.
+TEST_F(RegistryTest, TheDatabaseWithItsLogAndIndexIsTheUsersAloneAlsoOneAnEarlierBuildLeftOpen) {
+  const test::ScopedUmask commonMask(022);
+  const char* const files[] = {"registry.db", "registry.db-wal", "registry.db-shm"};
+  RegKey key;
+  ASSERT_EQ(RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Modes", &key), ERROR_SUCCESS);
+  ASSERT_EQ(key.SetDword(u"Made", 1), ERROR_SUCCESS);
+  for (const char* file : files) EXPECT_EQ(test::ModeOf(RootPath() / file), 0600u) << file;
+
+  test::ScopedRoot earlier;
+  sqlite3* old = nullptr;
+  ASSERT_EQ(sqlite3_open((earlier.Path() / "registry.db").c_str(), &old), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(old, "PRAGMA journal_mode=WAL; CREATE TABLE earlier(x)", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  for (const char* file : files) ASSERT_EQ(test::ModeOf(earlier.Path() / file), 0644u) << file;
+  RegKey other;
+  EXPECT_EQ(RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Modes", &other), ERROR_SUCCESS);
+  EXPECT_EQ(other.SetDword(u"Narrowed", 1), ERROR_SUCCESS);
+  for (const char* file : files) EXPECT_EQ(test::ModeOf(earlier.Path() / file), 0600u) << file;
+  sqlite3_close(old);
 }
 
 std::optional<ChildProcess> StartWriter(const std::string& key, const std::string& prefix, int count, int size,

@@ -1,11 +1,13 @@
 // Root and known folders, modules, process start and liveness, sessions.
 #include "platform/account.h"
+#include "platform/errors.h"
 #include "platform/kernel.h"
 #include "platform/modules.h"
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/session.h"
 #include "testsupport/file_bytes.h"
+#include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +31,12 @@ namespace {
 
 class SystemTest : public rzd::test::TempRoot {};
 
+using rzd::test::ModeOf;
+
+// Known folders lie under the root and, as every folder the system makes there, are the user's
+// alone (0700, also each folder on the way) under a common umask.
 TEST_F(SystemTest, KnownFoldersLieUnderTheRoot) {
+  const rzd::test::ScopedUmask commonMask(022);
   struct Case {
     rzd::KnownFolder folder;
     const char* relative;
@@ -44,10 +51,16 @@ TEST_F(SystemTest, KnownFoldersLieUnderTheRoot) {
       {rzd::KnownFolder::System, "Windows/System32"},
       {rzd::KnownFolder::InstallLog, "Log"},
   };
+  auto expectPrivateUpToTheRoot = [&](const fs::path& path) {
+    for (fs::path at = path; at != RootPath() && at != at.parent_path(); at = at.parent_path()) {
+      EXPECT_EQ(ModeOf(at), 0700u) << at;
+    }
+  };
   for (const auto& c : cases) {
     fs::path path = rzd::KnownFolderPath(c.folder);
     EXPECT_EQ(path, RootPath() / c.relative);
     EXPECT_TRUE(fs::is_directory(path)) << path;
+    expectPrivateUpToTheRoot(path);
   }
   // The user's own folder: Users/<user name>/AppData/Local.
   const fs::path local = rzd::KnownFolderPath(rzd::KnownFolder::LocalAppData);
@@ -55,6 +68,41 @@ TEST_F(SystemTest, KnownFoldersLieUnderTheRoot) {
   EXPECT_EQ(local.parent_path().parent_path().parent_path(), RootPath() / "Users");
   EXPECT_EQ(local.parent_path().filename(), "AppData");
   EXPECT_EQ(local.filename(), "Local");
+  expectPrivateUpToTheRoot(local);
+}
+
+// A file the system keeps is made 0600 under a common umask; one an earlier build left open to
+// others keeps its bytes and its owner's bits and loses the others'; a folder is narrowed alike.
+TEST_F(SystemTest, FilesTheSystemKeepsAreTheUsersAloneAlsoThoseAnEarlierBuildLeftOpen) {
+  const rzd::test::ScopedUmask commonMask(022);
+  const fs::path file = RootPath() / "kept";
+  ASSERT_EQ(rzd::EnsurePrivateFile(file), ERROR_SUCCESS);
+  EXPECT_EQ(ModeOf(file), 0600u);
+  EXPECT_EQ(rzd::test::ReadBytes(file), "");
+
+  rzd::test::WriteBytes(file, "bytes");
+  ASSERT_EQ(chmod(file.c_str(), 0755), 0);
+  ASSERT_EQ(rzd::EnsurePrivateFile(file), ERROR_SUCCESS);
+  EXPECT_EQ(ModeOf(file), 0700u);
+  EXPECT_EQ(rzd::test::ReadBytes(file), "bytes");
+  ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+  ASSERT_EQ(rzd::MakeOwnerOnly(file), ERROR_SUCCESS);
+  EXPECT_EQ(ModeOf(file), 0600u);
+
+  const fs::path folder = RootPath() / "wide";
+  ASSERT_TRUE(fs::create_directory(folder));
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  ASSERT_EQ(rzd::MakeOwnerOnly(folder), ERROR_SUCCESS);
+  EXPECT_EQ(ModeOf(folder), 0700u);
+  EXPECT_EQ(rzd::MakeOwnerOnly(RootPath() / "missing"), ERROR_SUCCESS);
+  EXPECT_FALSE(fs::exists(RootPath() / "missing"));
+  EXPECT_EQ(rzd::EnsurePrivateFile(RootPath() / "no" / "such"), ERROR_PATH_NOT_FOUND);
+
+  ASSERT_EQ(rzd::CreatePrivateFolders(RootPath() / "a" / "b" / "c"), ERROR_SUCCESS);
+  for (const char* made : {"a", "a/b", "a/b/c"}) EXPECT_EQ(ModeOf(RootPath() / made), 0700u) << made;
+  EXPECT_EQ(ModeOf(folder), 0700u);
+  EXPECT_EQ(rzd::CreatePrivateFolders(file), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(rzd::CreatePrivateFolders(file / "under"), ERROR_PATH_NOT_FOUND) << "a file on the way";
 }
 
 // The root in force follows $RZD_ROOT, then $XDG_STATE_HOME, then $HOME, read on every call.
@@ -96,11 +144,6 @@ TEST(Root, DefaultFollowsTheEnvironment) {
       rzd::UnsetEnv(names[i]);
     }
   }
-}
-
-mode_t ModeOf(const fs::path& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0xFFFF;
 }
 
 // Whoever points the system at a root, it is the user's alone once the system uses it: a wide

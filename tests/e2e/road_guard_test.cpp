@@ -1,8 +1,9 @@
 // What other processes of the user, and other users, cannot do to a scan or to the service: the
 // service refuses device events whose record is not whole and scans on; a client that names
 // another live process as its buffers' reader and dies leaves neither the unit locked nor the
-// service waiting; a client killed mid-batch does not make the next scan busy; while a scan runs, nothing the stack made in the root or in /dev/shm is open
-// to another user.
+// service waiting; a client killed mid-batch does not make the next scan busy; while a scan
+// runs, nothing the stack made in the root or in /dev/shm is open to another user, and what it
+// made in the root is its user's alone in itself (folders 0700, files and sockets owner-only).
 #include "road_fixture.h"
 
 #include "scanhost/instance_ids.h"
@@ -16,11 +17,14 @@
 #include "platform/text.h"
 #include "service/service_protocol.h"
 #include "testsupport/file_bytes.h"
+#include "testsupport/file_modes.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -212,13 +216,18 @@ bool OpenToOthers(const fs::path& path) {
   }
 }
 
-mode_t ModeOf(const fs::path& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 07777;
+// What the test itself makes in the root, and what is a person's rather than the system's: the
+// scan's output files (the shell's redirections), and the folder of pages rzd-scan writes where
+// it is told, which follows the person's umask as any document they save does.
+bool TheTestsOrAPersons(const fs::path& relative) {
+  const std::string first = relative.begin()->string();
+  return first == "pages" || (first.rfind("scan-", 0) == 0 && relative.begin() == std::prev(relative.end()));
 }
 
 TEST_F(RoadGuardTest, WhileAScanRunsNothingTheStackMadeInTheRootOrInSharedMemoryIsOpenToOtherUsers) {
-  // A root as a user with a common umask would make it.
+  // A root as a user with a common umask would make it, and that umask in every process of the
+  // system (they inherit it from the test).
+  const ScopedUmask commonMask(022);
   ASSERT_EQ(chmod(RootPath().c_str(), 0755), 0);
   StartAndInstall();
   RunningScan scan = StartScan(ScanInto(RootPath() / "pages", kBatchOptions));
@@ -227,12 +236,32 @@ TEST_F(RoadGuardTest, WhileAScanRunsNothingTheStackMadeInTheRootOrInSharedMemory
 
   EXPECT_EQ(ModeOf(RootPath()), 0700u) << "the root is its user's";
   size_t entries = 0;
+  std::set<std::string> sockets;
   for (auto it = fs::recursive_directory_iterator(RootPath(), fs::directory_options::skip_permission_denied);
        it != fs::recursive_directory_iterator(); ++it) {
     ++entries;
-    EXPECT_FALSE(OpenToOthers(it->path())) << it->path();
+    const fs::path& path = it->path();
+    EXPECT_FALSE(OpenToOthers(path)) << path;
+    const fs::path relative = path.lexically_relative(RootPath());
+    if (TheTestsOrAPersons(relative)) continue;
+    // Not even reachable through a wider root: what the system made is its user's in itself.
+    struct stat info {};
+    ASSERT_EQ(lstat(path.c_str(), &info), 0) << path;
+    if (S_ISDIR(info.st_mode)) {
+      EXPECT_EQ(info.st_mode & 07777, 0700u) << path << " mode " << std::oct << (info.st_mode & 07777);
+    } else {
+      EXPECT_TRUE(S_ISREG(info.st_mode) || S_ISSOCK(info.st_mode)) << path << " is neither a file nor a socket";
+      EXPECT_EQ(info.st_mode & 077, 0u) << path << " mode " << std::oct << (info.st_mode & 07777);
+      if (S_ISSOCK(info.st_mode)) sockets.insert(relative.parent_path().string());
+    }
   }
   EXPECT_GT(entries, 20u);
+  // Among them the registry with its log and index, the device table, and the sockets of the unit,
+  // of the service's controls and of the service's local server.
+  for (const char* file : {"registry.db", "registry.db-wal", "registry.db-shm", "devices/.lock"}) {
+    EXPECT_TRUE(fs::exists(RootPath() / file)) << file;
+  }
+  EXPECT_EQ(sockets, (std::set<std::string>{"com", "engine", "services"}));
   // The named objects' bookkeeping is private in itself.
   const fs::path kernel = RootPath() / "kernel";
   EXPECT_EQ(ModeOf(kernel), 0700u);

@@ -1,6 +1,7 @@
 // HwPropsFile: where HWProps.ini lies, reading with defaults, writing with the byte-order mark.
 #include "foundation/hwprops.h"
 
+#include "platform/errors.h"
 #include "platform/ini.h"
 #include "platform/root.h"
 #include "platform/text.h"
@@ -64,9 +65,7 @@ bool HwPropsFile::IsOn(HwProp prop) const {
 
 bool HwPropsFile::EnsureMarked() const {
   if (path_.empty()) return false;
-  std::error_code ec;
-  fs::create_directories(path_.parent_path(), ec);
-  if (ec) return false;
+  if (CreatePrivateFolders(path_.parent_path()) != ERROR_SUCCESS) return false;
   return EnsureUnicodeProfileFile(path_);
 }
 

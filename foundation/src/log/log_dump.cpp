@@ -1,6 +1,7 @@
 // Dump files: large texts written to files in the dump folder, announced by one log line.
 #include "foundation/log_client.h"
 
+#include "platform/root.h"
 #include "platform/text.h"
 
 #include <fstream>
@@ -52,6 +53,7 @@ void CLogClient::LargeFile(const char16_t* name, const char16_t* text, const cha
     std::filesystem::path path(prefix.native() + ToUtf8(suffix));
     pathText = FromUtf8(path.native());
     // The text is written as it stands (UTF-8); a file that cannot be opened is skipped.
+    EnsurePrivateFile(path);  // the user's alone, whatever the umask
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file) {
       std::string bytes = ToUtf8(body);

@@ -2,6 +2,7 @@
 #include "foundation/folders.h"
 
 #include "foundation/module_info.h"
+#include "platform/errors.h"
 #include "platform/root.h"
 
 #include <string>
@@ -56,7 +57,7 @@ bool CreateDirectoryPath(const fs::path& path, bool grant) {
     if (part.empty()) continue;
     prefix /= part;
     if (fs::exists(prefix, ec)) continue;
-    if (fs::create_directory(prefix, ec) && grant) GrantUsersFullAccess(prefix);
+    if (CreatePrivateFolders(prefix) == ERROR_SUCCESS && grant) GrantUsersFullAccess(prefix);
   }
   return fs::is_directory(directory, ec);
 }

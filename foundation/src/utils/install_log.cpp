@@ -34,7 +34,9 @@ void WriteCoInstallerLog(const char16_t* format, ...) {
 
     static std::mutex lock;  // nothing to destroy: usable to the end of the process
     std::lock_guard guard(lock);
-    std::ofstream file(CoInstallerLogPath(), std::ios::binary | std::ios::app);
+    const std::filesystem::path path = CoInstallerLogPath();
+    EnsurePrivateFile(path);  // the user's alone, whatever the umask
+    std::ofstream file(path, std::ios::binary | std::ios::app);
     if (!file) return;
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   } catch (...) {

@@ -3,6 +3,7 @@
 
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "platform/root.h"
 #include "twainds/script.h"
 
 #include <algorithm>
@@ -49,8 +50,8 @@ std::string Format(const char* format, ...) {
 
 void AppendLog(const std::string& line) {
   std::lock_guard lock(LogMutex());
-  std::error_code error;
-  std::filesystem::create_directories(DataFolder(), error);
+  CreatePrivateFolders(DataFolder());
+  EnsurePrivateFile(LogPath());
   std::ofstream file(LogPath(), std::ios::app);
   file << line << '\n';
 }

@@ -17,14 +17,34 @@ namespace rzd {
 // is (the system's own objects in it refuse that user anyway).
 std::filesystem::path SystemRoot();
 
-// Makes `folder` (with missing parents) owned by this user with mode 0700. An existing folder of
-// another user answers ERROR_ACCESS_DENIED; one of this user gets mode 0700.
+// What the system keeps under the root is the root's user's alone, whatever the umask: folders
+// it makes are 0700, files 0600, sockets 0600 (local_socket.h).
+//
+// Makes `folder` (with missing parents, made as CreatePrivateFolders makes them) owned by this
+// user with mode 0700. An existing folder of another user answers ERROR_ACCESS_DENIED; one of
+// this user gets mode 0700.
 uint32_t EnsurePrivateFolder(const std::filesystem::path& folder);
+
+// Makes each missing folder on the way to `folder`, and `folder`, with mode 0700; folders that
+// exist are left as they are. ERROR_SUCCESS when `folder` is a folder afterwards; a file where
+// `folder` should be answers ERROR_ALREADY_EXISTS, one on the way ERROR_PATH_NOT_FOUND.
+uint32_t CreatePrivateFolders(const std::filesystem::path& folder);
+
+// Makes `file` an empty file of mode 0600 when it is missing; a file of this user that exists
+// keeps its bytes and loses its group and other permission bits. For a file the system keeps
+// that is then written by means that cannot give a mode (a stream, a library). Its folder must
+// exist.
+uint32_t EnsurePrivateFile(const std::filesystem::path& file);
+
+// Takes the group and other permission bits off `path`, a file or folder of this user; a missing
+// path stays missing (ERROR_SUCCESS), a symbolic link is left alone, one of another user answers
+// ERROR_ACCESS_DENIED.
+uint32_t MakeOwnerOnly(const std::filesystem::path& path);
 
 // A short stable token naming the root, used to keep named objects of different roots apart.
 std::string RootNamespaceToken();
 
-// Known folders, as native paths under the root. Created on first use.
+// Known folders, as native paths under the root. Created on first use (CreatePrivateFolders).
 enum class KnownFolder {
   CommonAppData,       // ProgramData
   ProgramFiles,        // Program Files

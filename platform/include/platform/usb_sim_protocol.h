@@ -152,7 +152,8 @@ class FrameReader {
 // longer than a socket address holds fails with ENAMETOOLONG.
 int ConnectSocket(const char* path);
 // Binds and listens, replacing a stale socket file of that name; EADDRINUSE when a live server
-// still listens there.
+// still listens there. The socket is 0600 and its folder made private (EnsurePrivateFolder,
+// root.h), as every socket of the system (local_socket.h); EACCES for a folder of another user.
 int ListenSocket(const char* path);
 
 }  // namespace rzd::usbsim

@@ -66,12 +66,13 @@ void SetAccountRightsForTests(std::optional<AccountRights> rights) {
     fs::remove(RightsRecord(), ec);
     return;
   }
-  fs::create_directories(RightsRecord().parent_path(), ec);
+  CreatePrivateFolders(RightsRecord().parent_path());
   const char* word = *rights == AccountRights::ElevatedAdministrator ? "elevated"
                      : *rights == AccountRights::AdministratorsMember ? "member"
                                                                        : "standard";
   fs::path temp = RightsRecord();
   temp += ".tmp" + std::to_string(CurrentProcessId());
+  EnsurePrivateFile(temp);
   {
     std::ofstream out(temp, std::ios::trunc);
     out << word << '\n';

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -81,8 +82,7 @@ void AddLine(std::string& out, std::string_view key, std::string_view value) {
 
 std::filesystem::path TableFolder() {
   std::filesystem::path folder = SystemRoot() / "devices";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  EnsurePrivateFolder(folder);
   return folder;
 }
 
@@ -217,8 +217,9 @@ std::optional<DeviceEntry> ReadEntryFile(const std::filesystem::path& file) {
 }
 
 TableLock::TableLock(const std::filesystem::path& folder) {
-  fd_ = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  fd_ = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd_ >= 0) {
+    ::fchmod(fd_, 0600);  // also one an earlier build left open
     while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
   }

@@ -30,7 +30,7 @@ uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const D
   static std::atomic<uint32_t> counter{0};
   fs::path temp = folder / (".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
   std::string text = devices::SerializeEntry(entry);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);  // the user's alone
   if (fd < 0) return oserror::Win32FromErrno(errno, "creation of a device entry");
   size_t done = 0;
   while (done < text.size()) {

@@ -111,13 +111,17 @@ bool WriteAll(int fd, std::string_view bytes) {
 // Temporary files of a write: ".<file name>.<pid>.<thread id>.<counter>.tmp" beside the file.
 std::string TempPrefix(const fs::path& file) { return "." + file.filename().string() + "."; }
 
+// A new profile file, and every lock file, is the user's alone (whatever the umask). A file that
+// exists keeps its mode across the rename: one its owner opened to others on purpose stays so.
+constexpr mode_t kNewFileMode = 0600;
+
 // Writes `bytes` to a temporary file beside `file` and renames it over `file`.
 uint32_t ReplaceFile(const fs::path& file, std::string_view bytes) {
   static std::atomic<uint32_t> counter{0};
   fs::path temp = file.parent_path() / (TempPrefix(file) + std::to_string(CurrentProcessId()) + "." +
                                         std::to_string(CurrentThreadId()) + "." +
                                         std::to_string(counter.fetch_add(1)) + ".tmp");
-  mode_t mode = 0644;
+  mode_t mode = kNewFileMode;
   struct stat st {};
   if (stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
   Fd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
@@ -187,8 +191,9 @@ uint32_t ModifyFile(const fs::path& file, const std::function<Edit(const std::st
   if (!guard.owns_lock()) return ERROR_SHARING_VIOLATION;
   fs::path lockPath = file;
   lockPath += ".lock";
-  Fd lockFd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  Fd lockFd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode));
   if (!lockFd.Valid()) return ErrorFromErrno(errno, "open of a profile file's lock file");
+  fchmod(lockFd.Get(), kNewFileMode);  // also one an earlier build left open (another user's stays)
   // The lock is released when lockFd closes.
   if (uint32_t locked = LockUntil(lockFd.Get(), deadline); locked != ERROR_SUCCESS) return locked;
   SweepDeadWritersFiles(file);

@@ -6,11 +6,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace rzd::ipc {
 
-FileLock::FileLock(const std::filesystem::path& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {}
+FileLock::FileLock(const std::filesystem::path& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+  if (fd_ >= 0) fchmod(fd_, 0600);  // also one an earlier build left open
+}
 
 FileLock::~FileLock() {
   if (fd_ >= 0) close(fd_);

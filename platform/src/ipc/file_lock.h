@@ -10,7 +10,7 @@ namespace rzd::ipc {
 
 class FileLock {
  public:
-  // Opens (creating, mode 0600) the lock file; the lock is not taken yet.
+  // Opens (creating) the lock file, mode 0600 also when it existed; the lock is not taken yet.
   explicit FileLock(const std::filesystem::path& path);
   ~FileLock();
   FileLock(const FileLock&) = delete;

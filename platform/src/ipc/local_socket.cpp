@@ -2,6 +2,7 @@
 #include "platform/local_socket.h"
 
 #include "errors/errno_map.h"
+#include "ipc/listen_owner_only.h"
 #include "ipc/receive_wait.h"
 #include "platform/process.h"
 #include "platform/root.h"
@@ -82,6 +83,31 @@ fs::path TemporaryName(const fs::path& path) {
 }
 
 }  // namespace
+
+int ipc::ListenOwnerOnly(const fs::path& path, int extraType, int backlog) {
+  const fs::path temp = TemporaryName(path);
+  SocketAddress address(temp);
+  if (!address.Ok()) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | extraType, 0);
+  if (fd < 0) return -1;
+  if (bind(fd, address.Get(), address.Size()) != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  if (chmod(temp.c_str(), 0600) != 0 || listen(fd, backlog) != 0 || rename(temp.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    close(fd);
+    unlink(temp.c_str());
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
 
 uint32_t CurrentUserId() { return static_cast<uint32_t>(geteuid()); }
 uint32_t CurrentGroupId() { return static_cast<uint32_t>(getegid()); }
@@ -220,20 +246,11 @@ LocalListener& LocalListener::operator=(LocalListener&& other) noexcept {
 
 uint32_t LocalListener::Listen(const fs::path& path, LocalListener* listener) {
   if (uint32_t error = EnsurePrivateFolder(path.parent_path()); error != ERROR_SUCCESS) return error;
-  const fs::path temp = TemporaryName(path);
-  SocketAddress address(temp);
-  if (!address.Ok()) return ERROR_FILENAME_EXCED_RANGE;
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return oserror::Win32FromErrno(errno, "creation of a local socket");
-  auto fail = [&](uint32_t error) {
-    close(fd);
-    unlink(temp.c_str());
-    return error;
-  };
-  if (bind(fd, address.Get(), address.Size()) != 0) return fail(oserror::Win32FromErrno(errno, "binding of a local socket"));
-  if (chmod(temp.c_str(), 0600) != 0) return fail(ERROR_ACCESS_DENIED);
-  if (listen(fd, SOMAXCONN) != 0) return fail(oserror::Win32FromErrno(errno, "listening on a local socket"));
-  if (rename(temp.c_str(), path.c_str()) != 0) return fail(ERROR_ACCESS_DENIED);
+  const int fd = ipc::ListenOwnerOnly(path, SOCK_NONBLOCK, SOMAXCONN);
+  if (fd < 0) {
+    return oserror::Win32FromErrno(errno, "listening on a local socket",
+                                   {{ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE}, {ENOENT, ERROR_PATH_NOT_FOUND}});
+  }
   LocalListener result;
   result.fd_ = fd;
   result.path_ = path;

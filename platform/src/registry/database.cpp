@@ -49,6 +49,19 @@ Name KeyName(std::u16string_view text) {
   return name;
 }
 
+// The database is the root's user's alone. SQLite makes a new database 0644 less the umask, and
+// its journal, write-ahead log and shared-memory index with the database's own mode: so the
+// database is made 0600 before SQLite opens it, and files an earlier build left open to others
+// are narrowed. A file that cannot be made here is SQLite's to report when it opens it.
+void MakeFilesPrivate(const std::filesystem::path& file) {
+  EnsurePrivateFile(file);
+  for (const char* side : {"-wal", "-shm", "-journal"}) {
+    std::filesystem::path path = file;
+    path += side;
+    MakeOwnerOnly(path);
+  }
+}
+
 }  // namespace
 
 uint32_t ErrorFromSqlite(int rc) {
@@ -136,10 +149,11 @@ std::shared_ptr<Database> Database::Current() {
 }
 
 std::shared_ptr<Database> Database::Open(const std::filesystem::path& root) {
-  std::error_code ec;
-  std::filesystem::create_directories(root, ec);
+  CreatePrivateFolders(root);
+  const std::filesystem::path file = root / "registry.db";
+  MakeFilesPrivate(file);
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2((root / "registry.db").c_str(), &raw,
+  int rc = sqlite3_open_v2(file.c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(raw);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,15 +75,55 @@ void KeepPrivate(const fs::path& root) {
 uint32_t EnsurePrivateFolder(const fs::path& folder) {
   std::error_code ec;
   if (!fs::exists(folder, ec)) {
-    fs::create_directories(folder.parent_path(), ec);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      return oserror::Win32FromErrno(errno, "creation of a private folder", {{ENOENT, ERROR_PATH_NOT_FOUND}});
-    }
+    if (uint32_t error = CreatePrivateFolders(folder); error != ERROR_SUCCESS) return error;
   }
   struct stat info{};
   if (lstat(folder.c_str(), &info) != 0) return ERROR_PATH_NOT_FOUND;
   if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
   if ((info.st_mode & 0777) != 0700 && chmod(folder.c_str(), 0700) != 0) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
+uint32_t CreatePrivateFolders(const fs::path& folder) {
+  std::error_code ec;
+  if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+  if (fs::is_directory(folder, ec)) return ERROR_SUCCESS;
+  const fs::path parent = folder.parent_path();
+  if (!parent.empty() && parent != folder) {
+    if (uint32_t error = CreatePrivateFolders(parent); error != ERROR_SUCCESS) {
+      return error == ERROR_ALREADY_EXISTS ? ERROR_PATH_NOT_FOUND : error;
+    }
+  }
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    return oserror::Win32FromErrno(errno, "creation of a private folder", {{ENOENT, ERROR_PATH_NOT_FOUND}});
+  }
+  return fs::is_directory(folder, ec) ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;  // a file of that name
+}
+
+uint32_t EnsurePrivateFile(const fs::path& file) {
+  const int fd = open(file.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    return oserror::Win32FromErrno(errno, "creation of a private file", {{ENOENT, ERROR_PATH_NOT_FOUND}});
+  }
+  struct stat info {};
+  uint32_t result = ERROR_SUCCESS;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+    result = ERROR_ACCESS_DENIED;
+  } else if ((info.st_mode & 077) != 0 && fchmod(fd, info.st_mode & 07700) != 0) {
+    result = ERROR_ACCESS_DENIED;
+  }
+  close(fd);
+  return result;
+}
+
+uint32_t MakeOwnerOnly(const fs::path& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) {
+    return errno == ENOENT ? ERROR_SUCCESS : oserror::Win32FromErrno(errno, "look-up of a private file");
+  }
+  if (S_ISLNK(info.st_mode)) return ERROR_SUCCESS;
+  if (info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
+  if ((info.st_mode & 077) != 0 && chmod(path.c_str(), info.st_mode & 07700) != 0) return ERROR_ACCESS_DENIED;
   return ERROR_SUCCESS;
 }
 
@@ -121,8 +162,7 @@ fs::path KnownFolderPath(KnownFolder folder) {
     case KnownFolder::Temp: path = root / "Windows" / "Temp"; break;
     case KnownFolder::LocalAppData: path = root / "Users" / UserName() / "AppData" / "Local"; break;
   }
-  std::error_code ec;
-  fs::create_directories(path, ec);
+  CreatePrivateFolders(path);
   return path;
 }
 

@@ -28,9 +28,10 @@ std::optional<uint32_t> ReadNumber(const fs::path& file) {
 
 void WriteNumber(const fs::path& file, uint32_t value) {
   std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
+  CreatePrivateFolders(file.parent_path());
   fs::path temp = file;
   temp += ".tmp" + std::to_string(CurrentProcessId());
+  EnsurePrivateFile(temp);
   {
     std::ofstream out(temp, std::ios::trunc);
     out << value << '\n';

@@ -1,7 +1,10 @@
 #include "platform/usb_sim_protocol.h"
 
+#include "ipc/listen_owner_only.h"
 #include "ipc/look_before_sleep.h"
 #include "ipc/receive_wait.h"
+#include "platform/errors.h"
+#include "platform/root.h"
 
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -321,16 +324,13 @@ int ListenSocket(const char* path) {
     errno = EADDRINUSE;
     return -1;
   }
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  ::unlink(path);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0) {
-    int err = errno;
-    ::close(fd);
-    errno = err;
+  const std::filesystem::path file(path);
+  const uint32_t folder = file.has_parent_path() ? EnsurePrivateFolder(file.parent_path()) : ERROR_SUCCESS;
+  if (folder != ERROR_SUCCESS) {
+    errno = folder == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
     return -1;
   }
-  return fd;
+  return ipc::ListenOwnerOnly(file, 0, 64);
 }
 
 }  // namespace rzd::usbsim

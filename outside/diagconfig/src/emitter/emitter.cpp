@@ -57,7 +57,7 @@ extern "C" __attribute__((visibility("default"))) void Emit(const char16_t* comp
     line += '\n';
     // One write per record on a file opened for appending: records of several threads and
     // processes never interleave.
-    int fd = ::open(OutputFile().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(OutputFile().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);  // the user's alone
     if (fd < 0) return;
     const char* data = line.data();
     size_t left = line.size();

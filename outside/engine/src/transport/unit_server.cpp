@@ -95,9 +95,7 @@ struct UnitServer::Impl : std::enable_shared_from_this<UnitServer::Impl> {
   uint32_t Start() {
     std::unique_lock<std::mutex> lock(stateMutex);
     if (running) return ERROR_SUCCESS;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(options.entry.address).parent_path(), ec);
-    std::filesystem::create_directories(options.controlSocket.parent_path(), ec);
+    // The sockets' folders are made private as they are bound.
     usbListener = usbsim::ListenSocket(options.entry.address.c_str());
     if (usbListener < 0) return Fail(Win32FromSocketErrno(errno));
     controlListener = usbsim::ListenSocket(options.controlSocket.c_str());
