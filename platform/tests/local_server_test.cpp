@@ -1,6 +1,6 @@
 // Local servers: class sockets in the private folder, one rightful server per class, start on
-// demand and stale sockets, the final release at a connection's close, session monikers, and the
-// refusal of another user.
+// demand and stale sockets, the final release at a connection's close and at the server's end,
+// session monikers, and the refusal of another user.
 #include "platform/com.h"
 #include "platform/com_object.h"
 #include "platform/com_remote.h"
@@ -187,6 +187,24 @@ TEST_F(LocalServerTest, OneLiveServerPerClassAndAStaleSocketIsReplaced) {
   rzd::KillProcess(child);
   ASSERT_TRUE(rzd::test::Eventually([child] { return !rzd::IsProcessAlive(child); }, std::chrono::seconds(20)));
   EXPECT_EQ(Serve(), S_OK) << "a server that has gone leaves the class free";
+}
+
+// A server that ends its local server before its own end (as the scanner service does) has
+// released what its connections held when that returns, though the client still holds its
+// object; its class is no longer served, nor served again, and its exit is its own.
+TEST_F(LocalServerTest, EndingTheLocalServerReleasesWhatItsConnectionsHeldBeforeItReturns) {
+  RegisterChildServer(kServedClass);
+  ComPtr<IUnknown> held;
+  ASSERT_EQ(CoCreateInstance(kServedClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, held.OutVoid()), S_OK);
+  ASSERT_EQ(ServerStarts().size(), 1u);
+  const uint32_t child = ServerStarts().front().first;
+  std::ofstream(rzd::SystemRoot() / "com-server.end").put('1');
+  ASSERT_TRUE(rzd::test::Eventually([child] { return !rzd::IsProcessAlive(child); }, std::chrono::seconds(20)));
+  const std::string pid = std::to_string(child);
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"start " + pid + " " + std::to_string(rzd::CurrentSessionId()),
+                                                   "released " + pid, "ended " + pid + " 1",
+                                                   "again " + pid + " 80080008"}));
+  EXPECT_FALSE(fs::exists(SocketOf(kServedClass, rzd::CurrentSessionId())));
 }
 
 TEST_F(LocalServerTest, AServerThatCannotStartAnswersExecFailure) {

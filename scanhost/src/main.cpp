@@ -10,6 +10,7 @@
 #include "foundation/folders.h"
 #include "foundation/module_objects.h"
 #include "platform/com.h"
+#include "platform/com_remote.h"
 #include "platform/modules.h"
 
 #include <string>
@@ -38,6 +39,10 @@ int Main(const std::vector<std::string>& args) {
         // The module lives as long as the process: calls that arrive while it stops still find it.
         static ServiceModule* const module = new ServiceModule(*values);
         result = module->Run();
+        // The run ended its objects; what its connections still hold (the coclasses of clients
+        // that were killed or are still connected) goes now, and the server threads end, before
+        // the diagnostics and the module objects they use go.
+        EndLocalServer();
       }
     }
   }

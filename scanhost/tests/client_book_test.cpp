@@ -156,6 +156,32 @@ TEST_F(ClientBookTest, TheMessageLoopAloneReapsAClientWhoseProcessEnded) {
   module_->ComLock().Unlock();
 }
 
+// A client object whose last reference goes on another thread (in the service: a call that
+// returns, or a connection's final release, on a server thread) ends there. EndClients returns
+// only once that end is over (the unit closed), so what follows the stop (the report of
+// "stopped", the process's end) never runs beneath it.
+TEST_F(ClientBookTest, EndClientsReturnsOnceAnEndRunningOnAnotherThreadIsOver) {
+  std::shared_ptr<CRZDHALScannerBase> client = LocalClient();
+  ASSERT_EQ(Code(*client, 14), S_OK);  // opened: its end closes the unit
+  const std::filesystem::path release = RootPath() / "release";
+  FakeBlock(kCloseCode, release);
+  // The call's thread holds the object until the list has let it go, then lets it go too.
+  std::thread call([this, held = std::move(client)]() mutable {
+    EXPECT_TRUE(Eventually([this] { return module_->ClientCount() == 0; }));
+    held.reset();
+  });
+  std::thread releaser([&release] {
+    EXPECT_TRUE(WaitForFakeCalls(kCloseCode, 1)) << "the end's close is in the driver";
+    std::ofstream(release).put('1');
+  });
+  module_->EndClients();
+  const std::vector<std::string> journal = FakeJournal();
+  call.join();
+  releaser.join();
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal.back(), "done 0x80000005 0x0") << "the end was still closing the unit";
+}
+
 TEST_F(ClientBookTest, AClientKilledMidCallIsReapedAndItsObjectEndsAfterTheCall) {
   module_->CreateOwnScanner();
   std::shared_ptr<CRZDHALScanner> own = module_->OwnScanner();

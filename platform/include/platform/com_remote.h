@@ -161,6 +161,15 @@ struct CallerIdentity {
 // False on a thread that is not running a call from another process.
 bool GetCallerIdentity(CallerIdentity* caller);
 
+// Ends this process's serving of other processes, as the process's end would: no class is
+// listened for any more (later registrations answer CO_E_SERVER_STOPPING), every connection is
+// closed, the worker threads are waited for up to 5 s (the calls they run and the final releases
+// that follow them), and the objects the connections still held are released on this thread
+// before it returns. A program runs it before it ends what its objects use (its diagnostics, its
+// module objects): at exit it would run after those. False when a call still ran after the 5 s;
+// its thread is left to the process's end. Later calls do nothing more.
+bool EndLocalServer();
+
 // Creates an instance of `clsid` for `iid` in the server that serves the class in `session`
 // now, without looking at the registry and without starting a server. RPC_S_SERVER_UNAVAILABLE
 // when none listens; E_ACCESSDENIED when the server belongs to another user or refuses us.

@@ -107,7 +107,8 @@ struct Listener {
 class ServerEngine {
  public:
   static ServerEngine& Get() {
-    // Lives as long as the process; Stop runs at exit so no worker outlives the objects it calls.
+    // Lives as long as the process; Stop runs at exit (unless the program ran it before its own
+    // end, EndLocalServer) so no worker outlives the objects it calls.
     static ServerEngine* engine = [] {
       auto* made = new ServerEngine;
       std::atexit([] { ServerEngine::Get().Stop(); });
@@ -118,7 +119,8 @@ class ServerEngine {
 
   HRESULT StartListening(DWORD cookie, const CLSID& clsid, DWORD flags);
   void StopListening(DWORD cookie);
-  void Stop();
+  // False when calls still ran after kStopJoinMs.
+  bool Stop();
 
  private:
   ServerEngine();
@@ -499,11 +501,12 @@ void ServerEngine::StopListening(DWORD cookie) {
   }
 }
 
-void ServerEngine::Stop() {
+bool ServerEngine::Stop() {
   std::vector<std::shared_ptr<ServerConnection>> connections;
+  bool allEnded = true;
   {
     std::unique_lock guard(lock_);
-    if (stopping_) return;
+    if (stopping_) return alive_ == 0;
     stopping_ = true;
     while (!listeners_.empty()) RemoveListenerLocked(listeners_.begin());
     for (auto& [id, connection] : connections_) {
@@ -517,17 +520,22 @@ void ServerEngine::Stop() {
     (void)ignored;
     if (!workersChanged_.wait_for(guard, std::chrono::milliseconds(kStopJoinMs), [this] { return alive_ == 0; })) {
       std::fprintf(stderr, "local server: %zu call(s) still running at exit\n", alive_);
+      allEnded = false;
     }
-    for (auto& worker : workers_) {
-      if (worker.finished.load()) {
-        worker.thread.join();
+    for (auto it = workers_.begin(); it != workers_.end();) {
+      if (it->finished.load()) {
+        it->thread.join();
+        it = workers_.erase(it);
       } else {
-        worker.thread.detach();  // still inside a call; the process end takes it
+        // Still inside a call; the process end takes it. Its entry stays: the worker marks it
+        // finished should its call return before then.
+        it->thread.detach();
+        ++it;
       }
     }
-    workers_.clear();
   }
   connections.clear();  // the objects' final releases, outside the lock
+  return allEnded;
 }
 
 }  // namespace
@@ -541,6 +549,8 @@ HRESULT StartListening(DWORD cookie, const CLSID& clsid, DWORD flags) {
 void StopListening(DWORD cookie) { ServerEngine::Get().StopListening(cookie); }
 
 }  // namespace com_internal
+
+bool EndLocalServer() { return ServerEngine::Get().Stop(); }
 
 bool GetCallerIdentity(CallerIdentity* caller) {
   if (caller == nullptr || t_caller == nullptr) return false;

@@ -3,13 +3,18 @@
 //   com_server_child {CLSID}
 //
 // Appends "start <pid> <session>" to <root>/com-server.log, "lost <pid>" when another server
-// has the class, and "released <pid>" at each object's final release. Ends once its root goes.
+// has the class, and "released <pid>" at each object's final release. Ends once its root goes,
+// or once <root>/com-server.end exists: it then ends its local server (EndLocalServer), appends
+// "ended <pid> <its answer, 0 or 1>" and "again <pid> <HRESULT in hex>" (a new registration of
+// the class), and returns from main.
 #include "platform/com_object.h"
+#include "platform/com_remote.h"
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/session.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -48,6 +53,20 @@ int main(int argc, char** argv) {
     Log("lost " + std::to_string(rzd::CurrentProcessId()));
     return 3;
   }
-  while (std::filesystem::exists(root)) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string pid = std::to_string(rzd::CurrentProcessId());
+  while (std::filesystem::exists(root)) {
+    if (std::filesystem::exists(root / "com-server.end")) {
+      Log("ended " + pid + " " + std::to_string(rzd::EndLocalServer() ? 1 : 0));
+      DWORD again = 0;
+      char hr[16];
+      std::snprintf(hr, sizeof hr, "%08X",
+                    static_cast<uint32_t>(CoRegisterClassObject(*clsid, factory.Get(), CLSCTX_LOCAL_SERVER,
+                                                                REGCLS_MULTIPLEUSE, &again)));
+      Log("again " + pid + " " + hr);
+      CoRevokeClassObject(cookie);
+      return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   std::_Exit(0);
 }

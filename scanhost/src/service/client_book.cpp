@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace rzd::scanhost {
 
@@ -20,8 +19,16 @@ constexpr uint32_t kEndWaitLogMs = 60000;
 }  // namespace
 
 std::shared_ptr<ScannerSlot> ServiceModule::AddClient(std::optional<PeerProcess> peer) {
-  auto scanner = std::make_shared<CRZDHALScanner>(this, values_.symbolicName, values_.driverFileName,
-                                                  values_.firmwareUpdater, false);
+  auto* made = new CRZDHALScanner(this, values_.symbolicName, values_.driverFileName, values_.firmwareUpdater, false);
+  {
+    std::lock_guard guard(endLock_);
+    ++unendedClients_;
+  }
+  // Counted until its end is over (a shared_ptr that cannot be made deletes it here and then).
+  std::shared_ptr<CRZDHALScannerBase> scanner(made, [this](CRZDHALScannerBase* object) {
+    delete object;
+    ClientEnded();
+  });
   auto slot = std::make_shared<ScannerSlot>(scanner);
   std::lock_guard guard(lockA_);
   scanners_.push_back({scanner.get(), slot, peer});
@@ -132,16 +139,20 @@ void ServiceModule::NotifyAllLLDs(uint32_t code) {
   }
 }
 
+void ServiceModule::ClientEnded() {
+  // Notified under the lock: EndClients (and the module's end after it) cannot go on before
+  // this thread has left the module.
+  std::lock_guard guard(endLock_);
+  --unendedClients_;
+  clientEnded_.notify_all();
+}
+
 void ServiceModule::EndClients() {
   std::vector<std::shared_ptr<CRZDHALScannerBase>> held;
-  std::vector<std::weak_ptr<CRZDHALScannerBase>> ending;
   {
     std::lock_guard guardA(lockA_);
     for (ClientEntry& entry : scanners_) {
-      if (std::shared_ptr<CRZDHALScannerBase> object = entry.slot->Drop()) {
-        ending.push_back(object);
-        held.push_back(std::move(object));
-      }
+      if (std::shared_ptr<CRZDHALScannerBase> object = entry.slot->Drop()) held.push_back(std::move(object));
     }
     scanners_.clear();
     std::lock_guard guardB(lockB_);
@@ -149,15 +160,15 @@ void ServiceModule::EndClients() {
     registrations_.clear();
   }
   held.clear();
-  // Calls still running in an object end it when they return.
-  const auto started = std::chrono::steady_clock::now();
-  bool logged = false;
-  while (std::any_of(ending.begin(), ending.end(), [](const auto& w) { return !w.expired(); })) {
-    if (!logged && std::chrono::steady_clock::now() - started > std::chrono::milliseconds(kEndWaitLogMs)) {
-      RZD_LOG_ERROR(u"EndClients: calls still run in client objects after %u ms; still waiting", kEndWaitLogMs);
-      logged = true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // Calls still running in an object end it when they return, on their own thread; objects
+  // reaped or released earlier may still be ending so too. Each end is waited for to its close.
+  std::unique_lock guard(endLock_);
+  const auto allEnded = [this] { return unendedClients_ == 0; };
+  if (!clientEnded_.wait_for(guard, std::chrono::milliseconds(kEndWaitLogMs), allEnded)) {
+    guard.unlock();
+    RZD_LOG_ERROR(u"EndClients: calls still run in client objects after %u ms; still waiting", kEndWaitLogMs);
+    guard.lock();
+    clientEnded_.wait(guard, allEnded);
   }
 }
 

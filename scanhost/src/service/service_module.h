@@ -21,6 +21,7 @@
 #include "platform/service_host.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -96,7 +97,9 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   // Passes the service stop to the own object and ends it.
   void DestroyOwnScanner();
   std::shared_ptr<CRZDHALScanner> OwnScanner() const;
-  // Ends every client object (their units unlocked and closed), waiting for calls still in them.
+  // Ends every client object (their units unlocked and closed) and returns once each has ended:
+  // calls still in them have returned, and ends that run on the thread of such a call (or of a
+  // connection's final release) are done, as are those of objects taken out of the list earlier.
   void EndClients();
   // The own unit arrived: its serial number and Remote into the device class key, then the
   // device-online event and the arrival to every object.
@@ -125,6 +128,8 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   std::shared_ptr<CRZDHALScannerBase> TakeOutLocked(CRZDHALScannerBase* scanner);
   void UnregisterLocked(const CRZDHALScannerBase* scanner);
   bool IsAlive(const ClientEntry& entry, uint32_t ownerProcessId) const;
+  // A client object's end has finished (its deleter, on whichever thread let it go last).
+  void ClientEnded();
 
   void ReportStatus(uint32_t state, uint32_t exitCode = 0);
   void RunMessageLoop();
@@ -143,6 +148,13 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   mutable std::mutex lockB_;  // the client registrations
   std::vector<const CRZDHALScannerBase*> clients_;
   std::map<const CRZDHALScannerBase*, Registration> registrations_;
+  // Client objects made whose end has not finished yet. An object's last reference may go on a
+  // server thread (a call's return, a connection's final release), and its end (unlock, close,
+  // unload, each logged) runs there: a weak reference expires before that end has begun, so
+  // only this count tells that it is over.
+  std::mutex endLock_;  // taken alone, never with A or B
+  std::condition_variable clientEnded_;
+  size_t unendedClients_ = 0;
 
   mutable std::mutex ownLock_;
   std::shared_ptr<CRZDHALScanner> own_;
