@@ -4,6 +4,7 @@
 #include "platform/devices.h"
 #include "platform/service.h"
 #include "platform/text.h"
+#include "scanhost/instance_ids.h"
 #include "testsupport/file_bytes.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +88,20 @@ Outcome RoadTest::Scan(const std::string& arguments) { return StartScan(argument
 
 std::string RoadTest::ScanInto(const fs::path& folder, const std::string& options) const {
   return "scan --out \"" + folder.string() + "\" " + options;
+}
+
+std::optional<ChildProcess> RoadTest::StartStalledForgedReader(const fs::path& steps) {
+  std::optional<ChildProcess> client = ChildProcess::Start(
+      BinaryDir() / "scanhost_test_client",
+      {FormatGuidA(scanhost::kInstanceClasses[0]), steps.string(), std::to_string(CurrentProcessId()), "pid",
+       "connect", "lock", "read-forged:" + std::to_string(CurrentProcessId())});
+  if (!client) return std::nullopt;
+  if (!Eventually([&] { return ReadBytes(steps).find("stalled 00000000") != std::string::npos; })) {
+    ADD_FAILURE() << "the service did not fill the client's block: " << ReadBytes(steps);
+    client->Kill();
+    return std::nullopt;
+  }
+  return client;
 }
 
 uint32_t RoadTest::ServiceProcessId() {

@@ -18,6 +18,10 @@ namespace rzd::test {
 // The name the installation gives the first unit's service.
 inline constexpr char16_t kServiceName[] = u"scanhost_0000_0";
 
+// A batch long enough to be cut in the middle: ten duplex sheets, and the scan that takes it.
+inline constexpr char kLongBatch[] = "10 duplex";
+inline constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";
+
 struct Outcome {
   int exit = -1;
   std::string out;
@@ -52,6 +56,10 @@ class RoadTest : public TempRoot {
   RunningScan StartScan(const std::string& arguments);
   // "scan --out <folder> <options>".
   std::string ScanInto(const std::filesystem::path& folder, const std::string& options) const;
+  // A test client that connects, locks the unit and reads, naming this (live) test process in
+  // its buffer header as the reader; it takes one block and never gives it back. Returned once
+  // it has stalled so, its steps written to `steps`; nothing when it did not get there.
+  std::optional<ChildProcess> StartStalledForgedReader(const std::filesystem::path& steps);
 
   // Stops the service when it runs; false when it did not stop within 60 s.
   static bool StopService();

@@ -37,9 +37,6 @@ namespace {
 namespace fs = std::filesystem;
 namespace si = service_internal;
 
-constexpr char kLongBatch[] = "10 duplex";
-constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";
-
 class RoadGuardTest : public RoadTest {
  protected:
   void StartAndInstall() {
@@ -127,13 +124,8 @@ TEST_F(RoadGuardTest, DeviceEventsWhoseRecordIsCutLyingOrEmptyAreRefusedAndTheSe
 TEST_F(RoadGuardTest, AClientNamingAnotherLiveProcessAsItsReaderLeavesNeitherTheUnitLockedNorTheServiceWaiting) {
   StartAndInstall();
   const fs::path steps = RootPath() / "client.out";
-  std::optional<ChildProcess> client = ChildProcess::Start(
-      BinaryDir() / "scanhost_test_client",
-      {FormatGuidA(scanhost::kInstanceClasses[0]), steps.string(), std::to_string(CurrentProcessId()), "pid",
-       "connect", "lock", "read-forged:" + std::to_string(CurrentProcessId())});
+  std::optional<ChildProcess> client = StartStalledForgedReader(steps);
   ASSERT_TRUE(client);
-  ASSERT_TRUE(Eventually([&] { return ReadBytes(steps).find("stalled 00000000") != std::string::npos; }))
-      << "the service did not fill the client's block: " << ReadBytes(steps);
   EXPECT_EQ(ReadBytes(steps), "create 00000000\npid 00000000\nconnect 00000000\nlock 00000000\nstalled 00000000\n");
   client->Kill();
 

@@ -4,8 +4,6 @@
 // standard error (where a sanitizer reports).
 #include "road_fixture.h"
 
-#include "scanhost/instance_ids.h"
-
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/service.h"
@@ -21,9 +19,6 @@ namespace rzd::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kLongBatch[] = "10 duplex";
-constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";
 
 class RoadStopTest : public RoadTest {
  protected:
@@ -80,13 +75,8 @@ TEST_F(RoadStopTest, AStopRightAfterAClientWasKilledMidBatchEndsTheServiceCleanl
 // Read returns once the service sees its caller gone, shortly after the stop came.
 TEST_F(RoadStopTest, AStopRightAfterAClientWasKilledWhileItsCallRanEndsTheServiceCleanly) {
   const fs::path steps = RootPath() / "client.out";
-  std::optional<ChildProcess> client = ChildProcess::Start(
-      BinaryDir() / "scanhost_test_client",
-      {FormatGuidA(scanhost::kInstanceClasses[0]), steps.string(), std::to_string(CurrentProcessId()), "pid",
-       "connect", "lock", "read-forged:" + std::to_string(CurrentProcessId())});
+  std::optional<ChildProcess> client = StartStalledForgedReader(steps);
   ASSERT_TRUE(client);
-  ASSERT_TRUE(Eventually([&] { return ReadBytes(steps).find("stalled 00000000") != std::string::npos; }))
-      << "the service did not fill the client's block: " << ReadBytes(steps);
   KillAndStopAtOnce(*client);
 }
 

@@ -257,9 +257,6 @@ TEST_F(RoadTest, APipeFromRzdScanEndsWithItWhileTheServiceItStartedRuns) {
   EXPECT_GE(seen, 3);
 }
 
-// A batch long enough to be cut in the middle: ten duplex sheets.
-constexpr char kLongBatch[] = "10 duplex";
-constexpr char kBatchOptions[] = "--source duplex --mode color --dpi 150";
 constexpr char kBusyLine[] = "rzd-scan: the unit is busy: another program is using it";
 
 class RoadFaultTest : public RoadTest {
