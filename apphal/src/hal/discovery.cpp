@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/root.h"
 #include "platform/text.h"
+#include "platform/types.h"
 
 #include <chrono>
 #include <system_error>
@@ -15,10 +16,6 @@
 namespace rzd::apphal {
 
 namespace {
-
-constexpr char16_t kImageClassText[] = u"6BDD1FC6-810F-11D0-BEC7-08002BE2092F";
-constexpr char16_t kUsbInterfaceClassLower[] = u"{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-constexpr char16_t kImageInterfaceClassLower[] = u"{6bdd1fc6-810f-11d0-bec7-08002be2092f}";
 
 void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(kDiscoveryRetryMs)); }
 
@@ -91,9 +88,11 @@ std::u16string DevicePathFromSymbolicName(std::u16string_view symbolicName) {
   if (at == std::u16string_view::npos) at = symbolicName.find(u"\\usb");
   if (at == std::u16string_view::npos) return {};
   std::u16string path = u"\\\\?" + ToLower(symbolicName.substr(at));
-  const std::u16string_view from = kUsbInterfaceClassLower;
+  // The USB device interface class becomes the image interface class, both as paths write them.
+  const std::u16string from = ToLower(FormatGuid(GUID_DEVINTERFACE_USB_DEVICE));
+  const std::u16string to = ToLower(FormatGuid(GUID_DEVINTERFACE_IMAGE));
   for (size_t found = path.find(from); found != std::u16string::npos; found = path.find(from, found + from.size())) {
-    path.replace(found, from.size(), kImageInterfaceClassLower);
+    path.replace(found, from.size(), to);
   }
   return path;
 }
@@ -140,7 +139,7 @@ HRESULT CZQ4RZDHAL::FindDevice(LONG* found, bool /*optional*/) {
     // The installation may still be writing the key: wait for the name a little.
     std::u16string friendlyName;
     bool named = ReadDeviceKey(keyPath, &friendlyName, nullptr, nullptr, nullptr, 1);
-    for (int reads = 1; !named && reads < kDiscoveryReads && Contains(ToUpper(device.driverKey), kImageClassText);
+    for (int reads = 1; !named && reads < kDiscoveryReads && Contains(ToUpper(device.driverKey), lowdrv::kImageClassGuidTextW);
          ++reads) {
       Pause();
       ++m_discoveryWaits;

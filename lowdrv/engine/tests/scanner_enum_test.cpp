@@ -2,6 +2,8 @@
 #include "lowdrv/engine/model_ids.h"
 #include "lowdrv/engine/scanner_enum.h"
 #include "platform/devices.h"
+#include "platform/text.h"
+#include "platform/types.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,15 @@
 
 namespace rzd::lowdrv {
 namespace {
+
+// The model header writes the image class as text (it lies below the platform); the texts name
+// the platform's image interface class, and the device class key is that class's key.
+TEST(ModelIdsTest, TheImageClassTextsNameThePlatformsImageClass) {
+  EXPECT_EQ(std::string(kImageClassGuidText), FormatGuidA(GUID_DEVINTERFACE_IMAGE));
+  EXPECT_EQ(std::u16string(kImageClassGuidTextW), FormatGuid(GUID_DEVINTERFACE_IMAGE));
+  EXPECT_EQ(std::u16string(kImageClassKey),
+            u"SYSTEM\\CurrentControlSet\\Control\\Class\\" + FormatGuid(GUID_DEVINTERFACE_IMAGE));
+}
 
 class ScannerEnumTest : public test::TempRoot {
  protected:
