@@ -125,22 +125,20 @@ TEST_F(PicturesTest, TheIconIsFortyEightPixelsSquare) {
 }
 
 TEST_F(PicturesTest, TheStringTableHoldsTheProjectName) {
+  const std::u16string projectName = u"ScannerZQ4HAL";
   std::optional<std::span<const uint8_t>> bytes = FindResource(kModule, kResourceTypeString, kProjectNameString);
   ASSERT_TRUE(bytes);
-  // UTF-16LE after a byte-order mark, no terminator: "ScannerZQ4HAL".
+  // UTF-16LE after a byte-order mark, no terminator.
   std::vector<uint8_t> expected{0xFF, 0xFE};
-  for (char c : std::string("ScannerZQ4HAL")) {
+  for (char16_t c : projectName) {
     expected.push_back(static_cast<uint8_t>(c));
-    expected.push_back(0);
+    expected.push_back(static_cast<uint8_t>(c >> 8));
   }
   EXPECT_EQ(std::vector<uint8_t>(bytes->begin(), bytes->end()), expected);
   // As the module reads its own text resources.
-  EXPECT_EQ(FindUtf16TextResource(reinterpret_cast<const void*>(module_->Bind<HRESULT (*)()>("DllCanUnloadNow")),
-                                  kResourceTypeString, kProjectNameString),
-            std::u16string(kProjectName));
-  EXPECT_EQ(ListResources(reinterpret_cast<const void*>(module_->Bind<HRESULT (*)()>("DllCanUnloadNow")),
-                          kResourceTypeString),
-            std::vector<uint32_t>{100});
+  const void* inModule = reinterpret_cast<const void*>(module_->Bind<HRESULT (*)()>("DllCanUnloadNow"));
+  EXPECT_EQ(FindUtf16TextResource(inModule, kResourceTypeString, kProjectNameString), projectName);
+  EXPECT_EQ(ListResources(inModule, kResourceTypeString), std::vector<uint32_t>{100});
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// Every constant of apphal/twain_protocol.h against its number, written out here from the
-// published TWAIN 2 standard (the data source's own values, 0x8000 and above, from what the
-// wrapper sends). The header is read as text too: a constant it declares that this table does
-// not pin fails the test, so a value added later cannot go unchecked.
+// Every constant of apphal/twain_protocol.h against its number from the published TWAIN 2
+// standard (the data source's own values, 0x8000 and above, from what the wrapper sends). The
+// numbers the other tests use are written once, in twain_standard.h, and taken from there (S::);
+// the others are written out here. The header is read as text too: a constant it declares that
+// this table does not pin fails the test, so a value added later cannot go unchecked.
 #include "apphal/twain_protocol.h"
 #include "apphal/twain_wrap.h"
+#include "twain_standard.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,8 @@
 
 namespace rzd::apphal {
 namespace {
+
+namespace S = test::standard;
 
 struct Pinned {
   const char* name;
@@ -28,22 +32,25 @@ const Pinned kPinned[] = {
     // Booleans.
     PIN(TW_FALSE, 0), PIN(TW_TRUE, 1),
     // Data groups and the flags of SupportedGroups.
-    PIN(DG_CONTROL, 0x0001), PIN(DG_IMAGE, 0x0002), PIN(DF_APP2, 0x20000000), PIN(DF_DS2, 0x40000000),
+    PIN(DG_CONTROL, S::kControl), PIN(DG_IMAGE, S::kImage), PIN(DF_APP2, 0x20000000), PIN(DF_DS2, 0x40000000),
     // Data argument types.
-    PIN(DAT_NULL, 0x0000), PIN(DAT_CAPABILITY, 0x0001), PIN(DAT_EVENT, 0x0002), PIN(DAT_IDENTITY, 0x0003),
-    PIN(DAT_PENDINGXFERS, 0x0005), PIN(DAT_SETUPMEMXFER, 0x0006), PIN(DAT_STATUS, 0x0008),
-    PIN(DAT_USERINTERFACE, 0x0009), PIN(DAT_CUSTOMDSDATA, 0x000C), PIN(DAT_CALLBACK, 0x0010),
-    PIN(DAT_ENTRYPOINT, 0x0403), PIN(DAT_IMAGEINFO, 0x0101), PIN(DAT_IMAGELAYOUT, 0x0102),
-    PIN(DAT_IMAGEMEMXFER, 0x0103), PIN(DAT_GRAYRESPONSE, 0x0107), PIN(DAT_RGBRESPONSE, 0x0108),
-    PIN(DAT_EXTIMAGEINFO_DS, 0x8001),  // the source's own
+    PIN(DAT_NULL, S::kDatNull), PIN(DAT_CAPABILITY, S::kDatCapability), PIN(DAT_EVENT, S::kDatEvent),
+    PIN(DAT_IDENTITY, S::kDatIdentity), PIN(DAT_PENDINGXFERS, S::kDatPendingXfers),
+    PIN(DAT_SETUPMEMXFER, S::kDatSetupMemXfer), PIN(DAT_STATUS, S::kDatStatus),
+    PIN(DAT_USERINTERFACE, S::kDatUserInterface), PIN(DAT_CUSTOMDSDATA, S::kDatCustomDsData),
+    PIN(DAT_CALLBACK, S::kDatCallback), PIN(DAT_ENTRYPOINT, S::kDatEntryPoint), PIN(DAT_IMAGEINFO, S::kDatImageInfo),
+    PIN(DAT_IMAGELAYOUT, S::kDatImageLayout), PIN(DAT_IMAGEMEMXFER, S::kDatImageMemXfer),
+    PIN(DAT_GRAYRESPONSE, S::kDatGrayResponse), PIN(DAT_RGBRESPONSE, S::kDatRgbResponse),
+    PIN(DAT_EXTIMAGEINFO_DS, S::kDatExtImageInfoDs),  // the source's own
     // Messages.
-    PIN(MSG_NULL, 0x0000), PIN(MSG_GET, 0x0001), PIN(MSG_GETCURRENT, 0x0002), PIN(MSG_GETDEFAULT, 0x0003),
-    PIN(MSG_SET, 0x0006), PIN(MSG_RESET, 0x0007), PIN(MSG_XFERREADY, 0x0101), PIN(MSG_CLOSEDSREQ, 0x0102),
-    PIN(MSG_CLOSEDSOK, 0x0103), PIN(MSG_OPENDS, 0x0401), PIN(MSG_CLOSEDS, 0x0402), PIN(MSG_DISABLEDS, 0x0501),
-    PIN(MSG_ENABLEDS, 0x0502), PIN(MSG_PROCESSEVENT, 0x0601), PIN(MSG_ENDXFER, 0x0701),
-    PIN(MSG_INVOKE_CALLBACK, 0x0903),
-    PIN(MSG_DS_GETIDENTITY, 0x8001), PIN(MSG_DS_USER2, 0x8002), PIN(MSG_DS_USER3, 0x8003),
-    PIN(MSG_DS_NETWAIT, 0x8004),  // the source's own
+    PIN(MSG_NULL, 0x0000), PIN(MSG_GET, S::kGet), PIN(MSG_GETCURRENT, S::kGetCurrent), PIN(MSG_GETDEFAULT, 0x0003),
+    PIN(MSG_SET, S::kSet), PIN(MSG_RESET, S::kReset), PIN(MSG_XFERREADY, S::kXferReady),
+    PIN(MSG_CLOSEDSREQ, S::kCloseDsReq), PIN(MSG_CLOSEDSOK, 0x0103), PIN(MSG_OPENDS, S::kOpenDs),
+    PIN(MSG_CLOSEDS, S::kCloseDs), PIN(MSG_DISABLEDS, S::kDisableDs), PIN(MSG_ENABLEDS, S::kEnableDs),
+    PIN(MSG_PROCESSEVENT, S::kProcessEvent), PIN(MSG_ENDXFER, S::kEndXfer),
+    PIN(MSG_INVOKE_CALLBACK, S::kInvokeCallback),
+    PIN(MSG_DS_GETIDENTITY, S::kDsGetIdentity), PIN(MSG_DS_USER2, S::kDsUser2), PIN(MSG_DS_USER3, S::kDsUser3),
+    PIN(MSG_DS_NETWAIT, S::kDsNetWait),  // the source's own
     // Return codes.
     PIN(TWRC_SUCCESS, 0), PIN(TWRC_FAILURE, 1), PIN(TWRC_CHECKSTATUS, 2), PIN(TWRC_CANCEL, 3),
     PIN(TWRC_DSEVENT, 4), PIN(TWRC_NOTDSEVENT, 5), PIN(TWRC_XFERDONE, 6), PIN(TWRC_INFONOTSUPPORTED, 8),
@@ -59,33 +66,36 @@ const Pinned kPinned[] = {
     PIN(TWON_DONTCARE16, 0xFFFF),
     // Item types.
     PIN(TWTY_INT8, 0x0000), PIN(TWTY_INT16, 0x0001), PIN(TWTY_INT32, 0x0002), PIN(TWTY_UINT8, 0x0003),
-    PIN(TWTY_UINT16, 0x0004), PIN(TWTY_UINT32, 0x0005), PIN(TWTY_BOOL, 0x0006), PIN(TWTY_FIX32, 0x0007),
-    PIN(TWTY_FRAME, 0x0008), PIN(TWTY_STR32, 0x0009), PIN(TWTY_STR64, 0x000A), PIN(TWTY_STR128, 0x000B),
-    PIN(TWTY_STR255, 0x000C), PIN(TWTY_HANDLE, 0x000F),
+    PIN(TWTY_UINT16, S::kTypeUint16), PIN(TWTY_UINT32, 0x0005), PIN(TWTY_BOOL, S::kTypeBool), PIN(TWTY_FIX32, 0x0007),
+    PIN(TWTY_FRAME, 0x0008), PIN(TWTY_STR32, S::kTypeStr32), PIN(TWTY_STR64, 0x000A), PIN(TWTY_STR128, 0x000B),
+    PIN(TWTY_STR255, S::kTypeStr255), PIN(TWTY_HANDLE, 0x000F),
     // Memory flags.
     PIN(TWMF_APPOWNS, 0x0001), PIN(TWMF_POINTER, 0x0008),
     // Capabilities.
-    PIN(CAP_XFERCOUNT, 0x0001), PIN(ICAP_COMPRESSION, 0x0100), PIN(ICAP_PIXELTYPE, 0x0101),
-    PIN(ICAP_UNITS, 0x0102), PIN(ICAP_XFERMECH, 0x0103), PIN(CAP_FEEDERENABLED, 0x1002),
-    PIN(CAP_FEEDERLOADED, 0x1003), PIN(CAP_AUTOFEED, 0x1007), PIN(CAP_INDICATORS, 0x100B),
-    PIN(CAP_DUPLEXENABLED, 0x1013), PIN(CAP_CAMERAENABLED, 0x1036), PIN(CAP_AUTOMATICSENSEMEDIUM, 0x103B),
-    PIN(CAP_DOUBLEFEEDDETECTION, 0x103F), PIN(CAP_DOUBLEFEEDDETECTIONRESPONSE, 0x1042),
-    PIN(ICAP_BRIGHTNESS, 0x1101), PIN(ICAP_CONTRAST, 0x1103), PIN(ICAP_FILTER, 0x1106),
-    PIN(ICAP_HALFTONES, 0x1109), PIN(ICAP_ORIENTATION, 0x1110), PIN(ICAP_PHYSICALWIDTH, 0x1111),
-    PIN(ICAP_PHYSICALHEIGHT, 0x1112), PIN(ICAP_XNATIVERESOLUTION, 0x1116), PIN(ICAP_YNATIVERESOLUTION, 0x1117),
-    PIN(ICAP_XRESOLUTION, 0x1118), PIN(ICAP_YRESOLUTION, 0x1119), PIN(ICAP_ROTATION, 0x1121),
-    PIN(ICAP_SUPPORTEDSIZES, 0x1122), PIN(ICAP_THRESHOLD, 0x1123), PIN(ICAP_BITDEPTHREDUCTION, 0x112C),
-    PIN(ICAP_MINIMUMHEIGHT, 0x1130), PIN(ICAP_MINIMUMWIDTH, 0x1131), PIN(ICAP_AUTODISCARDBLANKPAGES, 0x1134),
-    PIN(ICAP_NOISEFILTER, 0x1148), PIN(ICAP_OVERSCAN, 0x1149), PIN(ICAP_AUTOMATICBORDERDETECTION, 0x1150),
-    PIN(ICAP_AUTOMATICDESKEW, 0x1151), PIN(ICAP_AUTOMATICROTATE, 0x1152), PIN(ICAP_JPEGQUALITY, 0x1153),
-    PIN(ICAP_AUTOMATICLENGTHDETECTION, 0x1158), PIN(ICAP_AUTOMATICCOLORENABLED, 0x1159),
-    PIN(ICAP_AUTOMATICCOLORNONCOLORPIXELTYPE, 0x115A),
+    PIN(CAP_XFERCOUNT, S::kXferCount), PIN(ICAP_COMPRESSION, S::kCompression), PIN(ICAP_PIXELTYPE, S::kPixelType),
+    PIN(ICAP_UNITS, S::kUnits), PIN(ICAP_XFERMECH, S::kXferMech), PIN(CAP_FEEDERENABLED, S::kFeederEnabled),
+    PIN(CAP_FEEDERLOADED, S::kFeederLoaded), PIN(CAP_AUTOFEED, S::kAutoFeed), PIN(CAP_INDICATORS, S::kIndicators),
+    PIN(CAP_DUPLEXENABLED, S::kDuplexEnabled), PIN(CAP_CAMERAENABLED, S::kCameraEnabled),
+    PIN(CAP_AUTOMATICSENSEMEDIUM, S::kAutomaticSenseMedium), PIN(CAP_DOUBLEFEEDDETECTION, S::kDoubleFeedDetection),
+    PIN(CAP_DOUBLEFEEDDETECTIONRESPONSE, S::kDoubleFeedDetectionResponse), PIN(ICAP_BRIGHTNESS, S::kBrightness),
+    PIN(ICAP_CONTRAST, S::kContrast), PIN(ICAP_FILTER, S::kFilter), PIN(ICAP_HALFTONES, 0x1109),
+    PIN(ICAP_ORIENTATION, S::kOrientation), PIN(ICAP_PHYSICALWIDTH, 0x1111),
+    PIN(ICAP_PHYSICALHEIGHT, S::kPhysicalHeight), PIN(ICAP_XNATIVERESOLUTION, 0x1116),
+    PIN(ICAP_YNATIVERESOLUTION, 0x1117), PIN(ICAP_XRESOLUTION, S::kXResolution), PIN(ICAP_YRESOLUTION, 0x1119),
+    PIN(ICAP_ROTATION, S::kRotation), PIN(ICAP_SUPPORTEDSIZES, S::kSupportedSizes), PIN(ICAP_THRESHOLD, S::kThreshold),
+    PIN(ICAP_BITDEPTHREDUCTION, 0x112C), PIN(ICAP_MINIMUMHEIGHT, S::kMinimumHeight),
+    PIN(ICAP_MINIMUMWIDTH, S::kMinimumWidth), PIN(ICAP_AUTODISCARDBLANKPAGES, S::kAutoDiscardBlankPages),
+    PIN(ICAP_NOISEFILTER, 0x1148), PIN(ICAP_OVERSCAN, S::kOverscan),
+    PIN(ICAP_AUTOMATICBORDERDETECTION, S::kAutomaticBorderDetection), PIN(ICAP_AUTOMATICDESKEW, S::kAutomaticDeskew),
+    PIN(ICAP_AUTOMATICROTATE, 0x1152), PIN(ICAP_JPEGQUALITY, S::kJpegQuality),
+    PIN(ICAP_AUTOMATICLENGTHDETECTION, S::kAutomaticLengthDetection),
+    PIN(ICAP_AUTOMATICCOLORENABLED, S::kAutomaticColorEnabled), PIN(ICAP_AUTOMATICCOLORNONCOLORPIXELTYPE, 0x115A),
     // The source's own capabilities the wrapper sends.
-    PIN(kCapDsSourceName, 0x8021), PIN(kCapDsMirror, 0x8035), PIN(kCapDsEdgeCleanup, 0x8036),
-    PIN(kCapDsLongDocument, 0x8046), PIN(kCapDsRotationInfo, 0x8050), PIN(kCapDsEndorser, 0x8062),
-    PIN(kCapDsPageRecord, 0x8065), PIN(kCapDsVrsMode, 0x8067), PIN(kCapDsJpeg, 0x806C),
-    PIN(kCapDsFlipBackSide, 0x807B), PIN(kCapDsColourCorrection, 0x8086), PIN(kCapDsLengthCheck, 0x8087),
-    PIN(kCapDsVrsGamma, 0x808B), PIN(kCapDsCustomData, 0x809D),
+    PIN(kCapDsSourceName, S::kDsSourceName), PIN(kCapDsMirror, S::kDsMirror), PIN(kCapDsEdgeCleanup, 0x8036),
+    PIN(kCapDsLongDocument, 0x8046), PIN(kCapDsRotationInfo, S::kDsRotationInfo), PIN(kCapDsEndorser, 0x8062),
+    PIN(kCapDsPageRecord, S::kDsPageRecord), PIN(kCapDsVrsMode, S::kDsVrsMode), PIN(kCapDsJpeg, 0x806C),
+    PIN(kCapDsFlipBackSide, S::kDsFlipBackSide), PIN(kCapDsColourCorrection, 0x8086), PIN(kCapDsLengthCheck, 0x8087),
+    PIN(kCapDsVrsGamma, 0x808B), PIN(kCapDsCustomData, S::kDsCustomData),
     // Capability values.
     PIN(TWUN_INCHES, 0), PIN(TWUN_CENTIMETERS, 1), PIN(TWUN_PICAS, 2), PIN(TWUN_POINTS, 3), PIN(TWUN_TWIPS, 4),
     PIN(TWUN_PIXELS, 5), PIN(TWUN_MILLIMETERS, 6),
@@ -95,7 +105,8 @@ const Pinned kPinned[] = {
     PIN(TWBR_THRESHOLD, 0), PIN(TWBR_HALFTONE, 1), PIN(TWBR_DIFFUSION, 3), PIN(TWBR_DYNAMICTHRESHOLD, 4),
     PIN(TWFT_RED, 0), PIN(TWFT_GREEN, 1), PIN(TWFT_BLUE, 2), PIN(TWFT_NONE, 3),
     PIN(TWNF_NONE, 0), PIN(TWNF_AUTO, 1),
-    PIN(TWOV_NONE, 0), PIN(TWOV_AUTO, 1), PIN(TWOV_TOPBOTTOM, 2), PIN(TWOV_LEFTRIGHT, 3), PIN(TWOV_ALL, 4),
+    PIN(TWOV_NONE, S::kOverscanNone), PIN(TWOV_AUTO, 1), PIN(TWOV_TOPBOTTOM, 2), PIN(TWOV_LEFTRIGHT, 3),
+    PIN(TWOV_ALL, S::kOverscanAll),
     PIN(TWBP_DISABLE, -2), PIN(TWBP_AUTO, -1),
     PIN(TWDF_ULTRASONIC, 0), PIN(TWDP_STOPANDWAIT, 1),
     PIN(TWCS_TOP, 1), PIN(TWCS_BOTTOM, 2),

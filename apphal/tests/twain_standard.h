@@ -2,7 +2,8 @@
 // data source's own values of 0x8000 and above, from what the wrapper sends), never taken from
 // apphal/twain_protocol.h. The scripted data source logs every triplet it receives by number;
 // the tests compare those numbers with these, so a wrong value in the header that the session
-// and the source share cannot pass unseen behind a name both sides spell alike.
+// and the source share cannot pass unseen behind a name both sides spell alike. The pinning
+// table of twain_protocol_test.cpp holds the header's constants to these same numbers.
 #pragma once
 
 #include <cstdint>
@@ -71,7 +72,6 @@ inline const std::string kUser3Triplet = Triplet(kControl, kDatUserInterface, kD
 inline const std::string kNetWaitTriplet = Triplet(kControl, kDatUserInterface, kDsNetWait);
 inline const std::string kProcessEventTriplet = Triplet(kControl, kDatEvent, kProcessEvent);
 inline const std::string kEndXferTriplet = Triplet(kControl, kDatPendingXfers, kEndXfer);
-inline const std::string kResetXfersTriplet = Triplet(kControl, kDatPendingXfers, kReset);
 inline const std::string kSetupMemXferTriplet = Triplet(kControl, kDatSetupMemXfer, kGet);
 inline const std::string kCustomDsDataTriplet = Triplet(kControl, kDatCustomDsData, kSet);
 inline const std::string kImageInfoTriplet = Triplet(kImage, kDatImageInfo, kGet);
@@ -80,9 +80,8 @@ inline const std::string kImageMemXferTriplet = Triplet(kImage, kDatImageMemXfer
 inline const std::string kGrayResponseTriplet = Triplet(kImage, kDatGrayResponse, kSet);
 inline const std::string kRgbResponseTriplet = Triplet(kImage, kDatRgbResponse, kSet);
 inline const std::string kExtImageInfoTriplet = Triplet(kImage, kDatExtImageInfoDs, kGet);
-// The source's callbacks.
+// The source's callback.
 inline const std::string kXferReadyCallback = Triplet(kControl, kDatNull, kXferReady);
-inline const std::string kInvokeCallbackTriplet = Triplet(kControl, kDatCallback, kInvokeCallback);
 
 // Capabilities.
 constexpr uint16_t kXferCount = 0x0001;

@@ -16,11 +16,10 @@ constexpr IID IID_IHardwareInterface{0x09B12B6B, 0xED59, 0x40BE, {0xA5, 0x5E, 0x
 
 // The module's resources: the type library, the bitmap strip of two 36 x 36 pictures, the
 // 48 x 48 icon, and the string table's project name (a STRING resource under the string's id,
-// its UTF-16LE text after a byte-order mark).
+// its UTF-16LE text after a byte-order mark, made from resources/project_name.txt).
 inline constexpr char16_t kResourceTypeTypeLib[] = u"TYPELIB";
 inline constexpr char16_t kResourceTypeGroupIcon[] = u"GROUP_ICON";
 constexpr uint32_t kTypeLibraryResource = 1;
 constexpr uint32_t kPictureStripResource = 201;
 constexpr uint32_t kIconResource = 202;
 constexpr uint32_t kProjectNameString = 100;
-inline constexpr char16_t kProjectName[] = u"ScannerZQ4HAL";

@@ -30,11 +30,13 @@ bool HoldsHandle(const TW_INFO& info) {
   return itemType == TWTY_HANDLE || info.NumItems > 1 || TwainItemSize(itemType) > sizeof(TW_UINTPTR);
 }
 
-// The one number an answered entry for `id` carries.
+// The one number an answered entry for `id` carries: a single integer item (the page number and
+// side are integers), which fits in Item and so is never a handle.
 bool ExtendedInfoNumber(const TW_INFO& info, TW_UINT16 id, TW_UINTPTR* value) {
-  if (info.InfoID != id || info.ReturnCode != TWRC_SUCCESS || info.NumItems != 1 || HoldsHandle(info)) return false;
   const TW_UINT16 itemType = info.ItemType;
-  if (itemType > TWTY_UINT32) return false;  // the page number and side are integers
+  if (info.InfoID != id || info.ReturnCode != TWRC_SUCCESS || info.NumItems != 1 || itemType > TWTY_UINT32) {
+    return false;
+  }
   *value = info.Item;
   return true;
 }

@@ -79,7 +79,7 @@ TW_UINT16 DataSource::Entry(TW_IDENTITY* origin, TW_UINT32 dataGroup, TW_UINT16 
   }
   const std::string triplet = numbers + " " + name;
   const int count = ++counts_[numbers];
-  const std::optional<FailRule> rule = FindRule(script_, numbers, name, count);
+  const std::optional<FailRule> rule = FindRule(script_, numbers, count);
 
   Answer answer;
   if (rule && rule->raise) {

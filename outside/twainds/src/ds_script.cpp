@@ -103,10 +103,8 @@ DsScript LoadScript() {
   return script;
 }
 
-std::optional<FailRule> FindRule(const DsScript& script, const std::string& numbers, const std::string& name,
-                                 int count) {
+std::optional<FailRule> FindRule(const DsScript& script, const std::string& numbers, int count) {
   auto it = script.fails.find(UpperAscii(numbers));
-  if (it == script.fails.end()) it = script.fails.find(UpperAscii(name));
   if (it == script.fails.end()) return std::nullopt;
   if (it->second.nth != 0 && it->second.nth != count) return std::nullopt;
   return it->second;

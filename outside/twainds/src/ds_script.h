@@ -55,9 +55,8 @@ struct DsScript {
 DsScript LoadScript();
 
 // The scripted answer for a triplet's n-th call (`count` from 1), if any: a rule keyed by the
-// triplet's numbers, else one keyed by its names.
-std::optional<FailRule> FindRule(const DsScript& script, const std::string& numbers, const std::string& name,
-                                 int count);
+// triplet's numbers.
+std::optional<FailRule> FindRule(const DsScript& script, const std::string& numbers, int count);
 
 // ASCII upper case (triplet keys compare without case).
 std::string UpperAscii(std::string text);

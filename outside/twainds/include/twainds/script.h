@@ -50,8 +50,7 @@
 // Raw images carry the simulated unit's pattern line by line (engine/page_pattern.h); a 24-bit
 // colour pixel is delivered blue first, as the model's source delivers it (SourceLine). JPEG
 // images are whole streams encoded from the pattern lines read as red, green, blue.
-// Section [Fail]: key = a logged triplet, by its numbers ("0x0001/0x0001/0x0006#0x1118") or its
-// names ("DG_CONTROL/DAT_CAPABILITY/MSG_SET#0x1118"), value =
+// Section [Fail]: key = a logged triplet by its numbers ("0x0001/0x0001/0x0006#0x1118"), value =
 // "rc,cc" or "rc,cc,n" (only the n-th such call, from 1) or "throw" / "throw,n" (the entry
 // point raises an exception). A return code of 1 (failure) or 3 (cancel) refuses the call; any
 // other is answered instead of success after the call has done its work.
