@@ -93,7 +93,7 @@ const Pinned kPinned[] = {
     // The source's own capabilities the wrapper sends.
     PIN(kCapDsSourceName, S::kDsSourceName), PIN(kCapDsMirror, S::kDsMirror), PIN(kCapDsEdgeCleanup, 0x8036),
     PIN(kCapDsLongDocument, 0x8046), PIN(kCapDsRotationInfo, S::kDsRotationInfo), PIN(kCapDsEndorser, 0x8062),
-    PIN(kCapDsPageRecord, S::kDsPageRecord), PIN(kCapDsVrsMode, S::kDsVrsMode), PIN(kCapDsJpeg, 0x806C),
+    PIN(kCapDsPageRecord, S::kDsPageRecord), PIN(kCapDsVrsMode, S::kDsVrsMode), PIN(kCapDsJpeg, S::kDsJpeg),
     PIN(kCapDsFlipBackSide, S::kDsFlipBackSide), PIN(kCapDsColourCorrection, 0x8086), PIN(kCapDsLengthCheck, 0x8087),
     PIN(kCapDsVrsGamma, 0x808B), PIN(kCapDsCustomData, S::kDsCustomData),
     // Capability values.

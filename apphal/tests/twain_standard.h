@@ -122,6 +122,7 @@ constexpr uint16_t kDsMirror = 0x8035;
 constexpr uint16_t kDsRotationInfo = 0x8050;
 constexpr uint16_t kDsPageRecord = 0x8065;
 constexpr uint16_t kDsVrsMode = 0x8067;
+constexpr uint16_t kDsJpeg = 0x806C;
 constexpr uint16_t kDsFlipBackSide = 0x807B;
 constexpr uint16_t kDsCustomData = 0x809D;
 

@@ -236,5 +236,57 @@ TEST_F(WrapTest, AFlatbedSourceIsLeftOnlyForOneWhoseCameraIsEnabled) {
   }
 }
 
+// A check status (here with a condition code, TWCC_BADVALUE) is the source taking the value in
+// its own way: it maps to success, so the configuration goes on to its next setting; a failure
+// ends it with its mapping.
+TEST_F(WrapTest, ACheckStatusGoesOnAndAFailureEndsTheConfiguration) {
+  constexpr char kCheckStatus[] = "2,5";
+  constexpr char kFailure[] = "1,0";
+  struct Case {
+    const char* name;
+    uint16_t capability;
+    const char* answer;  // the opening sets the first two too: the configuration's is the second
+    uint32_t status;
+    bool wentOn;  // the pixel type, set after these three, was sent
+  };
+  const Case cases[] = {
+      {"indicators checked", standard::kIndicators, "2,5,2", 0, true},
+      {"transfer mechanism checked", standard::kXferMech, "2,5,2", 0, true},
+      {"transfer count checked", standard::kXferCount, kCheckStatus, 0, true},
+      {"transfer count refused", standard::kXferCount, kFailure, ZQHARDWARE_STATUS_FAIL, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CTWAINwrap& wrapper = Initialized(ScriptBuilder().Fail(standard::CapTriplet(standard::kSet, c.capability), c.answer));
+    twainds::ClearTripletLog();
+    ZQSCANINFO info = ScanRecord(300, 200, 200, ZQSCANMODE_GREY);
+    EXPECT_EQ(wrapper.Configure(&info), c.status);
+    EXPECT_EQ(CountReceived(standard::CapTriplet(standard::kSet, standard::kPixelType)) > 0, c.wentOn);
+    wrapper_.reset();
+    Drain();
+  }
+
+  // The compression of each scan source in the source's own settings likewise: a checked
+  // compression still gets its JPEG switch, and the source's first name is selected again.
+  for (const char* answer : {kCheckStatus, kFailure}) {
+    SCOPED_TRACE(answer);
+    const bool checked = std::string(answer) == kCheckStatus;
+    CTWAINwrap& wrapper = Initialized(ScriptBuilder()
+                                          .Source("SourceNames", "Flatbed,ADF Front")
+                                          .Source("CameraEnabled", "ADF Front")
+                                          .Fail(standard::CapTriplet(standard::kSet, standard::kCompression), answer));
+    twainds::ClearTripletLog();
+    ZQSCANINFO info = SourceDataRecord(0);
+    info.Compression = 1;
+    EXPECT_EQ(wrapper.ConfigureDSData(&info), checked ? 0u : ZQHARDWARE_STATUS_FAIL);
+    EXPECT_EQ(CountReceived(standard::CapTriplet(standard::kSet, standard::kDsJpeg)) > 0, checked);
+    if (checked) {
+      EXPECT_EQ(LastLogged(standard::CapTriplet(standard::kSet, standard::kDsSourceName)).detail, "text=ADF Front");
+    }
+    wrapper_.reset();
+    Drain();
+  }
+}
+
 }  // namespace
 }  // namespace rzd::apphal::test

@@ -126,11 +126,13 @@ uint32_t CTWAINwrap::Configure(ZQSCANINFO* pinfo) {
       filter = *dropout == 1 ? TWFT_RED : *dropout == 2 ? TWFT_GREEN : *dropout == 3 ? TWFT_BLUE : TWFT_NONE;
     }
 
-    if (uint32_t r = s.SetBool(CAP_INDICATORS, false); r != 0) return MapTwainStatus(r);
-    if (uint32_t r = s.Set(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY); r != 0) return MapTwainStatus(r);
+    // A failure ends the configuration with its mapping; an answer that maps to success (a
+    // source that took the value with a check status) goes on to the next setting.
+    if (uint32_t r = MapTwainStatus(s.SetBool(CAP_INDICATORS, false)); IsZqFailure(r)) return r;
+    if (uint32_t r = MapTwainStatus(s.Set(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY)); IsZqFailure(r)) return r;
     s.SetBool(CAP_AUTOMATICSENSEMEDIUM, !(pinfo->Flatbed != 0 && pinfo->ADF == 0));
     s.SetBool(CAP_FEEDERENABLED, pinfo->ScanHardware == ZQSCANHRDW_ADF);
-    if (uint32_t r = s.Set(CAP_XFERCOUNT, TWTY_INT16, -1); r != 0) return MapTwainStatus(r);
+    if (uint32_t r = MapTwainStatus(s.Set(CAP_XFERCOUNT, TWTY_INT16, -1)); IsZqFailure(r)) return r;
 
     if (pinfo->ScanHardware != ZQSCANHRDW_ADF && pinfo->ScanHardware != ZQSCANHRDW_SHEETFED) {
       pinfo->Duplex = 0;

@@ -158,14 +158,15 @@ uint32_t CTWAINwrap::ConfigureDSData(ZQSCANINFO* pinfo) {
       for (const std::string& name : names) {
         if (Contains(name, "Mono")) continue;
         s.SetCapabilityString(kCapDsSourceName, TWTY_STR255, name);
-        uint32_t r = s.SetCapability(ICAP_COMPRESSION, TWTY_UINT16, TWON_ONEVALUE,
-                                     TwainNumber::Integer(pinfo->Compression == 1 ? TWCP_JPEG : TWCP_NONE));
-        if (r == 0 && jpeg) {
-          r = s.SetCapability(kCapDsJpeg, TWTY_BOOL, TWON_ONEVALUE, TwainNumber::Integer(TW_TRUE));
+        // A failure ends the operation with its mapping; a check status is the source taking it.
+        uint32_t mapped = MapTwainStatus(s.SetCapability(
+            ICAP_COMPRESSION, TWTY_UINT16, TWON_ONEVALUE, TwainNumber::Integer(pinfo->Compression == 1 ? TWCP_JPEG : TWCP_NONE)));
+        if (!IsZqFailure(mapped) && jpeg) {
+          const uint32_t r = s.SetCapability(kCapDsJpeg, TWTY_BOOL, TWON_ONEVALUE, TwainNumber::Integer(TW_TRUE));
           const auto condition = static_cast<TW_UINT16>(r >> 16);
-          if (condition == TWCC_CAPUNSUPPORTED || condition == TWCC_CAPSEQERROR) r = 0;
+          mapped = condition == TWCC_CAPUNSUPPORTED || condition == TWCC_CAPSEQERROR ? ZQHARDWARE_STATUS_OK : MapTwainStatus(r);
         }
-        if (r != 0) return MapTwainStatus(r);
+        if (IsZqFailure(mapped)) return mapped;
         taken = true;
       }
       if (current < names.size()) s.SetCapabilityString(kCapDsSourceName, TWTY_STR255, names[current]);
