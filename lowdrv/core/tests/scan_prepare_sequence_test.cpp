@@ -99,19 +99,6 @@ struct PrepareCase {
 
 void PrintTo(const PrepareCase& c, std::ostream* out) { *out << c.name; }
 
-ScanChoice Grey(bool duplex = true) {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Gray;
-  choice.duplex = duplex;
-  return choice;
-}
-ScanChoice ColourJpeg() {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Color;
-  choice.jpeg = true;
-  return choice;
-}
-
 class PrepareSequenceTest : public ScanTest {
  protected:
   void TearDown() override {
