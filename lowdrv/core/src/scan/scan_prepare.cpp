@@ -53,6 +53,8 @@ class Preparation {
   // The background block of `size` bytes (0, or above kMaxBackgroundBytes: refused).
   void AllocateBackground(uint64_t size);
   const uint8_t* Inq() const { return InqBytes(inq_); }
+  // The engine supplies a background raster; without one the background is scanned.
+  bool Raster() const { return caps::IsSet(Inq(), sizeof inq_, caps::kInqBackgroundRaster); }
 
   CRZDREduzidLLD& d_;
   ScanState& s_;
@@ -183,7 +185,7 @@ void Preparation::SendMatrix() {
 
 void Preparation::WindowSteps() {
   eng_.m_ulCmdTimeout = d_.m_ulCmdTimeout;
-  record_.Desc.BackgroundLines = (Inq()[95] & 0x02) && fromFeeder_ ? 1 : 0;
+  record_.Desc.BackgroundLines = Raster() && fromFeeder_ ? 1 : 0;
   uint32_t scale = 100;
   if (record_.Desc.CompressType != 0) {
     // A quality outside 1..100 is held there (0 would divide, above 100 the scale goes negative).
@@ -340,7 +342,7 @@ void Preparation::Run() {
       s_.pagesSinceMediaCheck == 1 && WindowChanged()) {
     ResetBetweenPages();
   }
-  if (boundary_ == 6 && !(Inq()[95] & 0x02) && dfdWait_ == 0 && WindowChanged()) BackgroundScan();
+  if (boundary_ == 6 && !Raster() && dfdWait_ == 0 && WindowChanged()) BackgroundScan();
 
   s_.previousXRes = record_.Desc.XRes;
   s_.previousComposition = record_.Desc.ImageComp;
@@ -349,7 +351,7 @@ void Preparation::Run() {
   if (boundary_ == 6 || !(Inq()[50] & 0x02) || dfdWait_ != 0) WindowSteps();
   SendMatrix();
   if (boundary_ == 6 || dfdWait_ != 0) SendTablesAndLengths();
-  if ((Inq()[95] & 0x02) && boundary_ == 6) BackgroundRaster();
+  if (Raster() && boundary_ == 6) BackgroundRaster();
 
   eng_.m_ulCmdTimeout = d_.m_ulReserveTimeout;
   if (!eng_.ReserveUnit(0)) EngineFail(u"ReserveUnit() failed");
