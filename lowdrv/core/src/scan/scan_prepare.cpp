@@ -261,13 +261,11 @@ void Preparation::SendTablesAndLengths() {
   eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
   if (!eng_.SendGammaTables(red, green, blue, length)) EngineFail(u"SendGammaTables() failed");
   if (Inq()[94] & 0x04) {
-    uint32_t front = 0;
-    uint32_t back = 0;
-    ScanSteps::TruncationLengths(d_, front, back);
+    const RZDWindowDescription& current = ScanSteps::CurrentDescription(d_);
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
-    if (!eng_.SendTruncLen(false, static_cast<uint16_t>(back), 0)) EngineFail(u"SendTruncLen(false) failed");
+    if (!eng_.SendTruncLen(false, static_cast<uint16_t>(current.BackTruncLen), 0)) EngineFail(u"SendTruncLen(false) failed");
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
-    if (!eng_.SendTruncLen(true, static_cast<uint16_t>(front), 0)) EngineFail(u"SendTruncLen(true) failed");
+    if (!eng_.SendTruncLen(true, static_cast<uint16_t>(current.FrontTruncLen), 0)) EngineFail(u"SendTruncLen(true) failed");
   }
   SendMatrix();
 }
@@ -502,11 +500,9 @@ void ScanSteps::StopImprinter(CRZDREduzidLLD& d) {
   d.m_bImprinterStarted = 0;
 }
 
-void ScanSteps::TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& back) {
+const RZDWindowDescription& ScanSteps::CurrentDescription(CRZDREduzidLLD& d) {
   const CScannerSettings_AV& set = *d.m_pSettings;
-  const RZDWindowDescription& w = set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
-  front = w.FrontTruncLen;
-  back = w.BackTruncLen;
+  return set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
 }
 
 const RZDWindowDescription& ScanSteps::DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId) {
@@ -514,7 +510,7 @@ const RZDWindowDescription& ScanSteps::DescriptionOf(CRZDREduzidLLD& d, std::u16
   if (set.m_bThirdDefined && set.m_Third.ImageSourceID == sourceId) return set.m_Third;
   if (set.m_bAlternateDefined && set.m_Alternate.ImageSourceID == sourceId) return set.m_Alternate;
   if (set.m_Primary.ImageSourceID == sourceId) return set.m_Primary;
-  return set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
+  return CurrentDescription(d);
 }
 
 LLDError CRZDREduzidLLD::PrepareScan(uint8_t* pbyMedia) {
