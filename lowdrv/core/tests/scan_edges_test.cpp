@@ -4,25 +4,18 @@
 #include "jpeg_decode.h"
 #include "maintenance_fixture.h"
 #include "scan_fixture.h"
+#include "unit_commands.h"
 
 #include <algorithm>
 
 namespace rzd::lowdrv::test {
 namespace {
 
-// The command blocks of the unit's log with this opcode and control byte (byte 11) of the new set.
-size_t CountControlBlocks(const std::vector<std::string>& log, uint8_t opcode, uint8_t control) {
-  char head[16];
-  char tail[8];
-  std::snprintf(head, sizeof head, "new 12: %02X", opcode);
-  std::snprintf(tail, sizeof tail, " %02X", control);
-  size_t n = 0;
-  for (const std::string& block : log) {
-    if (block.rfind(head, 0) == 0 && block.size() >= 3 && block.compare(block.size() - 3, 3, tail) == 0) ++n;
-  }
-  return n;
+// How many blocks of the unit's log are `block`.
+size_t Count(const std::vector<std::string>& log, const std::string& block) {
+  return static_cast<size_t>(std::count(log.begin(), log.end(), block));
 }
-// The command blocks of the unit's log with this opcode (any control byte).
+// The command blocks of the unit's log with this opcode (any other bytes).
 size_t CountOpcode(const std::vector<std::string>& log, uint8_t opcode) {
   char head[16];
   std::snprintf(head, sizeof head, "new 12: %02X", opcode);
@@ -142,11 +135,10 @@ TEST_F(ScanEdgesTest, ASmallFirstBufferForTheUnitsOwnHeaderKeepsThePreparedScan)
   EXPECT_EQ(first.boundary, 6u);
   EXPECT_TRUE(first.data.empty());
   const std::vector<std::string> prepared = TakeUnitLog();
-  EXPECT_EQ(CountControlBlocks(prepared, kReserve, 2), 1u);
-  EXPECT_EQ(CountControlBlocks(prepared, kReserve, 0), 1u);
-  EXPECT_EQ(CountOpcode(prepared, kSetWindow), 1u);
-  EXPECT_EQ(CountControlBlocks(prepared, kRelease, 2), 0u) << "the batch reservation was given back";
-  EXPECT_EQ(CountControlBlocks(prepared, kRelease, 0), 0u);
+  EXPECT_EQ(Count(prepared, unit::Reserve(2)), 1u);
+  EXPECT_EQ(Count(prepared, unit::Reserve(0)), 1u);
+  EXPECT_EQ(Count(prepared, unit::SetWindow()), 1u);
+  EXPECT_EQ(CountOpcode(prepared, kRelease), 0u) << "a reservation was given back";
   const std::string state = Control("state");
   EXPECT_NE(state.find("reserved=batch,page"), std::string::npos) << state;
   EXPECT_NE(state.find("page=1"), std::string::npos) << state;
@@ -164,8 +156,8 @@ TEST_F(ScanEdgesTest, ASmallFirstBufferForTheUnitsOwnHeaderKeepsThePreparedScan)
   const std::vector<std::string> read = TakeUnitLog();
   EXPECT_EQ(CountOpcode(read, kReserve), 0u) << "a second reservation";
   EXPECT_EQ(CountOpcode(read, kSetWindow), 0u) << "a second window";
-  EXPECT_EQ(CountControlBlocks(read, kRelease, 0), 1u);
-  EXPECT_EQ(CountControlBlocks(read, kRelease, 2), 1u);
+  EXPECT_EQ(Count(read, unit::Release(0)), 1u);
+  EXPECT_EQ(Count(read, unit::Release(2)), 1u);
   EXPECT_NE(Control("state").find("reserved=-,-"), std::string::npos);
   // The page is whole: one stream from the unit's first piece on.
   const auto sides = CollectSides(calls);
@@ -191,7 +183,7 @@ TEST_F(ScanEdgesTest, ACancelAfterTheSmallFirstBufferGivesTheUnitBack) {
   TakeUnitLog();
   const std::vector<ReadCall> calls = ReadBatch(64 * 1024);
   ASSERT_TRUE(calls.back().ok) << ToUtf8(calls.back().meta);
-  EXPECT_EQ(CountControlBlocks(TakeUnitLog(), kReserve, 2), 1u);
+  EXPECT_EQ(Count(TakeUnitLog(), unit::Reserve(2)), 1u);
   EXPECT_EQ(CollectSides(calls).size(), 1u);
 }
 

@@ -1,18 +1,11 @@
 // A batch that meets trouble, through the exported Control and Read against rzd-engine: a clear
 // result code with its text, boundary 6, the unit released and the driver idle, and the next
-// batch scans. Also the reads that are refused before a scan and the double-feed pause.
+// batch scans. Also the reads that are refused before a scan and the double-feed pause. The pages
+// are grey raw duplex ones: small and quick.
 #include "scan_fixture.h"
 
 namespace rzd::lowdrv::test {
 namespace {
-
-// Grey raw duplex pages: small and quick.
-ScanChoice GreyDuplex() {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Gray;
-  choice.jpeg = false;
-  return choice;
-}
 
 class ScanFaultsTest : public ScanTest {
  protected:
@@ -65,7 +58,7 @@ TEST_F(ScanFaultsTest, ReadBeforeTheUnitIsLockedIsRefused) {
 
 TEST_F(ScanFaultsTest, AnEmptyFeederEndsTheScanAtOnce) {
   OpenAndLock();
-  ASSERT_LE(Apply(EditsFor(GreyDuplex())), 0x800Cu);
+  ASSERT_LE(Apply(EditsFor(Grey())), 0x800Cu);
   const ReadCall call = ReadOnce(1u << 20);
   EXPECT_FALSE(call.ok);
   EXPECT_EQ(call.result, lld::kNoPaper);
@@ -91,7 +84,7 @@ class ScanFaultTable : public ScanFaultsTest, public ::testing::WithParamInterfa
 TEST_P(ScanFaultTable, EndsTheBatchCleanly) {
   const Fault& fault = GetParam();
   OpenAndLock({"load 3 duplex"});
-  ScanChoice choice = GreyDuplex();
+  ScanChoice choice = Grey();
   choice.dfdAction = u"Stop";
   ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
   if (!fault.setup.empty()) {

@@ -53,6 +53,22 @@ struct ScanChoice {
   const char16_t* dfdAction = nullptr;  // "Stop" or "StopAndContinue" with detection on
 };
 
+// A grey raw scan, of both sides unless told otherwise.
+inline ScanChoice Grey(bool duplex = true) {
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Gray;
+  choice.duplex = duplex;
+  return choice;
+}
+// A colour JPEG scan, of both sides unless told otherwise.
+inline ScanChoice ColourJpeg(bool duplex = true) {
+  ScanChoice choice;
+  choice.kind = ScanChoice::Kind::Color;
+  choice.jpeg = true;
+  choice.duplex = duplex;
+  return choice;
+}
+
 // One call of Read.
 struct ReadCall {
   BOOL ok = FALSE;

@@ -13,21 +13,6 @@
 namespace rzd::lowdrv::test {
 namespace {
 
-ScanChoice Grey(bool duplex = true) {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Gray;
-  choice.duplex = duplex;
-  return choice;
-}
-
-ScanChoice ColourJpeg(bool duplex = true) {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Color;
-  choice.jpeg = true;
-  choice.duplex = duplex;
-  return choice;
-}
-
 class ScanPathsTest : public ScanTest {
  protected:
   // A whole batch that must end well.

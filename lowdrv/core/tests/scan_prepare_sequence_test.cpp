@@ -99,19 +99,6 @@ struct PrepareCase {
 
 void PrintTo(const PrepareCase& c, std::ostream* out) { *out << c.name; }
 
-ScanChoice Grey(bool duplex = true) {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Gray;
-  choice.duplex = duplex;
-  return choice;
-}
-ScanChoice ColourJpeg() {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Color;
-  choice.jpeg = true;
-  return choice;
-}
-
 class PrepareSequenceTest : public ScanTest {
  protected:
   void TearDown() override {
@@ -299,10 +286,9 @@ TEST_F(PrepareSequenceTest, TheBackgroundIsScannedAgainOnlyWhenTheWindowChanges)
   CRZDScannerSettingsBase::SetInquiryCopy(inq);
   CScannerLLD& driver = Driver();
 
-  // One preparation at the start of a scan; the scan is then cancelled (the sheet leaves, the
-  // reservations go) so that the next one starts afresh.
-  auto prepare = [&](const ScanChoice& choice) {
-    EXPECT_LE(Apply(EditsFor(choice)), 0x800Cu);
+  // One preparation at the start of a scan with the settings applied; the scan is then cancelled
+  // (the sheet leaves, the reservations go) so that the next one starts afresh.
+  auto prepare = [&] {
     driver.m_ulSubState = 6;
     TakeUnitLog();
     uint8_t media = 1;
@@ -317,8 +303,7 @@ TEST_F(PrepareSequenceTest, TheBackgroundIsScannedAgainOnlyWhenTheWindowChanges)
   // The separate scan: its window, the calibration format, the matrix, the tone tables, the
   // page reservation, a line of each side, the release. (The new set's window carries no mark of
   // a background scan, so the simulated unit takes a sheet for it, which the release ejects.)
-  auto backgroundScan = [&](const ScanChoice& choice) {
-    EXPECT_LE(Apply(EditsFor(choice)), 0x800Cu);
+  auto backgroundScan = [&] {
     const ReduzidWindowDescriptor& w = *driver.m_pSettings->GetWindowDescription();
     uint32_t width = static_cast<uint32_t>(w.XRes) * inq.ADFMaxWidth / 300 / 8 * 8;
     const uint32_t line = w.ImageComp == 5 ? width * 3 : w.ImageComp == 0 ? (width + 7) / 8 : width;
@@ -335,8 +320,7 @@ TEST_F(PrepareSequenceTest, TheBackgroundIsScannedAgainOnlyWhenTheWindowChanges)
   // The scan's own preparation, with the background scan after the image-processing block, and
   // no raster reads.
   auto scanStart = [&](const ScanChoice& choice, bool background) {
-    const std::vector<std::string> scan = background ? backgroundScan(choice) : std::vector<std::string>{};
-    EXPECT_LE(Apply(EditsFor(choice)), 0x800Cu);
+    const std::vector<std::string> scan = background ? backgroundScan() : std::vector<std::string>{};
     return StepsOfTheWindow().ScanStart(choice.jpeg, true, scan, false);
   };
 
@@ -363,8 +347,9 @@ TEST_F(PrepareSequenceTest, TheBackgroundIsScannedAgainOnlyWhenTheWindowChanges)
   };
   for (const Scan& scan : scans) {
     SCOPED_TRACE(scan.name);
+    ASSERT_LE(Apply(EditsFor(scan.choice)), 0x800Cu);
     const std::vector<std::string> expected = scanStart(scan.choice, scan.background);
-    const std::vector<std::string> received = prepare(scan.choice);
+    const std::vector<std::string> received = prepare();
     EXPECT_EQ(unit::AsExpected(received, expected), expected);
   }
 }

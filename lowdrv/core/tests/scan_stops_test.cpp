@@ -10,13 +10,6 @@
 namespace rzd::lowdrv::test {
 namespace {
 
-ScanChoice GreyDuplex(const char16_t* dfdAction = nullptr) {
-  ScanChoice choice;
-  choice.kind = ScanChoice::Kind::Gray;
-  choice.dfdAction = dfdAction;
-  return choice;
-}
-
 // The imprinter disabled (0x20C, action 0), then stopped (0x20D, action 2).
 const std::vector<std::string> kImprinterStop = {unit::Send(0x20C, 8), "data 8: 00 00 01 00 00 00 08 00",
                                                  unit::Send(0x20D, 8), "data 8: 00 00 01 00 00 00 08 02"};
@@ -37,7 +30,7 @@ class ScanStopsTest : public ScanTest {
   // batch, the page and the sheet, and the imprinter runs.
   void ScanFirstPiece() {
     OpenAndLock({"load 2 duplex"});
-    ASSERT_LE(Apply(EditsFor(GreyDuplex())), 0x800Cu);
+    ASSERT_LE(Apply(EditsFor(Grey())), 0x800Cu);
     Driver().m_pSettings->m_ImprParam.bEnabled = 1;
     const ReadCall first = ReadOnce(64 * 1024);
     ASSERT_TRUE(first.ok) << ToUtf8(first.meta);
@@ -52,7 +45,9 @@ class ScanStopsTest : public ScanTest {
   // feed: the page ends (boundary 3) with the unit released and the double-feed wait set.
   void ScanToADoubleFeedWait(uint32_t sheets) {
     OpenAndLock({"load " + std::to_string(sheets) + " duplex", "multifeed 1 back"});
-    ASSERT_LE(Apply(EditsFor(GreyDuplex(u"StopAndContinue"))), 0x800Cu);
+    ScanChoice choice = Grey();
+    choice.dfdAction = u"StopAndContinue";
+    ASSERT_LE(Apply(EditsFor(choice)), 0x800Cu);
     for (;;) {
       const ReadCall c = ReadOnce(1u << 20);
       ASSERT_TRUE(c.ok) << ToUtf8(c.meta);
@@ -82,7 +77,7 @@ class ScanStopsTest : public ScanTest {
 
 TEST_F(ScanStopsTest, ACancelWithoutAScanSendsNothing) {
   OpenAndLock({"load 1 duplex"});
-  ASSERT_LE(Apply(EditsFor(GreyDuplex())), 0x800Cu);
+  ASSERT_LE(Apply(EditsFor(Grey())), 0x800Cu);
   TakeUnitLog();
   EXPECT_EQ(Cancel(), 0u);
   EXPECT_TRUE(TakeUnitLog().empty());

@@ -17,9 +17,8 @@ namespace {
 
 using test::ClassicWindow;
 using test::HostLink;
+using test::Ok;
 using test::Reply;
-
-bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 constexpr uint32_t kRasterBytes = 120;
 static_assert(kBackgroundByte != kBackBackgroundByte, "a swap of the sides must show");

@@ -20,6 +20,7 @@ namespace {
 using test::Get16;
 using test::Get32;
 using test::HostLink;
+using test::Ok;
 using test::Put16;
 using test::Put32;
 using test::Reply;
@@ -40,8 +41,6 @@ INSTANTIATE_TEST_SUITE_P(Links, UnitLamp, test::AllLinks(), test::LinkName());
 INSTANTIATE_TEST_SUITE_P(Links, UnitCalibration, test::AllLinks(), test::LinkName());
 INSTANTIATE_TEST_SUITE_P(Links, UnitFirmware, test::AllLinks(), test::LinkName());
 INSTANTIATE_TEST_SUITE_P(Links, UnitReset, test::AllLinks(), test::LinkName());
-
-bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 // A SEND record with the short header (bytes 0-2 = 0, 0, `mark`; byte 3 = length).
 std::vector<uint8_t> ShortRecord(size_t size, uint8_t mark = 2) {

@@ -16,11 +16,10 @@ namespace rzd::engine {
 namespace {
 
 using test::HostLink;
+using test::Ok;
 
 class UnitButtons : public test::EitherLink {};
 INSTANTIATE_TEST_SUITE_P(Links, UnitButtons, test::AllLinks(), test::LinkName());
-
-bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 class Listener {
  public:

@@ -24,12 +24,11 @@ namespace {
 using test::Get16;
 using test::Get32;
 using test::HostLink;
+using test::Ok;
 using test::Put16;
 
 class UnitMaintenance : public test::EitherLink {};
 INSTANTIATE_TEST_SUITE_P(Links, UnitMaintenance, test::AllLinks(), test::LinkName());
-
-bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 TEST_P(UnitMaintenance, TheLockIsAStandingConditionOfBothSets) {
   test::UnitBench& unit = NewUnit();

@@ -29,12 +29,11 @@ namespace rzd::engine {
 namespace {
 
 using test::HostLink;
+using test::Ok;
 using test::MockedUsbBench;
 using test::Reply;
 
 constexpr uint32_t kAnswerMs = 20000;
-
-bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 std::vector<uint8_t> InquiryCdb(uint8_t allocation) {
   std::vector<uint8_t> c = HostLink::Cdb(0xE2);

@@ -19,6 +19,7 @@ using test::ClassicWindow;
 using test::Get16;
 using test::Get32;
 using test::HostLink;
+using test::Ok;
 using test::Reply;
 using test::SenseView;
 using test::WindowParams;
@@ -29,8 +30,6 @@ class UnitClassic : public test::EitherLink {};
 INSTANTIATE_TEST_SUITE_P(Links, UnitScan, test::AllLinks(), test::LinkName());
 INSTANTIATE_TEST_SUITE_P(Links, UnitCounters, test::AllLinks(), test::LinkName());
 INSTANTIATE_TEST_SUITE_P(Links, UnitClassic, test::AllLinks(), test::LinkName());
-
-bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 // Expected bytes of a whole side.
 std::vector<uint8_t> SideBytes(uint32_t sheet, uint32_t side, uint32_t lines, size_t bpl) {

@@ -31,6 +31,9 @@ namespace rzd::engine::test {
 
 enum class LinkKind : uint8_t { InProcess, CrossProcess, MockedUsb };
 
+// Whether a control line's reply says it was done.
+inline bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
+
 class UnitBench {
  public:
   virtual ~UnitBench() = default;

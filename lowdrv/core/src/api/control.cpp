@@ -18,15 +18,6 @@ namespace rzd::lowdrv::api {
 
 namespace {
 
-using ControlArgs = ControlArguments;
-
-// Locks the handle when the code needs one, then checks the string, the BSTR result, the input
-// buffer and the output buffer, in this order (the shared argument contract).
-LLDError CheckCommandArguments(const ControlArgs& a, DeviceLease& lease) {
-  return lowdrv::CheckCommandArguments(
-      a, [&lease](void* handle, bool force) { return DeviceTable::Instance().Lock(handle, force, lease); });
-}
-
 // Starts the diagnostics thread and refreshes the logging object before an open, and keeps the
 // thread from being stopped until the open has ended.
 struct OpenInProgress {
@@ -36,7 +27,7 @@ struct OpenInProgress {
   OpenInProgress& operator=(const OpenInProgress&) = delete;
 };
 
-LLDError RunLocalCode(const ControlArgs& a, DeviceLease& lease) {
+LLDError RunLocalCode(const ControlArguments& a, DeviceLease& lease) {
   switch (a.code) {
     case cc::kDeviceList: return GetDeviceList(a.pstrOut);
     case cc::kNamespaceList: return GetNamespaceList(a.pstrOut);
@@ -49,7 +40,7 @@ LLDError RunLocalCode(const ControlArgs& a, DeviceLease& lease) {
   }
 }
 
-LLDError RunCommand(const ControlArgs& a, DeviceLease& lease) {
+LLDError RunCommand(const ControlArguments& a, DeviceLease& lease) {
   if ((a.code & ccbit::kDevice) == 0) return RunLocalCode(a, lease);
   if (a.code == cc::kClose) return CloseDeviceHandle(lease);
   return lease.Object()->DoControlCode(a.code, a.strIn, a.pstrOut, a.bufferIn, a.inSize, a.bufferOut, a.outSize);
@@ -73,12 +64,14 @@ LLDError ControlCall(void* pvDevHandle, uint32_t dwControlCode, const char16_t* 
   if (dwControlCode == cc::kResetHardware) return lld::kNotImplemented;
   if (pstrError == nullptr) return lld::kInvalidParameter;
 
-  const ControlArgs args{pvDevHandle, dwControlCode, strIn, pstrOut, pbyBufferIn, stInBufferSize, pbyBufferOut,
-                         pstOutBufferSize};
+  const ControlArguments args{pvDevHandle, dwControlCode, strIn, pstrOut, pbyBufferIn, stInBufferSize, pbyBufferOut,
+                              pstOutBufferSize};
   DeviceLease lease;
   LLDError result = lld::kInternal;
   try {
-    result = CheckCommandArguments(args, lease);
+    // The argument contract, the handle locked in the table of open units.
+    result = CheckCommandArguments(
+        args, [&lease](void* handle, bool force) { return DeviceTable::Instance().Lock(handle, force, lease); });
     if (result == lld::kSuccess) {
       result = RunCommand(args, lease);
     } else if (dwControlCode == cc::kSupportedSettings && pstrOut != nullptr) {

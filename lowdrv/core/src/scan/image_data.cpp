@@ -28,7 +28,8 @@ LLDError CRZDREduzidLLD::FillBackgroundLine(uint8_t* pbyBuffer, uint32_t length)
   // separate background scan always reads both sides.
   const ReduzidWindowDescriptor* window = m_Scan.windowSent ? &m_Scan.window : ScanSteps::CurrentWindow(*this);
   const bool duplex = window && (window->SetCapEx1 & 0x10);
-  const bool raster = (InqBytes(CRZDScannerSettingsBase::InquiryCopy())[95] & 0x02) != 0;
+  const ReduzidInq inq = CRZDScannerSettingsBase::InquiryCopy();
+  const bool raster = caps::IsSet(InqBytes(inq), sizeof inq, caps::kInqBackgroundRaster);
   size_t offset = 0;
   if (m_Scan.currentSide == 1 && !(raster && !duplex)) offset = m_Background.size() / 2;
   const size_t available = offset < m_Background.size() ? m_Background.size() - offset : 0;

@@ -112,7 +112,6 @@ void ReadLoop::ReadFacts() {
 void ReadLoop::StopImprinter() { ScanSteps::StopImprinter(d_); }
 
 void ReadLoop::StartScan() {
-  s_.startPending = false;
   s_.padding = false;
   s_.imageNumber = 1;
   s_.pagesInBatch = 1;
@@ -568,7 +567,6 @@ void ReadLoop::ReleaseBatch(LLDError& result) {
 LLDError ReadLoop::Step() {
   // A scan whose first call answered 77 is prepared already: its page is read now.
   if (boundary_ == 6 && !(s_.startPending && d_.m_ulStatus == state::kScanning)) StartScan();
-  s_.startPending = false;
   ReadFacts();
   if (boundary_ == 3 || boundary_ == 6) {
     if (const LLDError r = BeginPage(); r != 0) return r;
@@ -597,7 +595,8 @@ LLDError ReadLoop::Run() {
     result = Failure(failure.code);
   }
   // A 77 before any data of the scan leaves the prepared scan as it is (its reservations and its
-  // sheet in the unit), and the boundary unchanged: the next call reads that page.
+  // sheet in the unit), and the boundary unchanged: the next call reads that page. The mark is
+  // set here only, after every step the loop ran.
   const bool keepPrepared = result == kRetryWithLargerBuffer && boundary_ == 6;
   s_.startPending = keepPrepared;
   // The batch reservation is given back also after a lost connection: a stalled pipe reports

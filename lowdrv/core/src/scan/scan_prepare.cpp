@@ -53,6 +53,8 @@ class Preparation {
   // The background block of `size` bytes (0, or above kMaxBackgroundBytes: refused).
   void AllocateBackground(uint64_t size);
   const uint8_t* Inq() const { return InqBytes(inq_); }
+  // The engine supplies a background raster; without one the background is scanned.
+  bool Raster() const { return caps::IsSet(Inq(), sizeof inq_, caps::kInqBackgroundRaster); }
 
   CRZDREduzidLLD& d_;
   ScanState& s_;
@@ -183,7 +185,7 @@ void Preparation::SendMatrix() {
 
 void Preparation::WindowSteps() {
   eng_.m_ulCmdTimeout = d_.m_ulCmdTimeout;
-  record_.Desc.BackgroundLines = (Inq()[95] & 0x02) && fromFeeder_ ? 1 : 0;
+  record_.Desc.BackgroundLines = Raster() && fromFeeder_ ? 1 : 0;
   uint32_t scale = 100;
   if (record_.Desc.CompressType != 0) {
     // A quality outside 1..100 is held there (0 would divide, above 100 the scale goes negative).
@@ -259,13 +261,11 @@ void Preparation::SendTablesAndLengths() {
   eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
   if (!eng_.SendGammaTables(red, green, blue, length)) EngineFail(u"SendGammaTables() failed");
   if (Inq()[94] & 0x04) {
-    uint32_t front = 0;
-    uint32_t back = 0;
-    ScanSteps::TruncationLengths(d_, front, back);
+    const RZDWindowDescription& current = ScanSteps::CurrentDescription(d_);
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
-    if (!eng_.SendTruncLen(false, static_cast<uint16_t>(back), 0)) EngineFail(u"SendTruncLen(false) failed");
+    if (!eng_.SendTruncLen(false, static_cast<uint16_t>(current.BackTruncLen), 0)) EngineFail(u"SendTruncLen(false) failed");
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
-    if (!eng_.SendTruncLen(true, static_cast<uint16_t>(front), 0)) EngineFail(u"SendTruncLen(true) failed");
+    if (!eng_.SendTruncLen(true, static_cast<uint16_t>(current.FrontTruncLen), 0)) EngineFail(u"SendTruncLen(true) failed");
   }
   SendMatrix();
 }
@@ -340,7 +340,7 @@ void Preparation::Run() {
       s_.pagesSinceMediaCheck == 1 && WindowChanged()) {
     ResetBetweenPages();
   }
-  if (boundary_ == 6 && !(Inq()[95] & 0x02) && dfdWait_ == 0 && WindowChanged()) BackgroundScan();
+  if (boundary_ == 6 && !Raster() && dfdWait_ == 0 && WindowChanged()) BackgroundScan();
 
   s_.previousXRes = record_.Desc.XRes;
   s_.previousComposition = record_.Desc.ImageComp;
@@ -349,7 +349,7 @@ void Preparation::Run() {
   if (boundary_ == 6 || !(Inq()[50] & 0x02) || dfdWait_ != 0) WindowSteps();
   SendMatrix();
   if (boundary_ == 6 || dfdWait_ != 0) SendTablesAndLengths();
-  if ((Inq()[95] & 0x02) && boundary_ == 6) BackgroundRaster();
+  if (Raster() && boundary_ == 6) BackgroundRaster();
 
   eng_.m_ulCmdTimeout = d_.m_ulReserveTimeout;
   if (!eng_.ReserveUnit(0)) EngineFail(u"ReserveUnit() failed");
@@ -500,11 +500,9 @@ void ScanSteps::StopImprinter(CRZDREduzidLLD& d) {
   d.m_bImprinterStarted = 0;
 }
 
-void ScanSteps::TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& back) {
+const RZDWindowDescription& ScanSteps::CurrentDescription(CRZDREduzidLLD& d) {
   const CScannerSettings_AV& set = *d.m_pSettings;
-  const RZDWindowDescription& w = set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
-  front = w.FrontTruncLen;
-  back = w.BackTruncLen;
+  return set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
 }
 
 const RZDWindowDescription& ScanSteps::DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId) {
@@ -512,7 +510,7 @@ const RZDWindowDescription& ScanSteps::DescriptionOf(CRZDREduzidLLD& d, std::u16
   if (set.m_bThirdDefined && set.m_Third.ImageSourceID == sourceId) return set.m_Third;
   if (set.m_bAlternateDefined && set.m_Alternate.ImageSourceID == sourceId) return set.m_Alternate;
   if (set.m_Primary.ImageSourceID == sourceId) return set.m_Primary;
-  return set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
+  return CurrentDescription(d);
 }
 
 LLDError CRZDREduzidLLD::PrepareScan(uint8_t* pbyMedia) {

@@ -108,8 +108,8 @@ class ScanSteps {
   static uint32_t BoundaryState(const CRZDREduzidLLD& d);
   // The driver's current window description (null when the settings have none).
   static const ReduzidWindowDescriptor* CurrentWindow(CRZDREduzidLLD& d);
-  // The current front and back truncation lengths.
-  static void TruncationLengths(CRZDREduzidLLD& d, uint32_t& front, uint32_t& back);
+  // The selected description (the third, the alternate or the primary one).
+  static const RZDWindowDescription& CurrentDescription(CRZDREduzidLLD& d);
   // The description of a document source (the primary, alternate or third one whose source it
   // is); the current one when none is.
   static const RZDWindowDescription& DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId);
