@@ -163,11 +163,12 @@ TEST_F(BridgeModuleTest, AOneSidedRecordHandsItsDataWholeToItsSide) {
     ASSERT_EQ(Open(0), S_OK);
     ASSERT_EQ(Lock(), S_OK);
     std::u16string settings = Raw(rzd::test::ScriptedSupportedSettings());
+    constexpr std::u16string_view kIsSet = u" IsSet=\"true\"";
     const std::u16string source = u"ID=\"" + std::u16string(c.unset) + u"\" Type=\"" +
-                                  (c.side == 0 ? u"Back" : u"Front") + u"\" IsSet=\"true\"";
+                                  (c.side == 0 ? u"Back" : u"Front") + u"\"" + std::u16string(kIsSet);
     const size_t at = settings.find(source);
     ASSERT_NE(at, std::u16string::npos);
-    settings.erase(at + source.size() - 13, 13);  // the IsSet="true"
+    settings.erase(at + source.size() - kIsSet.size(), kIsSet.size());
     Bstr text(settings);
     ASSERT_EQ(bridge_->Configure(0, nullptr, 0, nullptr, text.Get()), S_OK);
     ComPtr<IRasterBlocks> payload = Payload();

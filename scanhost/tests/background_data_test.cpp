@@ -1,5 +1,6 @@
 // Reads through the real driver library from the simulated unit: the background data the unit
 // delivers at the start of a batch reach the metadata record of the read that asks for them.
+#include "client_buffers.h"
 #include "scanner_fixture.h"
 
 #include "engine/page_pattern.h"
@@ -91,23 +92,12 @@ class BackgroundDataTest : public ScannerTest {
     online_ = Event::Create(*lowdrv::DeviceOnlineEventName(UnitPath()), true, true).handle;
     scanner_ = MakeScanner(false, RZD_REAL_DRIVER);
     ASSERT_EQ(Code(*scanner_, 14), S_OK);
-    ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
-    ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
+    ASSERT_NO_FATAL_FAILURE(LockAs(*scanner_, CurrentProcessId()));
 
-    ASSERT_EQ(CoCreateInstance(CLSID_RasterBlocks, nullptr, 0x17, IID_IRasterBlocks, blocks_.OutVoid()), S_OK);
-    ASSERT_EQ(blocks_->Allocate(1 << 18, 8), S_OK);
     ComPtr<IRasterBlockReader> reader;
-    ASSERT_EQ(blocks_.As(IID_IRasterBlockReader, &reader), S_OK);
+    ASSERT_NO_FATAL_FAILURE(AllocateClientRaster(1 << 18, 8, &blocks_, &reader, &rasterName_));
     drain_.emplace(reader);
-    ComPtr<IUnknown> buffer;
-    ComPtr<IVBuffer> raster;
-    ASSERT_EQ(blocks_->GetVBuffer(buffer.Out()), S_OK);
-    ASSERT_EQ(buffer.As(IID_IVBuffer, &raster), S_OK);
-    ASSERT_EQ(raster->GetName(rasterName_.Out()), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_VBuffer, nullptr, 0x17, IID_IVBuffer, meta_.OutVoid()), S_OK);
-    Bstr name(u"Meta");
-    ASSERT_EQ(meta_->Create(8u << 20, name.Get()), S_OK);
-    ASSERT_EQ(meta_->GetName(metaName_.Out()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(CreateClientMeta(8u << 20, &meta_, &metaName_));
   }
   void TearDown() override {
     drain_.reset();

@@ -4,6 +4,7 @@
 #include "hal/counters.h"
 #include "hal/page_meta.h"
 #include "hal/driver_code_table.h"
+#include "client_buffers.h"
 #include "scanner_fixture.h"
 #include "scripted_blocks.h"
 
@@ -350,8 +351,7 @@ TEST_F(ControlCodeTest, AReadNeedsALockFirstAndThenALevelFromOneToSix) {
   Bstr raster(u"Global\\none");
   Bstr meta(u"None");
   EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 0), MakeHr(0xE0010001)) << "not locked comes first";
-  ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
-  ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LockAs(*scanner_, CurrentProcessId()));
   EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 0), MakeHr(0xE0010007));
   EXPECT_EQ(scanner_->raw_Read(raster.Get(), meta.Get(), 7), MakeHr(0xE0010007));
   EXPECT_TRUE(FakeJournal().back().rfind("Read", 0) != 0) << "no driver read";
@@ -363,26 +363,15 @@ class ReadTest : public ControlCodeTest {
  protected:
   void SetUp() override {
     ControlCodeTest::SetUp();
-    ASSERT_EQ(Code(*scanner_, 35, CurrentProcessId()), S_OK);
-    ASSERT_EQ(Lock(*scanner_, static_cast<LONG>(CurrentProcessId())), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_RasterBlocks, nullptr, 0x17, IID_IRasterBlocks, blocks_.OutVoid()), S_OK);
-    ASSERT_EQ(blocks_->Allocate(4096, 4), S_OK);
-    ASSERT_EQ(blocks_.As(IID_IRasterBlockReader, &reader_), S_OK);
-    ComPtr<IUnknown> buffer;
-    ComPtr<IVBuffer> raster;
-    ASSERT_EQ(blocks_->GetVBuffer(buffer.Out()), S_OK);
-    ASSERT_EQ(buffer.As(IID_IVBuffer, &raster), S_OK);
-    ASSERT_EQ(raster->GetName(rasterName_.Out()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(LockAs(*scanner_, CurrentProcessId()));
+    ASSERT_NO_FATAL_FAILURE(AllocateClientRaster(4096, 4, &blocks_, &reader_, &rasterName_));
   }
   Bstr MetaBuffer(ULONGLONG size) {
     ComPtr<IVBuffer> meta;
-    Bstr name(u"Meta");
-    Bstr real;
-    EXPECT_EQ(CoCreateInstance(CLSID_VBuffer, nullptr, 0x17, IID_IVBuffer, meta.OutVoid()), S_OK);
-    EXPECT_EQ(meta->Create(size, name.Get()), S_OK);
-    EXPECT_EQ(meta->GetName(real.Out()), S_OK);
+    Bstr name;
+    CreateClientMeta(size, &meta, &name);
     metas_.push_back(meta);
-    return real;
+    return name;
   }
   // The page the fake driver delivers: `bytes` bytes of 0xAB and a page document (simplex back
   // unless said otherwise) of 50 bytes a line.

@@ -170,8 +170,7 @@ TEST_F(ScannerTest, ACloseTheDriverRefusesKeepsTheHandleForTheNextClose) {
 TEST_F(ScannerTest, TheEndUnlocksAndClosesOnceAndMayBeAskedTwice) {
   auto scanner = MakeScanner();
   ASSERT_EQ(Code(*scanner, kConnect), S_OK);
-  ASSERT_EQ(Code(*scanner, kSetProcessId, 9), S_OK);
-  ASSERT_EQ(Lock(*scanner, 9), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LockAs(*scanner, 9));
   hal_process::BeginScan(scanner.get(), 9);
   scanner->Destroy();
   EXPECT_FALSE(hal_process::ScanInProgress()) << "the record named this owner";
@@ -190,8 +189,7 @@ TEST_F(ScannerTest, TheEndUnlocksAndClosesOnceAndMayBeAskedTwice) {
 TEST_F(ScannerTest, AConnectWaitsForTheReadOfAGoneClientToEndAndIsBusyForALiveOne) {
   auto reading = MakeScanner();
   ASSERT_EQ(Code(*reading, kConnect), S_OK);
-  ASSERT_EQ(Code(*reading, kSetProcessId, 9), S_OK);
-  ASSERT_EQ(Lock(*reading, 9), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LockAs(*reading, 9));
   hal_process::BeginScan(reading.get(), 9);
   auto next = MakeScanner();
   EXPECT_EQ(Code(*next, kConnect), kHalBusy) << "its owner lives";
@@ -211,8 +209,7 @@ TEST_F(ScannerTest, AConnectWaitsForTheReadOfAGoneClientToEndAndIsBusyForALiveOn
   EXPECT_EQ(calls[4].substr(0, 10), "0x48000004") << "then the new open";
 
   // The owner named last differs from the one the read recorded: the object's end clears it.
-  ASSERT_EQ(Code(*next, kSetProcessId, 21), S_OK);
-  ASSERT_EQ(Lock(*next, 21), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LockAs(*next, 21));
   hal_process::BeginScan(next.get(), 21);
   ASSERT_EQ(Lock(*next, 22), S_OK);  // the owner id changes on a second lock
   next->Destroy();

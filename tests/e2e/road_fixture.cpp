@@ -74,6 +74,11 @@ int RoadTest::Install() {
   return child->Wait(120000).value_or(-1);
 }
 
+void RoadTest::StartAndInstall(const std::string& paper) {
+  StartUnit(paper);
+  ASSERT_EQ(Install(), 0);
+}
+
 RunningScan RoadTest::StartScan(const std::string& arguments) {
   const int n = ++scans_;
   RunningScan scan{std::nullopt, RootPath() / ("scan-" + std::to_string(n) + ".out"),
@@ -88,6 +93,21 @@ Outcome RoadTest::Scan(const std::string& arguments) { return StartScan(argument
 
 std::string RoadTest::ScanInto(const fs::path& folder, const std::string& options) const {
   return "scan --out \"" + folder.string() + "\" " + options;
+}
+
+std::optional<RunningScan> RoadTest::StartLongBatch(const fs::path& out) {
+  RunningScan scan = StartScan(ScanInto(out, kBatchOptions));
+  if (!Eventually([&] { return fs::exists(out / "page-001-front.xml"); })) {
+    ADD_FAILURE() << "the batch did not start: " << ReadBytes(scan.errFile);
+    if (scan.process) scan.process->Kill();
+    return std::nullopt;
+  }
+  return scan;
+}
+
+Outcome RoadTest::ScanOnePage(const fs::path& out) {
+  EXPECT_EQ(UnitControl("load 1 duplex").rfind("ok", 0), 0u);
+  return Scan(ScanInto(out, std::string(kBatchOptions) + " --pages 1"));
 }
 
 std::optional<ChildProcess> RoadTest::StartStalledForgedReader(const fs::path& steps) {

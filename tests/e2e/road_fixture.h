@@ -50,12 +50,19 @@ class RoadTest : public TempRoot {
   static std::string UnitControl(const std::string& line);
   // Runs rzd-install; its exit code.
   int Install();
+  // Starts the unit with `paper` on its feeder and installs it.
+  void StartAndInstall(const std::string& paper);
 
   // rzd-scan with these arguments, to its end.
   Outcome Scan(const std::string& arguments);
   RunningScan StartScan(const std::string& arguments);
   // "scan --out <folder> <options>".
   std::string ScanInto(const std::filesystem::path& folder, const std::string& options) const;
+  // Starts the scan of the long batch into `out` and returns once its first side is written;
+  // nothing (the failure recorded, the scan killed) when it did not get there.
+  std::optional<RunningScan> StartLongBatch(const std::filesystem::path& out);
+  // One page into `out`, after putting a sheet on the feeder.
+  Outcome ScanOnePage(const std::filesystem::path& out);
   // A test client that connects, locks the unit and reads, naming this (live) test process in
   // its buffer header as the reader; it takes one block and never gives it back. Returned once
   // it has stalled so, its steps written to `steps`; nothing when it did not get there.

@@ -37,18 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace si = service_internal;
 
-class RoadGuardTest : public RoadTest {
- protected:
-  void StartAndInstall() {
-    StartUnit(kLongBatch);
-    ASSERT_EQ(Install(), 0);
-  }
-  // One page, after putting a sheet on the feeder.
-  Outcome ScanOnePage(const fs::path& out) {
-    EXPECT_EQ(UnitControl("load 1 duplex").rfind("ok", 0), 0u);
-    return Scan(ScanInto(out, std::string(kBatchOptions) + " --pages 1"));
-  }
-};
+using RoadGuardTest = RoadTest;
 
 // A device event's record as a process of the user might send it to the service: dbcc_size as
 // `size` says (by default the record's true size), `cut` bytes left off its end.
@@ -66,7 +55,7 @@ std::vector<uint8_t> DeviceRecord(const std::u16string& name, std::optional<uint
 }
 
 TEST_F(RoadGuardTest, DeviceEventsWhoseRecordIsCutLyingOrEmptyAreRefusedAndTheServiceScansAfter) {
-  StartAndInstall();
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kLongBatch));
   const Outcome first = ScanOnePage(RootPath() / "first");
   ASSERT_EQ(first.exit, 0) << first.err;
   const uint32_t service = ServiceProcessId();
@@ -122,7 +111,7 @@ TEST_F(RoadGuardTest, DeviceEventsWhoseRecordIsCutLyingOrEmptyAreRefusedAndTheSe
 // called it is gone, whatever its header says), the unit is unlocked for the next scan, and the
 // service stops when asked.
 TEST_F(RoadGuardTest, AClientNamingAnotherLiveProcessAsItsReaderLeavesNeitherTheUnitLockedNorTheServiceWaiting) {
-  StartAndInstall();
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kLongBatch));
   const fs::path steps = RootPath() / "client.out";
   std::optional<ChildProcess> client = StartStalledForgedReader(steps);
   ASSERT_TRUE(client);
@@ -142,16 +131,16 @@ TEST_F(RoadGuardTest, AClientNamingAnotherLiveProcessAsItsReaderLeavesNeitherThe
 // first rzd-scan started at once scans, and so does a connect made at once from this process
 // (well inside the time the ending takes).
 TEST_F(RoadGuardTest, TheFirstScanStartedAtOnceAfterAClientWasKilledMidBatchScans) {
-  StartAndInstall();
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kLongBatch));
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     if (round > 0) {
       ASSERT_EQ(UnitControl(std::string("load ") + kLongBatch).rfind("ok", 0), 0u);
     }
     const fs::path killedOut = RootPath() / ("killed-" + std::to_string(round));
-    RunningScan killed = StartScan(ScanInto(killedOut, kBatchOptions));
-    ASSERT_TRUE(Eventually([&] { return fs::exists(killedOut / "page-001-front.xml"); })) << "the batch did not start";
-    killed.process->Kill();
+    std::optional<RunningScan> killed = StartLongBatch(killedOut);
+    ASSERT_TRUE(killed);
+    killed->process->Kill();
     UnitControl("empty");
     const Outcome next = ScanOnePage(RootPath() / ("next-" + std::to_string(round)));
     ASSERT_EQ(next.exit, 0) << next.err;
@@ -165,8 +154,8 @@ TEST_F(RoadGuardTest, TheFirstScanStartedAtOnceAfterAClientWasKilledMidBatchScan
     SCOPED_TRACE(round);
     ASSERT_EQ(UnitControl(std::string("load ") + kLongBatch).rfind("ok", 0), 0u);
     const fs::path killedOut = RootPath() / ("killed-mid-sheet-" + std::to_string(round));
-    RunningScan killed = StartScan(ScanInto(killedOut, kBatchOptions));
-    ASSERT_TRUE(Eventually([&] { return fs::exists(killedOut / "page-001-front.xml"); })) << ReadBytes(killed.errFile);
+    std::optional<RunningScan> killed = StartLongBatch(killedOut);
+    ASSERT_TRUE(killed);
     ComPtr<IRZDHAL> hal;
     ASSERT_EQ(CoCreateInstance(scanhost::kInstanceClasses[0], nullptr, CLSCTX_LOCAL_SERVER, IID_IRZDHAL, hal.OutVoid()),
               S_OK);
@@ -184,7 +173,7 @@ TEST_F(RoadGuardTest, TheFirstScanStartedAtOnceAfterAClientWasKilledMidBatchScan
       return state.find(" page=") != std::string::npos && state.find(" page=none") == std::string::npos &&
              state.find("(done)") == std::string::npos;
     })) << "no sheet in the middle of its transfer";
-    killed.process->Kill();
+    killed->process->Kill();
     EXPECT_EQ(control(RZDHAL_CC_CONNECT, 0), S_OK) << "not busy";
     LONG status = 0;
     EXPECT_EQ(hal->LockScanner(static_cast<LONG>(CurrentProcessId()), &status, 5000), S_OK) << "the unit is free";
@@ -221,10 +210,9 @@ TEST_F(RoadGuardTest, WhileAScanRunsNothingTheStackMadeInTheRootOrInSharedMemory
   // system (they inherit it from the test).
   const ScopedUmask commonMask(022);
   ASSERT_EQ(chmod(RootPath().c_str(), 0755), 0);
-  StartAndInstall();
-  RunningScan scan = StartScan(ScanInto(RootPath() / "pages", kBatchOptions));
-  ASSERT_TRUE(Eventually([&] { return fs::exists(RootPath() / "pages" / "page-001-front.xml"); }))
-      << "the batch did not start";
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kLongBatch));
+  std::optional<RunningScan> scan = StartLongBatch(RootPath() / "pages");
+  ASSERT_TRUE(scan);
 
   EXPECT_EQ(ModeOf(RootPath()), 0700u) << "the root is its user's";
   size_t entries = 0;
@@ -284,7 +272,7 @@ TEST_F(RoadGuardTest, WhileAScanRunsNothingTheStackMadeInTheRootOrInSharedMemory
   EXPECT_TRUE(metadataBuffer);
   EXPECT_TRUE(onlineEvent);
 
-  const Outcome run = scan.Finish();
+  const Outcome run = scan->Finish();
   ASSERT_EQ(run.exit, 0) << run.err;
   EXPECT_NE(run.out.find("scanned 10 pages"), std::string::npos) << run.out;
 }

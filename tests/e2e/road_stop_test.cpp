@@ -24,8 +24,7 @@ class RoadStopTest : public RoadTest {
  protected:
   void SetUp() override {
     RoadTest::SetUp();
-    StartUnit(kLongBatch);
-    ASSERT_EQ(Install(), 0);
+    ASSERT_NO_FATAL_FAILURE(StartAndInstall(kLongBatch));
     RecordServiceEnd();
   }
 
@@ -65,10 +64,9 @@ class RoadStopTest : public RoadTest {
 
 // rzd-scan is killed while its batch runs (its Read runs in the service).
 TEST_F(RoadStopTest, AStopRightAfterAClientWasKilledMidBatchEndsTheServiceCleanly) {
-  const fs::path out = RootPath() / "killed";
-  RunningScan killed = StartScan(ScanInto(out, kBatchOptions));
-  ASSERT_TRUE(Eventually([&] { return fs::exists(out / "page-001-front.xml"); })) << ReadBytes(killed.errFile);
-  KillAndStopAtOnce(*killed.process);
+  std::optional<RunningScan> killed = StartLongBatch(RootPath() / "killed");
+  ASSERT_TRUE(killed);
+  KillAndStopAtOnce(*killed->process);
 }
 
 // The client is killed while its Read waits in the service for a block it never gives back; the

@@ -112,8 +112,7 @@ uint32_t ExpectPatternSide(const fs::path& file, uint32_t side) {
 }
 
 TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
-  StartUnit(kThreeDuplexSheets);
-  ASSERT_EQ(Install(), 0);
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kThreeDuplexSheets));
   const Outcome list = Scan("list");
   ASSERT_EQ(list.exit, 0) << list.err;
   EXPECT_EQ(list.out, "0  Quarx M48tz Scanner  {D5BE08B1-6646-45E2-BA71-D556CB1C272E}\n");
@@ -198,8 +197,7 @@ TEST_F(RoadTest, ListsTheUnitThenScansThreeDuplexSheetsInEachMode) {
 // A one-sided scan hands on the background of its own side only: the unit delivers the raster
 // of both sides, the front's first, and the driver keeps the one of the side it scans.
 TEST_F(RoadTest, AOneSidedScanHandsOnTheBackgroundOfItsOwnSide) {
-  StartUnit(kThreeDuplexSheets);
-  ASSERT_EQ(Install(), 0);
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kThreeDuplexSheets));
   for (uint32_t side = 0; side < 2; ++side) {
     const std::string name = side == 0 ? "front" : "back";
     SCOPED_TRACE(name);
@@ -223,8 +221,7 @@ TEST_F(RoadTest, AOneSidedScanHandsOnTheBackgroundOfItsOwnSide) {
 // rzd-scan does, though the service it started by activation goes on running, and the service
 // holds none of the client's descriptors (its standard streams are /dev/null).
 TEST_F(RoadTest, APipeFromRzdScanEndsWithItWhileTheServiceItStartedRuns) {
-  StartUnit(kThreeDuplexSheets);
-  ASSERT_EQ(Install(), 0);
+  ASSERT_NO_FATAL_FAILURE(StartAndInstall(kThreeDuplexSheets));
   ASSERT_EQ(ServiceProcessId(), 0u) << "the service starts with the first scan";
   const fs::path marker = RootPath() / "client-descriptor";
   const fs::path out = RootPath() / "scan.out";
@@ -263,26 +260,14 @@ class RoadFaultTest : public RoadTest {
  protected:
   void SetUp() override {
     RoadTest::SetUp();
-    StartUnit(kLongBatch);
-    ASSERT_EQ(Install(), 0);
-  }
-  // Starts the long batch and waits until its first side is written.
-  RunningScan StartLongBatch(const fs::path& out) {
-    RunningScan scan = StartScan(ScanInto(out, kBatchOptions));
-    EXPECT_TRUE(Eventually([&] { return fs::exists(out / "page-001-front.xml"); }))
-        << "the batch did not start";
-    return scan;
-  }
-  // One page, after putting a sheet on the feeder.
-  Outcome ScanOnePage(const fs::path& out) {
-    EXPECT_EQ(UnitControl("load 1 duplex").rfind("ok", 0), 0u);
-    return Scan(ScanInto(out, std::string(kBatchOptions) + " --pages 1"));
+    StartAndInstall(kLongBatch);
   }
 };
 
 TEST_F(RoadFaultTest, AClientKilledMidBatchLeavesTheUnitToTheVeryNextScan) {
-  RunningScan killed = StartLongBatch(RootPath() / "killed");
-  killed.process->Kill();
+  std::optional<RunningScan> killed = StartLongBatch(RootPath() / "killed");
+  ASSERT_TRUE(killed);
+  killed->process->Kill();
   UnitControl("empty");
   // The service waits for the gone client's object to end its read: the scan started at once
   // is not told the unit is busy.
@@ -292,11 +277,12 @@ TEST_F(RoadFaultTest, AClientKilledMidBatchLeavesTheUnitToTheVeryNextScan) {
 }
 
 TEST_F(RoadFaultTest, ASecondClientHearsTheUnitIsBusyWhileTheFirstScansAndScansAfterIt) {
-  RunningScan first = StartLongBatch(RootPath() / "first");
+  std::optional<RunningScan> first = StartLongBatch(RootPath() / "first");
+  ASSERT_TRUE(first);
   const Outcome refused = Scan(ScanInto(RootPath() / "second", kBatchOptions));
   EXPECT_EQ(refused.exit, 1);
   EXPECT_EQ(refused.LastError(), kBusyLine) << refused.err;
-  const Outcome firstRun = first.Finish();
+  const Outcome firstRun = first->Finish();
   ASSERT_EQ(firstRun.exit, 0) << firstRun.err;
   EXPECT_NE(firstRun.out.find("scanned 10 pages"), std::string::npos) << firstRun.out;
   const Outcome second = ScanOnePage(RootPath() / "second");
@@ -305,13 +291,14 @@ TEST_F(RoadFaultTest, ASecondClientHearsTheUnitIsBusyWhileTheFirstScansAndScansA
 }
 
 TEST_F(RoadFaultTest, AServiceKilledMidScanEndsTheClientAtOnceAndTheNextScanStartsAFreshService) {
-  RunningScan scan = StartLongBatch(RootPath() / "cut");
+  std::optional<RunningScan> scan = StartLongBatch(RootPath() / "cut");
+  ASSERT_TRUE(scan);
   const uint32_t service = ServiceProcessId();
   ASSERT_NE(service, 0u);
   ASSERT_TRUE(KillProcess(service));
   // The client notices at once; the bound only keeps a hang from stalling the run (the machine
   // may be loaded, under the sanitizers).
-  const Outcome cut = scan.Finish(20000);
+  const Outcome cut = scan->Finish(20000);
   ASSERT_NE(cut.exit, -1000) << "the client did not end";
   EXPECT_EQ(cut.exit, 1);
   EXPECT_EQ(cut.LastError(), "rzd-scan: the scanner service ended unexpectedly") << cut.err;
@@ -323,9 +310,10 @@ TEST_F(RoadFaultTest, AServiceKilledMidScanEndsTheClientAtOnceAndTheNextScanStar
 }
 
 TEST_F(RoadFaultTest, AnUnplugMidScanIsSaidClearlyAndAScanAfterReplugSucceeds) {
-  RunningScan scan = StartLongBatch(RootPath() / "unplugged");
+  std::optional<RunningScan> scan = StartLongBatch(RootPath() / "unplugged");
+  ASSERT_TRUE(scan);
   ASSERT_EQ(UnitControl("unplug").rfind("ok", 0), 0u);
-  const Outcome cut = scan.Finish();
+  const Outcome cut = scan->Finish();
   EXPECT_EQ(cut.exit, 1);
   EXPECT_EQ(cut.LastError(), "rzd-scan: the unit is not connected (was it unplugged?)") << cut.err;
   ASSERT_EQ(UnitControl("replug").rfind("ok", 0), 0u);

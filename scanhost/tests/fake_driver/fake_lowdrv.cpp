@@ -81,6 +81,18 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
+// Whether the rule on line `number` of the script answers one more call: always without a count
+// (`countText` empty), else while it has answered fewer than its count. The call is counted.
+bool TakeRuleCall(size_t number, const std::string& countText) {
+  const std::optional<uint32_t> count = countText.empty() ? std::nullopt : Number(countText);
+  State& state = Fake();
+  std::lock_guard guard(state.lock);
+  uint32_t& used = state.used[{FakeDriverScript().string(), number}];
+  if (count && used >= *count) return false;
+  ++used;
+  return true;
+}
+
 // The result the script gives a call of `code` (0: answer normally); holds the call when a block
 // rule names it.
 uint32_t Scripted(uint32_t code) {
@@ -96,13 +108,7 @@ uint32_t Scripted(uint32_t code) {
       while (!fs::exists(argument) && fs::exists(FakeDriverScript())) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } else if (verb == "fail" && result == 0) {
       const std::optional<uint32_t> failure = Number(argument);
-      const std::optional<uint32_t> count = countText.empty() ? std::nullopt : Number(countText);
-      State& state = Fake();
-      std::lock_guard guard(state.lock);
-      if (failure && (!count || state.used[{FakeDriverScript().string(), number}] < *count)) {
-        ++state.used[{FakeDriverScript().string(), number}];
-        result = *failure;
-      }
+      if (failure && TakeRuleCall(number, countText)) result = *failure;
     }
   }
   return result;
@@ -121,12 +127,7 @@ std::optional<std::pair<uint32_t, uint32_t>> ScriptedRead() {
     if (verb != "read") continue;
     const std::optional<uint32_t> result = Number(resultText);
     const std::optional<uint32_t> boundary = Number(boundaryText);
-    const std::optional<uint32_t> count = countText.empty() ? std::nullopt : Number(countText);
-    if (!result || !boundary) continue;
-    State& state = Fake();
-    std::lock_guard guard(state.lock);
-    if (count && state.used[{FakeDriverScript().string(), number}] >= *count) continue;
-    ++state.used[{FakeDriverScript().string(), number}];
+    if (!result || !boundary || !TakeRuleCall(number, countText)) continue;
     return std::make_pair(*result, *boundary);
   }
   return std::nullopt;

@@ -74,6 +74,11 @@ class ScannerTest : public ServiceFixture {
     LONG local = -1;
     return scanner.raw_LockScanner(pid, status != nullptr ? status : &local, 1000);
   }
+  // Names process `pid` the object's owner (code 35) and locks the unit for it.
+  static void LockAs(CRZDHALScannerBase& scanner, uint32_t pid) {
+    ASSERT_EQ(Code(scanner, 35, pid), S_OK);
+    ASSERT_EQ(Lock(scanner, static_cast<LONG>(pid)), S_OK);
+  }
 
   RecordingParent parent_;
 };
