@@ -312,13 +312,11 @@ bool EndsWith(const std::string& entry, const std::string& tail) {
 std::vector<uint8_t> DeviceRecord(const std::u16string& name, bool terminated = true,
                                   std::optional<uint32_t> size = std::nullopt, size_t cut = 0,
                                   uint32_t type = DBT_DEVTYP_DEVICEINTERFACE) {
-  const size_t header = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
-  std::vector<uint8_t> bytes(header + (name.size() + (terminated ? 1 : 0)) * sizeof(char16_t), 0);
+  std::vector<uint8_t> bytes = rzd::service_internal::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, name);
+  if (!terminated) bytes.resize(bytes.size() - sizeof(char16_t));
   auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
   record->dbcc_size = size.value_or(static_cast<uint32_t>(bytes.size()));
   record->dbcc_devicetype = type;
-  record->dbcc_classguid = GUID_DEVINTERFACE_IMAGE;
-  std::memcpy(record->dbcc_name, name.data(), name.size() * sizeof(char16_t));
   bytes.resize(bytes.size() - cut);
   return bytes;
 }
@@ -363,6 +361,16 @@ TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatA
   }
   EXPECT_EQ(rzd::ToUtf8(si::DeviceRecordFaultText(Fault::kSizeBeyondArrived, DeviceRecord(name, true, 4096).data(), 90)),
             "the record claims 4096 bytes, 90 arrived");
+
+  // The record the dispatcher makes for a device's arrival: as long as its size says, its name
+  // terminated there.
+  const std::vector<uint8_t> made = si::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, u"usb#made");
+  const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE*>(made.data());
+  ASSERT_EQ(made.size(), offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name) + 9 * sizeof(char16_t));
+  EXPECT_EQ(record->dbcc_size, made.size());
+  EXPECT_EQ(record->dbcc_devicetype, DBT_DEVTYP_DEVICEINTERFACE);
+  EXPECT_EQ(record->dbcc_classguid, GUID_DEVINTERFACE_IMAGE);
+  EXPECT_EQ(std::u16string(record->dbcc_name), u"usb#made");
 }
 
 // Through the control socket of a running service: a record that is not whole is refused with
