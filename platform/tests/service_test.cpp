@@ -302,11 +302,6 @@ class SyslogListener {
   bool bound_ = false;
 };
 
-// `entry` ends with `tail`.
-bool EndsWith(const std::string& entry, const std::string& tail) {
-  return entry.size() >= tail.size() && entry.compare(entry.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // A device event's record as a process might send it: `size` is what dbcc_size says (by default
 // the record's true size), `cut` bytes are left off its end, and the name may lack its terminator.
 std::vector<uint8_t> DeviceRecord(const std::u16string& name, bool terminated = true,
@@ -383,7 +378,7 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   CreateService();
   ASSERT_EQ(rzd::StartServiceByName(kName), ERROR_SUCCESS);
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
-  ASSERT_TRUE(EndsWith(syslog.Next(), ": service started"));
+  ASSERT_TRUE(syslog.Next().ends_with(": service started"));
 
   auto send = [](std::vector<uint8_t> record) {
     si::ControlRequest request;
@@ -397,8 +392,8 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   EXPECT_EQ(send(DeviceRecord(u"usb#lying", true, 4096)), ERROR_INVALID_PARAMETER);
   const std::string entry = syslog.Next();
   EXPECT_EQ(entry.rfind("<28>", 0), 0u) << entry;  // daemon facility, warning severity
-  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) +
-                                  "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived"))
+  EXPECT_TRUE(entry.ends_with(" RzdTestSvc[" + std::to_string(RunningPid()) +
+                              "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived"))
       << entry;
   EXPECT_EQ(send({}), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(send(DeviceRecord(u"usb#cut", true, std::nullopt, 3)), ERROR_INVALID_PARAMETER);
@@ -418,7 +413,7 @@ TEST_F(ServiceTest, TheEventLogGoesToSyslogUnderTheServiceName) {
   ASSERT_FALSE(entry.empty());
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
   EXPECT_EQ(entry.rfind("<30>", 0), 0u) << entry;  // daemon facility, information severity
-  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started")) << entry;
+  EXPECT_TRUE(entry.ends_with(" RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started")) << entry;
 }
 
 }  // namespace
