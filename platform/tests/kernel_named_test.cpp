@@ -3,6 +3,7 @@
 
 #include "platform/process.h"
 #include "platform/root.h"
+#include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -499,11 +500,6 @@ TEST_F(NamedObjectTest, AMappingWhoseMemoryAPeerCutShortIsNeverMappedPastItsEnd)
   EXPECT_EQ(RunChild({"map-check", "Global\\Short", "0", "x", std::to_string(1 << 20)}), 10);
 }
 
-mode_t ModeOf(const std::filesystem::path& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0xFFFF;
-}
-
 // /dev/shm is open to every user: an object's memory (a scan's pages in a mapping, a unit's
 // state in an event) and its lock file are the root's user's alone, whatever the umask, and the
 // kernel folder is private, also one an earlier build left open.
@@ -511,12 +507,12 @@ TEST_F(NamedObjectTest, AnObjectsMemoryAndLockFileBelongToTheRootsUserAlone) {
   const std::filesystem::path kernel = RootPath() / "kernel";
   std::filesystem::create_directories(kernel);
   ASSERT_EQ(chmod(kernel.c_str(), 0777), 0);
-  const mode_t previousMask = umask(0);
+  const test::ScopedUmask openToAll(0);
   auto mapping = FileMapping::Create("Global\\Pages", 1 << 16);
   auto event = Event::Create("Local\\Online", true, false);
-  umask(previousMask);
   ASSERT_TRUE(mapping);
   ASSERT_TRUE(event);
+  using test::ModeOf;
   EXPECT_EQ(ModeOf(SegmentFile("g_PAGES")), 0600u);
   EXPECT_EQ(ModeOf(SegmentFile("l_ONLINE")), 0600u);
   EXPECT_EQ(ModeOf(kernel / "g_PAGES.lock"), 0600u);

@@ -302,23 +302,16 @@ class SyslogListener {
   bool bound_ = false;
 };
 
-// `entry` ends with `tail`.
-bool EndsWith(const std::string& entry, const std::string& tail) {
-  return entry.size() >= tail.size() && entry.compare(entry.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // A device event's record as a process might send it: `size` is what dbcc_size says (by default
 // the record's true size), `cut` bytes are left off its end, and the name may lack its terminator.
 std::vector<uint8_t> DeviceRecord(const std::u16string& name, bool terminated = true,
                                   std::optional<uint32_t> size = std::nullopt, size_t cut = 0,
                                   uint32_t type = DBT_DEVTYP_DEVICEINTERFACE) {
-  const size_t header = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
-  std::vector<uint8_t> bytes(header + (name.size() + (terminated ? 1 : 0)) * sizeof(char16_t), 0);
+  std::vector<uint8_t> bytes = rzd::service_internal::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, name);
+  if (!terminated) bytes.resize(bytes.size() - sizeof(char16_t));
   auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
   record->dbcc_size = size.value_or(static_cast<uint32_t>(bytes.size()));
   record->dbcc_devicetype = type;
-  record->dbcc_classguid = GUID_DEVINTERFACE_IMAGE;
-  std::memcpy(record->dbcc_name, name.data(), name.size() * sizeof(char16_t));
   bytes.resize(bytes.size() - cut);
   return bytes;
 }
@@ -363,6 +356,16 @@ TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatA
   }
   EXPECT_EQ(rzd::ToUtf8(si::DeviceRecordFaultText(Fault::kSizeBeyondArrived, DeviceRecord(name, true, 4096).data(), 90)),
             "the record claims 4096 bytes, 90 arrived");
+
+  // The record the dispatcher makes for a device's arrival: as long as its size says, its name
+  // terminated there.
+  const std::vector<uint8_t> made = si::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, u"usb#made");
+  const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE*>(made.data());
+  ASSERT_EQ(made.size(), offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name) + 9 * sizeof(char16_t));
+  EXPECT_EQ(record->dbcc_size, made.size());
+  EXPECT_EQ(record->dbcc_devicetype, DBT_DEVTYP_DEVICEINTERFACE);
+  EXPECT_EQ(record->dbcc_classguid, GUID_DEVINTERFACE_IMAGE);
+  EXPECT_EQ(std::u16string(record->dbcc_name), u"usb#made");
 }
 
 // Through the control socket of a running service: a record that is not whole is refused with
@@ -375,7 +378,7 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   CreateService();
   ASSERT_EQ(rzd::StartServiceByName(kName), ERROR_SUCCESS);
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
-  ASSERT_TRUE(EndsWith(syslog.Next(), ": service started"));
+  ASSERT_TRUE(syslog.Next().ends_with(": service started"));
 
   auto send = [](std::vector<uint8_t> record) {
     si::ControlRequest request;
@@ -389,8 +392,8 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   EXPECT_EQ(send(DeviceRecord(u"usb#lying", true, 4096)), ERROR_INVALID_PARAMETER);
   const std::string entry = syslog.Next();
   EXPECT_EQ(entry.rfind("<28>", 0), 0u) << entry;  // daemon facility, warning severity
-  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) +
-                                  "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived"))
+  EXPECT_TRUE(entry.ends_with(" RzdTestSvc[" + std::to_string(RunningPid()) +
+                              "]: Device event 0x8000 refused: the record claims 4096 bytes, 48 arrived"))
       << entry;
   EXPECT_EQ(send({}), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(send(DeviceRecord(u"usb#cut", true, std::nullopt, 3)), ERROR_INVALID_PARAMETER);
@@ -410,7 +413,7 @@ TEST_F(ServiceTest, TheEventLogGoesToSyslogUnderTheServiceName) {
   ASSERT_FALSE(entry.empty());
   ASSERT_EQ(rzd::WaitForServiceState(kName, SERVICE_RUNNING, 30000), ERROR_SUCCESS);
   EXPECT_EQ(entry.rfind("<30>", 0), 0u) << entry;  // daemon facility, information severity
-  EXPECT_TRUE(EndsWith(entry, " RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started")) << entry;
+  EXPECT_TRUE(entry.ends_with(" RzdTestSvc[" + std::to_string(RunningPid()) + "]: service started")) << entry;
 }
 
 }  // namespace

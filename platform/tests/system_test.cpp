@@ -151,7 +151,7 @@ TEST(Root, DefaultFollowsTheEnvironment) {
 // the way (and is made once the parent is there).
 TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
   const std::optional<std::string> saved = rzd::GetEnv("RZD_ROOT");
-  const mode_t previousMask = umask(0);
+  const rzd::test::ScopedUmask openToAll(0);
   const fs::path wide = RootPath() / "wide";
   ASSERT_TRUE(fs::create_directory(wide));
   ASSERT_EQ(chmod(wide.c_str(), 0777), 0);
@@ -172,7 +172,6 @@ TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
   rzd::SystemRoot();
   EXPECT_EQ(ModeOf(deep), 0700u);
 
-  umask(previousMask);
   rzd::SetEnv("RZD_ROOT", *saved);
 }
 

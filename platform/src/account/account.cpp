@@ -1,7 +1,7 @@
 #include "platform/account.h"
 
-#include "platform/process.h"
 #include "platform/root.h"
+#include "root/kept_line.h"
 
 #include <fstream>
 #include <grp.h>
@@ -61,23 +61,15 @@ bool IsRunningAsAdmin() { return CurrentAccountRights() == AccountRights::Elevat
 bool IsUserInAdminGroup() { return CurrentAccountRights() != AccountRights::StandardUser; }
 
 void SetAccountRightsForTests(std::optional<AccountRights> rights) {
-  std::error_code ec;
   if (!rights) {
+    std::error_code ec;
     fs::remove(RightsRecord(), ec);
     return;
   }
-  CreatePrivateFolders(RightsRecord().parent_path());
   const char* word = *rights == AccountRights::ElevatedAdministrator ? "elevated"
                      : *rights == AccountRights::AdministratorsMember ? "member"
                                                                        : "standard";
-  fs::path temp = RightsRecord();
-  temp += ".tmp" + std::to_string(CurrentProcessId());
-  EnsurePrivateFile(temp);
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << word << '\n';
-  }
-  fs::rename(temp, RightsRecord(), ec);
+  root_internal::WriteKeptLine(RightsRecord(), word);
 }
 
 }  // namespace rzd

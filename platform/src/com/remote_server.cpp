@@ -126,6 +126,7 @@ class ServerEngine {
   ServerEngine();
 
   void EnsureWorker();
+  void JoinFinishedWorkersLocked();
   void WorkerMain(std::atomic<bool>* finished);
   int WaitForEvent(epoll_event* event, bool lookFirst);
   void Dispatch(uint64_t token);
@@ -175,6 +176,15 @@ void ServerEngine::Arm(int fd, uint64_t token, bool add) {
 void ServerEngine::EnsureWorker() {
   // Called with lock_ held.
   if (stopping_ || idle_.load() > 0 || alive_ >= kMaxWorkers) return;
+  JoinFinishedWorkersLocked();
+  Worker& worker = workers_.emplace_back();
+  ++alive_;
+  idle_.fetch_add(1);  // counts as waiting from now on, so callers do not start a second one
+  worker.thread = std::thread([this, finished = &worker.finished] { WorkerMain(finished); });
+}
+
+// Joins the workers that have ended and drops their entries. Called with lock_ held.
+void ServerEngine::JoinFinishedWorkersLocked() {
   for (auto it = workers_.begin(); it != workers_.end();) {
     if (it->finished.load()) {
       it->thread.join();
@@ -183,10 +193,6 @@ void ServerEngine::EnsureWorker() {
       ++it;
     }
   }
-  Worker& worker = workers_.emplace_back();
-  ++alive_;
-  idle_.fetch_add(1);  // counts as waiting from now on, so callers do not start a second one
-  worker.thread = std::thread([this, finished = &worker.finished] { WorkerMain(finished); });
 }
 
 void ServerEngine::WorkerMain(std::atomic<bool>* finished) {
@@ -503,7 +509,7 @@ void ServerEngine::StopListening(DWORD cookie) {
 
 bool ServerEngine::Stop() {
   std::vector<std::shared_ptr<ServerConnection>> connections;
-  bool allEnded = true;
+  bool allEnded = false;
   {
     std::unique_lock guard(lock_);
     if (stopping_) return alive_ == 0;
@@ -518,20 +524,13 @@ bool ServerEngine::Stop() {
     uint64_t one = 1;
     ssize_t ignored = write(wake_, &one, sizeof one);
     (void)ignored;
-    if (!workersChanged_.wait_for(guard, std::chrono::milliseconds(kStopJoinMs), [this] { return alive_ == 0; })) {
-      std::fprintf(stderr, "local server: %zu call(s) still running at exit\n", alive_);
-      allEnded = false;
-    }
-    for (auto it = workers_.begin(); it != workers_.end();) {
-      if (it->finished.load()) {
-        it->thread.join();
-        it = workers_.erase(it);
-      } else {
-        // Still inside a call; the process end takes it. Its entry stays: the worker marks it
-        // finished should its call return before then.
-        it->thread.detach();
-        ++it;
-      }
+    allEnded = workersChanged_.wait_for(guard, std::chrono::milliseconds(kStopJoinMs), [this] { return alive_ == 0; });
+    if (!allEnded) std::fprintf(stderr, "local server: %zu call(s) still running at exit\n", alive_);
+    JoinFinishedWorkersLocked();
+    // Those left are still inside a call; the process end takes them. Their entries stay: a
+    // worker marks its own finished should its call return before then.
+    for (Worker& worker : workers_) {
+      if (worker.thread.joinable()) worker.thread.detach();
     }
   }
   connections.clear();  // the objects' final releases, outside the lock

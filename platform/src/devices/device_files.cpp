@@ -1,11 +1,10 @@
 #include "devices/device_files.h"
 
+#include "ipc/file_lock.h"
 #include "platform/root.h"
 #include "platform/text.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -217,9 +216,8 @@ std::optional<DeviceEntry> ReadEntryFile(const std::filesystem::path& file) {
 }
 
 TableLock::TableLock(const std::filesystem::path& folder) {
-  fd_ = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  fd_ = ipc::OpenLockFile(folder / ".lock");
   if (fd_ >= 0) {
-    ::fchmod(fd_, 0600);  // also one an earlier build left open
     while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
   }

@@ -5,6 +5,7 @@
 #include "errors/errno_map.h"
 #include "ini/ini_codec.h"
 #include "ini/ini_document.h"
+#include "ipc/file_lock.h"
 #include "platform/errors.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -111,8 +112,9 @@ bool WriteAll(int fd, std::string_view bytes) {
 // Temporary files of a write: ".<file name>.<pid>.<thread id>.<counter>.tmp" beside the file.
 std::string TempPrefix(const fs::path& file) { return "." + file.filename().string() + "."; }
 
-// A new profile file, and every lock file, is the user's alone (whatever the umask). A file that
-// exists keeps its mode across the rename: one its owner opened to others on purpose stays so.
+// A new profile file is the user's alone (whatever the umask), as its lock file (OpenLockFile). A
+// file that exists keeps its mode across the rename: one its owner opened to others on purpose
+// stays so.
 constexpr mode_t kNewFileMode = 0600;
 
 // Writes `bytes` to a temporary file beside `file` and renames it over `file`.
@@ -191,9 +193,8 @@ uint32_t ModifyFile(const fs::path& file, const std::function<Edit(const std::st
   if (!guard.owns_lock()) return ERROR_SHARING_VIOLATION;
   fs::path lockPath = file;
   lockPath += ".lock";
-  Fd lockFd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode));
+  Fd lockFd(ipc::OpenLockFile(lockPath));
   if (!lockFd.Valid()) return ErrorFromErrno(errno, "open of a profile file's lock file");
-  fchmod(lockFd.Get(), kNewFileMode);  // also one an earlier build left open (another user's stays)
   // The lock is released when lockFd closes.
   if (uint32_t locked = LockUntil(lockFd.Get(), deadline); locked != ERROR_SUCCESS) return locked;
   SweepDeadWritersFiles(file);

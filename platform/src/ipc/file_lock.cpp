@@ -11,9 +11,13 @@
 
 namespace rzd::ipc {
 
-FileLock::FileLock(const std::filesystem::path& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-  if (fd_ >= 0) fchmod(fd_, 0600);  // also one an earlier build left open
+int OpenLockFile(const std::filesystem::path& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) fchmod(fd, 0600);  // also one an earlier build left open
+  return fd;
 }
+
+FileLock::FileLock(const std::filesystem::path& path) : fd_(OpenLockFile(path)) {}
 
 FileLock::~FileLock() {
   if (fd_ >= 0) close(fd_);

@@ -8,6 +8,11 @@
 
 namespace rzd::ipc {
 
+// Opens (creating) the lock file at `path` for reading and writing, mode 0600 also when it
+// existed (one an earlier build left open is narrowed; another user's stays as it is). Every lock
+// file the system keeps is opened here. The descriptor, or -1 with errno set.
+int OpenLockFile(const std::filesystem::path& path);
+
 class FileLock {
  public:
   // Opens (creating) the lock file, mode 0600 also when it existed; the lock is not taken yet.

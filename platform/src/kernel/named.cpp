@@ -1,6 +1,7 @@
 #include "kernel/named.h"
 
 #include "errors/errno_map.h"
+#include "ipc/file_lock.h"
 #include "platform/errors.h"
 #include "platform/root.h"
 #include "platform/text.h"
@@ -29,8 +30,8 @@ constexpr size_t kMaxNameLength = 260;
 constexpr size_t kMaxEncodedLength = 200;
 constexpr off_t kGateByte = 0;
 constexpr off_t kOpenersByte = 1;
-// Segments and lock files belong to the root's user alone: /dev/shm is open to every user, and
-// an object's memory holds what it carries (a scan's pages, a unit's state).
+// Segments belong to the root's user alone, as lock files do (OpenLockFile): /dev/shm is open to
+// every user, and an object's memory holds what it carries (a scan's pages, a unit's state).
 constexpr mode_t kOwnerOnly = 0600;
 
 // Every shortage of room is ERROR_NOT_ENOUGH_MEMORY for a kernel object (kernel.h); a lock file
@@ -97,7 +98,7 @@ void RemoveNameFiles(const fs::path& lockPath, const std::string& shmName) {
 // Removes what a name left behind when nobody has it open (its holders were killed); a name in
 // use, or whose gate is held right now, is left alone. Never waits.
 void ReclaimIfUnused(const fs::path& lockPath, const std::string& shmName) {
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
+  int fd = ipc::OpenLockFile(lockPath);
   if (fd < 0) return;
   if (LockByte(fd, F_WRLCK, kGateByte, false) == 0 && StillLinked(fd, lockPath) &&
       LockByte(fd, F_WRLCK, kOpenersByte, false) == 0) {
@@ -300,9 +301,8 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
   fs::path lockPath = folder / (resolved.fileName + ".lock");
   int lockFd = -1;
   for (;;) {
-    lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
+    lockFd = ipc::OpenLockFile(lockPath);  // the root's user's alone, also one an earlier build left open
     if (lockFd < 0) return {nullptr, ErrorFromErrno(errno, "open of a named object's lock file")};
-    fchmod(lockFd, kOwnerOnly);  // also a file an earlier build left open to everyone
     if (int rc = LockByte(lockFd, F_WRLCK, kGateByte, true); rc != 0) {
       close(lockFd);
       return {nullptr, ErrorFromErrno(rc, "lock of a named object's gate")};

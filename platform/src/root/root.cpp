@@ -39,18 +39,24 @@ fs::path RootInForce() {
   return fs::path("/tmp") / "rzd";
 }
 
-// Makes the root private; false while that cannot be settled yet. A missing root is made here
-// when its parent folder exists; one whose parent is missing too is left to be looked at again
-// (a root named in a test, or a user's state folder not made yet, is never made on the way).
+// Makes the root private; false while that cannot be settled yet. A missing root is made
+// (EnsurePrivateFolder) only when its parent folder exists; one whose parent is missing too is
+// left to be looked at again (a root named in a test, or a user's state folder not made yet, is
+// never made on the way), as is one that could not be made.
 bool MakeRootPrivate(const fs::path& root) {
   std::error_code ec;
-  if (!fs::exists(root, ec)) {
-    const fs::path parent = root.parent_path();
-    if (parent.empty() || !fs::is_directory(parent, ec)) return false;
-    if (mkdir(root.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
+  if (!fs::exists(root, ec) && !fs::is_directory(root.parent_path(), ec)) return false;
   EnsurePrivateFolder(root);  // another user's root stays as it is
-  return true;
+  return fs::exists(root, ec);
+}
+
+// Takes the group and other permission bits off what `info` describes, when it is this user's,
+// through `narrow` (chmod or fchmod with the new mode).
+template <typename Narrow>
+uint32_t TakeOffOthersBits(const struct stat& info, Narrow narrow) {
+  if (info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
+  if ((info.st_mode & 077) != 0 && narrow(info.st_mode & 07700) != 0) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
 }
 
 // Once per process and root. A thread that saw the root last time passes without the lock.
@@ -106,12 +112,9 @@ uint32_t EnsurePrivateFile(const fs::path& file) {
     return oserror::Win32FromErrno(errno, "creation of a private file", {{ENOENT, ERROR_PATH_NOT_FOUND}});
   }
   struct stat info {};
-  uint32_t result = ERROR_SUCCESS;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
-    result = ERROR_ACCESS_DENIED;
-  } else if ((info.st_mode & 077) != 0 && fchmod(fd, info.st_mode & 07700) != 0) {
-    result = ERROR_ACCESS_DENIED;
-  }
+  const uint32_t result = fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+                              ? ERROR_ACCESS_DENIED
+                              : TakeOffOthersBits(info, [fd](mode_t mode) { return fchmod(fd, mode); });
   close(fd);
   return result;
 }
@@ -122,9 +125,7 @@ uint32_t MakeOwnerOnly(const fs::path& path) {
     return errno == ENOENT ? ERROR_SUCCESS : oserror::Win32FromErrno(errno, "look-up of a private file");
   }
   if (S_ISLNK(info.st_mode)) return ERROR_SUCCESS;
-  if (info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
-  if ((info.st_mode & 077) != 0 && chmod(path.c_str(), info.st_mode & 07700) != 0) return ERROR_ACCESS_DENIED;
-  return ERROR_SUCCESS;
+  return TakeOffOthersBits(info, [&path](mode_t mode) { return chmod(path.c_str(), mode); });
 }
 
 fs::path SystemRoot() {

@@ -22,6 +22,16 @@ uint32_t WordAt(const uint8_t* bytes, size_t offset) {
 
 }  // namespace
 
+std::vector<uint8_t> DeviceInterfaceRecord(const GUID& classGuid, std::u16string_view path) {
+  std::vector<uint8_t> bytes(kInterfaceHeader + (path.size() + 1) * sizeof(char16_t), 0);
+  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
+  record->dbcc_size = static_cast<uint32_t>(bytes.size());
+  record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  record->dbcc_classguid = classGuid;
+  std::memcpy(record->dbcc_name, path.data(), path.size() * sizeof(char16_t));
+  return bytes;
+}
+
 DeviceRecordFault CheckDeviceEventRecord(const uint8_t* bytes, size_t size) {
   if (size == 0) return DeviceRecordFault::kEmpty;
   if (size < kCommonHeader) return DeviceRecordFault::kCutHeader;

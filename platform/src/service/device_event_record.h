@@ -1,11 +1,16 @@
-// The event data of a device event (control 11) as it arrived on a service's control socket. Any
-// process of the service's user may send one, so before a handler reads the record (its size, type,
-// class and name) the dispatcher checks it against the bytes that arrived.
+// The event data of a device event (control 11): the device-interface record the dispatcher
+// hands a handler, and the check of one as it arrived on a service's control socket. Any process
+// of the service's user may send one, so before a handler reads the record (its size, type, class
+// and name) the dispatcher checks it against the bytes that arrived.
 #pragma once
+
+#include "platform/types.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace rzd::service_internal {
 
@@ -18,6 +23,10 @@ enum class DeviceRecordFault {
   kCutInterfaceHeader,  // a device-interface record too short for its class
   kCutName,             // a device-interface name without terminator that ends inside a character
 };
+
+// The DEV_BROADCAST_DEVICEINTERFACE of `classGuid` naming `path`, terminated, exactly as long as
+// its dbcc_size says.
+std::vector<uint8_t> DeviceInterfaceRecord(const GUID& classGuid, std::u16string_view path);
 
 // What is wrong with the `size` bytes at `bytes` as a device event's record. A record is whole
 // when its common header lies inside what arrived, its size (dbch_size) is at least that header

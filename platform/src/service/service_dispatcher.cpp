@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <poll.h>
@@ -61,15 +62,12 @@ struct QueuedEvent {
   std::vector<uint64_t> data;  // a DEV_BROADCAST_DEVICEINTERFACE, 8-byte aligned
 };
 
-std::vector<uint64_t> DeviceInterfaceRecord(const DeviceInterfaceEvent& event) {
-  const size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name) + (event.interfacePath.size() + 1) * sizeof(char16_t);
-  std::vector<uint64_t> storage((size + 7) / 8, 0);
-  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(storage.data());
-  record->dbcc_size = static_cast<uint32_t>(size);
-  record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  record->dbcc_classguid = event.classGuid;
-  std::memcpy(record->dbcc_name, event.interfacePath.data(), event.interfacePath.size() * sizeof(char16_t));
-  return storage;
+// Event data as a handler reads it: 8-byte aligned, and with a zero character after the bytes, so
+// a name that runs to their end is terminated there.
+std::vector<uint64_t> AlignedEventData(const std::vector<uint8_t>& bytes) {
+  std::vector<uint64_t> aligned((bytes.size() + sizeof(char16_t) + 7) / 8, 0);
+  if (!bytes.empty()) std::memcpy(aligned.data(), bytes.data(), bytes.size());
+  return aligned;
 }
 
 class Dispatcher {
@@ -177,14 +175,8 @@ void Dispatcher::ServeConnection(const LocalStream& stream) {
                   FormatW(u"Device event 0x%04X refused: %s", request.eventType,
                           service_internal::DeviceRecordFaultText(fault, request.data.data(), request.data.size()).c_str()));
     } else {
-      // Aligned, and with a zero character after the data: a name that runs to the end of what
-      // arrived is terminated there.
-      std::vector<uint64_t> aligned((request.data.size() + sizeof(char16_t) + 7) / 8, 0);
-      void* data = nullptr;
-      if (!request.data.empty()) {
-        std::memcpy(aligned.data(), request.data.data(), request.data.size());
-        data = aligned.data();
-      }
+      std::vector<uint64_t> aligned = AlignedEventData(request.data);
+      void* data = request.data.empty() ? nullptr : aligned.data();
       reply.error = Deliver(request.control, request.eventType, data, &reply.handlerResult);
     }
   }
@@ -241,9 +233,11 @@ DeviceNotifyHandle Dispatcher::RegisterDevices(ServiceStatusHandle handle, const
   }
   const uint64_t id = notification->id;
   notification->watch = DeviceNotification::Register(classGuid, [this, id](const DeviceInterfaceEvent& event) {
+    std::vector<uint64_t> data =
+        AlignedEventData(service_internal::DeviceInterfaceRecord(event.classGuid, event.interfacePath));
     {
       std::lock_guard guard(lock_);
-      queue_.push_back({id, event.eventType, DeviceInterfaceRecord(event)});
+      queue_.push_back({id, event.eventType, std::move(data)});
     }
     Wake();
   });

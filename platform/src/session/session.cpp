@@ -3,6 +3,7 @@
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/text.h"
+#include "root/kept_line.h"
 
 #include <fstream>
 #include <pwd.h>
@@ -26,18 +27,7 @@ std::optional<uint32_t> ReadNumber(const fs::path& file) {
   return ParseUInt32(text);
 }
 
-void WriteNumber(const fs::path& file, uint32_t value) {
-  std::error_code ec;
-  CreatePrivateFolders(file.parent_path());
-  fs::path temp = file;
-  temp += ".tmp" + std::to_string(CurrentProcessId());
-  EnsurePrivateFile(temp);
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << value << '\n';
-  }
-  fs::rename(temp, file, ec);
-}
+void WriteNumber(const fs::path& file, uint32_t value) { root_internal::WriteKeptLine(file, std::to_string(value)); }
 
 // The session named by another process's environment (/proc/<pid>/environ), when it names one.
 std::optional<uint32_t> EnvironmentSession(uint32_t pid) {
