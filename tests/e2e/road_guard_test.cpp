@@ -15,13 +15,13 @@
 #include "platform/root.h"
 #include "platform/service_host.h"
 #include "platform/text.h"
+#include "service/device_event_record.h"
 #include "service/service_protocol.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/file_modes.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <iterator>
 #include <optional>
 #include <set>
@@ -43,13 +43,8 @@ using RoadGuardTest = RoadTest;
 // `size` says (by default the record's true size), `cut` bytes left off its end.
 std::vector<uint8_t> DeviceRecord(const std::u16string& name, std::optional<uint32_t> size = std::nullopt,
                                   size_t cut = 0) {
-  const size_t header = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
-  std::vector<uint8_t> bytes(header + (name.size() + 1) * sizeof(char16_t), 0);
-  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
-  record->dbcc_size = size.value_or(static_cast<uint32_t>(bytes.size()));
-  record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  record->dbcc_classguid = GUID_DEVINTERFACE_IMAGE;
-  std::memcpy(record->dbcc_name, name.data(), name.size() * sizeof(char16_t));
+  std::vector<uint8_t> bytes = si::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, name);
+  if (size) reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data())->dbcc_size = *size;
   bytes.resize(bytes.size() - cut);
   return bytes;
 }
