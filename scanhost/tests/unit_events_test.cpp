@@ -3,6 +3,7 @@
 #include "fake_driver_script.h"
 #include "scanner_fixture.h"
 #include "serial/usb_serial.h"
+#include "service/device_event_record.h"
 #include "service/service_module.h"
 
 #include "scanhost/instance_ids.h"
@@ -12,7 +13,6 @@
 #include "platform/devices.h"
 #include "platform/kernel.h"
 
-#include <cstring>
 
 namespace rzd::scanhost::test {
 namespace {
@@ -68,14 +68,7 @@ TEST_F(SerialNumberTest, TwoUnitsOfOneModelEachFindTheirOwnSerialNumber) {
 
 // A device-interface broadcast of the image class for `path`.
 std::vector<uint8_t> Broadcast(const std::u16string& path, const GUID& classGuid = GUID_DEVINTERFACE_IMAGE) {
-  const size_t header = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
-  std::vector<uint8_t> bytes(header + (path.size() + 1) * sizeof(char16_t), 0);
-  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
-  record->dbcc_size = static_cast<uint32_t>(bytes.size());
-  record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  record->dbcc_classguid = classGuid;
-  std::memcpy(record->dbcc_name, path.data(), path.size() * sizeof(char16_t));
-  return bytes;
+  return service_internal::DeviceInterfaceRecord(classGuid, path);
 }
 
 class HandlerTest : public ScannerTest {
