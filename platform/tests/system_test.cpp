@@ -300,6 +300,28 @@ TEST(Process, AnEndedButUnreapedChildIsNotAlive) {
   EXPECT_EQ(child->Wait(30000), 0);
 }
 
+// A process known by id and start time runs only while that very process runs: not once it
+// ended (reaped or not), and never when none ran with the id when it was taken.
+TEST(Process, AProcessIdentityRunsOnlyWhileThatProcessRuns) {
+  const rzd::ProcessIdentity self = rzd::ProcessIdentity::Of(rzd::CurrentProcessId());
+  EXPECT_NE(self.startTime, 0u);
+  EXPECT_TRUE(self.Runs());
+
+  auto child = rzd::ChildProcess::Start("/bin/sleep", {"60"});
+  ASSERT_TRUE(child);
+  const rzd::ProcessIdentity taken = rzd::ProcessIdentity::Of(child->Pid());
+  EXPECT_TRUE(taken.Runs());
+  // The same id with another start time is another process.
+  EXPECT_FALSE((rzd::ProcessIdentity{taken.processId, taken.startTime + 1}.Runs()));
+  child->Kill();
+  EXPECT_FALSE(taken.Runs());
+
+  const rzd::ProcessIdentity ended = rzd::ProcessIdentity::Of(taken.processId);
+  EXPECT_EQ(ended.startTime, 0u) << "no process runs with that id";
+  EXPECT_FALSE(ended.Runs());
+  EXPECT_FALSE(rzd::ProcessIdentity{}.Runs());
+}
+
 TEST(Process, ExtraEnvironmentReachesTheChild) {
   auto child = rzd::ChildProcess::Start("/bin/sh", {"-c", "test \"$RZD_PROBE\" = yes"}, {"RZD_PROBE=yes"});
   ASSERT_TRUE(child);

@@ -34,12 +34,6 @@ bool SameObject(IUnknown* a, IUnknown* b) {
 }  // namespace
 
 // A process the writer watches: its id and start time (0: it had ended when it was looked up).
-struct WatchedProcess {
-  uint32_t processId = 0;
-  uint64_t startTime = 0;
-  bool Runs() const { return startTime != 0 && ProcessStartTime(processId) == startTime; }
-};
-
 // A buffer the manager works on: the VBuffer, one region of all of it, and the geometry this
 // process keeps for itself.
 struct RasterBlocks::Buffer {
@@ -48,7 +42,7 @@ struct RasterBlocks::Buffer {
   Geometry geometry;
   // The process whose call attached the writer (the service's Read for a client): its end ends
   // the stream whatever the header says, since the header is the client's to write.
-  std::optional<WatchedProcess> caller;
+  std::optional<ProcessIdentity> caller;
 
   ~Buffer() {
     if (base != nullptr) vbuffer->Unmap(base);
@@ -172,7 +166,7 @@ HRESULT RasterBlocks::Attach(IUnknown* buffer) {
   // Attached on a call from another process: that process is a reader the client cannot name
   // falsely (the connection's peer, with its start time).
   if (CallerIdentity peer; GetCallerIdentity(&peer) && peer.processId != CurrentProcessId()) {
-    attached->caller = WatchedProcess{peer.processId, ProcessStartTime(peer.processId).value_or(0)};
+    attached->caller = ProcessIdentity::Of(peer.processId);
   }
   Replace(std::move(attached));
   return S_OK;

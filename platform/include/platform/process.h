@@ -21,6 +21,18 @@ bool IsProcessAlive(uint32_t pid);
 // ended but was not reaped yet included).
 std::optional<uint64_t> ProcessStartTime(uint32_t pid);
 
+// A process known by its id and start time, so that a later process given the same id is not
+// taken for it.
+struct ProcessIdentity {
+  uint32_t processId = 0;
+  uint64_t startTime = 0;  // 0: none ran with that id when it was taken
+
+  // The process that runs with this id now.
+  static ProcessIdentity Of(uint32_t pid) { return {pid, ProcessStartTime(pid).value_or(0)}; }
+  // True while that very process runs.
+  bool Runs() const { return startTime != 0 && ProcessStartTime(processId) == startTime; }
+};
+
 // True while some process runs whose executable's file name equals `fileName`, compared in upper
 // case ("EXPLORER.EXE" finds explorer.exe).
 bool ProcessWithExecutableNameRuns(std::u16string_view fileName);

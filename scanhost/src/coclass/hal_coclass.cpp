@@ -24,10 +24,10 @@ CRZDHALScannerCoclass::~CRZDHALScannerCoclass() = default;
 
 HRESULT CRZDHALScannerCoclass::FinalConstruct() {
   // The process behind the connection that asked for this object, when one did.
-  std::optional<PeerProcess> peer;
+  std::optional<ProcessIdentity> peer;
   CallerIdentity caller;
   if (GetCallerIdentity(&caller)) {
-    if (std::optional<uint64_t> started = ProcessStartTime(caller.processId)) peer = PeerProcess{caller.processId, *started};
+    if (const ProcessIdentity who = ProcessIdentity::Of(caller.processId); who.startTime != 0) peer = who;
   }
   slot_ = module_->AddClient(peer);
   return S_OK;

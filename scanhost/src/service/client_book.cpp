@@ -18,7 +18,7 @@ constexpr uint32_t kEndWaitLogMs = 60000;
 
 }  // namespace
 
-std::shared_ptr<ScannerSlot> ServiceModule::AddClient(std::optional<PeerProcess> peer) {
+std::shared_ptr<ScannerSlot> ServiceModule::AddClient(std::optional<ProcessIdentity> peer) {
   auto* made = new CRZDHALScanner(this, values_.symbolicName, values_.driverFileName, values_.firmwareUpdater, false);
   {
     std::lock_guard guard(endLock_);
@@ -65,7 +65,7 @@ void ServiceModule::DestroyScanner(CRZDHALScannerBase* scanner) {
 
 bool ServiceModule::IsAlive(const ClientEntry& entry, uint32_t ownerProcessId) const {
   // The process behind the connection is the owner, whatever process id the client named.
-  if (entry.peer) return ProcessStartTime(entry.peer->processId) == entry.peer->startTime;
+  if (entry.peer) return entry.peer->Runs();
   return IsProcessAlive(ownerProcessId);
 }
 

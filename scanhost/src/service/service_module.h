@@ -18,6 +18,7 @@
 #include "foundation/log_client.h"
 #include "platform/com_object.h"
 #include "platform/kernel.h"
+#include "platform/process.h"
 #include "platform/service_host.h"
 
 #include <atomic>
@@ -38,13 +39,6 @@ constexpr uint32_t kNoButtonPollValue = 17527;
 constexpr uint32_t kMessageLoopWaitMs = 2000;
 // A plain local server ends this long after its last object went.
 constexpr uint32_t kIdleShutdownMs = 5000;
-
-// The process behind a client object's connection: its id and start time, so a later process
-// given the same id is not taken for it.
-struct PeerProcess {
-  uint32_t processId = 0;
-  uint64_t startTime = 0;
-};
 
 class ServiceModule final : public IHALScannerParent, public CLogClient {
  public:
@@ -82,8 +76,9 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   void UpdateServicePolling();
 
   // ---- The instance class's side.
-  // A new client object, created for a connection from `peer` (none for a call in this process).
-  std::shared_ptr<ScannerSlot> AddClient(std::optional<PeerProcess> peer);
+  // A new client object, created for a connection from `peer`, the process behind it (none for a
+  // call in this process).
+  std::shared_ptr<ScannerSlot> AddClient(std::optional<ProcessIdentity> peer);
   ComModule& ComLock() { return comModule_; }
 
   // ---- Parts of the service main routine (also used by tests).
@@ -116,7 +111,7 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
   struct ClientEntry {
     CRZDHALScannerBase* scanner = nullptr;  // the key (the object itself is held by the slot)
     std::shared_ptr<ScannerSlot> slot;
-    std::optional<PeerProcess> peer;
+    std::optional<ProcessIdentity> peer;
   };
   struct Registration {
     uint32_t processId = 0;
