@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
 
 namespace {
 
@@ -40,14 +39,11 @@ void CheckRecord(const uint8_t* bytes, size_t size) {
   if (type != DBT_DEVTYP_DEVICEINTERFACE) return;
   constexpr size_t kHeader = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
   if (recordSize < kHeader) std::abort();
-  // The name as a handler reads it: up to its terminator, or to the record's end on a whole
-  // character.
-  std::u16string name;
+  // The name's characters as a handler reads them: up to its terminator, or to the record's end
+  // on a whole character.
   size_t at = kHeader;
   for (; at + 2 <= recordSize; at += 2) {
-    const char16_t c = static_cast<char16_t>(arrived[at] | arrived[at + 1] << 8);
-    if (c == 0) break;
-    name.push_back(c);
+    if ((arrived[at] | arrived[at + 1]) == 0) break;
   }
   if (at + 2 > recordSize && at != recordSize) std::abort();  // a cut character was let through
 }
