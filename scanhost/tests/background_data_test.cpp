@@ -12,6 +12,7 @@
 #include "rasterblocks/block_reader.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <ostream>
 #include <thread>
@@ -56,7 +57,15 @@ class BlockDrain {
     stop_.store(true);
     thread_.join();
   }
-  uint64_t Bytes() const { return bytes_.load(); }
+  // The bytes taken once at least one block has come, or after `timeout` without one: the read
+  // returns once its blocks are handed over, and this thread takes them in its own time.
+  uint64_t BytesOnceSome(std::chrono::milliseconds timeout) const {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (bytes_.load() == 0 && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return bytes_.load();
+  }
 
  private:
   void Run() {
@@ -190,7 +199,7 @@ TEST_P(BackgroundSidesTest, TheUnitsBackgroundDataFillTheDataPartOfTheRecord) {
   ASSERT_EQ(record.fields[3], expected.size());
   EXPECT_TRUE(record.data == expected) << "first byte " << (record.data.empty() ? -1 : int{record.data.front()})
                                        << ", last " << (record.data.empty() ? -1 : int{record.data.back()});
-  EXPECT_GT(drain_->Bytes(), 0u);
+  EXPECT_GT(drain_->BytesOnceSome(std::chrono::seconds(5)), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sides, BackgroundSidesTest, ::testing::ValuesIn(kSidesCases),
