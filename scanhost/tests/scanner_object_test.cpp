@@ -146,6 +146,58 @@ TEST_F(ScannerTest, TheFakeDriverRefusesMissingArgumentsAsTheDriverLibraryDoes) 
   }
 }
 
+// Read too: a call missing an argument writes nothing and fails in both libraries, the fake's
+// even on a handle it opened and with a script that would hand out a page.
+TEST_F(ScannerTest, TheFakeDriverRefusesAReadMissingAnArgumentAsTheDriverLibraryDoes) {
+  auto scanner = MakeScanner();
+  ASSERT_EQ(Code(*scanner, kConnect), S_OK);
+  void* const fakeHandle = scanner->DriverHandle();
+  ASSERT_NE(fakeHandle, nullptr);
+  std::unique_ptr<Module> fake = Module::Load(RZD_FAKE_DRIVER);
+  std::unique_ptr<Module> real = Module::Load(RZD_REAL_DRIVER);
+  ASSERT_TRUE(fake && real);
+  const ReadFunction reads[] = {fake->Bind<ReadFunction>("Read"), real->Bind<ReadFunction>("Read")};
+  ASSERT_TRUE(reads[0] && reads[1]);
+  int unknownHandle = 0;
+
+  enum Missing { kHandle, kBuffer, kSize, kZeroSize, kMeta, kBoundary, kOpenHandle };
+  const struct {
+    const char* name;
+    Missing missing;
+  } kCases[] = {
+      {"no handle", kHandle},        {"no buffer", kBuffer},           {"no size", kSize},
+      {"a size of 0", kZeroSize},     {"no metadata slot", kMeta},      {"no boundary", kBoundary},
+      {"a handle no open gave", kOpenHandle},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    for (ReadFunction read : reads) {
+      const bool isFake = read == reads[0];
+      uint8_t buffer[16] = {};
+      uint32_t size = c.missing == kZeroSize ? 0 : sizeof buffer;
+      BSTR meta = nullptr;
+      uint32_t boundary = 99;
+      // The real library's handle is never one of its own: its argument check comes first.
+      void* handle = c.missing == kHandle ? nullptr : (isFake && c.missing != kOpenHandle ? fakeHandle : &unknownHandle);
+      const BOOL answer = read(handle, c.missing == kBuffer ? nullptr : buffer, c.missing == kSize ? nullptr : &size,
+                               c.missing == kMeta ? nullptr : &meta, c.missing == kBoundary ? nullptr : &boundary);
+      EXPECT_EQ(answer, FALSE) << (isFake ? "fake" : "real");
+      EXPECT_EQ(boundary, 99u) << (isFake ? "fake" : "real");
+      EXPECT_EQ(meta, nullptr) << (isFake ? "fake" : "real");
+      EXPECT_EQ(size, c.missing == kZeroSize ? 0u : sizeof buffer) << (isFake ? "fake" : "real");
+    }
+  }
+  // With every argument, the fake's open handle reads.
+  uint8_t buffer[16] = {};
+  uint32_t size = sizeof buffer;
+  BSTR meta = nullptr;
+  uint32_t boundary = 99;
+  EXPECT_EQ(reads[0](fakeHandle, buffer, &size, &meta, &boundary), TRUE);
+  EXPECT_EQ(boundary, 6u);
+  SysFreeString(meta);
+  EXPECT_EQ(Code(*scanner, kDisconnect), S_OK);
+}
+
 TEST_F(ScannerTest, ACloseTheDriverRefusesKeepsTheHandleForTheNextClose) {
   auto scanner = MakeScanner();
   ASSERT_EQ(Code(*scanner, kConnect), S_OK);

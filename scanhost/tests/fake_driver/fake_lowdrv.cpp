@@ -1,8 +1,8 @@
 // The tests' fake driver library: exports Control and Read like liblowdrv.so, opens any path it
 // is given, keeps its handles, records every call in the journal and fails or holds calls as the
-// script says (fake_driver_files.h). Control refuses what the real library refuses before it runs
-// a code, whatever the script says: the hardware reset, and every call whose arguments break its
-// code's argument contract (lowdrv/core/argument_contract.h, the driver's own check).
+// script says (fake_driver_files.h). Control and Read refuse what the real library refuses before
+// it does any work, whatever the script says: the hardware reset, and every call whose arguments
+// break the export's argument contract (lowdrv/core/argument_contract.h, the driver's own check).
 #include "fake_driver_files.h"
 
 #include "lowdrv/core/api.h"
@@ -261,21 +261,25 @@ RZD_LOWDRV_EXPORT BOOL Control(void* pvDevHandle, uint32_t dwControlCode, const 
 RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* pstActualSizeOut,
                             BSTR* pstrMetaOut, uint32_t* pdwBoundary) {
   Journal("Read " + HandleName(pvDevHandle) + " " + (pstrMetaOut != nullptr && *pstrMetaOut == nullptr ? "clean" : "dirty"));
+  // As the real library: a call missing an argument, or on a handle no open gave, is refused
+  // before the script is asked, and nothing is written.
+  const auto check = rzd::lowdrv::CheckReadArguments(pvDevHandle, pbyBufferOut, pstActualSizeOut, pstrMetaOut, pdwBoundary);
+  if (check.error != 0 || !KnownHandle(pvDevHandle)) {
+    return FALSE;
+  }
   const std::optional<std::pair<uint32_t, uint32_t>> scripted = ScriptedRead();
-  if (pdwBoundary != nullptr) *pdwBoundary = scripted ? scripted->second : 6;
+  *pdwBoundary = scripted ? scripted->second : 6;
   // A scripted failure: no bytes, and the error document where the page document goes.
   if (scripted && scripted->first != 0) {
-    if (pstActualSizeOut != nullptr) *pstActualSizeOut = 0;
-    if (pstrMetaOut != nullptr) {
-      SysFreeString(*pstrMetaOut);
-      *pstrMetaOut = ResultDocument(scripted->first);
-    }
+    *pstActualSizeOut = 0;
+    SysFreeString(*pstrMetaOut);
+    *pstrMetaOut = ResultDocument(scripted->first);
     return FALSE;
   }
   // A page of 0xAB bytes (as many as the page file's first line says, within the region) with
   // the page file's document, when the script's folder holds one.
   std::optional<std::string> page = FolderFile("page.xml");
-  if (page && pbyBufferOut != nullptr && pstActualSizeOut != nullptr && pstrMetaOut != nullptr) {
+  if (page) {
     const size_t lineEnd = page->find('\n');
     const uint32_t bytes = std::min<uint32_t>(*pstActualSizeOut, static_cast<uint32_t>(std::stoul(page->substr(0, lineEnd))));
     std::memset(pbyBufferOut, 0xAB, bytes);
@@ -283,7 +287,7 @@ RZD_LOWDRV_EXPORT BOOL Read(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* 
     *pstrMetaOut = rzd::AllocBstr(rzd::FromUtf8(page->substr(lineEnd + 1)));
     return TRUE;
   }
-  if (pstActualSizeOut != nullptr) *pstActualSizeOut = 0;
+  *pstActualSizeOut = 0;
   return TRUE;
 }
 #endif

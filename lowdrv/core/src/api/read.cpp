@@ -1,9 +1,10 @@
-// The Read export: the argument checks, the driver object's image read, and the error document
+// The Read export: the argument check, the driver object's image read, and the error document
 // in the metadata slot on failure.
 #include "api/api_log.h"
 #include "api/device_table.h"
 #include "api/entry_points.h"
 #include "lowdrv/core/api.h"
+#include "lowdrv/core/argument_contract.h"
 #include "lowdrv/core/driver_codes.h"
 
 #include "foundation/func_trace.h"
@@ -53,36 +54,6 @@ void TraceReadOutputs(CFuncTrace& trace, const uint8_t* pbyBufferOut, const uint
   }
 }
 
-LLDError CheckReadArguments(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* pstActualSizeOut,
-                            BSTR* pstrMetaOut, uint32_t* pdwBoundary) {
-  CLogClient& log = ApiLog();
-  if (pvDevHandle == nullptr) {
-    RZD_LOG_ERROR_OF(log, u"Read failed because pvDevHandle = NULL");
-    return lld::kInvalidDeviceHandle;
-  }
-  if (pbyBufferOut == nullptr) {
-    RZD_LOG_ERROR_OF(log, u"Read failed because pbyBufferOut = NULL");
-    return lld::kInvalidParameter;
-  }
-  if (pstActualSizeOut == nullptr) {
-    RZD_LOG_ERROR_OF(log, u"Read failed because pstActualSizeOut = NULL");
-    return lld::kInvalidParameter;
-  }
-  if (*pstActualSizeOut == 0) {
-    RZD_LOG_ERROR_OF(log, u"Read failed because bufSize = 0");
-    return lld::kInvalidParameter;
-  }
-  if (pstrMetaOut == nullptr) {
-    RZD_LOG_ERROR_OF(log, u"Read failed because pstrMetaOut = NULL");
-    return lld::kInvalidParameter;
-  }
-  if (pdwBoundary == nullptr) {
-    RZD_LOG_ERROR_OF(log, u"Read failed because pdwBoundary = NULL");
-    return lld::kInvalidParameter;
-  }
-  return lld::kSuccess;
-}
-
 }  // namespace
 
 LLDError ReadCall(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* pstActualSizeOut, BSTR* pstrMetaOut,
@@ -99,8 +70,13 @@ LLDError ReadCall(void* pvDevHandle, uint8_t* pbyBufferOut, uint32_t* pstActualS
     TraceReadOutputs(*rzdFuncTrace_.Get(), pbyBufferOut, pstActualSizeOut, pstrMetaOut, pdwBoundary);
   }
 
-  result = CheckReadArguments(pvDevHandle, pbyBufferOut, pstActualSizeOut, pstrMetaOut, pdwBoundary);
-  if (result != lld::kSuccess) return result;
+  const ReadArgumentCheck check =
+      CheckReadArguments(pvDevHandle, pbyBufferOut, pstActualSizeOut, pstrMetaOut, pdwBoundary);
+  if (check.error != lld::kSuccess) {
+    RZD_LOG_ERROR_OF(log, u"Read failed because %s", check.reason);
+    result = check.error;  // the trace reports it at the end
+    return result;
+  }
 
   DeviceLease lease;
   result = DeviceTable::Instance().Lock(pvDevHandle, false, lease);

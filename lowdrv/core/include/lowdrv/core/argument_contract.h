@@ -1,7 +1,7 @@
-// The argument contract of a driver control code: what the bits of its top six require of the
-// arguments of Control, checked in one place. The driver's Control runs this check before any
-// code; so does every library that stands in for the driver in tests, so that a call missing an
-// argument is refused the same way everywhere.
+// The argument contracts of the driver's exports, checked in one place: what the bits of a
+// control code's top six require of the arguments of Control, and what Read requires of its
+// own. The driver runs these checks before any work; so does every library that stands in for
+// the driver in tests, so that a call missing an argument is refused the same way everywhere.
 //
 // Order: with bit 31 the handle is locked first (its failure is the answer: 0x8003 unknown,
 // 0x8008 in use by another call; bit 26 lets the call pass while the unit is in use); then bits
@@ -48,6 +48,24 @@ LLDError CheckCommandArguments(const ControlArguments& a, LockHandle&& lockHandl
     if (locked != lld::kSuccess) return locked;
   }
   return CheckArgumentBits(a);
+}
+
+// The arguments of Read: every one is required, and the buffer's size is not 0. The check that
+// fails names the argument for the driver's log ("Read failed because <reason>").
+struct ReadArgumentCheck {
+  LLDError error;
+  const char16_t* reason;  // null when the arguments pass
+};
+constexpr ReadArgumentCheck CheckReadArguments(const void* handle, const uint8_t* bufferOut,
+                                               const uint32_t* actualSize, const BSTR* metaOut,
+                                               const uint32_t* boundary) {
+  if (handle == nullptr) return {lld::kInvalidDeviceHandle, u"pvDevHandle = NULL"};
+  if (bufferOut == nullptr) return {lld::kInvalidParameter, u"pbyBufferOut = NULL"};
+  if (actualSize == nullptr) return {lld::kInvalidParameter, u"pstActualSizeOut = NULL"};
+  if (*actualSize == 0) return {lld::kInvalidParameter, u"bufSize = 0"};
+  if (metaOut == nullptr) return {lld::kInvalidParameter, u"pstrMetaOut = NULL"};
+  if (boundary == nullptr) return {lld::kInvalidParameter, u"pdwBoundary = NULL"};
+  return {lld::kSuccess, nullptr};
 }
 
 }  // namespace rzd::lowdrv
