@@ -7,6 +7,7 @@
 #include "lowdrv/core/api.h"
 #include "platform/modules.h"
 
+#include <array>
 #include <fstream>
 
 namespace rzd::scanhost::test {
@@ -25,6 +26,18 @@ bool IsMapped(const std::string& fileName) {
   }
   return false;
 }
+
+// The fake driver library and the real one, both loaded, for tests that compare their answers.
+struct BothDrivers {
+  std::unique_ptr<Module> fake = Module::Load(RZD_FAKE_DRIVER);
+  std::unique_ptr<Module> real = Module::Load(RZD_REAL_DRIVER);
+  // Export `name` of each, the fake's first; nulls when a library did not load.
+  template <typename Function>
+  std::array<Function, 2> Bind(const char* name) const {
+    if (!fake || !real) return {};
+    return {fake->Bind<Function>(name), real->Bind<Function>(name)};
+  }
+};
 
 TEST_F(ScannerTest, LockAnswersBusyUntilTheClientNamedItselfAndASecondLockMakesNoDriverCall) {
   auto scanner = MakeScanner();
@@ -106,10 +119,8 @@ TEST_F(ScannerTest, EveryDriverCallGetsAnEmptyErrorSlot) {
 // The fake driver answers a call that breaks its code's argument contract as the driver library
 // does (both run the driver's own check): the same answer, and no error document without a unit.
 TEST_F(ScannerTest, TheFakeDriverRefusesMissingArgumentsAsTheDriverLibraryDoes) {
-  std::unique_ptr<Module> fake = Module::Load(RZD_FAKE_DRIVER);
-  std::unique_ptr<Module> real = Module::Load(RZD_REAL_DRIVER);
-  ASSERT_TRUE(fake && real);
-  const ControlFunction controls[] = {fake->Bind<ControlFunction>("Control"), real->Bind<ControlFunction>("Control")};
+  const BothDrivers drivers;
+  const std::array<ControlFunction, 2> controls = drivers.Bind<ControlFunction>("Control");
   ASSERT_TRUE(controls[0] && controls[1]);
   int unknownHandle = 0;
   const struct {
@@ -147,16 +158,14 @@ TEST_F(ScannerTest, TheFakeDriverRefusesMissingArgumentsAsTheDriverLibraryDoes) 
 }
 
 // Read too: a call missing an argument writes nothing and fails in both libraries, the fake's
-// even on a handle it opened and with a script that would hand out a page.
+// even on a handle it opened.
 TEST_F(ScannerTest, TheFakeDriverRefusesAReadMissingAnArgumentAsTheDriverLibraryDoes) {
   auto scanner = MakeScanner();
   ASSERT_EQ(Code(*scanner, kConnect), S_OK);
   void* const fakeHandle = scanner->DriverHandle();
   ASSERT_NE(fakeHandle, nullptr);
-  std::unique_ptr<Module> fake = Module::Load(RZD_FAKE_DRIVER);
-  std::unique_ptr<Module> real = Module::Load(RZD_REAL_DRIVER);
-  ASSERT_TRUE(fake && real);
-  const ReadFunction reads[] = {fake->Bind<ReadFunction>("Read"), real->Bind<ReadFunction>("Read")};
+  const BothDrivers drivers;
+  const std::array<ReadFunction, 2> reads = drivers.Bind<ReadFunction>("Read");
   ASSERT_TRUE(reads[0] && reads[1]);
   int unknownHandle = 0;
 
@@ -173,6 +182,7 @@ TEST_F(ScannerTest, TheFakeDriverRefusesAReadMissingAnArgumentAsTheDriverLibrary
     SCOPED_TRACE(c.name);
     for (ReadFunction read : reads) {
       const bool isFake = read == reads[0];
+      SCOPED_TRACE(isFake ? "fake" : "real");
       uint8_t buffer[16] = {};
       uint32_t size = c.missing == kZeroSize ? 0 : sizeof buffer;
       BSTR meta = nullptr;
@@ -181,10 +191,10 @@ TEST_F(ScannerTest, TheFakeDriverRefusesAReadMissingAnArgumentAsTheDriverLibrary
       void* handle = c.missing == kHandle ? nullptr : (isFake && c.missing != kOpenHandle ? fakeHandle : &unknownHandle);
       const BOOL answer = read(handle, c.missing == kBuffer ? nullptr : buffer, c.missing == kSize ? nullptr : &size,
                                c.missing == kMeta ? nullptr : &meta, c.missing == kBoundary ? nullptr : &boundary);
-      EXPECT_EQ(answer, FALSE) << (isFake ? "fake" : "real");
-      EXPECT_EQ(boundary, 99u) << (isFake ? "fake" : "real");
-      EXPECT_EQ(meta, nullptr) << (isFake ? "fake" : "real");
-      EXPECT_EQ(size, c.missing == kZeroSize ? 0u : sizeof buffer) << (isFake ? "fake" : "real");
+      EXPECT_EQ(answer, FALSE);
+      EXPECT_EQ(boundary, 99u);
+      EXPECT_EQ(meta, nullptr);
+      EXPECT_EQ(size, c.missing == kZeroSize ? 0u : sizeof buffer);
     }
   }
   // With every argument, the fake's open handle reads.
