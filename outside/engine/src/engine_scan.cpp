@@ -71,6 +71,9 @@ CommandResult Engine::StartPage() {
   Page page;
   page.sheet = sheet;
   page.window = *window_;
+  // A background scan's lines are raw whatever compression the window names (the driver's
+  // background window is the scan's own with one line).
+  if (sheet.number == 0) page.window.jpeg = false;
   page.transferMode = transferMode_;
   page.luminance = luminance_;
   page.chrominance = chrominance_;
@@ -202,8 +205,7 @@ void Engine::PrepareSide(Page& page, SideRun& run) {
   const uint32_t side = run.side;
   const bool blank = run.blank;
   auto rows = [&](uint32_t line, uint8_t* samples) {
-    if (sheet == 0) std::memset(samples, BackgroundByteOf(side), lineBytes);
-    else if (blank) std::memset(samples, kBlankSideByte, lineBytes);
+    if (blank) std::memset(samples, kBlankSideByte, lineBytes);
     else FillPattern(sheet, side, line, 0, samples, lineBytes);
   };
   std::optional<JpegSideData> data = EncodeJpegSide(layout, rows);
