@@ -236,9 +236,9 @@ TEST_F(WrapTest, AFlatbedSourceIsLeftOnlyForOneWhoseCameraIsEnabled) {
   }
 }
 
-// A check status (here with a condition code, TWCC_BADVALUE) is the source taking the value in
-// its own way: it maps to success, so the configuration goes on to its next setting; a failure
-// ends it with its mapping.
+// A check status (here with condition code 5, TWCC_OPERATIONERROR) is the source taking the
+// value in its own way: it maps to success, so the configuration goes on to its next setting; a
+// failure ends it with its mapping.
 TEST_F(WrapTest, ACheckStatusGoesOnAndAFailureEndsTheConfiguration) {
   constexpr char kCheckStatus[] = "2,5";
   constexpr char kFailure[] = "1,0";
@@ -267,12 +267,14 @@ TEST_F(WrapTest, ACheckStatusGoesOnAndAFailureEndsTheConfiguration) {
   }
 
   // The compression of each scan source in the source's own settings likewise: a checked
-  // compression still gets its JPEG switch, and the source's first name is selected again.
+  // compression still gets its JPEG switch, and the source selected before the round over the
+  // names (ADF Front, whose camera is enabled) is selected again after the round, which ends on
+  // ADF Back.
   for (const char* answer : {kCheckStatus, kFailure}) {
     SCOPED_TRACE(answer);
     const bool checked = std::string(answer) == kCheckStatus;
     CTWAINwrap& wrapper = Initialized(ScriptBuilder()
-                                          .Source("SourceNames", "Flatbed,ADF Front")
+                                          .Source("SourceNames", "Flatbed,ADF Front,ADF Back")
                                           .Source("CameraEnabled", "ADF Front")
                                           .Fail(standard::CapTriplet(standard::kSet, standard::kCompression), answer));
     twainds::ClearTripletLog();
