@@ -4,7 +4,6 @@
 #include "platform/devices.h"
 #include "platform/service.h"
 #include "platform/text.h"
-#include "scanhost/instance_ids.h"
 #include "testsupport/file_bytes.h"
 
 #include <gtest/gtest.h>
@@ -108,20 +107,6 @@ std::optional<RunningScan> RoadTest::StartLongBatch(const fs::path& out) {
 Outcome RoadTest::ScanOnePage(const fs::path& out) {
   EXPECT_EQ(UnitControl("load 1 duplex").rfind("ok", 0), 0u);
   return Scan(ScanInto(out, std::string(kBatchOptions) + " --pages 1"));
-}
-
-std::optional<ChildProcess> RoadTest::StartStalledForgedReader(const fs::path& steps) {
-  std::optional<ChildProcess> client = ChildProcess::Start(
-      BinaryDir() / "scanhost_test_client",
-      {FormatGuidA(scanhost::kInstanceClasses[0]), steps.string(), std::to_string(CurrentProcessId()), "pid",
-       "connect", "lock", "read-forged:" + std::to_string(CurrentProcessId())});
-  if (!client) return std::nullopt;
-  if (!Eventually([&] { return ReadBytes(steps).find("stalled 00000000") != std::string::npos; })) {
-    ADD_FAILURE() << "the service did not fill the client's block: " << ReadBytes(steps);
-    client->Kill();
-    return std::nullopt;
-  }
-  return client;
 }
 
 uint32_t RoadTest::ServiceProcessId() {

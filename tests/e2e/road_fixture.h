@@ -63,10 +63,6 @@ class RoadTest : public TempRoot {
   std::optional<RunningScan> StartLongBatch(const std::filesystem::path& out);
   // One page into `out`, after putting a sheet on the feeder.
   Outcome ScanOnePage(const std::filesystem::path& out);
-  // A test client that connects, locks the unit and reads, naming this (live) test process in
-  // its buffer header as the reader; it takes one block and never gives it back. Returned once
-  // it has stalled so, its steps written to `steps`; nothing when it did not get there.
-  std::optional<ChildProcess> StartStalledForgedReader(const std::filesystem::path& steps);
 
   // Stops the service when it runs; false when it did not stop within 60 s.
   static bool StopService();

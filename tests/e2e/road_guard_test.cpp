@@ -6,6 +6,8 @@
 // made in the root is its user's alone in itself (folders 0700, files and sockets owner-only).
 #include "road_fixture.h"
 
+#include "forged_reader.h"
+
 #include "scanhost/instance_ids.h"
 
 #include "interfaces/rzdhal.h"

@@ -4,6 +4,8 @@
 // standard error (where a sanitizer reports).
 #include "road_fixture.h"
 
+#include "forged_reader.h"
+
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/service.h"
