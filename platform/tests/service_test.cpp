@@ -1,6 +1,7 @@
 // The service control manager: rzd-sc creates, starts, queries, controls and stops services;
 // broadcasts and device events reach a service's handler in order; SIGTERM is a stop; the event
 // log goes to syslog under the service's name; errors carry their Win32 numbers.
+#include "device_event_records.h"
 #include "platform/devices.h"
 #include "platform/local_socket.h"
 #include "platform/process.h"
@@ -302,19 +303,7 @@ class SyslogListener {
   bool bound_ = false;
 };
 
-// A device event's record as a process might send it: `size` is what dbcc_size says (by default
-// the record's true size), `cut` bytes are left off its end, and the name may lack its terminator.
-std::vector<uint8_t> DeviceRecord(const std::u16string& name, bool terminated = true,
-                                  std::optional<uint32_t> size = std::nullopt, size_t cut = 0,
-                                  uint32_t type = DBT_DEVTYP_DEVICEINTERFACE) {
-  std::vector<uint8_t> bytes = rzd::service_internal::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, name);
-  if (!terminated) bytes.resize(bytes.size() - sizeof(char16_t));
-  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data());
-  record->dbcc_size = size.value_or(static_cast<uint32_t>(bytes.size()));
-  record->dbcc_devicetype = type;
-  bytes.resize(bytes.size() - cut);
-  return bytes;
-}
+using rzd::test::DeviceRecord;
 
 // A record is used only when its header and its name lie inside the bytes that arrived.
 TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatArrived) {

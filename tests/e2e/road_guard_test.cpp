@@ -6,10 +6,13 @@
 // made in the root is its user's alone in itself (folders 0700, files and sockets owner-only).
 #include "road_fixture.h"
 
+#include "device_event_records.h"
 #include "forged_reader.h"
 
 #include "scanhost/instance_ids.h"
 
+#include "engine/engine_main.h"
+#include "engine/unit_server.h"
 #include "interfaces/rzdhal.h"
 #include "interfaces/rzdhal_codes.h"
 #include "platform/com.h"
@@ -41,16 +44,6 @@ namespace si = service_internal;
 
 using RoadGuardTest = RoadTest;
 
-// A device event's record as a process of the user might send it to the service: dbcc_size as
-// `size` says (by default the record's true size), `cut` bytes left off its end.
-std::vector<uint8_t> DeviceRecord(const std::u16string& name, std::optional<uint32_t> size = std::nullopt,
-                                  size_t cut = 0) {
-  std::vector<uint8_t> bytes = si::DeviceInterfaceRecord(GUID_DEVINTERFACE_IMAGE, name);
-  if (size) reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE*>(bytes.data())->dbcc_size = *size;
-  bytes.resize(bytes.size() - cut);
-  return bytes;
-}
-
 TEST_F(RoadGuardTest, DeviceEventsWhoseRecordIsCutLyingOrEmptyAreRefusedAndTheServiceScansAfter) {
   ASSERT_NO_FATAL_FAILURE(StartAndInstall(kLongBatch));
   const Outcome first = ScanOnePage(RootPath() / "first");
@@ -58,8 +51,10 @@ TEST_F(RoadGuardTest, DeviceEventsWhoseRecordIsCutLyingOrEmptyAreRefusedAndTheSe
   const uint32_t service = ServiceProcessId();
   ASSERT_NE(service, 0u);
 
-  // The own unit's path, so that a record read as a whole one would be taken for its arrival.
-  const std::u16string unit = u"\\\\?\\usb#vid_2e5a&pid_0148#qm48tz000001#{6bdd1fc6-810f-11d0-bec7-08002be2092f}";
+  // The own unit's path (the one rzd-engine serves for instance 0), so that a record read as a
+  // whole one would be taken for its arrival.
+  const std::u16string unit =
+      engine::ModelUnitOptions(0, engine::EngineOptions().serialNumber, u"").entry.interfacePath;
   std::vector<uint8_t> cutHeader = DeviceRecord(unit);
   cutHeader.resize(10);
   const struct {
@@ -68,11 +63,12 @@ TEST_F(RoadGuardTest, DeviceEventsWhoseRecordIsCutLyingOrEmptyAreRefusedAndTheSe
   } refused[] = {
       {"empty", {}},
       {"cut inside its header", cutHeader},
-      {"claims 4000 bytes", DeviceRecord(unit, 4000)},
-      {"claims the most a size can say", DeviceRecord(unit, 0xFFFFFFFF)},
-      {"cut by a character", DeviceRecord(unit, std::nullopt, 2)},
-      {"cut inside its class", DeviceRecord(u"", 28, 10)},
-      {"names a size below its header", DeviceRecord(unit, 4)},
+      {"claims 4000 bytes", DeviceRecord(unit, true, 4000)},
+      {"claims the most a size can say", DeviceRecord(unit, true, 0xFFFFFFFF)},
+      {"cut by a character", DeviceRecord(unit, true, std::nullopt, 2)},
+      // All of its 20 bytes arrive, and its size says 20: it ends before its class.
+      {"cut inside its class", DeviceRecord(u"", false, 20, 8)},
+      {"names a size below its header", DeviceRecord(unit, true, 4)},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(c.label);
