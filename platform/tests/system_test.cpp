@@ -150,7 +150,6 @@ TEST(Root, DefaultFollowsTheEnvironment) {
 // root is narrowed, a missing one is made private, one whose parent is missing is not made on
 // the way (and is made once the parent is there).
 TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
-  const std::optional<std::string> saved = rzd::GetEnv("RZD_ROOT");
   const rzd::test::ScopedUmask openToAll(0);
   const fs::path wide = RootPath() / "wide";
   ASSERT_TRUE(fs::create_directory(wide));
@@ -171,8 +170,24 @@ TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
   ASSERT_TRUE(fs::create_directory(RootPath() / "missing"));
   rzd::SystemRoot();
   EXPECT_EQ(ModeOf(deep), 0700u);
+}
 
-  rzd::SetEnv("RZD_ROOT", *saved);
+// A shared folder of the user (sticky, as /tmp) is never narrowed, neither as a root nor as the
+// folder of what the system makes there; the folders made in it are private.
+TEST_F(SystemTest, ASharedFolderStaysShared) {
+  for (const mode_t mode : {01777u, 01755u}) {
+    SCOPED_TRACE(mode);
+    const fs::path shared = RootPath() / ("shared" + std::to_string(mode));
+    ASSERT_TRUE(fs::create_directory(shared));
+    ASSERT_EQ(chmod(shared.c_str(), mode), 0);
+    EXPECT_EQ(rzd::EnsurePrivateFolder(shared), ERROR_SUCCESS);
+    EXPECT_EQ(ModeOf(shared), mode);
+    rzd::SetEnv("RZD_ROOT", shared.string());
+    EXPECT_EQ(rzd::SystemRoot(), shared);
+    EXPECT_EQ(ModeOf(shared), mode);
+    ASSERT_EQ(rzd::EnsurePrivateFolder(shared / "own"), ERROR_SUCCESS);
+    EXPECT_EQ(ModeOf(shared / "own"), 0700u);
+  }
 }
 
 TEST_F(SystemTest, EachRootHasItsOwnNamespaceToken) {
