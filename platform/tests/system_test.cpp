@@ -6,12 +6,14 @@
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/session.h"
+#include "root/kept_line.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -187,6 +190,35 @@ TEST_F(SystemTest, ASharedFolderStaysShared) {
     EXPECT_EQ(ModeOf(shared), mode);
     ASSERT_EQ(rzd::EnsurePrivateFolder(shared / "own"), ERROR_SUCCESS);
     EXPECT_EQ(ModeOf(shared / "own"), 0700u);
+  }
+}
+
+// A kept record is replaced whole, 0600; one that cannot be replaced keeps what it held, and no
+// temporary file of the attempt is left beside it.
+TEST_F(SystemTest, AKeptRecordThatCannotBeReplacedKeepsWhatItHeld) {
+  const rzd::test::ScopedUmask commonMask(022);
+  const fs::path folder = RootPath() / "records";
+  const fs::path record = folder / "line";
+  rzd::root_internal::WriteKeptLine(record, "first");
+  rzd::root_internal::WriteKeptLine(record, "second");
+  EXPECT_EQ(rzd::test::ReadBytes(record), "second\n");
+  EXPECT_EQ(ModeOf(record), 0600u);
+
+  // A folder where the record should be: the rename fails.
+  ASSERT_TRUE(fs::create_directories(folder / "taken" / "inside"));
+  rzd::root_internal::WriteKeptLine(folder / "taken", "third");
+  EXPECT_TRUE(fs::is_directory(folder / "taken" / "inside"));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"line", "taken"}));
+
+  // A folder that takes no new file (the superuser's writes pass regardless).
+  if (geteuid() != 0) {
+    ASSERT_EQ(chmod(folder.c_str(), 0500), 0);
+    EXPECT_EQ(rzd::root_internal::ReplaceOwnerOnlyFile(record, "third\n"), EACCES);
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    EXPECT_EQ(rzd::test::ReadBytes(record), "second\n");
   }
 }
 
