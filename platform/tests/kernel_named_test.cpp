@@ -522,6 +522,16 @@ TEST_F(NamedObjectTest, AnObjectsMemoryAndLockFileBelongToTheRootsUserAlone) {
   EXPECT_EQ(RunChild({"open", "event", "Local\\Online"}), 0);
 }
 
+// A segment an earlier build left open to others is the user's alone once another process opens it.
+TEST_F(NamedObjectTest, AnOpenedSegmentAnEarlierBuildLeftOpenIsNarrowed) {
+  auto mapping = FileMapping::Create("Global\\Wide", 1 << 16);
+  ASSERT_TRUE(mapping);
+  const std::filesystem::path segment = SegmentFile("g_WIDE");
+  ASSERT_EQ(chmod(segment.c_str(), 0666), 0);
+  EXPECT_EQ(RunChild({"open", "mapping", "Global\\Wide"}), 0);
+  EXPECT_EQ(test::ModeOf(segment), 0600u);
+}
+
 TEST_F(NamedObjectTest, AWaitOnASharedWordEndsWhenAnotherProcessChangesItAndWakes) {
   // Two hand-overs through the first word of a mapping: the child waits for 1 and answers 2, so
   // each side sleeps until the other wakes it.

@@ -11,6 +11,7 @@
 #include "platform/session.h"
 #include "platform/text.h"
 #include "testsupport/eventually.h"
+#include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -61,11 +62,6 @@ HRESULT CreateCounted(IUnknown* outer, const IID& iid, void** object) {
 
 fs::path SocketOf(const CLSID& clsid, uint32_t session) {
   return rzd::SystemRoot() / "com" / (rzd::FormatGuidA(clsid) + "." + std::to_string(session));
-}
-
-uint32_t Mode(const fs::path& path) {
-  struct stat info{};
-  return lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0xFFFFFFFF;
 }
 
 bool IsSocket(const fs::path& path) {
@@ -133,8 +129,8 @@ TEST_F(LocalServerTest, AVisibleRegistrationListensOnAPrivateSocketUntilRevoked)
   EXPECT_FALSE(fs::exists(socket)) << "a suspended class is not served";
   ASSERT_EQ(CoResumeClassObjects(), S_OK);
   ASSERT_TRUE(IsSocket(socket));
-  EXPECT_EQ(Mode(socket), 0600u);
-  EXPECT_EQ(Mode(socket.parent_path()), 0700u);
+  EXPECT_EQ(rzd::test::ModeOf(socket), 0600u);
+  EXPECT_EQ(rzd::test::ModeOf(socket.parent_path()), 0700u);
 
   ASSERT_EQ(CoRevokeClassObject(cookies_.back()), S_OK);
   cookies_.clear();

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -359,7 +360,8 @@ TEST(DeviceEventRecordTest, ARecordIsWholeOnlyWhenItsHeaderAndNameLieInsideWhatA
 
 // Through the control socket of a running service: a record that is not whole is refused with
 // ERROR_INVALID_PARAMETER and logged, the handler never sees it, and the service goes on; a name
-// that runs to the end of what arrived reaches the handler terminated.
+// that runs to the end of its record reaches the handler terminated there, also when more bytes
+// arrived after the record.
 TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   namespace si = rzd::service_internal;
   SyslogListener syslog;
@@ -388,8 +390,13 @@ TEST_F(ServiceTest, ADeviceEventWhoseRecordIsNotWholeIsRefusedAndLogged) {
   EXPECT_EQ(send(DeviceRecord(u"usb#cut", true, std::nullopt, 3)), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(send(DeviceRecord(u"usb#whole")), ERROR_SUCCESS);
   EXPECT_EQ(send(DeviceRecord(u"usb#open-ended", false)), ERROR_SUCCESS);
-  ASSERT_TRUE(WaitForLines(3));
-  EXPECT_EQ(ServiceLog(), (std::vector<std::string>{"main 0", "device 32768 usb#whole", "device 32768 usb#open-ended"}));
+  // Characters after a record whose name lacks its terminator are not part of the name.
+  std::vector<uint8_t> followed = DeviceRecord(u"usb#followed", false);
+  for (char16_t c : std::u16string_view(u"+more")) followed.insert(followed.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+  EXPECT_EQ(send(followed), ERROR_SUCCESS);
+  ASSERT_TRUE(WaitForLines(4));
+  EXPECT_EQ(ServiceLog(), (std::vector<std::string>{"main 0", "device 32768 usb#whole", "device 32768 usb#open-ended",
+                                                    "device 32768 usb#followed"}));
   EXPECT_EQ(RunSc({"stop", rzd::ToUtf8(kName)}), 0);
 }
 

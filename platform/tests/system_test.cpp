@@ -6,12 +6,14 @@
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/session.h"
+#include "root/kept_line.h"
 #include "testsupport/file_bytes.h"
 #include "testsupport/file_modes.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -150,7 +153,6 @@ TEST(Root, DefaultFollowsTheEnvironment) {
 // root is narrowed, a missing one is made private, one whose parent is missing is not made on
 // the way (and is made once the parent is there).
 TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
-  const std::optional<std::string> saved = rzd::GetEnv("RZD_ROOT");
   const rzd::test::ScopedUmask openToAll(0);
   const fs::path wide = RootPath() / "wide";
   ASSERT_TRUE(fs::create_directory(wide));
@@ -171,8 +173,53 @@ TEST_F(SystemTest, TheRootBecomesItsUsersAloneWhenTheSystemFirstUsesIt) {
   ASSERT_TRUE(fs::create_directory(RootPath() / "missing"));
   rzd::SystemRoot();
   EXPECT_EQ(ModeOf(deep), 0700u);
+}
 
-  rzd::SetEnv("RZD_ROOT", *saved);
+// A shared folder of the user (sticky, as /tmp) is never narrowed, neither as a root nor as the
+// folder of what the system makes there; the folders made in it are private.
+TEST_F(SystemTest, ASharedFolderStaysShared) {
+  for (const mode_t mode : {01777u, 01755u}) {
+    SCOPED_TRACE(mode);
+    const fs::path shared = RootPath() / ("shared" + std::to_string(mode));
+    ASSERT_TRUE(fs::create_directory(shared));
+    ASSERT_EQ(chmod(shared.c_str(), mode), 0);
+    EXPECT_EQ(rzd::EnsurePrivateFolder(shared), ERROR_SUCCESS);
+    EXPECT_EQ(ModeOf(shared), mode);
+    rzd::SetEnv("RZD_ROOT", shared.string());
+    EXPECT_EQ(rzd::SystemRoot(), shared);
+    EXPECT_EQ(ModeOf(shared), mode);
+    ASSERT_EQ(rzd::EnsurePrivateFolder(shared / "own"), ERROR_SUCCESS);
+    EXPECT_EQ(ModeOf(shared / "own"), 0700u);
+  }
+}
+
+// A kept record is replaced whole, 0600; one that cannot be replaced keeps what it held, and no
+// temporary file of the attempt is left beside it.
+TEST_F(SystemTest, AKeptRecordThatCannotBeReplacedKeepsWhatItHeld) {
+  const rzd::test::ScopedUmask commonMask(022);
+  const fs::path folder = RootPath() / "records";
+  const fs::path record = folder / "line";
+  rzd::root_internal::WriteKeptLine(record, "first");
+  rzd::root_internal::WriteKeptLine(record, "second");
+  EXPECT_EQ(rzd::test::ReadBytes(record), "second\n");
+  EXPECT_EQ(ModeOf(record), 0600u);
+
+  // A folder where the record should be: the rename fails.
+  ASSERT_TRUE(fs::create_directories(folder / "taken" / "inside"));
+  rzd::root_internal::WriteKeptLine(folder / "taken", "third");
+  EXPECT_TRUE(fs::is_directory(folder / "taken" / "inside"));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"line", "taken"}));
+
+  // A folder that takes no new file (the superuser's writes pass regardless).
+  if (geteuid() != 0) {
+    ASSERT_EQ(chmod(folder.c_str(), 0500), 0);
+    EXPECT_EQ(rzd::root_internal::ReplaceOwnerOnlyFile(record, "third\n"), EACCES);
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    EXPECT_EQ(rzd::test::ReadBytes(record), "second\n");
+  }
 }
 
 TEST_F(SystemTest, EachRootHasItsOwnNamespaceToken) {

@@ -33,7 +33,6 @@ bool SameObject(IUnknown* a, IUnknown* b) {
 
 }  // namespace
 
-// A process the writer watches: its id and start time (0: it had ended when it was looked up).
 // A buffer the manager works on: the VBuffer, one region of all of it, and the geometry this
 // process keeps for itself.
 struct RasterBlocks::Buffer {
@@ -57,7 +56,7 @@ struct RasterBlocks::Buffer {
     if (caller && !caller->Runs()) return false;
     if (geometry.readerPid == 0) return false;
     if (geometry.readerStart == 0) return IsProcessAlive(geometry.readerPid);
-    return ProcessStartTime(geometry.readerPid) == geometry.readerStart;
+    return ProcessIdentity{geometry.readerPid, geometry.readerStart}.Runs();
   }
 
   // Lets the other side look again.

@@ -2,8 +2,8 @@
 // decodes must encode back to the same bytes; its event data never exceeds the bound. A device
 // event's record is checked as the dispatcher checks it, both as the data of a decoded control and
 // as the input itself, in a buffer of exactly the bytes that arrived (so a read past them is
-// caught); a record taken as whole is read as a handler reads it, and must keep what the check
-// promises.
+// caught); for a record taken as whole, the name in the buffer a handler is handed must end at a
+// terminator no further than the record's end.
 //
 // Run (from a build configured with the fuzz preset):
 //   service_control_fuzz -max_total_time=60 -dict=<src>/platform/fuzz/service_control/service_control.dict \
@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -39,13 +40,15 @@ void CheckRecord(const uint8_t* bytes, size_t size) {
   if (type != DBT_DEVTYP_DEVICEINTERFACE) return;
   constexpr size_t kHeader = offsetof(DEV_BROADCAST_DEVICEINTERFACE, dbcc_name);
   if (recordSize < kHeader) std::abort();
-  // The name's characters as a handler reads them: up to its terminator, or to the record's end
-  // on a whole character.
+  // The name as a handler reads it, in the buffer the dispatcher hands it: up to its terminator,
+  // which must lie inside the buffer and no further than the record's end.
+  const std::vector<uint64_t> handed = si::DeviceEventData(arrived.get(), size);
+  const auto* buffer = reinterpret_cast<const uint8_t*>(handed.data());
+  const size_t bufferSize = handed.size() * sizeof(uint64_t);
+  if (bufferSize < recordSize || std::memcmp(buffer, arrived.get(), recordSize) != 0) std::abort();
   size_t at = kHeader;
-  for (; at + 2 <= recordSize; at += 2) {
-    if ((arrived[at] | arrived[at + 1]) == 0) break;
-  }
-  if (at + 2 > recordSize && at != recordSize) std::abort();  // a cut character was let through
+  while (at + 2 <= bufferSize && (buffer[at] | buffer[at + 1]) != 0) at += 2;
+  if (at + 2 > bufferSize || at > recordSize) std::abort();  // no terminator, or one past the record
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ std::filesystem::path SystemRoot();
 //
 // Makes `folder` (with missing parents, made as CreatePrivateFolders makes them) owned by this
 // user with mode 0700. An existing folder of another user answers ERROR_ACCESS_DENIED; one of
-// this user gets mode 0700.
+// this user gets mode 0700, unless it is a shared folder (sticky, as /tmp), which is left as it
+// is.
 uint32_t EnsurePrivateFolder(const std::filesystem::path& folder);
 
 // Makes each missing folder on the way to `folder`, and `folder`, with mode 0700; folders that

@@ -187,7 +187,7 @@ void ServerEngine::EnsureWorker() {
 void ServerEngine::JoinFinishedWorkersLocked() {
   for (auto it = workers_.begin(); it != workers_.end();) {
     if (it->finished.load()) {
-      it->thread.join();
+      if (it->thread.joinable()) it->thread.join();  // Stop detaches those still inside a call
       it = workers_.erase(it);
     } else {
       ++it;
@@ -478,6 +478,12 @@ HRESULT ServerEngine::StartListening(DWORD cookie, const CLSID& clsid, DWORD fla
     return E_ACCESSDENIED;
   }
   std::lock_guard guard(lock_);
+  if (stopping_) {  // Stop ran while the socket was bound: it would never remove this one
+    listener.socket.Close();
+    listener.socket.RemoveFile();  // ours: the owner lock is still held
+    close(listener.ownerLock);
+    return com_internal::CO_E_SERVER_STOPPING;
+  }
   const uint64_t id = nextId_++;
   const int fd = listener.socket.Descriptor();
   listeners_.emplace(id, std::move(listener));

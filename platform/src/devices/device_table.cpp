@@ -5,15 +5,12 @@
 #include "devices/usb_units.h"
 #include "errors/errno_map.h"
 #include "platform/text.h"
+#include "root/kept_line.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -25,32 +22,10 @@ namespace fs = std::filesystem;
 using devices::EntryFileName;
 using devices::TableLock;
 
-// Writes the entry to a temporary file and renames it over the entry's file.
+// Replaces the entry's file whole, the user's alone.
 uint32_t WriteEntry(const fs::path& folder, const std::string& fileName, const DeviceEntry& entry) {
-  static std::atomic<uint32_t> counter{0};
-  fs::path temp = folder / (".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
-  std::string text = devices::SerializeEntry(entry);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);  // the user's alone
-  if (fd < 0) return oserror::Win32FromErrno(errno, "creation of a device entry");
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int err = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return oserror::Win32FromErrno(err, "write of a device entry");
-    }
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (::rename(temp.c_str(), (folder / fileName).c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    return oserror::Win32FromErrno(err, "rename of a device entry");
-  }
-  return ERROR_SUCCESS;
+  const int err = root_internal::ReplaceOwnerOnlyFile(folder / fileName, devices::SerializeEntry(entry));
+  return err == 0 ? ERROR_SUCCESS : oserror::Win32FromErrno(err, "write of a device entry");
 }
 
 // The entry as it must be stored: lower-case path matching its class.

@@ -39,9 +39,7 @@ bool SameProcess(const Taker& taker, const Self& self) {
 }
 
 bool TakerEnded(const Taker& taker, const Self& self) {
-  if (SameProcess(taker, self)) return false;
-  std::optional<uint64_t> start = ProcessStartTime(taker.pid);
-  return !start || *start != taker.startTime;
+  return !SameProcess(taker, self) && !ProcessIdentity{taker.pid, taker.startTime}.Runs();
 }
 
 // The takes a record lists; a count that a broken peer wrote past the list is cut to it.

@@ -351,6 +351,8 @@ CoreResult AcquireNamed(std::u16string_view name, const NamedRequest& request) {
       close(segmentFd);
       return fail(ERROR_GEN_FAILURE);
     }
+    // A segment an earlier build made open to others is narrowed, as its lock file is.
+    if (st.st_uid == geteuid() && (st.st_mode & 077) != 0) fchmod(segmentFd, st.st_mode & 0700);
     record = MapRecord(segmentFd);
     if (record == nullptr) {
       close(segmentFd);

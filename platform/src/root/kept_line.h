@@ -1,5 +1,6 @@
-// One-line records the system keeps under the root (a session's number, the account rights a test
-// set), written so that a reader sees the old line or the new one, never a part.
+// Files the system keeps under the root that are replaced whole (a device entry, a one-line record
+// such as a session's number or the account rights a test set), so that a reader sees the old
+// bytes or the new, never a part.
 #pragma once
 
 #include <filesystem>
@@ -7,9 +8,14 @@
 
 namespace rzd::root_internal {
 
-// Writes `line` and a line end to a temporary file beside `file` (the user's alone, its folders
-// made private first) and renames it over `file`. A record that cannot be written keeps what it
-// held.
+// Writes `bytes` to a temporary file of mode 0600 beside `file` (".<name>.tmp<pid>-<n>", a name
+// no other writer of this or another process uses) and renames it over `file` once every byte is
+// written. 0, or the errno value of what failed; `file` then keeps what it held, and no temporary
+// file is left. The folder must exist.
+int ReplaceOwnerOnlyFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Writes `line` and a line end over `file` (ReplaceOwnerOnlyFile), its folders made private
+// first. A record that cannot be written keeps what it held.
 void WriteKeptLine(const std::filesystem::path& file, std::string_view line);
 
 }  // namespace rzd::root_internal

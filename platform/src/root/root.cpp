@@ -86,6 +86,10 @@ uint32_t EnsurePrivateFolder(const fs::path& folder) {
   struct stat info{};
   if (lstat(folder.c_str(), &info) != 0) return ERROR_PATH_NOT_FOUND;
   if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
+  // A sticky folder is shared on purpose (/tmp, say, as a root or the folder of a socket) and
+  // stays so: what the system makes in it is private in itself. A folder merely left open (a
+  // lax umask) is narrowed.
+  if ((info.st_mode & S_ISVTX) != 0) return ERROR_SUCCESS;
   if ((info.st_mode & 0777) != 0700 && chmod(folder.c_str(), 0700) != 0) return ERROR_ACCESS_DENIED;
   return ERROR_SUCCESS;
 }

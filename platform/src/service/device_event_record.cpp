@@ -3,6 +3,7 @@
 #include "platform/service_host.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace rzd::service_internal {
@@ -45,6 +46,16 @@ DeviceRecordFault CheckDeviceEventRecord(const uint8_t* bytes, size_t size) {
     if (bytes[at] == 0 && bytes[at + 1] == 0) return DeviceRecordFault::kNone;
   }
   return nameBytes % sizeof(char16_t) == 0 ? DeviceRecordFault::kNone : DeviceRecordFault::kCutName;
+}
+
+std::vector<uint64_t> AlignedEventData(const uint8_t* bytes, size_t size) {
+  std::vector<uint64_t> aligned((size + sizeof(char16_t) + 7) / 8, 0);
+  if (size != 0) std::memcpy(aligned.data(), bytes, size);
+  return aligned;
+}
+
+std::vector<uint64_t> DeviceEventData(const uint8_t* bytes, size_t size) {
+  return AlignedEventData(bytes, std::min<size_t>(WordAt(bytes, 0), size));
 }
 
 std::u16string DeviceRecordFaultText(DeviceRecordFault fault, const uint8_t* bytes, size_t size) {

@@ -35,6 +35,15 @@ std::vector<uint8_t> DeviceInterfaceRecord(const GUID& classGuid, std::u16string
 // record's size are not part of it.
 DeviceRecordFault CheckDeviceEventRecord(const uint8_t* bytes, size_t size);
 
+// Event data as a handler reads it: the `size` bytes at `bytes`, 8-byte aligned, with a zero
+// character after them.
+std::vector<uint64_t> AlignedEventData(const uint8_t* bytes, size_t size);
+
+// The event data a handler is handed for a whole device event's record (CheckDeviceEventRecord):
+// exactly the record, its dbch_size bytes without what arrived after it, aligned and with a zero
+// character after it, so a name that runs to the record's end is terminated there.
+std::vector<uint64_t> DeviceEventData(const uint8_t* bytes, size_t size);
+
 // The line the dispatcher logs for a refused record.
 std::u16string DeviceRecordFaultText(DeviceRecordFault fault, const uint8_t* bytes, size_t size);
 

@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <csignal>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -61,14 +60,6 @@ struct QueuedEvent {
   uint32_t eventType = 0;
   std::vector<uint64_t> data;  // a DEV_BROADCAST_DEVICEINTERFACE, 8-byte aligned
 };
-
-// Event data as a handler reads it: 8-byte aligned, and with a zero character after the bytes, so
-// a name that runs to their end is terminated there.
-std::vector<uint64_t> AlignedEventData(const std::vector<uint8_t>& bytes) {
-  std::vector<uint64_t> aligned((bytes.size() + sizeof(char16_t) + 7) / 8, 0);
-  if (!bytes.empty()) std::memcpy(aligned.data(), bytes.data(), bytes.size());
-  return aligned;
-}
 
 class Dispatcher {
  public:
@@ -175,7 +166,12 @@ void Dispatcher::ServeConnection(const LocalStream& stream) {
                   FormatW(u"Device event 0x%04X refused: %s", request.eventType,
                           service_internal::DeviceRecordFaultText(fault, request.data.data(), request.data.size()).c_str()));
     } else {
-      std::vector<uint64_t> aligned = AlignedEventData(request.data);
+      // A device event's handler gets its record alone: a name without terminator ends where
+      // the record does, whatever arrived after it.
+      std::vector<uint64_t> aligned =
+          request.control == SERVICE_CONTROL_DEVICEEVENT
+              ? service_internal::DeviceEventData(request.data.data(), request.data.size())
+              : service_internal::AlignedEventData(request.data.data(), request.data.size());
       void* data = request.data.empty() ? nullptr : aligned.data();
       reply.error = Deliver(request.control, request.eventType, data, &reply.handlerResult);
     }
@@ -233,8 +229,8 @@ DeviceNotifyHandle Dispatcher::RegisterDevices(ServiceStatusHandle handle, const
   }
   const uint64_t id = notification->id;
   notification->watch = DeviceNotification::Register(classGuid, [this, id](const DeviceInterfaceEvent& event) {
-    std::vector<uint64_t> data =
-        AlignedEventData(service_internal::DeviceInterfaceRecord(event.classGuid, event.interfacePath));
+    const std::vector<uint8_t> record = service_internal::DeviceInterfaceRecord(event.classGuid, event.interfacePath);
+    std::vector<uint64_t> data = service_internal::DeviceEventData(record.data(), record.size());
     {
       std::lock_guard guard(lock_);
       queue_.push_back({id, event.eventType, std::move(data)});
