@@ -260,7 +260,7 @@ void Preparation::SendTablesAndLengths() {
   d_.GetGammaTables(&red, &green, &blue, &length);
   eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
   if (!eng_.SendGammaTables(red, green, blue, length)) EngineFail(u"SendGammaTables() failed");
-  if (Inq()[94] & 0x04) {
+  if (caps::IsSet(Inq(), sizeof inq_, caps::kInqTruncation)) {
     const RZDWindowDescription& current = ScanSteps::CurrentDescription(d_);
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
     if (!eng_.SendTruncLen(false, static_cast<uint16_t>(current.BackTruncLen), 0)) EngineFail(u"SendTruncLen(false) failed");
