@@ -15,6 +15,7 @@
 #include "platform/registry.h"
 #include "platform/service.h"
 
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -180,6 +181,34 @@ TEST_F(ClientBookTest, EndClientsReturnsOnceAnEndRunningOnAnotherThreadIsOver) {
   releaser.join();
   ASSERT_FALSE(journal.empty());
   EXPECT_EQ(journal.back(), "done 0x80000005 0x0") << "the end was still closing the unit";
+}
+
+// An activation still in flight when the class object was revoked reaches AddClient after
+// EndClients has let the list go. Its object would be held by a live connection that nothing
+// lets go before the local server's end, and the stop would wait for it for ever: it is refused.
+TEST_F(ClientBookTest, AnObjectAddedOnceEndClientsHasBegunIsRefusedAndTheEndStillReturns) {
+  std::shared_ptr<CRZDHALScannerBase> client = LocalClient();
+  std::atomic<bool> ended{false};
+  std::thread stop([&] {
+    module_->EndClients();
+    ended.store(true);
+  });
+  // The list is let go; EndClients waits for the object this test still holds.
+  ASSERT_TRUE(Eventually([this] { return module_->ClientCount() == 0; }));
+  std::shared_ptr<ScannerSlot> late = module_->AddClient(std::nullopt);
+  EXPECT_FALSE(late) << "an object was added while the clients were being ended";
+  EXPECT_EQ(module_->ClientCount(), 0u);
+  EXPECT_FALSE(ended.load());
+  client.reset();
+  EXPECT_TRUE(Eventually([&] { return ended.load(); }, std::chrono::seconds(10)));
+  if (late) late->Drop();  // so that the stop returns without the refusal as well
+  stop.join();
+  // A creation through the class fails, and the failed object's release finds no object.
+  void* object = nullptr;
+  EXPECT_EQ(CreateComObject<CRZDHALScannerCoclass>(nullptr, IID_IUnknown, &object, module_.get()), E_FAIL);
+  EXPECT_EQ(object, nullptr);
+  if (object != nullptr) static_cast<IUnknown*>(object)->Release();
+  EXPECT_EQ(module_->ComLock().LockCount(), 0);
 }
 
 TEST_F(ClientBookTest, AClientKilledMidCallIsReapedAndItsObjectEndsAfterTheCall) {

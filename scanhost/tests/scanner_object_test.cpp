@@ -278,6 +278,23 @@ TEST_F(ScannerTest, AConnectWaitsForTheReadOfAGoneClientToEndAndIsBusyForALiveOn
   EXPECT_FALSE(hal_process::ScanInProgress());
 }
 
+// A connect waits for the object of a gone client only while a read is in progress in it: with
+// its read over (the object still alive, say a call still running in it) the connect answers at
+// once.
+TEST_F(ScannerTest, AConnectAnswersAtOnceWhenTheGoneClientsReadIsOver) {
+  auto reading = MakeScanner();
+  ASSERT_EQ(Code(*reading, kConnect), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LockAs(*reading, 9));
+  hal_process::BeginScan(reading.get(), 9);
+  LONG status = 0;
+  ASSERT_EQ(reading->raw_UnlockScanner(&status), S_OK);  // the read is over
+  hal_process::ScanOwnerGone(reading.get());
+  auto next = MakeScanner();
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(Code(*next, kConnect), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2)) << "no read was in progress";
+}
+
 TEST_F(ScannerTest, ALibraryWithoutReadLeavesAnObjectWhoseDriverMethodsFail) {
   ASSERT_FALSE(IsMapped("libscanhost_fake_lowdrv_noread"));
   auto scanner = MakeScanner(false, RZD_FAKE_DRIVER_WITHOUT_READ);

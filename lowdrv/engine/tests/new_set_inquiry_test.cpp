@@ -289,7 +289,7 @@ TEST(NewSetInquiryTest, SharedCapabilityBitsAgreeWithTheUnit) {
   EXPECT_TRUE(caps::IsSet(r, sizeof inq, caps::kInqButtons));
   EXPECT_TRUE(caps::IsSet(r, sizeof inq, caps::kInqBackgroundRaster));
   EXPECT_TRUE(caps::IsSet(r, sizeof inq, caps::kInqFrontPostImprinter));
-  EXPECT_TRUE(r[94] & 0x04);
+  EXPECT_TRUE(caps::IsSet(r, sizeof inq, caps::kInqTruncation));
   EXPECT_EQ(r[149] & 0x05, 0x05);
 }
 

@@ -30,11 +30,13 @@ HRESULT CRZDHALScannerCoclass::FinalConstruct() {
     if (const ProcessIdentity who = ProcessIdentity::Of(caller.processId); who.startTime != 0) peer = who;
   }
   slot_ = module_->AddClient(peer);
-  return S_OK;
+  // The service is ending its client objects: no new one is made.
+  return slot_ ? S_OK : E_FAIL;
 }
 
 void CRZDHALScannerCoclass::FinalRelease() {
   events_.DisconnectAll();
+  if (!slot_) return;
   if (std::shared_ptr<CRZDHALScannerBase> scanner = slot_->Get()) module_->DestroyScanner(scanner.get());
   slot_->Drop();
 }

@@ -77,7 +77,9 @@ bool ScanInProgress() {
 bool AwaitNoScan(uint32_t waitMs) {
   ScanRecord& record = Record();
   std::unique_lock guard(record.lock);
-  if (record.readerGone) {
+  // Only a read still finishing in an ending object is waited for; the wait goes on to the
+  // object's end, so that its close comes before the connect's open.
+  if (record.inProgress && record.readerGone) {
     const void* ending = record.reader;
     record.changed.wait_for(guard, std::chrono::milliseconds(waitMs), [&] { return record.reader != ending; });
   }

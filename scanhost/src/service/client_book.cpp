@@ -31,6 +31,9 @@ std::shared_ptr<ScannerSlot> ServiceModule::AddClient(std::optional<ProcessIdent
   });
   auto slot = std::make_shared<ScannerSlot>(scanner);
   std::lock_guard guard(lockA_);
+  // Once EndClients has let the list go, no object joins it: nothing would let that one go, and
+  // the end would wait for it. A refused object ends on return, outside the lock.
+  if (ending_) return nullptr;
   scanners_.push_back({scanner.get(), slot, peer});
   return slot;
 }
@@ -151,6 +154,7 @@ void ServiceModule::EndClients() {
   std::vector<std::shared_ptr<CRZDHALScannerBase>> held;
   {
     std::lock_guard guardA(lockA_);
+    ending_ = true;
     for (ClientEntry& entry : scanners_) {
       if (std::shared_ptr<CRZDHALScannerBase> object = entry.slot->Drop()) held.push_back(std::move(object));
     }

@@ -77,7 +77,7 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
 
   // ---- The instance class's side.
   // A new client object, created for a connection from `peer`, the process behind it (none for a
-  // call in this process).
+  // call in this process). Null once EndClients has begun.
   std::shared_ptr<ScannerSlot> AddClient(std::optional<ProcessIdentity> peer);
   ComModule& ComLock() { return comModule_; }
 
@@ -140,6 +140,7 @@ class ServiceModule final : public IHALScannerParent, public CLogClient {
 
   mutable std::mutex lockA_;  // the scanner list
   std::vector<ClientEntry> scanners_;
+  bool ending_ = false;  // (lock A) EndClients has begun: AddClient refuses
   mutable std::mutex lockB_;  // the client registrations
   std::vector<const CRZDHALScannerBase*> clients_;
   std::map<const CRZDHALScannerBase*, Registration> registrations_;

@@ -71,7 +71,8 @@ HRESULT ReadForged(IRZDHAL* hal, uint32_t namedReader, const std::string& output
   if (FAILED(hr = buffer->GetName(name.Out()))) return hr;
   rzd::ComPtr<IRasterBlockReader> reader;
   if (FAILED(hr = blocks->QueryInterface(IID_IRasterBlockReader, reader.OutVoid()))) return hr;
-  std::thread taker([&] {
+  // The thread holds its own reference and copy: it outlives this call.
+  std::thread taker([reader, output] {
     RasterBlockInfo info;
     const BYTE* data = nullptr;
     if (reader->WaitBlock(INFINITE, &info, &data) == S_OK) Append(output, "stalled", S_OK);

@@ -7,6 +7,7 @@
 // The engine's image read writes into the caller's buffer; the loop itself never copies image
 // bytes (it only appends the JPEG markers behind them).
 #include "foundation/func_trace.h"
+#include "lowdrv/core/argument_contract.h"
 #include "lowdrv/core/driver_system.h"
 #include "lowdrv/engine/byte_order.h"
 #include "scan/exif_rewrite.h"
@@ -620,7 +621,10 @@ void SelectNextDescription(CScannerSettings_AV& settings) {
 }
 
 LLDError ScanSteps::Read(CRZDREduzidLLD& d, uint8_t* buffer, uint32_t* size, BSTR* meta, uint32_t* boundary) {
-  if (!buffer || !size || !meta || !boundary || *size == 0) return lld::kInvalidParameter;
+  // The export's own check; this object stands in for the handle that named it.
+  if (const LLDError error = CheckReadArguments(&d, buffer, size, meta, boundary).error; error != lld::kSuccess) {
+    return error;
+  }
   return ReadLoop(d, buffer, size, meta, boundary).Run();
 }
 

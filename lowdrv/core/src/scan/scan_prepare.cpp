@@ -260,8 +260,8 @@ void Preparation::SendTablesAndLengths() {
   d_.GetGammaTables(&red, &green, &blue, &length);
   eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
   if (!eng_.SendGammaTables(red, green, blue, length)) EngineFail(u"SendGammaTables() failed");
-  if (Inq()[94] & 0x04) {
-    const RZDWindowDescription& current = ScanSteps::CurrentDescription(d_);
+  if (caps::IsSet(Inq(), sizeof inq_, caps::kInqTruncation)) {
+    const RZDWindowDescription& current = d_.m_pSettings->SelectedDescription();
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
     if (!eng_.SendTruncLen(false, static_cast<uint16_t>(current.BackTruncLen), 0)) EngineFail(u"SendTruncLen(false) failed");
     eng_.m_ulCmdTimeout = d_.m_ulShortTimeout;
@@ -500,17 +500,12 @@ void ScanSteps::StopImprinter(CRZDREduzidLLD& d) {
   d.m_bImprinterStarted = 0;
 }
 
-const RZDWindowDescription& ScanSteps::CurrentDescription(CRZDREduzidLLD& d) {
-  const CScannerSettings_AV& set = *d.m_pSettings;
-  return set.m_bThirdSelected ? set.m_Third : set.m_bAlternateSelected ? set.m_Alternate : set.m_Primary;
-}
-
 const RZDWindowDescription& ScanSteps::DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId) {
   const CScannerSettings_AV& set = *d.m_pSettings;
   if (set.m_bThirdDefined && set.m_Third.ImageSourceID == sourceId) return set.m_Third;
   if (set.m_bAlternateDefined && set.m_Alternate.ImageSourceID == sourceId) return set.m_Alternate;
   if (set.m_Primary.ImageSourceID == sourceId) return set.m_Primary;
-  return CurrentDescription(d);
+  return d.m_pSettings->SelectedDescription();
 }
 
 LLDError CRZDREduzidLLD::PrepareScan(uint8_t* pbyMedia) {

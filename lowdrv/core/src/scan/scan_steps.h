@@ -108,10 +108,8 @@ class ScanSteps {
   static uint32_t BoundaryState(const CRZDREduzidLLD& d);
   // The driver's current window description (null when the settings have none).
   static const ReduzidWindowDescriptor* CurrentWindow(CRZDREduzidLLD& d);
-  // The selected description (the third, the alternate or the primary one).
-  static const RZDWindowDescription& CurrentDescription(CRZDREduzidLLD& d);
   // The description of a document source (the primary, alternate or third one whose source it
-  // is); the current one when none is.
+  // is); the selected one when none is.
   static const RZDWindowDescription& DescriptionOf(CRZDREduzidLLD& d, std::u16string_view sourceId);
 
   // Disables and stops the imprinter when the option is on and it was started; clears the flag.

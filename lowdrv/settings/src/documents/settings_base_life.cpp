@@ -45,7 +45,7 @@ std::u16string CRZDScannerSettingsBase::GetImageSourceID() {
 }
 
 std::u16string CRZDScannerSettingsBase::GetCurrentImageSourceID() {
-  return m_bThirdSelected ? m_Third.ImageSourceID : GetImageSourceID();
+  return SelectedDescription().ImageSourceID;
 }
 
 bool CRZDScannerSettingsBase::LoadDescriptionResource(std::u16string& text) {

@@ -79,12 +79,7 @@ ReduzidWindowDescriptor* CRZDScannerSettingsBase::GetWindowDescription() {
   ReduzidWindowDescriptor* desc = nullptr;
   RZD_FUNC_TRACE(u"GetWindowDescription");
   RZD_TRACE_POINTER(&desc);
-  if (m_bThirdSelected)
-    desc = &m_Third.Desc;
-  else if (m_bAlternateSelected)
-    desc = &m_Alternate.Desc;
-  else
-    desc = &m_Primary.Desc;
+  desc = &SelectedDescription().Desc;
   return desc;
 }
 

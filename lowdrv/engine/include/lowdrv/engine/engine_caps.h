@@ -57,6 +57,7 @@ inline constexpr RecordBit kInqDfdButtons{133, 0x80};
 inline constexpr RecordBit kInqERPTimer{164, 0x08};
 // Truncation lengths taken (ReduzidInq byte 94 bit 0x04): answer byte 91 bit 0x01.
 inline constexpr AnswerBit kAnswerTruncation{91, 0x01};
+inline constexpr RecordBit kInqTruncation{94, 0x04};
 // The engine writes its own JPEG headers (ReduzidInq byte 164 bit 0x02): answer byte 96 bit
 // 0x01. This model's engine leaves it clear and sends only entropy-coded data; the simulated
 // unit can be switched to write whole streams (its control word "jpegheaders").

@@ -131,6 +131,11 @@ class CRZDScannerSettingsBase : public CLogClient {
   uint32_t ReadDisableButtons();
 
   // ---- Accessors of the selected window description.
+  // The third description when third selected, else the alternate when alternate selected, else
+  // the primary.
+  RZDWindowDescription& SelectedDescription() {
+    return m_bThirdSelected ? m_Third : m_bAlternateSelected ? m_Alternate : m_Primary;
+  }
   ReduzidWindowDescriptor* GetWindowDescription();
   void GetGammaTable(uint8_t** ppbyRed, uint8_t** ppbyGreen, uint8_t** ppbyBlue, uint16_t* pwSize);
   void GetMartix(uint16_t* pMatrix);
